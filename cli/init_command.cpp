@@ -1,0 +1,130 @@
+// `tarnwick init FILE [--sample N] [--force]`: creates an office database,
+// empty or filled with the sample office.
+//
+// Exit codes: 0 created; 1 the database could not be written; 2 bad
+// arguments; 3 the file exists (give --force to replace it); 4 the SQL
+// sources are broken (only with --sql).
+#include <fmt/core.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "commands.hpp"
+#include "gateway/sqlite/catalog.hpp"
+#include "gateway/sqlite/office.hpp"
+
+namespace tarnwick::cli {
+namespace {
+
+namespace office = tarnwick::sqlite;
+
+struct InitArguments {
+  std::string file;
+  std::int64_t sample = -1;
+  bool force = false;
+  std::string sqlDirectory;
+};
+
+// One self-rewriting line on a terminal, refreshed a few times a second.
+class ProgressLine {
+ public:
+  void Update(const office::OfficeProgress& p) {
+    const auto now = std::chrono::steady_clock::now();
+    const bool stageChanged = p.stage != stage_;
+    const bool finished = p.total > 0 && p.done == p.total;
+    if (!stageChanged && !finished && now - last_ < std::chrono::milliseconds(100)) return;
+    last_ = now;
+    stage_ = std::string(p.stage);
+    std::string text;
+    if (p.total > 0) {
+      text = fmt::format("  {:<11} {:>10} / {:<10} {:>3}%", p.stage, p.done, p.total, p.done * 100 / p.total);
+    } else {
+      text = fmt::format("  {:<11}", p.stage);
+    }
+    fmt::print("\r{:<60}", text);
+    std::fflush(stdout);
+    shown_ = true;
+  }
+  void Clear() {
+    if (shown_) {
+      fmt::print("\r{:<60}\r", "");
+      std::fflush(stdout);
+    }
+  }
+
+ private:
+  std::string stage_;
+  std::chrono::steady_clock::time_point last_{};
+  bool shown_ = false;
+};
+
+int RunInit(const InitArguments& args) {
+  office::OfficeOptions options;
+  options.overwrite = args.force;
+  if (args.sample >= 0) options.sampleDocuments = args.sample;
+  options.sqlDirectory = args.sqlDirectory;
+  auto progress = std::make_shared<ProgressLine>();
+  if (::isatty(STDOUT_FILENO) != 0) {
+    options.progress = [progress](const office::OfficeProgress& p) { progress->Update(p); };
+  }
+
+  const office::OfficeResult result = office::CreateOfficeDatabase(args.file, options);
+  progress->Clear();
+  switch (result.status) {
+    case office::OfficeStatus::Ok: break;
+    case office::OfficeStatus::AlreadyExists:
+      fmt::print(stderr, "tarnwick init: {}; give --force to replace it\n", result.message);
+      return 3;
+    case office::OfficeStatus::InvalidOptions:
+      fmt::print(stderr, "tarnwick init: {}\n", result.message);
+      return 2;
+    case office::OfficeStatus::InvalidSource:
+      fmt::print(stderr, "tarnwick init: the office database's SQL is broken: {}\n", result.message);
+      return 4;
+    case office::OfficeStatus::DatabaseError:
+      fmt::print(stderr, "tarnwick init: {}\n", result.message);
+      return 1;
+  }
+
+  const office::OfficeSummary& s = result.summary;
+  if (options.sampleDocuments) {
+    fmt::print("Created {} (schema version {}): sample office with {} documents, {} committees, {} officer terms, "
+               "{} staff rows, {} scanned documents and {} procedures in {:.1f} s\n",
+               args.file, office::kSchemaVersion, s.documents, s.committees, s.officers, s.users, s.images,
+               s.procedures, s.seconds);
+  } else {
+    fmt::print("Created {} (schema version {}): empty office with {} procedures in {:.1f} s\n", args.file,
+               office::kSchemaVersion, s.procedures, s.seconds);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void AddInitCommand(CLI::App& app) {
+  auto* cmd = app.add_subcommand("init", "Create an office database, empty or with a sample office");
+  auto args = std::make_shared<InitArguments>();
+  cmd->add_option("FILE", args->file, "The database file to create")->required();
+  cmd->add_option("--sample", args->sample,
+                  "Fill a sample office with N documents (the same N always gives the same office)")
+      ->type_name("N")
+      ->check(CLI::Range(std::int64_t{0}, office::kMaxSampleDocuments));
+  cmd->add_flag("--force", args->force, "Replace FILE if it exists");
+  cmd->add_option("--sql", args->sqlDirectory,
+                  "Read the database's SQL from this folder (laid out as db/sqlite) instead of the built-in copy")
+      ->type_name("DIR")
+      ->check(CLI::ExistingDirectory);
+  cmd->footer(
+      "Exit codes: 0 created, 1 the database could not be written, 2 bad arguments,\n"
+      "3 FILE exists (give --force), 4 the SQL sources are broken.");
+  cmd->callback([args] {
+    const int rc = RunInit(*args);
+    if (rc != 0) throw CLI::RuntimeError(rc);
+  });
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,56 @@
+-- The correspondence list the office exports for mail merges: one row per
+-- correspondence document (not deleted) with the committee it was sent to or
+-- received from and the mailing address of that committee's treasurer.
+--
+-- Choices, each ignored when empty: @comm_type_code (the committee's type),
+-- @doc_type_code (the document type; empty means correspondence, COR),
+-- @doc_sub_type_code, and the send/receive date range
+-- @receive_send_date_from .. @receive_send_date_to (whole days, both ends
+-- included). Dates may be written '3/5/2004' or ISO; in the list they read
+-- mm/dd/yyyy. Documents linked to no committee are listed with empty
+-- committee columns unless a committee type is chosen.
+create procedure sp_misc_data_list_export
+  @comm_type_code varchar(10),
+  @doc_type_code varchar(10),
+  @doc_sub_type_code varchar(10),
+  @receive_send_date_from varchar(30),
+  @receive_send_date_to varchar(30)
+as
+with raw(k, t) as (values (1, @receive_send_date_from), (2, @receive_send_date_to)),
+  s1 as (select k, trim(t) as t, substr(trim(t), instr(trim(t), '/') + 1) as r1 from raw),
+  s2 as (select k, t, cast(t as integer) as m, cast(r1 as integer) as d,
+                cast(substr(r1, instr(r1, '/') + 1) as integer) as y from s1),
+  dt(k, v) as (select k, case
+      when t is null or t = '' then null
+      when t like '%/%/%' then date(printf('%04d-%02d-%02d',
+          case when y < 30 then y + 2000 when y < 100 then y + 1900 else y end, m, d))
+      else date(t) end from s2),
+  q as (select nullif(trim(@comm_type_code), '') as comm_type,
+               coalesce(nullif(trim(@doc_type_code), ''), 'COR') as doc_type,
+               nullif(trim(@doc_sub_type_code), '') as sub_type,
+               (select v from dt where k = 1) as b,
+               (select v from dt where k = 2) as e),
+  treasurer as (select o.org_group_id, na.first_name, na.middle_name, na.last_name, na.suffix,
+                       na.address_1, na.address_2, na.city, na.state_code, na.zip
+                from org_officers o
+                join org_name_address na on na.unique_id = o.entity_id
+                where o.name_type_code = 'TRS' and o.trans_end_date is null)
+select oc.id_1 || '-' || oc.id_2 || '-' || oc.id_3 || '-' || oc.id_4 as comm_id,
+       oc.org_name as committee_name, oc.comm_type_desc as committee_type,
+       trim(coalesce(t.first_name, '') || ' ' || coalesce(t.middle_name, '')) || ' '
+         || coalesce(t.last_name, '') || coalesce(' ' || t.suffix, '') as treasurer,
+       t.address_1, t.address_2, t.city, t.state_code as state, t.zip,
+       rd.doc_type_desc as document_type, rd.doc_sub_type_desc as document_sub_type,
+       rd.Title as title, rd.Doc_reason_desc as reason,
+       strftime('%m/%d/%Y', rd.receive_send_date) as receive_send_date,
+       rd.delivery_method_desc as delivery_method, rd.unique_id as document_id
+from q
+join vw_zub_ref_document_detail rd on rd.doc_type_code = q.doc_type and rd.delete_date is null
+left outer join xrf_org_document x on x.document_id = rd.unique_id
+left outer join vw_zub_ORG_Committee_ref_current oc on oc.ref_group_id = x.org_id
+left outer join treasurer t on t.org_group_id = x.org_id
+where (q.sub_type is null or rd.doc_sub_type_code = q.sub_type)
+  and (q.comm_type is null or oc.comm_type_code = q.comm_type)
+  and (q.b is null or date(rd.receive_send_date) >= q.b)
+  and (q.e is null or date(rd.receive_send_date) <= q.e)
+order by date(rd.receive_send_date), oc.org_name, rd.unique_id;

@@ -1,0 +1,39 @@
+-- Saves the page images of document @document_id, or removes them.
+--
+-- With an image or a page count, the document's image row is written (added
+-- or replaced in whole), the sizes are taken from the images, and the
+-- document is marked as having an image when its document image is not empty.
+-- Called with the document identifier alone (every other parameter null),
+-- the document's images are removed and the mark is cleared.
+create procedure sp_save_DOCUMENT_IMAGE
+  @document_id int,
+  @doc_page_ct int,
+  @alt_doc_page_ct int,
+  @doc_image image,
+  @alt_doc_image image
+as
+delete from DOCUMENT_IMAGE
+where document_id = @document_id
+  and @doc_page_ct is null and @alt_doc_page_ct is null
+  and @doc_image is null and @alt_doc_image is null;
+insert into DOCUMENT_IMAGE (document_id, doc_page_ct, alt_doc_page_ct, doc_image, alt_doc_image,
+                            doc_image_sz, alt_doc_image_sz, orig_date, update_date)
+select @document_id, @doc_page_ct, @alt_doc_page_ct, @doc_image, @alt_doc_image,
+       length(@doc_image), length(@alt_doc_image),
+       coalesce((select orig_date from DOCUMENT_IMAGE where document_id = @document_id),
+                datetime('now', 'localtime')),
+       datetime('now', 'localtime')
+where not (@doc_page_ct is null and @alt_doc_page_ct is null
+           and @doc_image is null and @alt_doc_image is null)
+on conflict (document_id) do update set
+  doc_page_ct = excluded.doc_page_ct,
+  alt_doc_page_ct = excluded.alt_doc_page_ct,
+  doc_image = excluded.doc_image,
+  alt_doc_image = excluded.alt_doc_image,
+  doc_image_sz = excluded.doc_image_sz,
+  alt_doc_image_sz = excluded.alt_doc_image_sz,
+  update_date = excluded.update_date;
+update ref_document
+set has_image = coalesce((select doc_image_sz > 0 from DOCUMENT_IMAGE where document_id = @document_id), 0),
+    update_date = datetime('now', 'localtime')
+where unique_id = @document_id;

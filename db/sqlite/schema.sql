@@ -1,0 +1,481 @@
+-- The filing office database: tables and views.
+--
+-- Conventions
+--   * Column types are declared the way the office's server declares them
+--     (int, smallint, bit, money, datetime, varchar(n), text, image, float);
+--     the gateway types each result column from its declaration, so views
+--     select plain columns wherever they can.
+--   * Every text column compares without regard to letter case (COLLATE NOCASE),
+--     as the office's server collation does.
+--   * Dates are ISO text 'yyyy-mm-dd hh:mm:ss'; bit is 0/1; money is a number.
+--   * A committee group (ref_org.group_id) is identified by the unique_id of
+--     the group's first reference row, so link rows that carry a group id also
+--     find that first row by unique_id.
+--   * Indexes live in indexes.sql; they are built after any bulk load.
+
+-- ---------------------------------------------------------------------------
+-- Stored procedures. The gateway reads a procedure's parameter list and body
+-- from here; the office may change them with any SQLite tool.
+create table tw_procedure (
+  name        text primary key collate nocase,
+  parameters  text not null,
+  body        text not null,
+  description text
+);
+
+-- ---------------------------------------------------------------------------
+-- Code tables. A code is in force on a date D when effective_date <= D and
+-- expire_date is null or after D.
+
+create table lks_system_info (
+  Code           varchar(30) collate nocase primary key,
+  Description    varchar(255) collate nocase,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null default '1900-01-01 00:00:00',
+  expire_date    datetime,
+  update_date    datetime
+);
+
+create table lks_delivery_method (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime,
+  date_name      varchar(50) collate nocase,   -- label of the date the clerk records for this method
+  reason_name    varchar(50) collate nocase    -- label of the reason asked for, if any
+);
+
+create table lks_document_type (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime,
+  has_subset     bit not null default 0        -- 1 when the type has sub-types
+);
+
+create table lku_document_sub_type (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime,
+  doc_type_code  varchar(10) collate nocase not null
+);
+
+create table lks_document_reason (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime,
+  group_code     varchar(10) collate nocase not null  -- the document type the reason belongs to
+);
+
+create table lks_report_version (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime
+);
+
+create table lku_report_sub_type (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime,
+  is_scheduled   bit not null default 0,       -- 1: due on a calendar date, 0: due by an event
+  Delta          int                           -- days from the end of the period to the due date
+);
+
+create table lks_committee_type (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime
+);
+
+create table lks_committee_level (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime
+);
+
+create table lks_org_status (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime
+);
+
+create table lks_name_type (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime,
+  is_officer     bit not null default 0        -- 1 for the officer roles of a committee
+);
+
+create table lku_office (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime
+);
+
+create table lku_party (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime
+);
+
+create table lks_penalty_appeal_decision (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime
+);
+
+create table LKS_COUNTY (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime,
+  Velm_id        int not null                  -- the county's place in the state's official order
+);
+
+create table lks_election_type (
+  Code           varchar(10) collate nocase primary key,
+  Description    varchar(100) collate nocase not null,
+  Sequence       smallint not null default 0,
+  effective_date datetime not null,
+  expire_date    datetime,
+  update_date    datetime
+);
+
+-- ---------------------------------------------------------------------------
+-- Staff. Each person is a group (group_id); a change of name or role closes
+-- the open row (end_date) and opens a new one.
+create table ref_user (
+  unique_id      integer primary key,
+  group_id       int not null,
+  user_name      varchar(50) collate nocase not null,
+  first_name     varchar(50) collate nocase,
+  last_name      varchar(50) collate nocase,
+  is_system_user bit not null default 0,
+  begin_date     datetime,
+  end_date       datetime,
+  orig_date      datetime,
+  update_date    datetime
+);
+
+-- ---------------------------------------------------------------------------
+-- Committees.
+
+-- Reference rows: one or more per committee group, dated by trans_date; the
+-- group's latest row is the current one.
+create table ref_org (
+  unique_id           integer primary key,
+  group_id            int,
+  is_fund             bit not null default 0,
+  id_1                varchar(4) collate nocase not null,   -- year of registration
+  id_2                varchar(2) collate nocase not null,   -- committee class letter
+  id_3                varchar(6) collate nocase not null,   -- serial number
+  id_4                varchar(2) collate nocase not null,   -- check digit
+  current_status_code varchar(10) collate nocase,
+  entered_method_code varchar(10) collate nocase,
+  entered_date        datetime,
+  trans_date          datetime,
+  trans_type          varchar(10) collate nocase,
+  check_out_user_id   int,
+  check_out_date      datetime,
+  check_in_user_id    int,
+  check_in_date       datetime,
+  Reason              varchar(255) collate nocase,
+  update_date         datetime,
+  Orig_user_id        int,
+  orig_date           datetime,
+  user_id             int
+);
+
+-- Committee details with history: the open row has trans_end_date null.
+create table org_committee (
+  unique_id       integer primary key,
+  org_group_id    int not null,
+  trans_date      datetime,
+  trans_end_date  datetime,
+  org_name        varchar(150) collate nocase not null,
+  inhouse_name    varchar(150) collate nocase,
+  old_acronym     varchar(30) collate nocase,
+  previous_id     varchar(20) collate nocase,
+  comm_type_code  varchar(10) collate nocase,
+  comm_level_code varchar(10) collate nocase,
+  party_code      varchar(10) collate nocase,
+  mef_required    bit not null default 0,       -- must file its reports electronically
+  orig_date       datetime,
+  update_date     datetime,
+  user_id         int
+);
+
+-- Names and addresses of candidates, treasurers and other officers.
+create table org_name_address (
+  unique_id    integer primary key,
+  first_name   varchar(50) collate nocase,
+  middle_name  varchar(50) collate nocase,
+  last_name    varchar(50) collate nocase,
+  suffix       varchar(10) collate nocase,
+  nick_name    varchar(50) collate nocase,
+  address_1    varchar(100) collate nocase,
+  address_2    varchar(100) collate nocase,
+  city         varchar(50) collate nocase,
+  state_code   varchar(2) collate nocase,
+  zip          varchar(10) collate nocase,
+  county_code  varchar(10) collate nocase,
+  phone        varchar(20) collate nocase,
+  email        varchar(100) collate nocase,
+  orig_date    datetime,
+  update_date  datetime
+);
+
+-- Officer terms: a person (entity_id) in a role (name_type_code) for a
+-- committee group. group_id groups the rows of one officer record; an ended
+-- term has trans_end_date set.
+create table org_officers (
+  unique_id        integer primary key,
+  group_id         int not null,
+  org_group_id     int not null,
+  name_type_code   varchar(10) collate nocase,
+  entity_id        int,
+  cand_office_code varchar(10) collate nocase,   -- the office a candidate seeks
+  trans_date       datetime,
+  trans_end_date   datetime,
+  orig_date        datetime,
+  update_date      datetime,
+  user_id          int
+);
+
+-- ---------------------------------------------------------------------------
+-- Elections, which set the 48-hour notice windows.
+create table ref_election (
+  unique_id          integer primary key,
+  election_date      datetime not null,
+  election_type_code varchar(10) collate nocase not null,
+  Description        varchar(100) collate nocase,
+  doc_year           int not null,
+  notice_window_days int not null default 17    -- 48-hour notices are due from this many days before
+);
+
+-- ---------------------------------------------------------------------------
+-- Documents.
+
+create table ref_document (
+  unique_id                    integer primary key,
+  doc_type_code                varchar(10) collate nocase,
+  doc_sub_type_code            varchar(10) collate nocase,
+  doc_year                     int,
+  Is_amendment                 bit,
+  name_listed                  varchar(150) collate nocase,
+  Title                        varchar(255) collate nocase,
+  due_date                     datetime,
+  referred_county_code         varchar(10) collate nocase,
+  penalty_appeal_decision_code varchar(10) collate nocase,
+  Amount_Due                   money,
+  amount_paid                  money,
+  delivery_method_code         varchar(10) collate nocase,
+  doc_reason_code              varchar(10) collate nocase,
+  report_version_code          varchar(10) collate nocase,
+  receive_send_date            datetime,
+  entry_date                   datetime,
+  other_date                   datetime,   -- for a 48-hour notice: the day the contribution was received
+  import_date                  datetime,
+  begin_date                   datetime,
+  end_date                     datetime,
+  signed_date                  datetime,
+  signer_officer_type_code     varchar(10) collate nocase,
+  signer_officer_id            int,
+  signer_name                  varchar(150) collate nocase,
+  delete_date                  datetime,
+  has_no_report_data           bit,
+  no_report_data_reason        varchar(255) collate nocase,
+  total_receipts               money,
+  total_expenditures           money,
+  has_no_totals                bit,
+  has_image                    bit not null default 0,
+  orig_user_id                 int,
+  orig_date                    datetime,
+  update_date                  datetime,
+  user_id                      int
+);
+
+-- The committee that filed (or received) a document. org_id is the committee group.
+create table xrf_org_document (
+  unique_id   integer primary key,
+  org_id      int,
+  document_id int,
+  orig_date   datetime
+);
+
+-- Committees a document affects (a complaint names them, a penalty concerns them).
+create table XRF_AFF_ORG_DOCUMENT (
+  unique_id   integer primary key,
+  org_id      int,
+  document_id int,
+  orig_date   datetime
+);
+
+-- The financial report data of a filed report.
+create table ref_report (
+  unique_id            integer primary key,
+  org_group_id         int not null,
+  doc_year             int not null,
+  report_sub_type_code varchar(10) collate nocase not null,
+  report_version_code  varchar(10) collate nocase,
+  begin_date           datetime,
+  end_date             datetime,
+  due_date             datetime,
+  election_id          int,
+  total_receipts       money,
+  total_expenditures   money,
+  is_mef               bit not null default 0,  -- filed electronically
+  filed_date           datetime,
+  orig_date            datetime,
+  update_date          datetime
+);
+
+create table xrf_report_document (
+  unique_id   integer primary key,
+  report_id   int not null,
+  document_id int not null,
+  orig_date   datetime
+);
+
+-- Scanned pages: the document image and an altered image, each with its page count.
+create table DOCUMENT_IMAGE (
+  document_id      integer primary key,
+  doc_page_ct      int,
+  alt_doc_page_ct  int,
+  doc_image        image,
+  alt_doc_image    image,
+  doc_image_sz     int,
+  alt_doc_image_sz int,
+  orig_date        datetime,
+  update_date      datetime
+);
+
+-- ---------------------------------------------------------------------------
+-- Default settings that client applications copy into a workstation's
+-- registry, per application function.
+create table adm_default_reg_setting (
+  unique_id          integer primary key,
+  app_function_lbl   varchar(50) collate nocase not null,
+  app_function_value varchar(100) collate nocase not null,
+  setting_path       varchar(255) collate nocase not null,
+  setting_key        varchar(100) collate nocase not null,
+  setting_type       varchar(20) collate nocase not null,   -- REG_SZ, REG_DWORD
+  setting_value      varchar(255) collate nocase,
+  Sequence           smallint not null default 0,
+  update_date        datetime
+);
+
+-- ---------------------------------------------------------------------------
+-- Views.
+
+-- Committee reference rows with their status description.
+create view vw_zub_ref_org_detail as
+select ro.unique_id, ro.group_id, ro.is_fund, ro.id_1, ro.id_2, ro.id_3, ro.id_4,
+       ro.id_1 || '-' || ro.id_2 || '-' || ro.id_3 || '-' || ro.id_4 as full_id,
+       ro.current_status_code, st.Description as current_status_desc,
+       ro.entered_method_code, ro.entered_date, ro.trans_date, ro.trans_type,
+       ro.check_out_user_id, ro.check_out_date, ro.check_in_user_id, ro.check_in_date,
+       ro.Reason, ro.update_date, ro.Orig_user_id, ro.orig_date, ro.user_id
+from ref_org ro
+left outer join lks_org_status st on st.Code = ro.current_status_code;
+
+-- Committee detail rows with their descriptions; org_id is the committee group.
+create view vw_Zub_org_committee_detail as
+select oc.unique_id, oc.org_group_id as org_id, oc.org_group_id,
+       oc.trans_date, oc.trans_end_date, oc.org_name, oc.inhouse_name, oc.old_acronym,
+       oc.previous_id, oc.comm_type_code, ct.Description as comm_type_desc,
+       oc.comm_level_code, cl.Description as comm_level_desc,
+       oc.party_code, pt.Description as party_desc, oc.mef_required,
+       oc.orig_date, oc.update_date, oc.user_id
+from org_committee oc
+left outer join lks_committee_type ct on ct.Code = oc.comm_type_code
+left outer join lks_committee_level cl on cl.Code = oc.comm_level_code
+left outer join lku_party pt on pt.Code = oc.party_code;
+
+-- One row per committee: the group's latest reference row with the open detail row.
+create view vw_zub_ORG_Committee_ref_current as
+select ro.unique_id, ro.group_id as ref_group_id, ro.id_1, ro.id_2, ro.id_3, ro.id_4,
+       ro.current_status_code, st.Description as status_desc, ro.trans_date,
+       oc.org_name, oc.inhouse_name, oc.old_acronym, oc.previous_id,
+       oc.comm_type_code, ct.Description as comm_type_desc,
+       oc.comm_level_code, oc.party_code, oc.mef_required
+from ref_org ro
+join org_committee oc on oc.org_group_id = ro.group_id and oc.trans_end_date is null
+left outer join lks_org_status st on st.Code = ro.current_status_code
+left outer join lks_committee_type ct on ct.Code = oc.comm_type_code
+where ro.unique_id = (select r2.unique_id from ref_org r2
+                      where r2.group_id = ro.group_id
+                      order by r2.trans_date desc, r2.unique_id desc limit 1);
+
+-- Officers whose term is open.
+create view VW_ZUB_ORG_Officers_Ref_Current as
+select o.unique_id, o.group_id, o.org_group_id, o.org_group_id as ref_group_id,
+       o.name_type_code, nt.Description as name_type_desc, o.entity_id,
+       o.cand_office_code, o.trans_date, o.trans_end_date, o.update_date
+from org_officers o
+left outer join lks_name_type nt on nt.Code = o.name_type_code
+where o.trans_end_date is null;
+
+create view VW_ZUB_ORG_Name_address_detail as
+select na.unique_id, na.first_name, na.middle_name, na.last_name, na.suffix, na.nick_name,
+       na.address_1, na.address_2, na.city, na.state_code, na.zip,
+       na.county_code, cy.Description as county_desc, na.phone, na.email,
+       na.orig_date, na.update_date
+from org_name_address na
+left outer join LKS_COUNTY cy on cy.Code = na.county_code;
+
+-- Documents with the descriptions of their codes.
+create view vw_zub_ref_document_detail as
+select rd.*,
+       dt.Description as doc_type_desc, dt.Description as doc_type_code_desc,
+       st.Description as doc_sub_type_desc, st.Description as doc_name_desc,
+       dm.Description as delivery_method_desc, dr.Description as Doc_reason_desc,
+       rv.Description as report_version_desc, pd.Description as penalty_appeal_decision_desc,
+       cy.Description as referred_county_desc
+from ref_document rd
+left outer join lks_document_type dt on dt.Code = rd.doc_type_code
+left outer join lku_document_sub_type st on st.Code = rd.doc_sub_type_code
+left outer join lks_delivery_method dm on dm.Code = rd.delivery_method_code
+left outer join lks_document_reason dr on dr.Code = rd.doc_reason_code
+left outer join lks_report_version rv on rv.Code = rd.report_version_code
+left outer join lks_penalty_appeal_decision pd on pd.Code = rd.penalty_appeal_decision_code
+left outer join LKS_COUNTY cy on cy.Code = rd.referred_county_code;

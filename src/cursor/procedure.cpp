@@ -1,0 +1,21 @@
+#include "cursor/procedure.hpp"
+
+namespace tarnwick::cursor {
+
+std::string RunProcedure(DataGateway& gateway, const std::string& name, const std::vector<Parameter>& inputs,
+                         bool returnsRows, std::shared_ptr<Recordset>* rows) {
+  std::string errorText = gateway.PrepareProcedure(name);
+  if (!errorText.empty()) return errorText;
+  for (const Parameter& p : inputs) gateway.AddParameter(p.name, p.value());
+  std::shared_ptr<Recordset> local;
+  std::int32_t rowsAffected = 0;
+  errorText = gateway.ExecuteProcedure(rowsAffected, returnsRows, local, 0);
+  if (rows != nullptr) *rows = std::move(local);
+  return errorText;
+}
+
+void EndOpenWork(DataGateway& gateway) {
+  if (gateway.InTransaction()) gateway.EndTransaction(false);
+}
+
+}  // namespace tarnwick::cursor

@@ -1,0 +1,602 @@
+// The document object: column properties over ref_document and the document
+// searches, the search filter, loading, saving, deleting, the filing checks
+// and the image folders.
+#include "tarnwick/clsDocument.hpp"
+
+#include <array>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "cursor/columns.hpp"
+#include "cursor/procedure.hpp"
+#include "documents/document_members.hpp"
+#include "frame/binding.hpp"
+#include "frame/report_error.hpp"
+#include "runtime/numeric_text.hpp"
+#include "tarnwick/error.hpp"
+
+namespace tarnwick {
+namespace {
+
+using cursor::ColumnProperty;
+using cursor::Family;
+
+// Every column property of the document object, in the interface's order:
+// the identifier, the thirty columns of ref_document a client may set, then
+// the descriptive columns only the searches select.
+constexpr std::array<ColumnProperty, 37> kColumns{{
+    {"UniqueID", "unique_id", Family::Long},
+    {"DocTypeCode", "doc_type_code", Family::Text},
+    {"DocSubTypeCode", "doc_sub_type_code", Family::Text},
+    {"DocYear", "doc_year", Family::Text},
+    {"IsAmendment", "Is_amendment", Family::Text},
+    {"NameListed", "name_listed", Family::Text},
+    {"Title", "Title", Family::Text},
+    {"DueDate", "due_date", Family::DateText},
+    {"ReferredCountyCode", "referred_county_code", Family::Text},
+    {"PenaltyAppealDecisionCode", "penalty_appeal_decision_code", Family::Text},
+    {"AmountDue", "Amount_Due", Family::Currency},
+    {"AmountPaid", "amount_paid", Family::Currency},
+    {"DeliveryMethodCode", "delivery_method_code", Family::Text},
+    {"DocReasonCode", "doc_reason_code", Family::Text},
+    {"ReportVersionCode", "report_version_code", Family::Text},
+    {"ReceiveSendDate", "receive_send_date", Family::DateText},
+    {"EntryDate", "entry_date", Family::DateText},
+    {"OtherDate", "other_date", Family::DateText},
+    {"ImportDate", "import_date", Family::DateText},
+    {"BeginDate", "begin_date", Family::DateText},
+    {"EndDate", "end_date", Family::DateText},
+    {"SignedDate", "signed_date", Family::DateText},
+    {"SignerOfficerType", "signer_officer_type_code", Family::Text},
+    {"SignerOfficerID", "signer_officer_id", Family::Text},
+    {"SignerName", "signer_name", Family::Text},
+    {"DeleteDate", "delete_date", Family::DateText},
+    {"HasNoReportData", "has_no_report_data", Family::Text},
+    {"NoReportDataReason", "no_report_data_reason", Family::Text},
+    {"TotalReceipts", "total_receipts", Family::Text},
+    {"TotalExpenditures", "total_expenditures", Family::Text},
+    {"NoTotals", "has_no_totals", Family::Text},
+    {"DocTypeCodeDesc", "doc_type_code_desc", Family::Text},
+    {"DocNameDesc", "doc_name_desc", Family::Text},
+    {"PreviousID", "previous_id", Family::Text},
+    {"CommStatus", "status_desc", Family::Text},
+    {"CommType", "comm_type_desc", Family::Text},
+    {"InhouseName", "Inhouse_name", Family::Text},
+}};
+
+// The inputs of sp_insert_ref_document, one per settable column, in the
+// order of kColumns[1..30].
+constexpr std::size_t kFirstSettable = 1;
+constexpr std::array<std::string_view, 30> kInsertParameters{
+    "@Doc_type_code",      "@Doc_sub_type_code",       "@Doc_year",
+    "@Is_amendment",       "@Name_listed",             "@Title",
+    "@due_date",           "@referred_county_code",    "@penalty_appeal_decision_code",
+    "@amount_due",         "@amount_paid",             "@Delivery_method_code",
+    "@Doc_reason_code",    "@Report_version_code",     "@Receive_send_date",
+    "@Entry_date",         "@Other_date",              "@Import_date",
+    "@Begin_date",         "@End_date",                "@Signed_date",
+    "@Signer_officer_type_code", "@Signer_officer_id", "@Signer_name",
+    "@Delete_date",        "@has_no_report_data",      "@no_report_data_reason",
+    "@total_receipts",     "@total_expenditures",      "@has_no_totals"};
+
+constexpr char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Each insert input names its column: "@" and the column name in any letter case.
+constexpr bool InsertParametersMatchColumns() {
+  for (std::size_t i = 0; i < kInsertParameters.size(); ++i) {
+    const std::string_view parameter = kInsertParameters[i];
+    const std::string_view column = kColumns[kFirstSettable + i].column;
+    if (parameter.size() != column.size() + 1 || parameter[0] != '@') return false;
+    for (std::size_t k = 0; k < column.size(); ++k) {
+      if (Fold(parameter[k + 1]) != Fold(column[k])) return false;
+    }
+  }
+  return true;
+}
+static_assert(InsertParametersMatchColumns(), "sp_insert_ref_document inputs out of step with the columns");
+
+consteval std::size_t IndexOf(std::string_view property) {
+  for (std::size_t i = 0; i < kColumns.size(); ++i) {
+    if (kColumns[i].property == property) return i;
+  }
+  throw "the document object has no such column property";
+}
+
+// has_image is read for HasImage only, which has its own conversion.
+constexpr ColumnProperty kHasImage{"HasImage", "has_image", Family::Text};
+
+constexpr const char* kNotSet = "Object variable or With block variable not set";
+
+Recordset& Require(const std::shared_ptr<Recordset>& rs) {
+  if (!rs) throw RuntimeError(err::kObjectNotSet, "Tarnwick", kNotSet);
+  return *rs;
+}
+
+std::string ReplaceAll(std::string text, char from, char to) {
+  for (char& c : text) {
+    if (c == from) c = to;
+  }
+  return text;
+}
+
+// The wildcard mapping of the search form: "?" for one character, "*" for any run.
+std::string MapWildcards(std::string text) { return ReplaceAll(ReplaceAll(std::move(text), '?', '_'), '*', '%'); }
+
+// A name searched with a wildcard in the middle (ab%cd) also finds names that
+// go on after the last part.
+std::string ExtendInnerWildcard(std::string text) {
+  const std::size_t first = text.find('%');
+  if (first != std::string::npos && first != 0 && first != text.size() - 1) text += '%';
+  return text;
+}
+
+bool IsNumericKind(VarType t) {
+  switch (t) {
+    case VarType::Empty:
+    case VarType::Boolean:
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::Double:
+    case VarType::Currency:
+    case VarType::Date: return true;
+    default: return false;
+  }
+}
+
+// Whether a column's current value differs from the value read. Null against
+// Null is unchanged and Null against a value changed; numbers (dates and
+// Booleans included) compare by value, texts exactly; values of unlike kinds
+// count as changed.
+bool Differs(const Variant& value, const Variant& original) {
+  if (value.IsNull() || original.IsNull()) return value.IsNull() != original.IsNull();
+  const VarType a = value.Type();
+  const VarType b = original.Type();
+  if (a == VarType::String && b == VarType::String) return value.CStr() != original.CStr();
+  if ((a == VarType::String && b == VarType::Empty) || (a == VarType::Empty && b == VarType::String)) {
+    return !value.CStr().empty() || !original.CStr().empty();
+  }
+  if (IsNumericKind(a) && IsNumericKind(b)) {
+    if (a == VarType::Currency && b == VarType::Currency) return value.CCur() != original.CCur();
+    return value.CDbl() != original.CDbl();
+  }
+  if (a == VarType::Bytes && b == VarType::Bytes) return value.AsBytes() != original.AsBytes();
+  if (a == VarType::Object && b == VarType::Object) return !(value == original);
+  return true;
+}
+
+// The "@value" of a changed column: Null, a Boolean as 1 or 0, anything else as its text.
+Variant UpdateValue(const Field& field) {
+  const Variant& value = field.Value();
+  if (value.IsNull()) return Variant::Null();
+  if (field.Type() == DataType::Boolean) return Variant(std::to_string(std::abs(static_cast<int>(value.CInt()))));
+  return Variant(value.CStr());
+}
+
+// Deleting through a general procedure: nothing happens while no row is
+// current; an error text or a run-time failure goes to the handler, which
+// abandons any open unit of work.
+bool DeleteThrough(DataGateway& gateway, bool ready, const char* source, const std::string& procedure,
+                   const std::vector<cursor::Parameter>& inputs) {
+  const bool result = frame::Guarded({source, &gateway}, [&] {
+    if (!ready) return true;
+    if (!cursor::RunProcedure(gateway, procedure, inputs).empty()) throw frame::EnterHandler{};
+    if (gateway.InTransaction()) gateway.EndTransaction(true);
+    return true;
+  });
+  cursor::EndOpenWork(gateway);
+  return result;
+}
+
+// The document search: the columns of the document, its committee and its
+// report link, joined to the candidate of a candidate committee.
+constexpr std::string_view kDocumentListSelect =
+    "SELECT RD.unique_id, RD.doc_type_code, rd.doc_type_desc, RD.doc_sub_type_code, rd.doc_sub_type_desc, "
+    "RD.doc_year, RD.name_listed, RD.title, RD.delivery_method_code, rd.delivery_method_desc, "
+    "RD.Doc_reason_code, rd.Doc_reason_desc, RD.receive_send_date, RD.orig_date, RD.delete_date, "
+    "RD.update_date, RD.orig_user_id as user_id, rd.has_image, OC.org_name, OC.inhouse_name, rd.report_version_code, "
+    "OC.id_1 + '-' + OC.id_2 + '-' + OC.id_3 + '-' + OC.id_4 as 'comm_id', "
+    "OC.ref_group_id as 'org_group_id', rd.is_amendment, oc.previous_id, oc.status_desc, oc.comm_type_desc, "
+    "rd.update_date, rd.begin_date, rd.end_date, xrd.report_id, "
+    "case when isnull(xrd.report_id,'') = '' then '' else 'X' end as has_rpt_link "
+    "FROM vw_zub_REF_document_detail RD "
+    "left outer join XRF_Org_Document XCD ON RD.unique_id = XCD.document_id "
+    "left outer join vw_zub_ORG_Committee_ref_current OC ON XCD.org_id = OC.ref_group_id "
+    "left outer join (select oo1.ref_group_id, oo1.name_type_code,  "
+    "  ona1.first_name , ona1.middle_name, ona1.last_name, ona1.suffix, ona1.nick_name "
+    "  from VW_ZUB_ORG_Officers_Ref_Current as oo1 "
+    "  left outer join VW_ZUB_ORG_Name_address_detail as ona1 on oo1.entity_id = ona1.unique_id "
+    "  where oo1.name_type_code = 'cnd') as cnd "
+    "  on oc.ref_group_id = cnd.ref_group_id and oc.Comm_type_code = 'cnc' "
+    "left outer join xrf_report_document xrd ON RD.unique_id = xrd.document_id ";
+constexpr std::string_view kDocumentListOrder =
+    "ORDER BY inhouse_name, RD.name_listed, RD.receive_send_date desc, RD.orig_date, RD.Doc_type_code, "
+    "RD.doc_sub_type_code ";
+
+}  // namespace
+
+namespace documents {
+
+const frame::Bindings& DocumentMembers() {
+  static const frame::Bindings bindings = [] {
+    frame::Bindings b("clsDocument");
+    cursor::BindCursorMembers(b);
+    cursor::BindColumns(b, kColumns);
+    b.Get("ImagePath", frame::Bind(&clsDocument::ImagePath));
+    b.Get("HasAltered", frame::Bind(&clsDocument::HasAltered));
+    b.Get("HasImage", frame::Bind(&clsDocument::HasImage));
+    b.Get("Count", frame::Bind(&clsDocument::Count));
+    b.Get("mRecSet", frame::Bind(&clsDocument::mRecSet));
+    b.Method("SetImageDirs", frame::Bind(&clsDocument::SetImageDirs));
+    b.Method("SetupFilter", frame::Bind(&clsDocument::SetupFilter));
+    b.Method("DeleteData", frame::Bind(&clsDocument::DeleteData));
+    b.Method("RemoveReportLink", frame::Bind(&clsDocument::RemoveReportLink));
+    b.Method("GetData", frame::Bind(&clsDocument::GetData));
+    b.Method("GetDataDetail", frame::Bind(&clsDocument::GetDataDetail));
+    b.Method("GetDocumentList", frame::Bind(&clsDocument::GetDocumentList));
+    b.Method("GetCommitteeDocumentList", frame::Bind(&clsDocument::GetCommitteeDocumentList));
+    b.Method("RunMEFChecks", frame::Bind(&clsDocument::RunMEFChecks));
+    b.Method("SaveData", frame::Bind(&clsDocument::SaveData));
+    return b;
+  }();
+  return bindings;
+}
+
+}  // namespace documents
+
+clsDocument::clsDocument() : DataObject("clsDocument", "ref_document") {}
+clsDocument::~clsDocument() = default;
+
+Variant clsDocument::Dispatch(const MemberInfo& member, std::span<Variant> args) {
+  return documents::DocumentMembers().Run(*this, member, args);
+}
+
+// ---------------------------------------------------------------------------
+// Column properties: each accessor reads or writes its entry of kColumns.
+
+std::int32_t clsDocument::UniqueID() const { return cursor::ReadLong(*this, kColumns[IndexOf("UniqueID")]); }
+
+#define TW_DOCUMENT_TEXT_COLUMN(Name)                                                                   \
+  std::string clsDocument::Name() const { return cursor::ReadText(*this, kColumns[IndexOf(#Name)]); } \
+  void clsDocument::Name(const std::string& value) {                                                    \
+    cursor::WriteValue(*this, kColumns[IndexOf(#Name)], Variant(value));                                \
+  }
+#define TW_DOCUMENT_MONEY_COLUMN(Name)                                                                            \
+  tarnwick::Currency clsDocument::Name() const { return cursor::ReadCurrency(*this, kColumns[IndexOf(#Name)]); } \
+  void clsDocument::Name(tarnwick::Currency value) {                                                              \
+    cursor::WriteValue(*this, kColumns[IndexOf(#Name)], Variant(value));                                          \
+  }
+#define TW_DOCUMENT_READ_ONLY_COLUMN(Name) \
+  std::string clsDocument::Name() const { return cursor::ReadText(*this, kColumns[IndexOf(#Name)]); }
+
+// Date columns are text properties too; their family formats them.
+TW_DOCUMENT_TEXT_COLUMN(DocTypeCode)
+TW_DOCUMENT_TEXT_COLUMN(DocSubTypeCode)
+TW_DOCUMENT_TEXT_COLUMN(DocYear)
+TW_DOCUMENT_TEXT_COLUMN(IsAmendment)
+TW_DOCUMENT_TEXT_COLUMN(NameListed)
+TW_DOCUMENT_TEXT_COLUMN(Title)
+TW_DOCUMENT_TEXT_COLUMN(DueDate)
+TW_DOCUMENT_TEXT_COLUMN(ReferredCountyCode)
+TW_DOCUMENT_TEXT_COLUMN(PenaltyAppealDecisionCode)
+TW_DOCUMENT_MONEY_COLUMN(AmountDue)
+TW_DOCUMENT_MONEY_COLUMN(AmountPaid)
+TW_DOCUMENT_TEXT_COLUMN(DeliveryMethodCode)
+TW_DOCUMENT_TEXT_COLUMN(DocReasonCode)
+TW_DOCUMENT_TEXT_COLUMN(ReportVersionCode)
+TW_DOCUMENT_TEXT_COLUMN(ReceiveSendDate)
+TW_DOCUMENT_TEXT_COLUMN(EntryDate)
+TW_DOCUMENT_TEXT_COLUMN(OtherDate)
+TW_DOCUMENT_TEXT_COLUMN(ImportDate)
+TW_DOCUMENT_TEXT_COLUMN(BeginDate)
+TW_DOCUMENT_TEXT_COLUMN(EndDate)
+TW_DOCUMENT_TEXT_COLUMN(SignedDate)
+TW_DOCUMENT_TEXT_COLUMN(SignerOfficerType)
+TW_DOCUMENT_TEXT_COLUMN(SignerOfficerID)
+TW_DOCUMENT_TEXT_COLUMN(SignerName)
+TW_DOCUMENT_TEXT_COLUMN(DeleteDate)
+TW_DOCUMENT_TEXT_COLUMN(HasNoReportData)
+TW_DOCUMENT_TEXT_COLUMN(NoReportDataReason)
+TW_DOCUMENT_TEXT_COLUMN(TotalReceipts)
+TW_DOCUMENT_TEXT_COLUMN(TotalExpenditures)
+TW_DOCUMENT_TEXT_COLUMN(NoTotals)
+TW_DOCUMENT_READ_ONLY_COLUMN(DocTypeCodeDesc)
+TW_DOCUMENT_READ_ONLY_COLUMN(DocNameDesc)
+TW_DOCUMENT_READ_ONLY_COLUMN(PreviousID)
+TW_DOCUMENT_READ_ONLY_COLUMN(CommStatus)
+TW_DOCUMENT_READ_ONLY_COLUMN(CommType)
+TW_DOCUMENT_READ_ONLY_COLUMN(InhouseName)
+
+#undef TW_DOCUMENT_TEXT_COLUMN
+#undef TW_DOCUMENT_MONEY_COLUMN
+#undef TW_DOCUMENT_READ_ONLY_COLUMN
+
+// ---------------------------------------------------------------------------
+// Image folders.
+
+std::string clsDocument::HasAltered() const { return Variant(altered_).CStr(); }
+
+bool clsDocument::HasImage() const {
+  if (!DataReady()) return false;
+  return Variant(cursor::ReadText(*this, kHasImage)).CBool();
+}
+
+std::shared_ptr<Recordset> clsDocument::mRecSet() const { return DataReady() ? ResultSet() : nullptr; }
+
+void clsDocument::SetImageDirs() {
+  frame::Guarded({"clsDocument.SetImageDirs"}, [&] {
+    std::shared_ptr<Recordset> settings;
+    if (!Gateway().OpenRecordset("select * from lks_system_info", settings, 0, true).empty()) return;
+    Recordset& rs = Require(settings);
+    struct Folder {
+      std::string_view code;
+      std::string* setting;
+    };
+    const std::array<Folder, 5> folders{{{"PATH_TIF", &imagePath_},
+                                         {"PATH_TIF_ALT", &altImagePath_},
+                                         {"PATH_PDF", &pdfPath_},
+                                         {"PATH_PDF_ALT", &altPdfPath_},
+                                         {"PATH_PDF_CREATE", &pdfCreatePath_}}};
+    // Every row is read: when a code occurs twice, the later row wins.
+    while (!rs.EndOfFile()) {
+      const Variant& code = rs.Fields().Item("Code").Value();
+      if (!code.IsNull()) {
+        const std::string text = code.Text();
+        for (const Folder& folder : folders) {
+          if (text == folder.code) {
+            *folder.setting = rs.Fields().Item("Description").Value().CStr();
+            break;
+          }
+        }
+      }
+      rs.MoveNext();
+    }
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Searches and loads.
+
+std::string clsDocument::SetupFilter(const std::string& DocType, const std::string& DocName, const std::string& Year,
+                                     bool UseComm, const std::string& CommType, const std::string& Name,
+                                     const std::string& First, const std::string& Last, bool UseName,
+                                     const std::string& DateType, const std::string& BeginDate,
+                                     const std::string& EndDate, const std::string& User,
+                                     const std::string& NameType, bool NotLinked) {
+  DataGateway& gateway = Gateway();
+  const auto searchText = [&gateway](const std::string& text) {
+    return ExtendInnerWildcard(gateway.SqlSafeText(MapWildcards(text)));
+  };
+  const std::string name = searchText(Name);
+  const std::string first = searchText(First);
+  const std::string last = searchText(Last);
+
+  // Fifteen numbered slots; their numbers fix the order of the conditions.
+  struct Slot {
+    std::string condition;
+    std::string value;
+  };
+  std::array<Slot, 16> slots{};  // slot 0 unused
+  const auto quoted = [](const std::string& value) { return value + "'"; };
+
+  slots[1] = {" RD.Doc_year = ", Year};
+  if (CommType == "No Committee") {
+    slots[3] = {" XCD.org_id is ", "null "};
+  } else {
+    slots[3] = {" oc.comm_type_code = '", quoted(CommType)};
+  }
+  if (!UseComm) {
+    slots[6] = {" RD.unique_id not in ", "(SELECT document_id from xrf_org_document)"};
+  } else if (UseName) {
+    if (!first.empty()) slots[6] = {" cnd.first_name like '", quoted(first)};
+    if (!last.empty()) slots[7] = {" cnd.last_name like '", quoted(last)};
+  } else if (!name.empty()) {
+    if (NameType.find('O') != std::string::npos) slots[5] = {" OC.org_name like '", quoted(name)};
+    if (NameType.find('I') != std::string::npos) slots[13] = {" OC.inhouse_name like '", quoted(name)};
+    if (NameType.find('A') != std::string::npos) slots[14] = {" OC.old_acronym like '", quoted(name)};
+  }
+  slots[8] = {" RD.Doc_type_code = '", quoted(DocType)};
+  slots[9] = {" RD.Doc_sub_type_code = '", quoted(DocName)};
+  std::string_view dateColumn;
+  if (DateType == "ENTERED DATE") dateColumn = "entry_date";
+  else if (DateType == "RECEIVED DATE") dateColumn = "receive_send_date";
+  else if (DateType == "LAST UPDATE DATE") dateColumn = "update_date";
+  if (!dateColumn.empty()) {
+    const std::string cast = " cast(RD." + std::string(dateColumn) + " as date) ";
+    if (!BeginDate.empty()) slots[10] = {cast + ">= '", quoted(BeginDate)};
+    if (!EndDate.empty()) slots[11] = {cast + "<= '", quoted(EndDate)};
+  }
+  slots[12] = {" RD.user_id = '", quoted(User)};
+  if (NotLinked) slots[15] = {" xrd.report_id is null ", " and isnull(RD.has_no_report_data, 0) = 0 "};
+
+  std::string where = "where";
+  for (std::size_t i = 1; i < slots.size(); ++i) {
+    const std::string& value = slots[i].value;
+    // An empty choice leaves only its closing apostrophe (or an empty quoted text).
+    if (value.empty() || value == "'" || value == "''") continue;
+    where += slots[i].condition + value + " and";
+  }
+  if (where == "where") return "";
+  where.resize(where.size() - 3);  // keeps the blank before the last " and"
+  return where;
+}
+
+bool clsDocument::GetData(std::int32_t UniqueID) {
+  return frame::Guarded({"clsDocument.GetData"}, [&] {
+    return cursor::KeyedLoad(*this, UniqueID, "where unique_id = ", "where unique_id is null ");
+  });
+}
+
+bool clsDocument::GetDataDetail(std::int32_t UniqueID) {
+  return frame::Guarded({"clsDocument.GetDataDetail"}, [&] {
+    const std::string sql = "SELECT rd.* FROM vw_zub_ref_document_detail rd where rd.unique_id = " +
+                            std::to_string(UniqueID);
+    if (!Gateway().OpenRecordset(sql, ResultSet(), 0, true).empty()) throw frame::EnterHandler{};
+    const std::shared_ptr<Recordset>& rs = ResultSet();
+    return rs != nullptr && !(rs->EndOfFile() && rs->BOF());
+  });
+}
+
+bool clsDocument::GetDocumentList(const std::string& Filter) {
+  return frame::Guarded({"clsDocument.GetDocumentList"}, [&] {
+    std::string sql(kDocumentListSelect);
+    sql += MapWildcards(Filter);
+    sql += kDocumentListOrder;
+    if (!Gateway().OpenRecordset(sql, ResultSet(), 0, true).empty()) throw frame::EnterHandler{};
+    const std::shared_ptr<Recordset>& rs = ResultSet();
+    if (rs == nullptr || (rs->EndOfFile() && rs->BOF())) return false;
+    count_ = rs->RecordCount();
+    return true;
+  });
+}
+
+bool clsDocument::GetCommitteeDocumentList(const std::string& OrgGroupID) {
+  count_ = 0;
+  return frame::Guarded({"clsDocument.GetCommitteeDocumentList"}, [&] {
+    // The group number is the leading number of the text; anything else is group 0.
+    const std::string group = Variant(runtime::Val(OrgGroupID)).CStr();
+    const std::string sql =
+        "SELECT RD.doc_type_desc as 'Doc_type_code_desc', RD.doc_year, "
+        "RD.doc_sub_type_desc as 'doc_name_desc', "
+        "RD.Title , RD.receive_send_date, RD.entry_date, RD.unique_id "
+        "FROM XRF_Org_Document XCD "
+        "left outer join vw_zub_ref_document_detail RD ON XCD.document_id = RD.unique_id "
+        "left outer join ref_org ro on xcd.org_id = ro.unique_id "
+        "WHERE ro.group_id = " +
+        group + " " +
+        "and RD.Delete_date is null "
+        "ORDER BY 5, 1, 2, 3 ";
+    if (!Gateway().OpenRecordset(sql, ResultSet(), 0, true).empty()) throw frame::EnterHandler{};
+    const std::shared_ptr<Recordset>& rs = ResultSet();
+    if (rs == nullptr || (rs->EndOfFile() && rs->BOF())) return false;
+    count_ = rs->RecordCount();
+    return true;
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Filing checks.
+
+bool clsDocument::RunMEFChecks(MEFRunType RunType, const std::string& OrgID, const std::string& DocID,
+                               const std::string& DocumentYear, const std::string& DocumentSubTypeCode,
+                               const std::string& StartDate, const std::string& EndDate,
+                               const std::string& TotalReceipts, const std::string& TotalExpenditures,
+                               bool& MatchFound, bool& MEFFlag, std::int16_t& ElectionID) {
+  DataGateway& gateway = Gateway();
+  // Only the 48-hour lists come back as rows.
+  const bool returnsRows = RunType == FortyEightHourList || RunType == FortyEightHourListAmend;
+  bool result = false;
+  try {
+    count_ = 0;
+    if (gateway.PrepareProcedure("sp_misc_mef_checks").empty()) {
+      gateway.AddParameter("@get_type_flag", Variant(static_cast<std::int32_t>(RunType)));
+      gateway.AddParameter("@org_id", Variant(OrgID));
+      gateway.AddParameter("@document_id", Variant(DocID));
+      gateway.AddParameter("@doc_year", Variant(DocumentYear));
+      gateway.AddParameter("@doc_sub_type_code", Variant(DocumentSubTypeCode));
+      gateway.AddParameter("@begin_date", Variant(StartDate));
+      gateway.AddParameter("@end_date", Variant(EndDate));
+      gateway.AddParameter("@total_receipts", Variant(TotalReceipts));
+      gateway.AddParameter("@total_expenditures", Variant(TotalExpenditures));
+      std::int32_t rowsAffected = 0;
+      const std::string errorText = gateway.ExecuteProcedure(rowsAffected, returnsRows, ResultSet(), 0);
+
+      // The answers are read whether or not the procedure reported an error.
+      Variant answer = Variant::Null();
+      gateway.GetParameter("@match_found", answer);
+      MatchFound = answer.IsNull() ? false : answer.CBool();
+      answer = Variant::Null();
+      gateway.GetParameter("@flag_mef", answer);
+      MEFFlag = answer.IsNull() ? false : answer.CBool();
+      answer = Variant::Null();
+      gateway.GetParameter("@election_id", answer);
+      if (!answer.IsNull() && runtime::IsNumeric(answer)) ElectionID = Variant(answer.CLng()).CInt();
+
+      if (errorText.empty()) {
+        result = true;
+        const std::shared_ptr<Recordset>& rs = ResultSet();
+        if (rs != nullptr && !(rs->BOF() && rs->EndOfFile())) {
+          count_ = rs->RecordCount();
+          if (gateway.InTransaction()) gateway.EndTransaction(true);
+        }
+      }
+    }
+  } catch (const std::exception&) {
+    // A run-time failure (an answer that cannot be converted, a failing
+    // result set or gateway) ends like an error text: the result is False.
+    result = false;
+  }
+  try {
+    if (!result && gateway.InTransaction()) gateway.EndTransaction(false);
+    if (gateway.InTransaction()) gateway.EndTransaction(true);
+  } catch (const std::exception&) {
+    result = false;
+  }
+  return result;
+}
+
+// ---------------------------------------------------------------------------
+// Saving and deleting.
+
+bool clsDocument::SaveData() {
+  DataGateway& gateway = Gateway();
+  const bool result =
+      frame::Guarded({"clsDocument.SaveData", &gateway}, [&] { return NewRecord() ? Insert() : UpdateChangedColumns(); });
+  cursor::EndOpenWork(gateway);
+  return result;
+}
+
+// A new document: every settable column of the new row goes to the insert
+// procedure (Null where nothing was set), and the row the database made is
+// loaded back so that the object stands on it with its identifier.
+bool clsDocument::Insert() {
+  DataGateway& gateway = Gateway();
+  std::vector<cursor::Parameter> inputs;
+  inputs.reserve(kInsertParameters.size());
+  for (std::size_t i = 0; i < kInsertParameters.size(); ++i) {
+    const std::string_view column = kColumns[kFirstSettable + i].column;
+    inputs.emplace_back(std::string(kInsertParameters[i]), std::function<Variant()>([this, column] {
+                          return Require(ResultSet()).Fields().Item(column).Value();
+                        }));
+  }
+  if (!cursor::RunProcedure(gateway, "sp_insert_" + Table(), inputs).empty()) return false;
+  Variant newId = Variant::Null();
+  gateway.GetParameter("@Unique_id", newId);
+  gateway.FinishProcedure();
+  return GetData(newId.CLng());
+}
+
+// An existing document: one sp_update_table call per column whose value
+// differs from the value read, all inside one unit of work. The first failing
+// column ends the save; the caller's exit step then abandons the unit of
+// work, so no column of the row changes.
+bool clsDocument::UpdateChangedColumns() {
+  DataGateway& gateway = Gateway();
+  Recordset& rs = Require(ResultSet());
+  const std::int32_t id = rs.Fields().Item("unique_id").Value().CLng();
+  if (!gateway.InTransaction()) gateway.BeginTransaction();
+  FieldCollection& fields = rs.Fields();
+  for (std::int32_t i = 0; i < fields.Count(); ++i) {
+    const Field& field = fields.Item(i);
+    if (!Differs(field.Value(), field.OriginalValue())) continue;
+    const std::vector<cursor::Parameter> inputs{{"@table", Variant(Table())},
+                                                {"@column", Variant(field.Name())},
+                                                {"@unique_id", Variant(id)},
+                                                {"@value", UpdateValue(field)}};
+    if (!cursor::RunProcedure(gateway, "sp_update_table", inputs).empty()) return false;
+  }
+  if (gateway.InTransaction()) gateway.EndTransaction(true);
+  return true;
+}
+
+bool clsDocument::DeleteData(std::int32_t UniqueID) {
+  return DeleteThrough(Gateway(), DataReady(), "clsDocument.DeleteData", "sp_delete_table",
+                       {{"@table", Variant(Table())}, {"@unique_id", Variant(UniqueID)}});
+}
+
+bool clsDocument::RemoveReportLink(std::int32_t ReportID, std::int32_t DocumentID) {
+  return DeleteThrough(Gateway(), DataReady(), "clsDocument.RemoveReportLink", "sp_delete_xrf_report_document",
+                       {{"@report_id", Variant(ReportID)}, {"@document_id", Variant(DocumentID)}});
+}
+
+}  // namespace tarnwick

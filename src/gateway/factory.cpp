@@ -1,0 +1,138 @@
+// The gateway factory every new object calls, and the default gateway: one
+// that picks its database engine when the object hands it the connection
+// settings.
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "gateway/sqlite/engine.hpp"
+#include "tarnwick/gateway.hpp"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr const char* kNotConnected = "Not connected to a database";
+
+// The engines SetConnection can choose from, by the server argument.
+enum class EngineKind { Embedded, Unsupported };
+
+EngineKind EngineFor(std::string_view server) {
+  while (!server.empty() && server.front() == ' ') server.remove_prefix(1);
+  while (!server.empty() && server.back() == ' ') server.remove_suffix(1);
+  if (server.empty()) return EngineKind::Embedded;
+  constexpr std::string_view kEmbedded = "embedded";
+  if (server.size() == kEmbedded.size()) {
+    bool same = true;
+    for (std::size_t i = 0; i < server.size(); ++i) {
+      char c = server[i];
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      same = same && c == kEmbedded[i];
+    }
+    if (same) return EngineKind::Embedded;
+  }
+  // A database server reached over the network is not served yet.
+  return EngineKind::Unsupported;
+}
+
+// Delegates to the engine chosen by the last successful SetConnection; until
+// then every operation reports that there is no connection.
+class SelectingGateway final : public DataGateway {
+ public:
+  bool InTransaction() override { return engine_ && engine_->InTransaction(); }
+  void FinishProcedure() override {
+    if (engine_) engine_->FinishProcedure();
+  }
+  std::string PrepareProcedure(const std::string& name) override {
+    return engine_ ? engine_->PrepareProcedure(name) : kNotConnected;
+  }
+  std::string AddParameter(const std::string& name, const Variant& value) override {
+    return engine_ ? engine_->AddParameter(name, value) : kNotConnected;
+  }
+  std::string GetParameter(const std::string& name, Variant& value) override {
+    if (engine_) return engine_->GetParameter(name, value);
+    value = Variant::Null();
+    return kNotConnected;
+  }
+  std::string ExecuteProcedure(std::int32_t& rowsAffected, bool returnsRows, std::shared_ptr<Recordset>& result,
+                               std::int32_t options) override {
+    if (engine_) return engine_->ExecuteProcedure(rowsAffected, returnsRows, result, options);
+    rowsAffected = 0;
+    return kNotConnected;
+  }
+  std::string OpenRecordset(const std::string& sql, std::shared_ptr<Recordset>& result, std::int32_t options,
+                            bool scrollable) override {
+    return engine_ ? engine_->OpenRecordset(sql, result, options, scrollable) : kNotConnected;
+  }
+  bool SetConnection(const std::string& databaseName, const std::string& server, const std::string& userName,
+                     const std::string& password, bool trusted, std::int32_t timeout, const std::string& reserved1,
+                     const std::string& reserved2) override {
+    // A failed reconnection leaves no connection behind: the object asked
+    // for a database it cannot have, and must not go on using another one.
+    engine_.reset();
+    std::unique_ptr<DataGateway> engine;
+    switch (EngineFor(server)) {
+      case EngineKind::Embedded: engine = std::make_unique<sqlite::Engine>(); break;
+      case EngineKind::Unsupported: return false;
+    }
+    if (!engine->SetConnection(databaseName, server, userName, password, trusted, timeout, reserved1, reserved2))
+      return false;
+    engine_ = std::move(engine);
+    return true;
+  }
+  void BeginTransaction() override {
+    if (engine_) engine_->BeginTransaction();
+  }
+  void EndTransaction(bool commit) override {
+    if (engine_) engine_->EndTransaction(commit);
+  }
+  std::string SqlSafeText(const std::string& text) override {
+    // Doubling apostrophes is the same for every engine and needs no connection.
+    if (engine_) return engine_->SqlSafeText(text);
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+      out += c;
+      if (c == '\'') out += '\'';
+    }
+    return out;
+  }
+
+ private:
+  std::unique_ptr<DataGateway> engine_;
+};
+
+std::mutex& FactoryMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+GatewayFactory& InstalledFactory() {
+  static GatewayFactory factory;
+  return factory;
+}
+
+}  // namespace
+
+GatewayFactory SetGatewayFactory(GatewayFactory factory) {
+  std::lock_guard<std::mutex> lock(FactoryMutex());
+  return std::exchange(InstalledFactory(), std::move(factory));
+}
+
+std::unique_ptr<DataGateway> CreateDefaultGateway() { return std::make_unique<SelectingGateway>(); }
+
+std::unique_ptr<DataGateway> CreateGateway() {
+  GatewayFactory factory;
+  {
+    std::lock_guard<std::mutex> lock(FactoryMutex());
+    factory = InstalledFactory();
+  }
+  // The factory runs outside the lock: it may itself create gateways.
+  if (factory) {
+    if (auto gateway = factory()) return gateway;
+  }
+  return CreateDefaultGateway();
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,27 @@
+// What makes a SQLite file an office database, shared by the engine that
+// opens it and by `tarnwick init`, which creates it.
+//
+// - PRAGMA application_id is kApplicationId; any other value is a foreign file.
+// - PRAGMA user_version is the schema version; the engine opens only kSchemaVersion.
+// - Stored procedures live in the table kProcedureTable:
+//     name        text primary key collate nocase   -- "sp_insert_xrf_org_document"
+//     parameters  text not null  -- "@Org_id int, @Document_id int, @Unique_id int output"
+//     body        text not null  -- SQLite statements separated by ";" using @name parameters
+//     description text           -- what the procedure does, for the office's administrators
+//   A body statement whose result columns are all named after output parameters
+//   (select max(unique_id) as "@Unique_id") sets those parameters; the rows of
+//   the last other select are the procedure's result.
+// - Dates are stored as ISO text "yyyy-mm-dd hh:mm:ss"; bit as 0/1; money as REAL.
+// - Column types are declared in the SQL Server manner (int, smallint, bit,
+//   money, datetime, varchar(n), text, image, float); text columns are COLLATE NOCASE.
+#pragma once
+
+#include <cstdint>
+
+namespace tarnwick::sqlite {
+
+inline constexpr std::int32_t kApplicationId = 0x54574B31;  // "TWK1"
+inline constexpr std::int32_t kSchemaVersion = 1;
+inline constexpr const char* kProcedureTable = "tw_procedure";
+
+}  // namespace tarnwick::sqlite

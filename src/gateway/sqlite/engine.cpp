@@ -1,0 +1,329 @@
+#include "gateway/sqlite/engine.hpp"
+
+#include <algorithm>
+#include <exception>
+#include <limits>
+#include <utility>
+
+#include "gateway/sqlite/catalog.hpp"
+#include "gateway/tsql/sqlite_functions.hpp"
+#include "gateway/tsql/translate.hpp"
+#include "tarnwick/error.hpp"
+
+namespace tarnwick::sqlite {
+
+using namespace engine_detail;
+
+namespace {
+
+constexpr const char* kNotConnected = "Not connected to a database";
+// How long a statement waits for another writer before giving up.
+constexpr int kBusyTimeoutMs = 5000;
+// The number a failed database operation raises with (the provider's general failure).
+constexpr std::int32_t kDatabaseFailure = -2147467259;
+
+bool IsEmbeddedServer(const std::string& server) {
+  std::string_view s = server;
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s.empty() || SameName(s, "embedded");
+}
+
+// Reads a one-value pragma such as "PRAGMA application_id".
+bool PragmaInt(sqlite3* db, const char* sql, std::int64_t& value) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) return false;
+  const bool ok = sqlite3_step(stmt) == SQLITE_ROW;
+  if (ok) value = sqlite3_column_int64(stmt, 0);
+  sqlite3_finalize(stmt);
+  return ok;
+}
+
+std::string PragmaText(sqlite3* db, const char* sql) {
+  sqlite3_stmt* stmt = nullptr;
+  std::string out;
+  if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW) {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    if (p) out = p;
+  }
+  sqlite3_finalize(stmt);
+  return out;
+}
+
+std::string Exec(sqlite3* db, const char* sql) {
+  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return {};
+  return sqlite3_errmsg(db);
+}
+
+// True when the text holds more than one statement; a single statement needs
+// no transaction of its own.
+bool SeveralStatements(sqlite3* db, const std::string& sql) {
+  if (sql.find(';') == std::string::npos) return false;
+  sqlite3_stmt* stmt = nullptr;
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return false;  // the run reports the error
+  }
+  sqlite3_finalize(stmt);
+  for (const char* p = tail; p && *p; ++p)
+    if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n' && *p != ';') return true;
+  return false;
+}
+
+std::shared_ptr<Recordset> ToRecordset(StatementResults& results) {
+  if (!results.hasRows) return Recordset::Create();  // a command that returned no rows: a closed set
+  return Recordset::FromRows(std::move(results.columns), std::move(results.rows));
+}
+
+std::int32_t ClampCount(std::int64_t n) {
+  return static_cast<std::int32_t>(std::min<std::int64_t>(n, std::numeric_limits<std::int32_t>::max()));
+}
+
+}  // namespace
+
+Engine::Engine() = default;
+
+Engine::~Engine() { Close(); }
+
+void Engine::Close() {
+  call_.reset();
+  executed_ = false;
+  if (db_) {
+    // Closing abandons an open unit of work.
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+}
+
+bool Engine::SetConnection(const std::string& databaseName, const std::string& server, const std::string&,
+                           const std::string&, bool, std::int32_t, const std::string&, const std::string&) {
+  if (!IsEmbeddedServer(server)) {
+    Close();
+    lastError_ = "The embedded engine serves no server '" + server + "'";
+    return false;
+  }
+  return Open(databaseName);
+}
+
+bool Engine::Open(const std::string& path) {
+  Close();
+  auto fail = [&](std::string why, sqlite3* db) {
+    lastError_ = std::move(why);
+    if (db) sqlite3_close_v2(db);
+    return false;
+  };
+  if (path.empty()) return fail("No database file was named", nullptr);
+  sqlite3* db = nullptr;
+  // Never SQLITE_OPEN_CREATE: a database comes only from `tarnwick init`.
+  const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK)
+    return fail("Cannot open the database file '" + path + "': " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)),
+                db);
+  sqlite3_extended_result_codes(db, 1);
+  if (sqlite3_db_readonly(db, "main") == 1)
+    return fail("The database file '" + path + "' cannot be written", db);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  std::int64_t applicationId = 0, version = 0;
+  if (!PragmaInt(db, "PRAGMA application_id", applicationId))
+    return fail("The file '" + path + "' is not a database: " + sqlite3_errmsg(db), db);
+  if (applicationId != kApplicationId)
+    return fail("The file '" + path + "' is not a filing-office database", db);
+  if (!PragmaInt(db, "PRAGMA user_version", version))
+    return fail("The file '" + path + "' cannot be read: " + sqlite3_errmsg(db), db);
+  if (version != kSchemaVersion)
+    return fail("The database '" + path + "' has schema version " + std::to_string(version) +
+                    "; this library works with version " + std::to_string(kSchemaVersion),
+                db);
+  const std::string journal = PragmaText(db, "PRAGMA journal_mode=WAL");
+  if (!SameName(journal, "wal"))
+    return fail("The database '" + path + "' cannot use write-ahead journalling: " + sqlite3_errmsg(db), db);
+  if (const int registered = tsql::RegisterTsqlFunctions(db); registered != SQLITE_OK)
+    return fail("The database '" + path + "' cannot take the SQL functions the library uses: " +
+                    sqlite3_errstr(registered),
+                db);
+  db_ = db;
+  lastError_.clear();
+  return true;
+}
+
+bool Engine::InTransaction() { return db_ && !sqlite3_get_autocommit(db_); }
+
+void Engine::BeginTransaction() {
+  if (!db_) return;
+  if (!sqlite3_get_autocommit(db_))
+    throw RuntimeError(kDatabaseFailure, "DataGateway.BeginTransaction", "A unit of work is already open");
+  if (auto e = Exec(db_, "BEGIN IMMEDIATE"); !e.empty())
+    throw RuntimeError(kDatabaseFailure, "DataGateway.BeginTransaction", "Cannot begin a unit of work: " + e);
+}
+
+void Engine::EndTransaction(bool commit) {
+  if (!db_ || sqlite3_get_autocommit(db_)) return;
+  if (!commit) {
+    Exec(db_, "ROLLBACK");
+    return;
+  }
+  if (auto e = Exec(db_, "COMMIT"); !e.empty()) {
+    std::string why = "Cannot commit the unit of work: " + e;
+    if (!sqlite3_get_autocommit(db_)) Exec(db_, "ROLLBACK");
+    throw RuntimeError(kDatabaseFailure, "DataGateway.EndTransaction", why);
+  }
+}
+
+std::string Engine::SqlSafeText(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out;
+}
+
+template <typename Work>
+std::string Engine::Atomically(const std::string& what, bool readsOnly, Work&& work) {
+  if (sqlite3_get_autocommit(db_)) {
+    // A reading call sees one consistent state of the file without waiting
+    // for writers; a writing call announces itself at once so that two
+    // callers never deadlock upgrading a read to a write.
+    if (auto e = Exec(db_, readsOnly ? "BEGIN" : "BEGIN IMMEDIATE"); !e.empty())
+      return what + ": cannot begin: " + e;
+    std::string error = work();
+    if (error.empty()) {
+      if (auto e = Exec(db_, "COMMIT"); !e.empty()) error = what + ": cannot commit: " + e;
+    }
+    if (!error.empty() && !sqlite3_get_autocommit(db_)) Exec(db_, "ROLLBACK");
+    return error;
+  }
+  if (auto e = Exec(db_, "SAVEPOINT tw_call"); !e.empty()) return what + ": cannot begin: " + e;
+  std::string error = work();
+  // A failure may already have ended the whole unit of work.
+  if (!sqlite3_get_autocommit(db_)) {
+    if (!error.empty()) Exec(db_, "ROLLBACK TO tw_call");
+    Exec(db_, "RELEASE tw_call");
+  }
+  return error;
+}
+
+std::string Engine::Run(ProcedureCall& call, bool keepRows, StatementResults& results, std::int64_t& changes) {
+  const std::int64_t before = sqlite3_total_changes64(db_);
+  const bool readsOnly = sqlite3_get_autocommit(db_) && ReadsOnly(db_, call.procedure);
+  std::string error = Atomically("Procedure " + call.procedure.name, readsOnly,
+                                 [&] { return RunProcedure(db_, call, keepRows, results); });
+  changes = sqlite3_total_changes64(db_) - before;
+  return error;
+}
+
+std::string Engine::PrepareProcedure(const std::string& name) {
+  call_.reset();
+  executed_ = false;
+  if (!db_) return kNotConnected;
+  try {
+    Procedure procedure;
+    if (auto e = LoadProcedure(db_, name, procedure); !e.empty()) return e;
+    ProcedureCall call;
+    call.values.resize(procedure.parameters.size());
+    call.procedure = std::move(procedure);
+    call_ = std::move(call);
+    return {};
+  } catch (const std::exception& e) {
+    return "PrepareProcedure " + name + ": " + e.what();
+  }
+}
+
+std::string Engine::AddParameter(const std::string& name, const Variant& value) {
+  if (!db_) return kNotConnected;
+  if (!call_) return "AddParameter " + name + ": no procedure has been prepared";
+  const int index = call_->procedure.IndexOf(name);
+  if (index < 0) return "Procedure " + call_->procedure.name + " has no parameter " + name;
+  call_->values[static_cast<std::size_t>(index)] = value;
+  return {};
+}
+
+std::string Engine::GetParameter(const std::string& name, Variant& value) {
+  value = Variant::Null();
+  if (!db_) return kNotConnected;
+  if (!call_) return "GetParameter " + name + ": no procedure has been prepared";
+  const int index = call_->procedure.IndexOf(name);
+  if (index < 0) return "Procedure " + call_->procedure.name + " has no parameter " + name;
+  if (!executed_) return "GetParameter " + name + ": procedure " + call_->procedure.name + " has not run";
+  const Variant& held = call_->values[static_cast<std::size_t>(index)];
+  if (!held.IsEmpty()) value = held;
+  return {};
+}
+
+void Engine::FinishProcedure() {
+  call_.reset();
+  executed_ = false;
+}
+
+std::string Engine::ExecuteProcedure(std::int32_t& rowsAffected, bool returnsRows,
+                                     std::shared_ptr<Recordset>& result, std::int32_t) {
+  rowsAffected = 0;
+  if (!db_) return kNotConnected;
+  if (!call_) return "ExecuteProcedure: no procedure has been prepared";
+  try {
+    // The run works on a copy so that a failed call leaves the outputs unset.
+    ProcedureCall working = *call_;
+    StatementResults results;
+    std::int64_t changes = 0;
+    std::string error = Run(working, returnsRows, results, changes);
+    executed_ = true;
+    if (!error.empty()) return error;
+    *call_ = std::move(working);
+    rowsAffected = ClampCount(changes);
+    if (returnsRows) result = ToRecordset(results);
+    return {};
+  } catch (const std::exception& e) {
+    return "Procedure " + call_->procedure.name + ": " + e.what();
+  }
+}
+
+std::string Engine::OpenRecordset(const std::string& sql, std::shared_ptr<Recordset>& result, std::int32_t,
+                                  bool) {
+  if (!db_) return kNotConnected;
+  const std::string where = "OpenRecordset \"" + sql + "\"";
+  try {
+    tsql::Translation translation;
+    if (auto e = tsql::Translate(sql, translation); !e.empty()) return where + ": " + e;
+    StatementResults results;
+    if (translation.kind == tsql::Translation::Kind::Exec) {
+      ProcedureCall call;
+      if (auto e = LoadProcedure(db_, translation.procedure, call.procedure); !e.empty()) return where + ": " + e;
+      call.values.resize(call.procedure.parameters.size());
+      std::size_t position = 0;
+      std::vector<bool> given(call.values.size(), false);
+      for (auto& argument : translation.arguments) {
+        int index;
+        if (argument.name.empty()) {
+          if (position >= call.values.size())
+            return where + ": procedure " + call.procedure.name + " takes " +
+                   std::to_string(call.values.size()) + " parameters";
+          index = static_cast<int>(position++);
+        } else {
+          index = call.procedure.IndexOf(argument.name);
+          if (index < 0) return where + ": procedure " + call.procedure.name + " has no parameter " + argument.name;
+        }
+        if (given[static_cast<std::size_t>(index)])
+          return where + ": parameter " + call.procedure.parameters[static_cast<std::size_t>(index)].name +
+                 " is given twice";
+        given[static_cast<std::size_t>(index)] = true;
+        call.values[static_cast<std::size_t>(index)] = std::move(argument.value);
+      }
+      std::int64_t changes = 0;
+      if (auto e = Run(call, true, results, changes); !e.empty()) return where + ": " + e;
+    } else if (SeveralStatements(db_, translation.sql)) {
+      auto work = [&] { return RunStatements(db_, translation.sql, "the text", nullptr, true, results); };
+      if (auto e = Atomically("the text", false, work); !e.empty()) return where + ": " + e;
+    } else {
+      if (auto e = RunStatements(db_, translation.sql, "the text", nullptr, true, results); !e.empty())
+        return where + ": " + e;
+    }
+    result = ToRecordset(results);
+    return {};
+  } catch (const std::exception& e) {
+    return where + ": " + e.what();
+  }
+}
+
+}  // namespace tarnwick::sqlite

@@ -1,0 +1,79 @@
+// The embedded engine of the data gateway: the office database in one SQLite
+// file, answering the library's T-SQL texts (through the T-SQL front end) and
+// its stored-procedure calls (through the procedure catalog in the file and
+// the built-in general procedures).
+//
+// Connection. SetConnection opens an existing file read-write and never
+// creates one; the file must carry the office's application id and schema
+// version (catalog.hpp). It sets WAL journalling and a busy timeout of 5 s so
+// that several gateways, in this process or others, can share the file.
+// LastError tells why the last SetConnection failed.
+//
+// Units of work. BeginTransaction takes the write lock at once (BEGIN
+// IMMEDIATE). A procedure called outside a unit of work runs in its own
+// transaction; inside one it is undone by itself when it fails, leaving the
+// earlier work of the unit for the caller to keep or abandon.
+//
+// Thread safety: one gateway per thread; distinct gateways may work on one
+// file from distinct threads.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "gateway/sqlite/procedure.hpp"
+#include "tarnwick/gateway.hpp"
+
+namespace tarnwick::sqlite {
+
+class Engine final : public DataGateway {
+ public:
+  Engine();
+  ~Engine() override;
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  bool InTransaction() override;
+  void FinishProcedure() override;
+  std::string PrepareProcedure(const std::string& name) override;
+  std::string AddParameter(const std::string& name, const Variant& value) override;
+  std::string GetParameter(const std::string& name, Variant& value) override;
+  std::string ExecuteProcedure(std::int32_t& rowsAffected, bool returnsRows, std::shared_ptr<Recordset>& result,
+                               std::int32_t options) override;
+  std::string OpenRecordset(const std::string& sql, std::shared_ptr<Recordset>& result, std::int32_t options,
+                            bool scrollable) override;
+  bool SetConnection(const std::string& databaseName, const std::string& server, const std::string& userName,
+                     const std::string& password, bool trusted, std::int32_t timeout,
+                     const std::string& reserved1, const std::string& reserved2) override;
+  void BeginTransaction() override;
+  void EndTransaction(bool commit) override;
+  std::string SqlSafeText(const std::string& text) override;
+
+  // Opens the office database file; the same as SetConnection with the
+  // embedded server. False (with LastError set) when it cannot be used.
+  bool Open(const std::string& path);
+  // Why the last SetConnection/Open failed; empty after a success.
+  const std::string& LastError() const { return lastError_; }
+  bool Connected() const { return db_ != nullptr; }
+
+ private:
+  void Close();
+  // Runs work as one all-or-nothing step: in its own transaction outside a
+  // unit of work (taking the write lock at once unless it only reads), under
+  // a savepoint inside one.
+  template <typename Work>
+  std::string Atomically(const std::string& what, bool readsOnly, Work&& work);
+  std::string Run(engine_detail::ProcedureCall& call, bool keepRows, engine_detail::StatementResults& results,
+                  std::int64_t& changes);
+
+  sqlite3* db_ = nullptr;
+  std::string lastError_;
+  std::optional<engine_detail::ProcedureCall> call_;
+  bool executed_ = false;
+};
+
+}  // namespace tarnwick::sqlite

@@ -1,0 +1,527 @@
+#include "gateway/sqlite/engine_values.hpp"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+
+#include "runtime/dates.hpp"
+#include "tarnwick/error.hpp"
+
+namespace tarnwick::sqlite::engine_detail {
+
+namespace {
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string LowerCopy(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = Lower(c);
+  return out;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+    s.remove_suffix(1);
+  return s;
+}
+
+const char* KindName(SqlKind kind) {
+  switch (kind) {
+    case SqlKind::Int: return "int";
+    case SqlKind::SmallInt: return "smallint";
+    case SqlKind::Bit: return "bit";
+    case SqlKind::Money: return "money";
+    case SqlKind::DateTime: return "datetime";
+    case SqlKind::Text: return "text";
+    case SqlKind::Binary: return "binary";
+    case SqlKind::Real: return "float";
+    case SqlKind::None: break;
+  }
+  return "untyped";
+}
+
+// The largest integer money value whose scaled form fits in 64 bits.
+constexpr std::int64_t kMaxMoneyUnits = std::numeric_limits<std::int64_t>::max() / 10000;
+
+// Days from 1970-01-01 to the civil date (proleptic Gregorian).
+constexpr std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2 ? 1 : 0;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+// 30 Dec 1899, day 0 of the OLE automation date, counted from 1970-01-01.
+constexpr std::int64_t kOleEpoch = DaysFromCivil(1899, 12, 30);
+
+bool Digits(std::string_view s, std::size_t pos, std::size_t count, int& value) {
+  if (pos + count > s.size()) return false;
+  int v = 0;
+  for (std::size_t i = pos; i < pos + count; ++i) {
+    const char c = s[i];
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  value = v;
+  return true;
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month == 2) {
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return leap ? 29 : 28;
+  }
+  return kDays[month - 1];
+}
+
+std::string TextOf(sqlite3_stmt* stmt, int col) {
+  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
+  const int n = sqlite3_column_bytes(stmt, col);
+  return p ? std::string(p, static_cast<std::size_t>(n)) : std::string();
+}
+
+Bytes BlobOf(sqlite3_stmt* stmt, int col) {
+  const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt, col));
+  const int n = sqlite3_column_bytes(stmt, col);
+  return p ? Bytes(p, p + n) : Bytes();
+}
+
+Variant FromInt64(sqlite3_int64 v) {
+  if (v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max())
+    return Variant(static_cast<std::int32_t>(v));
+  return Variant(static_cast<double>(v));
+}
+
+// A whole number written plainly ("-12"), as SQLite would store it in a
+// column without integer affinity.
+std::optional<sqlite3_int64> PlainInteger(std::string_view s) {
+  s = Trim(s);
+  if (s.empty()) return std::nullopt;
+  char* end = nullptr;
+  const std::string copy(s);
+  errno = 0;
+  const long long v = std::strtoll(copy.c_str(), &end, 10);
+  if (errno != 0 || end != copy.c_str() + copy.size()) return std::nullopt;
+  return static_cast<sqlite3_int64>(v);
+}
+
+std::optional<double> PlainReal(std::string_view s) {
+  s = Trim(s);
+  if (s.empty()) return std::nullopt;
+  const std::string copy(s);
+  char* end = nullptr;
+  const double v = std::strtod(copy.c_str(), &end);
+  if (end != copy.c_str() + copy.size() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+Variant MoneyFromDouble(double v) {
+  const double scaled = std::nearbyint(v * 10000.0);
+  if (std::fabs(scaled) < 9.2e18) return Variant(Currency{static_cast<std::int64_t>(scaled)});
+  return Variant(v);
+}
+
+}  // namespace
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
+
+SqlKind KindOfDeclaredType(std::string_view declared) {
+  const std::string type = LowerCopy(Trim(declared));
+  if (type.empty()) return SqlKind::None;
+  std::size_t end = 0;
+  while (end < type.size() && type[end] != '(' && type[end] != ' ' && type[end] != '\t') ++end;
+  const std::string_view head(type.data(), end);
+  if (head == "int" || head == "integer") return SqlKind::Int;
+  if (head == "smallint" || head == "tinyint") return SqlKind::SmallInt;
+  if (head == "bit" || head == "boolean") return SqlKind::Bit;
+  if (head == "money" || head == "smallmoney") return SqlKind::Money;
+  if (head == "datetime" || head == "date" || head == "smalldatetime" || head == "datetime2" ||
+      head == "datetimeoffset")
+    return SqlKind::DateTime;
+  if (head == "varchar" || head == "char" || head == "text" || head == "nvarchar" || head == "nchar" ||
+      head == "ntext" || head == "character" || head == "clob")
+    return SqlKind::Text;
+  if (head == "image" || head == "varbinary" || head == "binary" || head == "blob")
+    return SqlKind::Binary;
+  // bigint, numeric and decimal travel as Double (the stand-in has no 64-bit
+  // or decimal kind).
+  if (head == "float" || head == "real" || head == "double" || head == "numeric" || head == "decimal" ||
+      head == "bigint")
+    return SqlKind::Real;
+  // Anything else: SQLite's own affinity rules.
+  if (type.find("int") != std::string::npos) return SqlKind::Int;
+  if (type.find("char") != std::string::npos || type.find("clob") != std::string::npos ||
+      type.find("text") != std::string::npos)
+    return SqlKind::Text;
+  if (type.find("blob") != std::string::npos) return SqlKind::Binary;
+  if (type.find("real") != std::string::npos || type.find("floa") != std::string::npos ||
+      type.find("doub") != std::string::npos)
+    return SqlKind::Real;
+  return SqlKind::None;
+}
+
+DataType DataTypeOfKind(SqlKind kind) {
+  switch (kind) {
+    case SqlKind::Int: return DataType::Integer;
+    case SqlKind::SmallInt: return DataType::SmallInt;
+    case SqlKind::Bit: return DataType::Boolean;
+    case SqlKind::Money: return DataType::Currency;
+    case SqlKind::DateTime: return DataType::DBTimeStamp;
+    case SqlKind::Text: return DataType::VarChar;
+    case SqlKind::Binary: return DataType::LongVarBinary;
+    case SqlKind::Real: return DataType::Double;
+    case SqlKind::None: break;
+  }
+  return DataType::Variant;
+}
+
+std::optional<Date> ParseIsoDate(std::string_view s) {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  if (s.size() < 10 || s[4] != '-' || s[7] != '-' || !Digits(s, 0, 4, year) || !Digits(s, 5, 2, month) ||
+      !Digits(s, 8, 2, day))
+    return std::nullopt;
+  double fraction = 0;
+  if (s.size() > 10) {
+    if ((s[10] != ' ' && s[10] != 'T') || s.size() < 16 || s[13] != ':' || !Digits(s, 11, 2, hour) ||
+        !Digits(s, 14, 2, minute))
+      return std::nullopt;
+    std::size_t pos = 16;
+    if (pos < s.size()) {
+      if (s[pos] != ':' || !Digits(s, pos + 1, 2, second)) return std::nullopt;
+      pos += 3;
+      if (pos < s.size()) {
+        if (s[pos] != '.' || pos + 1 == s.size()) return std::nullopt;
+        double scale = 0.1;
+        for (++pos; pos < s.size(); ++pos) {
+          if (s[pos] < '0' || s[pos] > '9') return std::nullopt;
+          fraction += (s[pos] - '0') * scale;
+          scale /= 10;
+        }
+      }
+    }
+  }
+  if (year < 100 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
+      minute > 59 || second > 59)
+    return std::nullopt;
+  const double days = static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
+                                                        static_cast<unsigned>(day)) -
+                                          kOleEpoch);
+  const double time = (hour * 3600 + minute * 60 + second + fraction) / 86400.0;
+  // Before 30 Dec 1899 the whole part counts back while the time still counts forward.
+  return Date{days >= 0 ? days + time : days - time};
+}
+
+Variant ReadUntyped(sqlite3_stmt* stmt, int col) {
+  switch (sqlite3_column_type(stmt, col)) {
+    case SQLITE_INTEGER: return FromInt64(sqlite3_column_int64(stmt, col));
+    case SQLITE_FLOAT: return Variant(sqlite3_column_double(stmt, col));
+    case SQLITE_TEXT: return Variant(TextOf(stmt, col));
+    case SQLITE_BLOB: return Variant(BlobOf(stmt, col));
+    default: return Variant::Null();
+  }
+}
+
+Variant ReadColumn(sqlite3_stmt* stmt, int col, SqlKind kind) {
+  const int storage = sqlite3_column_type(stmt, col);
+  if (storage == SQLITE_NULL) return Variant::Null();
+  switch (kind) {
+    case SqlKind::Int:
+      if (storage == SQLITE_INTEGER) return FromInt64(sqlite3_column_int64(stmt, col));
+      if (storage == SQLITE_FLOAT) {
+        const double v = sqlite3_column_double(stmt, col);
+        if (v == std::trunc(v) && v >= std::numeric_limits<std::int32_t>::min() &&
+            v <= std::numeric_limits<std::int32_t>::max())
+          return Variant(static_cast<std::int32_t>(v));
+        return Variant(v);
+      }
+      break;
+    case SqlKind::SmallInt:
+      if (storage == SQLITE_INTEGER) {
+        const sqlite3_int64 v = sqlite3_column_int64(stmt, col);
+        if (v >= std::numeric_limits<std::int16_t>::min() && v <= std::numeric_limits<std::int16_t>::max())
+          return Variant(static_cast<std::int16_t>(v));
+        return FromInt64(v);
+      }
+      if (storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(stmt, col));
+      break;
+    case SqlKind::Bit:
+      if (storage == SQLITE_INTEGER) return Variant(sqlite3_column_int64(stmt, col) != 0);
+      if (storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(stmt, col) != 0.0);
+      if (storage == SQLITE_TEXT) {
+        const std::string text = TextOf(stmt, col);
+        const std::string lower = LowerCopy(Trim(text));
+        if (lower == "1" || lower == "-1" || lower == "true") return Variant(true);
+        if (lower == "0" || lower == "false") return Variant(false);
+        return Variant(text);
+      }
+      break;
+    case SqlKind::Money:
+      if (storage == SQLITE_INTEGER) {
+        const sqlite3_int64 v = sqlite3_column_int64(stmt, col);
+        if (v >= -kMaxMoneyUnits && v <= kMaxMoneyUnits) return Variant(Currency{v * 10000});
+        return Variant(static_cast<double>(v));
+      }
+      if (storage == SQLITE_FLOAT) return MoneyFromDouble(sqlite3_column_double(stmt, col));
+      if (storage == SQLITE_TEXT) {
+        std::string text = TextOf(stmt, col);
+        if (auto v = PlainReal(text)) return MoneyFromDouble(*v);
+        return Variant(std::move(text));
+      }
+      break;
+    case SqlKind::DateTime:
+      if (storage == SQLITE_TEXT) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
+        const std::string_view text(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt, col)));
+        if (auto d = ParseIsoDate(text)) return Variant(*d);
+        // A date written some other way by another tool ("3/4/2005").
+        try {
+          if (auto d = dates::ParseText(text)) return Variant(*d);
+        } catch (const RuntimeError&) {
+          // Out of the date range: keep the text.
+        }
+        return Variant(std::string(text));
+      }
+      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
+        // A number in a date column is taken as a serial date when in range.
+        const double v = sqlite3_column_double(stmt, col);
+        if (v >= -657434.0 && v < 2958466.0) return Variant(Date{v});
+        return Variant(v);
+      }
+      break;
+    case SqlKind::Text:
+      if (storage == SQLITE_TEXT) return Variant(TextOf(stmt, col));
+      if (storage == SQLITE_INTEGER) return Variant(std::to_string(sqlite3_column_int64(stmt, col)));
+      if (storage == SQLITE_FLOAT) return Variant(Variant(sqlite3_column_double(stmt, col)).CStr());
+      break;
+    case SqlKind::Binary:
+      if (storage == SQLITE_BLOB || storage == SQLITE_TEXT) return Variant(BlobOf(stmt, col));
+      break;
+    case SqlKind::Real:
+      if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(stmt, col));
+      if (storage == SQLITE_TEXT) {
+        std::string text = TextOf(stmt, col);
+        if (auto v = PlainReal(text)) return Variant(*v);
+        return Variant(std::move(text));
+      }
+      break;
+    case SqlKind::None:
+      break;
+  }
+  if (storage == SQLITE_TEXT && (kind == SqlKind::Int || kind == SqlKind::SmallInt)) {
+    std::string text = TextOf(stmt, col);
+    if (auto v = PlainInteger(text)) {
+      if (kind == SqlKind::SmallInt && *v >= std::numeric_limits<std::int16_t>::min() &&
+          *v <= std::numeric_limits<std::int16_t>::max())
+        return Variant(static_cast<std::int16_t>(*v));
+      return FromInt64(*v);
+    }
+    return Variant(std::move(text));
+  }
+  return ReadUntyped(stmt, col);
+}
+
+void TypeUntypedColumns(const std::vector<SqlKind>& kinds, std::vector<Column>& columns,
+                        std::vector<std::vector<Variant>>& rows) {
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (kinds[c] != SqlKind::None) continue;
+    const Variant* first = nullptr;
+    for (const auto& row : rows) {
+      if (!row[c].IsNull()) {
+        first = &row[c];
+        break;
+      }
+    }
+    if (!first) {
+      columns[c].type = DataType::Variant;
+      continue;
+    }
+    switch (first->Type()) {
+      case VarType::Long:
+      case VarType::Double: {
+        // Numbers: a column mixing whole and fractional values is a Double column.
+        bool allNumeric = true, anyDouble = false;
+        for (const auto& row : rows) {
+          const VarType t = row[c].Type();
+          anyDouble = anyDouble || t == VarType::Double;
+          allNumeric = allNumeric && (t == VarType::Long || t == VarType::Double || t == VarType::Null);
+        }
+        if (allNumeric && anyDouble) {
+          columns[c].type = DataType::Double;
+          for (auto& row : rows)
+            if (row[c].Type() == VarType::Long) row[c] = Variant(static_cast<double>(row[c].CLng()));
+        } else {
+          columns[c].type = first->Type() == VarType::Long ? DataType::Integer : DataType::Double;
+        }
+        break;
+      }
+      case VarType::String: {
+        // An expression over a date column (max(update_date), date(x)) still
+        // reads as a date when every value is one.
+        bool allDates = ParseIsoDate(first->CStr()).has_value();
+        for (const auto& row : rows) {
+          if (!allDates) break;
+          allDates = row[c].IsNull() || (row[c].Type() == VarType::String && ParseIsoDate(row[c].CStr()));
+        }
+        if (allDates) {
+          columns[c].type = DataType::DBTimeStamp;
+          for (auto& row : rows)
+            if (!row[c].IsNull()) row[c] = Variant(*ParseIsoDate(row[c].CStr()));
+        } else {
+          columns[c].type = DataType::VarChar;
+        }
+        break;
+      }
+      case VarType::Bytes: columns[c].type = DataType::LongVarBinary; break;
+      default: columns[c].type = DataType::VarChar; break;
+    }
+  }
+}
+
+std::string ToSqlValue(const Variant& value, SqlKind kind, SqlValue& out) {
+  using S = SqlValue::Storage;
+  out = SqlValue{};
+  const VarType type = value.Type();
+  if (type == VarType::Empty || type == VarType::Null) return {};
+  if (type == VarType::Object) return std::string("an object cannot be stored as ") + KindName(kind);
+  if (type == VarType::String && kind != SqlKind::Text && kind != SqlKind::None &&
+      Trim(value.CStr()).empty()) {
+    // The library stores empty text as Null; a number or date column has no empty value.
+    return {};
+  }
+  if (type == VarType::Bytes && kind != SqlKind::Binary && kind != SqlKind::None && kind != SqlKind::Text)
+    return std::string("a byte array cannot be stored as ") + KindName(kind);
+  auto describe = [&]() {
+    std::string text;
+    try {
+      text = value.Text();
+    } catch (const RuntimeError&) {
+      text = "(value)";
+    }
+    return "'" + text + "' cannot be stored as " + KindName(kind);
+  };
+  try {
+    switch (kind) {
+      case SqlKind::Int:
+        out.storage = S::Integer;
+        out.integer = type == VarType::Boolean ? (value.CBool() ? 1 : 0) : value.CLng();
+        return {};
+      case SqlKind::SmallInt:
+        out.storage = S::Integer;
+        out.integer = type == VarType::Boolean ? (value.CBool() ? 1 : 0) : value.CInt();
+        return {};
+      case SqlKind::Bit:
+        out.storage = S::Integer;
+        out.integer = value.CBool() ? 1 : 0;
+        return {};
+      case SqlKind::Money:
+        out.storage = S::Real;
+        out.real = type == VarType::Boolean ? (value.CBool() ? 1.0 : 0.0)
+                                            : static_cast<double>(value.CCur().scaled) / 10000.0;
+        return {};
+      case SqlKind::Real:
+        out.storage = S::Real;
+        out.real = type == VarType::Boolean ? (value.CBool() ? 1.0 : 0.0) : value.CDbl();
+        return {};
+      case SqlKind::DateTime: {
+        Date d{};
+        if (type == VarType::String) {
+          auto parsed = dates::ParseText(Trim(value.CStr()));
+          if (!parsed) return describe();
+          d = *parsed;
+        } else if (type == VarType::Boolean) {
+          return describe();
+        } else {
+          d = value.CDate();
+        }
+        out.storage = S::Text;
+        out.text = dates::IsoText(d);
+        return {};
+      }
+      case SqlKind::Binary:
+        if (type != VarType::Bytes) return describe();
+        out.storage = S::Blob;
+        out.blob = value.AsBytes();
+        return {};
+      case SqlKind::Text:
+      case SqlKind::None:
+        switch (type) {
+          case VarType::Boolean: {
+            const bool truth = value.CBool();
+            out.storage = kind == SqlKind::Text ? S::Text : S::Integer;
+            out.integer = truth ? 1 : 0;
+            out.text.assign(1, truth ? '1' : '0');
+            return {};
+          }
+          case VarType::Integer:
+          case VarType::Long:
+            if (kind == SqlKind::Text) {
+              out.storage = S::Text;
+              out.text = value.CStr();
+            } else {
+              out.storage = S::Integer;
+              out.integer = value.CLng();
+            }
+            return {};
+          case VarType::Double:
+          case VarType::Currency:
+            if (kind == SqlKind::Text) {
+              out.storage = S::Text;
+              out.text = value.CStr();
+            } else {
+              out.storage = S::Real;
+              out.real = type == VarType::Double ? value.CDbl()
+                                                 : static_cast<double>(value.CCur().scaled) / 10000.0;
+            }
+            return {};
+          case VarType::Date:
+            out.storage = S::Text;
+            out.text = dates::IsoText(value.CDate());
+            return {};
+          case VarType::String:
+            out.storage = S::Text;
+            out.text = value.CStr();
+            return {};
+          case VarType::Bytes:
+            out.storage = S::Blob;
+            out.blob = value.AsBytes();
+            return {};
+          default:
+            return describe();
+        }
+    }
+  } catch (const RuntimeError&) {
+    out = SqlValue{};
+    return describe();
+  }
+  return describe();
+}
+
+int BindSqlValue(sqlite3_stmt* stmt, int index, const SqlValue& value) {
+  using S = SqlValue::Storage;
+  switch (value.storage) {
+    case S::Null: return sqlite3_bind_null(stmt, index);
+    case S::Integer: return sqlite3_bind_int64(stmt, index, value.integer);
+    case S::Real: return sqlite3_bind_double(stmt, index, value.real);
+    case S::Text:
+      return sqlite3_bind_text64(stmt, index, value.text.data(), value.text.size(), SQLITE_TRANSIENT,
+                                 SQLITE_UTF8);
+    case S::Blob:
+      // An empty array stays an empty array, not Null.
+      if (value.blob.empty()) return sqlite3_bind_zeroblob(stmt, index, 0);
+      return sqlite3_bind_blob64(stmt, index, value.blob.data(), value.blob.size(), SQLITE_TRANSIENT);
+  }
+  return SQLITE_MISUSE;
+}
+
+}  // namespace tarnwick::sqlite::engine_detail

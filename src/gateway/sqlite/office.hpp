@@ -1,0 +1,75 @@
+// Creating an office database: a new SQLite file with the office's tables,
+// views, standard codes and settings, its stored procedures in the
+// procedure catalog, and, on request, a synthetic sample office.
+//
+// The SQL comes from db/sqlite (embedded into the library at build time, or
+// read from a folder for development). The file is built under a temporary
+// name next to the target and put in place only when complete, so a failed
+// or interrupted run never leaves a half-built office behind, and a forced
+// run never destroys the old file before the new one is ready.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarnwick::sqlite {
+
+// The seed of the sample office. The same seed and document count always
+// give the same database contents.
+inline constexpr std::uint64_t kSampleSeed = 20040305;
+// The largest sample office `CreateOfficeDatabase` builds.
+inline constexpr std::int64_t kMaxSampleDocuments = 10'000'000;
+
+struct OfficeProgress {
+  std::string_view stage;  // "schema", "committees", "documents", "images", "indexes", ...
+  std::int64_t done = 0;   // units of the stage finished so far
+  std::int64_t total = 0;  // units of the stage; 0 when the stage has no count
+};
+using OfficeProgressCallback = std::function<void(const OfficeProgress&)>;
+
+struct OfficeOptions {
+  // Replace an existing file. Without it an existing file is left alone.
+  bool overwrite = false;
+  // Fill a sample office with this many documents (0 gives committees, staff
+  // and elections but no documents). Nothing: an empty office.
+  std::optional<std::int64_t> sampleDocuments;
+  std::uint64_t sampleSeed = kSampleSeed;
+  // Read the SQL from this folder (laid out as db/sqlite) instead of the
+  // copy built into the library.
+  std::filesystem::path sqlDirectory;
+  // Called as the work advances, on the calling thread.
+  OfficeProgressCallback progress;
+};
+
+enum class OfficeStatus {
+  Ok,
+  AlreadyExists,   // the file exists and overwrite was not asked for
+  InvalidOptions,  // a bad path or sample size
+  InvalidSource,   // the SQL sources are incomplete or do not compile
+  DatabaseError,   // SQLite or the file system failed
+};
+
+struct OfficeSummary {
+  std::int64_t procedures = 0;
+  std::int64_t committees = 0;
+  std::int64_t officers = 0;
+  std::int64_t users = 0;
+  std::int64_t documents = 0;
+  std::int64_t images = 0;
+  double seconds = 0;
+};
+
+struct OfficeResult {
+  OfficeStatus status = OfficeStatus::Ok;
+  std::string message;  // empty on success
+  OfficeSummary summary;
+  bool ok() const { return status == OfficeStatus::Ok; }
+};
+
+OfficeResult CreateOfficeDatabase(const std::filesystem::path& path, const OfficeOptions& options);
+
+}  // namespace tarnwick::sqlite

@@ -1,0 +1,233 @@
+#include "gateway/tsql/lexer.hpp"
+
+namespace tarnwick::tsql {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+// Bytes of multi-byte UTF-8 sequences count as letters, as the server accepts
+// accented letters in regular identifiers.
+bool IsWordStart(char c) { return IsLetter(c) || c == '_' || c == '#' || static_cast<unsigned char>(c) >= 0x80; }
+bool IsWordPart(char c) { return IsWordStart(c) || IsDigit(c) || c == '@' || c == '$'; }
+
+// Shows a token the way the server's messages do, shortened when long.
+std::string Shown(std::string_view text, std::size_t pos, std::size_t len) {
+  std::string s(text.substr(pos, len));
+  if (s.size() > 40) s = s.substr(0, 37) + "...";
+  return s;
+}
+
+}  // namespace
+
+std::string Upper(std::string_view word) {
+  std::string out(word);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+std::string DescribePosition(std::string_view text, std::size_t pos) {
+  if (pos > text.size()) pos = text.size();
+  std::size_t line = 1, column = 1;
+  for (std::size_t i = 0; i < pos; ++i) {
+    char c = text[i];
+    if (c == '\n') {
+      ++line;
+      column = 1;
+    } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+      ++column;
+    }
+  }
+  return "at position " + std::to_string(pos) + " (line " + std::to_string(line) + ", column " +
+         std::to_string(column) + ")";
+}
+
+bool Tokenize(std::string_view text, std::vector<Token>& tokens, SyntaxError& error) {
+  tokens.clear();
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  auto fail = [&](std::string message, std::size_t pos) {
+    error.message = std::move(message);
+    error.pos = pos;
+    return false;
+  };
+  while (i < n) {
+    const char c = text[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
+      ++i;
+      continue;
+    }
+    if (c == '\0') return fail("The text holds a NUL character", i);
+    if (c == '-' && i + 1 < n && text[i + 1] == '-') {
+      while (i < n && text[i] != '\n') ++i;
+      continue;
+    }
+    if (c == '/' && i + 1 < n && text[i + 1] == '*') {
+      // Block comments nest, as on the server.
+      const std::size_t start = i;
+      int depth = 0;
+      while (i < n) {
+        if (text[i] == '/' && i + 1 < n && text[i + 1] == '*') {
+          ++depth;
+          i += 2;
+        } else if (text[i] == '*' && i + 1 < n && text[i + 1] == '/') {
+          --depth;
+          i += 2;
+          if (depth == 0) break;
+        } else {
+          ++i;
+        }
+      }
+      if (depth != 0) return fail("Missing end comment mark '*/'", start);
+      continue;
+    }
+    Token t;
+    t.pos = i;
+    if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && text[i + 1] == '\'')) {
+      std::size_t j = (c == '\'') ? i + 1 : i + 2;
+      std::string value;
+      bool closed = false;
+      while (j < n) {
+        if (text[j] == '\'') {
+          if (j + 1 < n && text[j + 1] == '\'') {
+            value += '\'';
+            j += 2;
+            continue;
+          }
+          closed = true;
+          ++j;
+          break;
+        }
+        if (text[j] == '\0') return fail("The text holds a NUL character", j);
+        value += text[j++];
+      }
+      if (!closed) {
+        return fail("Unclosed quotation mark after the character string '" + Shown(text, i, n - i) + "'", i);
+      }
+      t.kind = TokenKind::Text;
+      t.value = std::move(value);
+      t.length = j - i;
+      i = j;
+    } else if (c == '[') {
+      std::size_t j = i + 1;
+      std::string value;
+      bool closed = false;
+      while (j < n) {
+        if (text[j] == ']') {
+          if (j + 1 < n && text[j + 1] == ']') {
+            value += ']';
+            j += 2;
+            continue;
+          }
+          closed = true;
+          ++j;
+          break;
+        }
+        if (text[j] == '\0') return fail("The text holds a NUL character", j);
+        value += text[j++];
+      }
+      if (!closed) return fail("Unclosed quotation mark after the name '" + Shown(text, i, n - i) + "'", i);
+      if (value.empty()) return fail("An object or column name is missing or empty", i);
+      t.kind = TokenKind::QuotedName;
+      t.value = std::move(value);
+      t.length = j - i;
+      i = j;
+    } else if (c == '"') {
+      std::size_t j = i + 1;
+      std::string value;
+      bool closed = false;
+      while (j < n) {
+        if (text[j] == '"') {
+          if (j + 1 < n && text[j + 1] == '"') {
+            value += '"';
+            j += 2;
+            continue;
+          }
+          closed = true;
+          ++j;
+          break;
+        }
+        if (text[j] == '\0') return fail("The text holds a NUL character", j);
+        value += text[j++];
+      }
+      if (!closed) return fail("Unclosed quotation mark after the name '" + Shown(text, i, n - i) + "'", i);
+      if (value.empty()) return fail("An object or column name is missing or empty", i);
+      t.kind = TokenKind::QuotedName;
+      t.value = std::move(value);
+      t.length = j - i;
+      i = j;
+    } else if (c == '0' && i + 1 < n && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+      std::size_t j = i + 2;
+      while (j < n && IsHexDigit(text[j])) ++j;
+      t.kind = TokenKind::Hex;
+      t.value = std::string(text.substr(i + 2, j - i - 2));
+      t.length = j - i;
+      i = j;
+    } else if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(text[i + 1]))) {
+      std::size_t j = i;
+      while (j < n && IsDigit(text[j])) ++j;
+      if (j < n && text[j] == '.') {
+        ++j;
+        while (j < n && IsDigit(text[j])) ++j;
+      }
+      if (j < n && (text[j] == 'e' || text[j] == 'E')) {
+        std::size_t k = j + 1;
+        if (k < n && (text[k] == '+' || text[k] == '-')) ++k;
+        if (k < n && IsDigit(text[k])) {
+          while (k < n && IsDigit(text[k])) ++k;
+          j = k;
+        }
+      }
+      t.kind = TokenKind::Number;
+      t.value = std::string(text.substr(i, j - i));
+      t.length = j - i;
+      i = j;
+    } else if (c == '@') {
+      std::size_t j = i + 1;
+      while (j < n && IsWordPart(text[j])) ++j;
+      if (j == i + 1) return fail("Incorrect syntax near '@'", i);
+      t.kind = TokenKind::Variable;
+      t.value = std::string(text.substr(i, j - i));
+      t.length = j - i;
+      i = j;
+    } else if (IsWordStart(c)) {
+      std::size_t j = i;
+      while (j < n && IsWordPart(text[j])) ++j;
+      t.kind = TokenKind::Word;
+      t.value = std::string(text.substr(i, j - i));
+      t.length = j - i;
+      i = j;
+    } else {
+      static constexpr std::string_view kTwo[] = {"<>", "!=", "<=", ">=", "!<", "!>"};
+      std::string sym;
+      for (std::string_view two : kTwo) {
+        if (text.substr(i, 2) == two) {
+          sym = std::string(two);
+          break;
+        }
+      }
+      if (sym.empty()) {
+        static constexpr std::string_view kOne = "(),.;*+-/%=<>&|^~";
+        if (kOne.find(c) == std::string_view::npos) {
+          return fail("Incorrect syntax near '" + Shown(text, i, 1) + "'", i);
+        }
+        sym = std::string(1, c);
+      }
+      t.kind = TokenKind::Symbol;
+      t.value = sym;
+      t.length = sym.size();
+      i += sym.size();
+    }
+    tokens.push_back(std::move(t));
+  }
+  Token end;
+  end.kind = TokenKind::End;
+  end.pos = n;
+  tokens.push_back(end);
+  return true;
+}
+
+}  // namespace tarnwick::tsql

@@ -1,0 +1,101 @@
+// The committee–document link record, shared by the filing link and the
+// affected-committee link: keyed load by document, insert or move through the
+// table's procedures, delete, and the committee's group identifier.
+#include "tarnwick/org_document_link.hpp"
+
+#include "cursor/columns.hpp"
+#include "cursor/procedure.hpp"
+#include "frame/report_error.hpp"
+#include "tarnwick/error.hpp"
+
+namespace tarnwick {
+namespace {
+
+constexpr cursor::ColumnProperty kOrgId{"OrgID", "org_id", cursor::Family::Text};
+constexpr cursor::ColumnProperty kDocumentId{"DocumentID", "document_id", cursor::Family::Text};
+
+}  // namespace
+
+OrgDocumentLink::OrgDocumentLink(std::string_view className, std::string tableName, std::string deleteProcedure)
+    : DataObject(className, std::move(tableName)), deleteProcedure_(std::move(deleteProcedure)) {}
+
+std::string OrgDocumentLink::Source(std::string_view method) const {
+  return std::string(Class().name) + "." + std::string(method);
+}
+
+std::string OrgDocumentLink::OrgID() const { return cursor::ReadText(*this, kOrgId); }
+void OrgDocumentLink::OrgID(const std::string& value) { cursor::WriteValue(*this, kOrgId, Variant(value)); }
+std::string OrgDocumentLink::DocumentID() const { return cursor::ReadText(*this, kDocumentId); }
+void OrgDocumentLink::DocumentID(const std::string& value) { cursor::WriteValue(*this, kDocumentId, Variant(value)); }
+
+bool OrgDocumentLink::GetData(std::int32_t DocumentID) {
+  const std::string source = Source("GetData");
+  return frame::Guarded({source.c_str()}, [&] {
+    return cursor::KeyedLoad(*this, DocumentID, "where document_id = ", "where document_id is null ");
+  });
+}
+
+std::int32_t OrgDocumentLink::GetOrgGroupID(std::int32_t OrgID) {
+  const std::string source = Source("GetOrgGroupID");
+  return frame::Guarded({source.c_str()}, [&] {
+    const std::string sql = "SELECT group_id FROM ref_org where unique_id = " + std::to_string(OrgID) + " ";
+    std::shared_ptr<Recordset> local = Recordset::Create();
+    std::int32_t result = 0;
+    const std::string errorText = Gateway().OpenRecordset(sql, local, 0, true);
+    if (errorText.empty() && local && !(local->BOF() && local->EndOfFile())) {
+      const Variant& groupId = local->Fields().Item("group_id").Value();
+      if (!groupId.IsNull()) result = groupId.CLng();
+    }
+    // The local result set is closed on every way out; one the gateway left
+    // unopened cannot be closed, and that failure is reported.
+    if (!local) throw RuntimeError(err::kObjectNotSet, "Tarnwick", "Object variable or With block variable not set");
+    local->Close();
+    return result;
+  });
+}
+
+bool OrgDocumentLink::SaveData() {
+  DataGateway& gateway = Gateway();
+  const std::string source = Source("SaveData");
+  return frame::Guarded({source.c_str(), &gateway}, [&] {
+    const auto current = [this](std::string_view column) {
+      return std::function<Variant()>([this, column] {
+        if (!ResultSet()) {
+          throw RuntimeError(err::kObjectNotSet, "Tarnwick", "Object variable or With block variable not set");
+        }
+        return ResultSet()->Fields().Item(column).Value();
+      });
+    };
+    std::vector<cursor::Parameter> inputs{{"@Org_id", current("org_id")}, {"@Document_id", current("document_id")}};
+    std::string procedure;
+    if (NewRecord()) {
+      procedure = "sp_insert_" + Table() + "";
+    } else {
+      procedure = "sp_update_" + Table() + "";
+      inputs.push_back({"@Value", Variant(newOrgId_)});
+    }
+    bool result = false;
+    if (cursor::RunProcedure(gateway, procedure, inputs).empty()) {
+      gateway.FinishProcedure();
+      result = true;
+    }
+    cursor::EndOpenWork(gateway);
+    return result;
+  });
+}
+
+bool OrgDocumentLink::DeleteData(std::int32_t OrgID, std::int32_t DocumentID) {
+  DataGateway& gateway = Gateway();
+  const std::string source = Source("DeleteData");
+  const bool result = frame::Guarded({source.c_str(), &gateway}, [&] {
+    if (!DataReady()) return true;
+    const std::vector<cursor::Parameter> inputs{{"@org_id", Variant(OrgID)}, {"@document_id", Variant(DocumentID)}};
+    if (!cursor::RunProcedure(gateway, deleteProcedure_, inputs).empty()) throw frame::EnterHandler{};
+    if (gateway.InTransaction()) gateway.EndTransaction(true);
+    return true;
+  });
+  cursor::EndOpenWork(gateway);
+  return result;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,98 @@
+// Helpers of the office database tests: a scratch folder, building an
+// office, and reading a database file directly.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "gateway/sqlite/office.hpp"
+
+namespace tarnwick::office_test {
+
+// A folder removed with everything in it when the object goes away.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tw_office_XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  // Names of the entries in the folder.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    return names;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline sqlite::OfficeResult MakeOffice(const std::string& path, std::optional<std::int64_t> sample,
+                                       std::uint64_t seed = sqlite::kSampleSeed) {
+  sqlite::OfficeOptions options;
+  options.sampleDocuments = sample;
+  options.sampleSeed = seed;
+  return sqlite::CreateOfficeDatabase(path, options);
+}
+
+// A read-only connection to a database file.
+class Db {
+ public:
+  explicit Db(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+      sqlite3_close(db_);
+      throw std::runtime_error("cannot open " + path);
+    }
+  }
+  ~Db() { sqlite3_close(db_); }
+  Db(const Db&) = delete;
+  Db& operator=(const Db&) = delete;
+  sqlite3* get() const { return db_; }
+
+  // Every row of a query, each value as text ("<null>" for Null).
+  std::vector<std::vector<std::string>> Rows(const std::string& sql) const {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+      throw std::runtime_error(std::string(sqlite3_errmsg(db_)) + " in: " + sql);
+    }
+    std::vector<std::vector<std::string>> rows;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      std::vector<std::string> row;
+      for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        row.emplace_back(text != nullptr ? text : "<null>");
+      }
+      rows.push_back(std::move(row));
+    }
+    sqlite3_finalize(stmt);
+    return rows;
+  }
+  // The first value of the first row.
+  std::string Text(const std::string& sql) const {
+    auto rows = Rows(sql);
+    return rows.empty() || rows[0].empty() ? "<none>" : rows[0][0];
+  }
+  std::int64_t Int(const std::string& sql) const { return std::stoll(Text(sql)); }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace tarnwick::office_test

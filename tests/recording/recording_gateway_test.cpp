@@ -1,0 +1,166 @@
+// The recording gateway the class tests script their database with.
+#include "tarnwick/testing/recording_gateway.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tarnwick/error.hpp"
+#include "tarnwick/gateway.hpp"
+#include "tarnwick/recordset.hpp"
+#include "tarnwick/variant.hpp"
+
+namespace tarnwick::testing {
+namespace {
+
+TEST(RecordingGateway, LogsEveryCallWithItsInputsInOrder) {
+  auto script = std::make_shared<GatewayScript>();
+  RecordingGateway g(script);
+  EXPECT_TRUE(g.SetConnection("filings", "srv", "clerk", "pw", true, 0, "", ""));
+  EXPECT_EQ(g.PrepareProcedure("sp_insert_ref_document"), "");
+  g.AddParameter("@Title", Variant::Null());
+  g.AddParameter("@Doc_year", Variant(std::int32_t{2004}));
+  g.AddParameter("@Other", Variant());
+  g.AddParameter("@doc_image", Variant(Bytes{1, 2, 3}));
+  std::int32_t rows = 7;
+  std::shared_ptr<Recordset> none;
+  g.ExecuteProcedure(rows, false, none, 0);
+  EXPECT_EQ(g.SqlSafeText("O'Brien's"), "O''Brien''s");
+  g.EndTransaction(true);
+
+  const std::vector<std::string> expected{
+      "SetConnection(filings, srv, clerk, pw, True, 0, , )",
+      "PrepareProcedure(sp_insert_ref_document)",
+      "AddParameter(@Title, Null)",
+      "AddParameter(@Doc_year, 2004)",
+      "AddParameter(@Other, Empty)",
+      "AddParameter(@doc_image, Bytes(3))",
+      "ExecuteProcedure(7, False, 0)",
+      "SqlSafeText(O'Brien's)",
+      "EndTransaction(True)",
+  };
+  EXPECT_EQ(script->CallTexts(), expected);
+  ASSERT_EQ(script->Calls().size(), expected.size());
+  EXPECT_EQ(script->Calls()[0].args.size(), 8u);
+  EXPECT_EQ(script->Calls()[3].args[1].Type(), VarType::Long);
+  EXPECT_EQ(none, nullptr);  // a procedure that returns no rows hands back nothing
+  script->ClearCalls();
+  EXPECT_TRUE(script->Calls().empty());
+}
+
+TEST(RecordingGateway, AnswersComeFromPerOperationQueues) {
+  auto script = std::make_shared<GatewayScript>();
+  RecordingGateway g(script);
+  script->Answer("PrepareProcedure", {.errorText = "first"});
+  script->Answer("PrepareProcedure", {.errorText = "second"});
+  script->Answer("SetConnection", {.connected = false});
+  EXPECT_EQ(g.PrepareProcedure("a"), "first");
+  EXPECT_FALSE(g.SetConnection("", "", "", "", false, 0, "", ""));
+  EXPECT_EQ(g.PrepareProcedure("b"), "second");
+  EXPECT_EQ(g.PrepareProcedure("c"), "");
+  EXPECT_TRUE(g.SetConnection("", "", "", "", false, 0, "", ""));
+
+  // A raised error is logged first, then thrown; the caller's result set is untouched.
+  script->Answer("OpenRecordset", {.raise = RuntimeError(3704, "ADODB.Recordset", "closed")});
+  auto kept = Recordset::Create();
+  auto result = kept;
+  try {
+    g.OpenRecordset("select 1", result, 0, true);
+    ADD_FAILURE() << "no error raised";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.Number(), 3704);
+    EXPECT_EQ(e.Source(), "ADODB.Recordset");
+  }
+  EXPECT_EQ(script->Calls().back().ToString(), "OpenRecordset(select 1, 0, True)");
+  EXPECT_EQ(result, kept);
+
+  // A misspelt operation would never be answered.
+  EXPECT_THROW(script->Answer("OpenRecordSet", {}), RuntimeError);
+}
+
+TEST(RecordingGateway, ResultSetsAndOutputParameters) {
+  auto script = std::make_shared<GatewayScript>();
+  RecordingGateway g(script);
+  std::shared_ptr<Recordset> rs;
+  EXPECT_EQ(g.OpenRecordset("select * from ref_document", rs, 0, true), "");
+  ASSERT_NE(rs, nullptr);
+  EXPECT_EQ(rs->State(), ObjectState::Open);
+  EXPECT_TRUE(rs->BOF() && rs->EndOfFile());
+
+  auto rows = Recordset::FromRows({{"code", DataType::VarChar}}, {{Variant("A")}, {Variant("B")}});
+  script->Answer("OpenRecordset", {.result = rows});
+  script->Answer("OpenRecordset", {.noResult = true});
+  script->Answer("OpenRecordset", {.errorText = "Invalid object name"});
+  EXPECT_EQ(g.OpenRecordset("q1", rs, 0, true), "");
+  EXPECT_EQ(rs, rows);
+  EXPECT_EQ(g.OpenRecordset("q2", rs, 0, true), "");
+  EXPECT_EQ(rs, nullptr);
+  rs = rows;
+  EXPECT_EQ(g.OpenRecordset("q3", rs, 0, true), "Invalid object name");
+  EXPECT_EQ(rs, rows);
+
+  // Row-returning procedures get an empty set by default and report their row count.
+  std::int32_t count = -5;
+  std::shared_ptr<Recordset> procRows;
+  g.ExecuteProcedure(count, true, procRows, 0);
+  ASSERT_NE(procRows, nullptr);
+  EXPECT_EQ(count, 0);
+  script->Answer("ExecuteProcedure", {.result = rows, .outputs = {{"@Unique_id", Variant(std::int32_t{42})}}});
+  g.ExecuteProcedure(count, true, procRows, 0);
+  EXPECT_EQ(count, 2);
+
+  Variant v(std::int32_t{1});
+  EXPECT_EQ(g.GetParameter("@Unique_id", v), "");
+  EXPECT_EQ(v.CLng(), 42);
+  g.GetParameter("@UNIQUE_ID", v);
+  EXPECT_EQ(v.CLng(), 42);
+  g.GetParameter("@match_found", v);
+  EXPECT_TRUE(v.IsNull());
+  // The next procedure's outputs replace the last one's.
+  std::shared_ptr<Recordset> nothing;
+  g.ExecuteProcedure(count, false, nothing, 0);
+  g.GetParameter("@Unique_id", v);
+  EXPECT_TRUE(v.IsNull());
+}
+
+TEST(RecordingGateway, UnitOfWorkIsSharedThroughTheScript) {
+  auto script = std::make_shared<GatewayScript>();
+  RecordingGateway a(script);
+  RecordingGateway b(script);
+  EXPECT_FALSE(a.InTransaction());
+  a.BeginTransaction();
+  EXPECT_TRUE(b.InTransaction());
+  b.EndTransaction(false);
+  EXPECT_FALSE(a.InTransaction());
+  EXPECT_EQ(script->CallTexts().at(3), "EndTransaction(False)");
+  EXPECT_EQ(script->created, 2);
+  EXPECT_EQ(script->alive, 2);
+}
+
+TEST(RecordingGateway, ScopedFactoryInstallsAndRestores) {
+  auto outer = std::make_shared<GatewayScript>();
+  auto inner = std::make_shared<GatewayScript>();
+  {
+    ScopedRecordingFactory outerScope(outer);
+    {
+      ScopedRecordingFactory innerScope(inner);
+      auto g = CreateGateway();
+      EXPECT_NE(dynamic_cast<RecordingGateway*>(g.get()), nullptr);
+      EXPECT_EQ(inner->alive, 1);
+    }
+    EXPECT_EQ(inner->created, 1);
+    EXPECT_EQ(inner->alive, 0);
+    auto g = CreateGateway();
+    EXPECT_EQ(outer->created, 1);
+  }
+  EXPECT_EQ(outer->alive, 0);
+  auto g = CreateGateway();
+  EXPECT_EQ(dynamic_cast<RecordingGateway*>(g.get()), nullptr);
+  EXPECT_EQ(outer->created, 1);
+  EXPECT_THROW(ScopedRecordingFactory(nullptr), RuntimeError);
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
