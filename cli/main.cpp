@@ -1,4 +1,7 @@
 // tarnwick: the command-line client of the filing office library.
+//
+// Exit codes: 0 success; 2 a command line that does not parse; otherwise the
+// subcommand's own (see each subcommand's --help).
 #include <CLI/CLI.hpp>
 
 #include "commands.hpp"
@@ -10,6 +13,13 @@ int main(int argc, char** argv) {
   tarnwick::cli::AddInitCommand(app);
   tarnwick::cli::AddDemoCommand(app);
 
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::RuntimeError& e) {
+    return e.get_exit_code();  // a subcommand failed and has reported why
+  } catch (const CLI::ParseError& e) {
+    const int rc = app.exit(e);  // prints the help or the usage error
+    return rc == 0 ? 0 : 2;
+  }
   return 0;
 }

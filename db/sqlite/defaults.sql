@@ -5,134 +5,134 @@
 
 -- Folders of the document images and the electronic-filing thresholds.
 insert into lks_system_info (Code, Description, Sequence, effective_date, update_date) values
-  ('PATH_TIF',          '/var/lib/tarnwick/images/tif/',        1, '1990-01-01 00:00:00', '2004-01-01 00:00:00'),
-  ('PATH_TIF_ALT',      '/var/lib/tarnwick/images/tif_alt/',    2, '1990-01-01 00:00:00', '2004-01-01 00:00:00'),
-  ('PATH_PDF',          '/var/lib/tarnwick/images/pdf/',        3, '1990-01-01 00:00:00', '2004-01-01 00:00:00'),
-  ('PATH_PDF_ALT',      '/var/lib/tarnwick/images/pdf_alt/',    4, '1990-01-01 00:00:00', '2004-01-01 00:00:00'),
-  ('PATH_PDF_CREATE',   '/var/lib/tarnwick/images/pdf_create/', 5, '1990-01-01 00:00:00', '2004-01-01 00:00:00'),
-  ('PATH_BATCH_SCAN',   '/var/lib/tarnwick/scan/batch/',        6, '1990-01-01 00:00:00', '2004-01-01 00:00:00'),
-  ('MEF_THRESHOLD',     '5000',                                 7, '1990-01-01 00:00:00', '2004-01-01 00:00:00'),
-  ('NOTICE_48H_AMOUNT', '1000',                                 8, '1990-01-01 00:00:00', '2004-01-01 00:00:00'),
-  ('NOTICE_48H_HOURS',  '48',                                   9, '1990-01-01 00:00:00', '2004-01-01 00:00:00');
+  ('PATH_TIF',          '/var/lib/tarnwick/images/tif/',        1, '1900-01-01 00:00:00', '2004-01-01 00:00:00'),
+  ('PATH_TIF_ALT',      '/var/lib/tarnwick/images/tif_alt/',    2, '1900-01-01 00:00:00', '2004-01-01 00:00:00'),
+  ('PATH_PDF',          '/var/lib/tarnwick/images/pdf/',        3, '1900-01-01 00:00:00', '2004-01-01 00:00:00'),
+  ('PATH_PDF_ALT',      '/var/lib/tarnwick/images/pdf_alt/',    4, '1900-01-01 00:00:00', '2004-01-01 00:00:00'),
+  ('PATH_PDF_CREATE',   '/var/lib/tarnwick/images/pdf_create/', 5, '1900-01-01 00:00:00', '2004-01-01 00:00:00'),
+  ('PATH_BATCH_SCAN',   '/var/lib/tarnwick/scan/batch/',        6, '1900-01-01 00:00:00', '2004-01-01 00:00:00'),
+  ('MEF_THRESHOLD',     '5000',                                 7, '1900-01-01 00:00:00', '2004-01-01 00:00:00'),
+  ('NOTICE_48H_AMOUNT', '1000',                                 8, '1900-01-01 00:00:00', '2004-01-01 00:00:00'),
+  ('NOTICE_48H_HOURS',  '48',                                   9, '1900-01-01 00:00:00', '2004-01-01 00:00:00');
 
 insert into lks_delivery_method (Code, Description, Sequence, effective_date, date_name, reason_name) values
-  ('MAI', 'Mail',            1, '1990-01-01 00:00:00', 'Postmark date', null),
-  ('HAN', 'Hand delivered',  2, '1990-01-01 00:00:00', 'Date received', null),
-  ('FAX', 'Fax',             3, '1990-01-01 00:00:00', 'Date faxed',    null),
+  ('MAI', 'Mail',            1, '1900-01-01 00:00:00', 'Postmark date', null),
+  ('HAN', 'Hand delivered',  2, '1900-01-01 00:00:00', 'Date received', null),
+  ('FAX', 'Fax',             3, '1900-01-01 00:00:00', 'Date faxed',    null),
   ('ELE', 'Electronic filing', 4, '1998-01-01 00:00:00', 'Date filed',  null),
   ('EML', 'Email',           5, '2001-01-01 00:00:00', 'Date sent',     null),
-  ('COU', 'Courier',         6, '1990-01-01 00:00:00', 'Date received', 'Courier service');
+  ('COU', 'Courier',         6, '1900-01-01 00:00:00', 'Date received', 'Courier service');
 
 insert into lks_document_type (Code, Description, Sequence, effective_date, has_subset) values
-  ('RPT', 'Campaign finance report', 1, '1990-01-01 00:00:00', 1),
-  ('COR', 'Correspondence',          2, '1990-01-01 00:00:00', 1),
-  ('REG', 'Registration',            3, '1990-01-01 00:00:00', 1),
-  ('PEN', 'Penalty',                 4, '1990-01-01 00:00:00', 1),
-  ('MSC', 'Miscellaneous',           5, '1990-01-01 00:00:00', 0);
+  ('RPT', 'Campaign finance report', 1, '1900-01-01 00:00:00', 1),
+  ('COR', 'Correspondence',          2, '1900-01-01 00:00:00', 1),
+  ('REG', 'Registration',            3, '1900-01-01 00:00:00', 1),
+  ('PEN', 'Penalty',                 4, '1900-01-01 00:00:00', 1),
+  ('MSC', 'Miscellaneous',           5, '1900-01-01 00:00:00', 0);
 
 insert into lku_document_sub_type (Code, Description, Sequence, effective_date, doc_type_code) values
-  ('Q1',   'First quarter report',        1, '1990-01-01 00:00:00', 'RPT'),
-  ('Q2',   'Second quarter report',       2, '1990-01-01 00:00:00', 'RPT'),
-  ('Q3',   'Third quarter report',        3, '1990-01-01 00:00:00', 'RPT'),
-  ('YE',   'Year-end report',             4, '1990-01-01 00:00:00', 'RPT'),
-  ('PRE',  'Pre-election report',         5, '1990-01-01 00:00:00', 'RPT'),
-  ('POST', 'Post-election report',        6, '1990-01-01 00:00:00', 'RPT'),
-  ('48H',  '48-hour notice',              7, '1990-01-01 00:00:00', 'RPT'),
-  ('TER',  'Termination report',          8, '1990-01-01 00:00:00', 'RPT'),
-  ('LTR',  'Letter',                      1, '1990-01-01 00:00:00', 'COR'),
+  ('Q1',   'First quarter report',        1, '1900-01-01 00:00:00', 'RPT'),
+  ('Q2',   'Second quarter report',       2, '1900-01-01 00:00:00', 'RPT'),
+  ('Q3',   'Third quarter report',        3, '1900-01-01 00:00:00', 'RPT'),
+  ('YE',   'Year-end report',             4, '1900-01-01 00:00:00', 'RPT'),
+  ('PRE',  'Pre-election report',         5, '1900-01-01 00:00:00', 'RPT'),
+  ('POST', 'Post-election report',        6, '1900-01-01 00:00:00', 'RPT'),
+  ('48H',  '48-hour notice',              7, '1900-01-01 00:00:00', 'RPT'),
+  ('TER',  'Termination report',          8, '1900-01-01 00:00:00', 'RPT'),
+  ('LTR',  'Letter',                      1, '1900-01-01 00:00:00', 'COR'),
   ('EMA',  'Email message',               2, '2001-01-01 00:00:00', 'COR'),
-  ('LFN',  'Late filing notice',          3, '1990-01-01 00:00:00', 'COR'),
-  ('CMP',  'Complaint',                   4, '1990-01-01 00:00:00', 'COR'),
-  ('SOO',  'Statement of organization',   1, '1990-01-01 00:00:00', 'REG'),
-  ('SOA',  'Amended statement of organization', 2, '1990-01-01 00:00:00', 'REG'),
-  ('DOC',  'Declaration of candidacy',    3, '1990-01-01 00:00:00', 'REG'),
-  ('ASM',  'Penalty assessment',          1, '1990-01-01 00:00:00', 'PEN'),
-  ('APL',  'Penalty appeal',              2, '1990-01-01 00:00:00', 'PEN'),
-  ('PAY',  'Penalty payment',             3, '1990-01-01 00:00:00', 'PEN');
+  ('LFN',  'Late filing notice',          3, '1900-01-01 00:00:00', 'COR'),
+  ('CMP',  'Complaint',                   4, '1900-01-01 00:00:00', 'COR'),
+  ('SOO',  'Statement of organization',   1, '1900-01-01 00:00:00', 'REG'),
+  ('SOA',  'Amended statement of organization', 2, '1900-01-01 00:00:00', 'REG'),
+  ('DOC',  'Declaration of candidacy',    3, '1900-01-01 00:00:00', 'REG'),
+  ('ASM',  'Penalty assessment',          1, '1900-01-01 00:00:00', 'PEN'),
+  ('APL',  'Penalty appeal',              2, '1900-01-01 00:00:00', 'PEN'),
+  ('PAY',  'Penalty payment',             3, '1900-01-01 00:00:00', 'PEN');
 
 insert into lks_document_reason (Code, Description, Sequence, effective_date, group_code) values
-  ('LATE', 'Late filing',            1, '1990-01-01 00:00:00', 'COR'),
-  ('INC',  'Incomplete report',      2, '1990-01-01 00:00:00', 'COR'),
-  ('ADR',  'Change of address',      3, '1990-01-01 00:00:00', 'COR'),
-  ('GEN',  'General inquiry',        4, '1990-01-01 00:00:00', 'COR'),
-  ('NFL',  'Failure to file',        1, '1990-01-01 00:00:00', 'PEN'),
-  ('LFL',  'Late filing',            2, '1990-01-01 00:00:00', 'PEN'),
-  ('ORG',  'New committee',          1, '1990-01-01 00:00:00', 'REG'),
-  ('CHG',  'Change of officers',     2, '1990-01-01 00:00:00', 'REG');
+  ('LATE', 'Late filing',            1, '1900-01-01 00:00:00', 'COR'),
+  ('INC',  'Incomplete report',      2, '1900-01-01 00:00:00', 'COR'),
+  ('ADR',  'Change of address',      3, '1900-01-01 00:00:00', 'COR'),
+  ('GEN',  'General inquiry',        4, '1900-01-01 00:00:00', 'COR'),
+  ('NFL',  'Failure to file',        1, '1900-01-01 00:00:00', 'PEN'),
+  ('LFL',  'Late filing',            2, '1900-01-01 00:00:00', 'PEN'),
+  ('ORG',  'New committee',          1, '1900-01-01 00:00:00', 'REG'),
+  ('CHG',  'Change of officers',     2, '1900-01-01 00:00:00', 'REG');
 
 insert into lks_report_version (Code, Description, Sequence, effective_date) values
-  ('ORI', 'Original',  1, '1990-01-01 00:00:00'),
-  ('AMD', 'Amendment', 2, '1990-01-01 00:00:00');
+  ('ORI', 'Original',  1, '1900-01-01 00:00:00'),
+  ('AMD', 'Amendment', 2, '1900-01-01 00:00:00');
 
 insert into lku_report_sub_type (Code, Description, Sequence, effective_date, is_scheduled, Delta) values
-  ('Q1',   'First quarter report',  1, '1990-01-01 00:00:00', 1, 15),
-  ('Q2',   'Second quarter report', 2, '1990-01-01 00:00:00', 1, 15),
-  ('Q3',   'Third quarter report',  3, '1990-01-01 00:00:00', 1, 15),
-  ('YE',   'Year-end report',       4, '1990-01-01 00:00:00', 1, 31),
-  ('PRE',  'Pre-election report',   5, '1990-01-01 00:00:00', 0, 5),
-  ('POST', 'Post-election report',  6, '1990-01-01 00:00:00', 0, 10),
-  ('48H',  '48-hour notice',        7, '1990-01-01 00:00:00', 0, 2),
-  ('TER',  'Termination report',    8, '1990-01-01 00:00:00', 0, 30);
+  ('Q1',   'First quarter report',  1, '1900-01-01 00:00:00', 1, 15),
+  ('Q2',   'Second quarter report', 2, '1900-01-01 00:00:00', 1, 15),
+  ('Q3',   'Third quarter report',  3, '1900-01-01 00:00:00', 1, 15),
+  ('YE',   'Year-end report',       4, '1900-01-01 00:00:00', 1, 31),
+  ('PRE',  'Pre-election report',   5, '1900-01-01 00:00:00', 0, 5),
+  ('POST', 'Post-election report',  6, '1900-01-01 00:00:00', 0, 10),
+  ('48H',  '48-hour notice',        7, '1900-01-01 00:00:00', 0, 2),
+  ('TER',  'Termination report',    8, '1900-01-01 00:00:00', 0, 30);
 
 insert into lks_committee_type (Code, Description, Sequence, effective_date) values
-  ('CNC', 'Candidate committee',               1, '1990-01-01 00:00:00'),
-  ('PTY', 'Political party committee',         2, '1990-01-01 00:00:00'),
-  ('PAC', 'Political action committee',        3, '1990-01-01 00:00:00'),
-  ('IEC', 'Independent expenditure committee', 4, '1990-01-01 00:00:00'),
-  ('BQC', 'Ballot question committee',         5, '1990-01-01 00:00:00'),
-  ('NRR', 'Non-registered reporting entity',   6, '1990-01-01 00:00:00');
+  ('CNC', 'Candidate committee',               1, '1900-01-01 00:00:00'),
+  ('PTY', 'Political party committee',         2, '1900-01-01 00:00:00'),
+  ('PAC', 'Political action committee',        3, '1900-01-01 00:00:00'),
+  ('IEC', 'Independent expenditure committee', 4, '1900-01-01 00:00:00'),
+  ('BQC', 'Ballot question committee',         5, '1900-01-01 00:00:00'),
+  ('NRR', 'Non-registered reporting entity',   6, '1900-01-01 00:00:00');
 
 insert into lks_committee_level (Code, Description, Sequence, effective_date) values
-  ('STA', 'Statewide',   1, '1990-01-01 00:00:00'),
-  ('LEG', 'Legislative', 2, '1990-01-01 00:00:00'),
-  ('CTY', 'County',      3, '1990-01-01 00:00:00'),
-  ('MUN', 'Municipal',   4, '1990-01-01 00:00:00');
+  ('STA', 'Statewide',   1, '1900-01-01 00:00:00'),
+  ('LEG', 'Legislative', 2, '1900-01-01 00:00:00'),
+  ('CTY', 'County',      3, '1900-01-01 00:00:00'),
+  ('MUN', 'Municipal',   4, '1900-01-01 00:00:00');
 
 insert into lks_org_status (Code, Description, Sequence, effective_date) values
-  ('ACT', 'Active',     1, '1990-01-01 00:00:00'),
-  ('INA', 'Inactive',   2, '1990-01-01 00:00:00'),
-  ('SUS', 'Suspended',  3, '1990-01-01 00:00:00'),
-  ('TRM', 'Terminated', 4, '1990-01-01 00:00:00');
+  ('ACT', 'Active',     1, '1900-01-01 00:00:00'),
+  ('INA', 'Inactive',   2, '1900-01-01 00:00:00'),
+  ('SUS', 'Suspended',  3, '1900-01-01 00:00:00'),
+  ('TRM', 'Terminated', 4, '1900-01-01 00:00:00');
 
 insert into lks_name_type (Code, Description, Sequence, effective_date, is_officer) values
-  ('CND', 'Candidate',          1, '1990-01-01 00:00:00', 0),
-  ('TRS', 'Treasurer',          2, '1990-01-01 00:00:00', 1),
-  ('DTR', 'Deputy treasurer',   3, '1990-01-01 00:00:00', 1),
-  ('CHR', 'Chairperson',        4, '1990-01-01 00:00:00', 1),
-  ('AGT', 'Registered agent',   5, '1990-01-01 00:00:00', 0),
-  ('CNT', 'Contact person',     6, '1990-01-01 00:00:00', 0);
+  ('CND', 'Candidate',          1, '1900-01-01 00:00:00', 0),
+  ('TRS', 'Treasurer',          2, '1900-01-01 00:00:00', 1),
+  ('DTR', 'Deputy treasurer',   3, '1900-01-01 00:00:00', 1),
+  ('CHR', 'Chairperson',        4, '1900-01-01 00:00:00', 1),
+  ('AGT', 'Registered agent',   5, '1900-01-01 00:00:00', 0),
+  ('CNT', 'Contact person',     6, '1900-01-01 00:00:00', 0);
 
 insert into lku_office (Code, Description, Sequence, effective_date) values
-  ('GOV', 'Governor',               1, '1990-01-01 00:00:00'),
-  ('LTG', 'Lieutenant governor',    2, '1990-01-01 00:00:00'),
-  ('ATG', 'Attorney general',       3, '1990-01-01 00:00:00'),
-  ('SOS', 'Secretary of state',     4, '1990-01-01 00:00:00'),
-  ('TRE', 'State treasurer',        5, '1990-01-01 00:00:00'),
-  ('SEN', 'State senator',          6, '1990-01-01 00:00:00'),
-  ('REP', 'State representative',   7, '1990-01-01 00:00:00'),
-  ('JUD', 'Circuit judge',          8, '1990-01-01 00:00:00'),
-  ('CCM', 'County commissioner',    9, '1990-01-01 00:00:00'),
-  ('MAY', 'Mayor',                 10, '1990-01-01 00:00:00');
+  ('GOV', 'Governor',               1, '1900-01-01 00:00:00'),
+  ('LTG', 'Lieutenant governor',    2, '1900-01-01 00:00:00'),
+  ('ATG', 'Attorney general',       3, '1900-01-01 00:00:00'),
+  ('SOS', 'Secretary of state',     4, '1900-01-01 00:00:00'),
+  ('TRE', 'State treasurer',        5, '1900-01-01 00:00:00'),
+  ('SEN', 'State senator',          6, '1900-01-01 00:00:00'),
+  ('REP', 'State representative',   7, '1900-01-01 00:00:00'),
+  ('JUD', 'Circuit judge',          8, '1900-01-01 00:00:00'),
+  ('CCM', 'County commissioner',    9, '1900-01-01 00:00:00'),
+  ('MAY', 'Mayor',                 10, '1900-01-01 00:00:00');
 
 insert into lku_party (Code, Description, Sequence, effective_date) values
-  ('DEM', 'Democratic',   1, '1990-01-01 00:00:00'),
-  ('REP', 'Republican',   2, '1990-01-01 00:00:00'),
-  ('LIB', 'Libertarian',  3, '1990-01-01 00:00:00'),
-  ('GRN', 'Green',        4, '1990-01-01 00:00:00'),
-  ('IND', 'Independent',  5, '1990-01-01 00:00:00'),
-  ('NP',  'Nonpartisan',  6, '1990-01-01 00:00:00');
+  ('DEM', 'Democratic',   1, '1900-01-01 00:00:00'),
+  ('REP', 'Republican',   2, '1900-01-01 00:00:00'),
+  ('LIB', 'Libertarian',  3, '1900-01-01 00:00:00'),
+  ('GRN', 'Green',        4, '1900-01-01 00:00:00'),
+  ('IND', 'Independent',  5, '1900-01-01 00:00:00'),
+  ('NP',  'Nonpartisan',  6, '1900-01-01 00:00:00');
 
 insert into lks_penalty_appeal_decision (Code, Description, Sequence, effective_date) values
-  ('PND', 'Pending',          1, '1990-01-01 00:00:00'),
-  ('GRA', 'Appeal granted',   2, '1990-01-01 00:00:00'),
-  ('PAR', 'Partly granted',   3, '1990-01-01 00:00:00'),
-  ('DEN', 'Appeal denied',    4, '1990-01-01 00:00:00');
+  ('PND', 'Pending',          1, '1900-01-01 00:00:00'),
+  ('GRA', 'Appeal granted',   2, '1900-01-01 00:00:00'),
+  ('PAR', 'Partly granted',   3, '1900-01-01 00:00:00'),
+  ('DEN', 'Appeal denied',    4, '1900-01-01 00:00:00');
 
 insert into lks_election_type (Code, Description, Sequence, effective_date) values
-  ('PRI', 'Primary election',   1, '1990-01-01 00:00:00'),
-  ('GEN', 'General election',   2, '1990-01-01 00:00:00'),
-  ('MUN', 'Municipal election', 3, '1990-01-01 00:00:00'),
-  ('SPC', 'Special election',   4, '1990-01-01 00:00:00');
+  ('PRI', 'Primary election',   1, '1900-01-01 00:00:00'),
+  ('GEN', 'General election',   2, '1900-01-01 00:00:00'),
+  ('MUN', 'Municipal election', 3, '1900-01-01 00:00:00'),
+  ('SPC', 'Special election',   4, '1900-01-01 00:00:00');
 
 -- Workstation defaults, per application function.
 insert into adm_default_reg_setting

@@ -2,16 +2,15 @@
 -- loading a large office into bare tables and indexing once is many times
 -- faster than keeping the indexes up to date row by row.
 
--- Documents: the search form filters by year, type, sub-type, user and the
--- date part of three dates; the date indexes are on the very expression the
--- search compares (the date part of the column).
+-- Documents: the search form filters by year, type, sub-type, user and
+-- three dates.
 create index ix_ref_document_year on ref_document (doc_year, doc_type_code);
 create index ix_ref_document_type on ref_document (doc_type_code, doc_sub_type_code);
 create index ix_ref_document_sub_type on ref_document (doc_sub_type_code);
 create index ix_ref_document_user on ref_document (user_id);
-create index ix_ref_document_received on ref_document (date(receive_send_date));
-create index ix_ref_document_entered on ref_document (date(entry_date));
-create index ix_ref_document_updated on ref_document (date(update_date));
+create index ix_ref_document_received on ref_document (receive_send_date);
+create index ix_ref_document_entered on ref_document (entry_date);
+create index ix_ref_document_updated on ref_document (update_date);
 create index ix_ref_document_name on ref_document (name_listed);
 
 -- Links. A document is linked to a committee at most once.

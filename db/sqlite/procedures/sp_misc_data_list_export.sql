@@ -51,6 +51,6 @@ left outer join vw_zub_ORG_Committee_ref_current oc on oc.ref_group_id = x.org_i
 left outer join treasurer t on t.org_group_id = x.org_id
 where (q.sub_type is null or rd.doc_sub_type_code = q.sub_type)
   and (q.comm_type is null or oc.comm_type_code = q.comm_type)
-  and (q.b is null or date(rd.receive_send_date) >= q.b)
-  and (q.e is null or date(rd.receive_send_date) <= q.e)
+  and (q.b is null or rd.receive_send_date >= q.b)
+  and (q.e is null or rd.receive_send_date < date(q.e, '+1 day'))
 order by date(rd.receive_send_date), oc.org_name, rd.unique_id;

@@ -58,9 +58,9 @@ with raw(k, t) as (values (1, @due_date), (2, @begin_date), (3, @end_date), (4, 
               where (q.comm_type is null or oc.comm_type_code = q.comm_type)
                 and (q.doc_year is null or rd.doc_year = q.doc_year)
                 and (q.sub_type is null or rd.doc_sub_type_code = q.sub_type)
-                and (q.b is null or date(rd.begin_date) >= q.b)
-                and (q.e is null or date(rd.end_date) <= q.e)
-                and (q.entered is null or date(rd.entry_date) >= q.entered)),
+                and (q.b is null or rd.begin_date >= q.b)
+                and (q.e is null or rd.end_date < date(q.e, '+1 day'))
+                and (q.entered is null or rd.entry_date >= q.entered)),
   listed as (
     select r.ref_group_id, r.unique_id, r.doc_year, r.doc_sub_type_code, r.begin_date, r.end_date,
            r.due, r.receive_send_date, r.entry_date, r.report_version_code, r.delivery_method_code,
