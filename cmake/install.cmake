@@ -23,5 +23,6 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/tarnwickConfigVersion.cma
 install(FILES ${PROJECT_BINARY_DIR}/tarnwickConfig.cmake ${PROJECT_BINARY_DIR}/tarnwickConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tarnwick)
 
+file(RELATIVE_PATH TARNWICK_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 configure_file(${PROJECT_SOURCE_DIR}/cmake/tarnwick.pc.in ${PROJECT_BINARY_DIR}/tarnwick.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/tarnwick.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
