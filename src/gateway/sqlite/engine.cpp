@@ -50,24 +50,18 @@ std::string PragmaText(sqlite3* db, const char* sql) {
   return out;
 }
 
-std::string Exec(sqlite3* db, const char* sql) {
-  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return {};
-  return sqlite3_errmsg(db);
-}
-
 // True when the text holds more than one statement; a single statement needs
 // no transaction of its own.
-bool SeveralStatements(sqlite3* db, const std::string& sql) {
+bool SeveralStatements(Session& session, const std::string& sql) {
   if (sql.find(';') == std::string::npos) return false;
-  sqlite3_stmt* stmt = nullptr;
-  const char* tail = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail) != SQLITE_OK) {
-    sqlite3_finalize(stmt);
-    return false;  // the run reports the error
+  StatementLease lease;
+  std::size_t taken = 0;
+  if (session.statements.Prepare(session.db, sql, lease, taken) != SQLITE_OK) return false;  // the run reports the error
+  for (std::size_t i = taken; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\0') break;
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != ';') return true;
   }
-  sqlite3_finalize(stmt);
-  for (const char* p = tail; p && *p; ++p)
-    if (*p != ' ' && *p != '\t' && *p != '\r' && *p != '\n' && *p != ';') return true;
   return false;
 }
 
@@ -89,6 +83,9 @@ Engine::~Engine() { Close(); }
 void Engine::Close() {
   call_.reset();
   executed_ = false;
+  translations_.Clear([](tsql::Translation&) {});
+  // Every kept statement is finalized before the connection closes.
+  session_.reset();
   if (db_) {
     // Closing abandons an open unit of work.
     sqlite3_close_v2(db_);
@@ -142,6 +139,7 @@ bool Engine::Open(const std::string& path) {
     return fail("The database '" + path + "' cannot take the SQL functions the library uses: " +
                     sqlite3_errstr(registered),
                 db);
+  session_ = std::make_unique<Session>(db);
   db_ = db;
   lastError_.clear();
   return true;
@@ -153,21 +151,33 @@ void Engine::BeginTransaction() {
   if (!db_) return;
   if (!sqlite3_get_autocommit(db_))
     throw RuntimeError(kDatabaseFailure, "DataGateway.BeginTransaction", "A unit of work is already open");
-  if (auto e = Exec(db_, "BEGIN IMMEDIATE"); !e.empty())
+  if (auto e = Exec("BEGIN IMMEDIATE"); !e.empty())
     throw RuntimeError(kDatabaseFailure, "DataGateway.BeginTransaction", "Cannot begin a unit of work: " + e);
 }
 
 void Engine::EndTransaction(bool commit) {
   if (!db_ || sqlite3_get_autocommit(db_)) return;
   if (!commit) {
-    Exec(db_, "ROLLBACK");
+    Exec("ROLLBACK");
     return;
   }
-  if (auto e = Exec(db_, "COMMIT"); !e.empty()) {
+  if (auto e = Exec("COMMIT"); !e.empty()) {
     std::string why = "Cannot commit the unit of work: " + e;
-    if (!sqlite3_get_autocommit(db_)) Exec(db_, "ROLLBACK");
+    if (!sqlite3_get_autocommit(db_)) Exec("ROLLBACK");
     throw RuntimeError(kDatabaseFailure, "DataGateway.EndTransaction", why);
   }
+}
+
+std::string Engine::Exec(const char* sql) { return session_->statements.Execute(db_, sql); }
+
+std::string Engine::Translate(const std::string& sql, tsql::Translation& out) {
+  if (const tsql::Translation* kept = translations_.Find(sql)) {
+    out = *kept;
+    return {};
+  }
+  if (auto e = tsql::Translate(sql, out); !e.empty()) return e;
+  if (sql.size() <= kLongestKeptText) translations_.Put(sql, out, [](tsql::Translation&) {});
+  return {};
 }
 
 std::string Engine::SqlSafeText(const std::string& text) {
@@ -186,30 +196,30 @@ std::string Engine::Atomically(const std::string& what, bool readsOnly, Work&& w
     // A reading call sees one consistent state of the file without waiting
     // for writers; a writing call announces itself at once so that two
     // callers never deadlock upgrading a read to a write.
-    if (auto e = Exec(db_, readsOnly ? "BEGIN" : "BEGIN IMMEDIATE"); !e.empty())
+    if (auto e = Exec(readsOnly ? "BEGIN" : "BEGIN IMMEDIATE"); !e.empty())
       return what + ": cannot begin: " + e;
     std::string error = work();
     if (error.empty()) {
-      if (auto e = Exec(db_, "COMMIT"); !e.empty()) error = what + ": cannot commit: " + e;
+      if (auto e = Exec("COMMIT"); !e.empty()) error = what + ": cannot commit: " + e;
     }
-    if (!error.empty() && !sqlite3_get_autocommit(db_)) Exec(db_, "ROLLBACK");
+    if (!error.empty() && !sqlite3_get_autocommit(db_)) Exec("ROLLBACK");
     return error;
   }
-  if (auto e = Exec(db_, "SAVEPOINT tw_call"); !e.empty()) return what + ": cannot begin: " + e;
+  if (auto e = Exec("SAVEPOINT tw_call"); !e.empty()) return what + ": cannot begin: " + e;
   std::string error = work();
   // A failure may already have ended the whole unit of work.
   if (!sqlite3_get_autocommit(db_)) {
-    if (!error.empty()) Exec(db_, "ROLLBACK TO tw_call");
-    Exec(db_, "RELEASE tw_call");
+    if (!error.empty()) Exec("ROLLBACK TO tw_call");
+    Exec("RELEASE tw_call");
   }
   return error;
 }
 
 std::string Engine::Run(ProcedureCall& call, bool keepRows, StatementResults& results, std::int64_t& changes) {
   const std::int64_t before = sqlite3_total_changes64(db_);
-  const bool readsOnly = sqlite3_get_autocommit(db_) && ReadsOnly(db_, call.procedure);
-  std::string error = Atomically("Procedure " + call.procedure.name, readsOnly,
-                                 [&] { return RunProcedure(db_, call, keepRows, results); });
+  const bool readsOnly = sqlite3_get_autocommit(db_) && ReadsOnly(*session_, *call.procedure);
+  std::string error = Atomically("Procedure " + call.procedure->name, readsOnly,
+                                 [&] { return RunProcedure(*session_, call, keepRows, results); });
   changes = sqlite3_total_changes64(db_) - before;
   return error;
 }
@@ -219,10 +229,10 @@ std::string Engine::PrepareProcedure(const std::string& name) {
   executed_ = false;
   if (!db_) return kNotConnected;
   try {
-    Procedure procedure;
-    if (auto e = LoadProcedure(db_, name, procedure); !e.empty()) return e;
+    std::shared_ptr<const Procedure> procedure;
+    if (auto e = LoadProcedure(*session_, name, procedure); !e.empty()) return e;
     ProcedureCall call;
-    call.values.resize(procedure.parameters.size());
+    call.values.resize(procedure->parameters.size());
     call.procedure = std::move(procedure);
     call_ = std::move(call);
     return {};
@@ -234,8 +244,8 @@ std::string Engine::PrepareProcedure(const std::string& name) {
 std::string Engine::AddParameter(const std::string& name, const Variant& value) {
   if (!db_) return kNotConnected;
   if (!call_) return "AddParameter " + name + ": no procedure has been prepared";
-  const int index = call_->procedure.IndexOf(name);
-  if (index < 0) return "Procedure " + call_->procedure.name + " has no parameter " + name;
+  const int index = call_->procedure->IndexOf(name);
+  if (index < 0) return "Procedure " + call_->procedure->name + " has no parameter " + name;
   call_->values[static_cast<std::size_t>(index)] = value;
   return {};
 }
@@ -244,9 +254,9 @@ std::string Engine::GetParameter(const std::string& name, Variant& value) {
   value = Variant::Null();
   if (!db_) return kNotConnected;
   if (!call_) return "GetParameter " + name + ": no procedure has been prepared";
-  const int index = call_->procedure.IndexOf(name);
-  if (index < 0) return "Procedure " + call_->procedure.name + " has no parameter " + name;
-  if (!executed_) return "GetParameter " + name + ": procedure " + call_->procedure.name + " has not run";
+  const int index = call_->procedure->IndexOf(name);
+  if (index < 0) return "Procedure " + call_->procedure->name + " has no parameter " + name;
+  if (!executed_) return "GetParameter " + name + ": procedure " + call_->procedure->name + " has not run";
   const Variant& held = call_->values[static_cast<std::size_t>(index)];
   if (!held.IsEmpty()) value = held;
   return {};
@@ -275,7 +285,7 @@ std::string Engine::ExecuteProcedure(std::int32_t& rowsAffected, bool returnsRow
     if (returnsRows) result = ToRecordset(results);
     return {};
   } catch (const std::exception& e) {
-    return "Procedure " + call_->procedure.name + ": " + e.what();
+    return "Procedure " + call_->procedure->name + ": " + e.what();
   }
 }
 
@@ -285,38 +295,38 @@ std::string Engine::OpenRecordset(const std::string& sql, std::shared_ptr<Record
   const std::string where = "OpenRecordset \"" + sql + "\"";
   try {
     tsql::Translation translation;
-    if (auto e = tsql::Translate(sql, translation); !e.empty()) return where + ": " + e;
+    if (auto e = Translate(sql, translation); !e.empty()) return where + ": " + e;
     StatementResults results;
     if (translation.kind == tsql::Translation::Kind::Exec) {
       ProcedureCall call;
-      if (auto e = LoadProcedure(db_, translation.procedure, call.procedure); !e.empty()) return where + ": " + e;
-      call.values.resize(call.procedure.parameters.size());
+      if (auto e = LoadProcedure(*session_, translation.procedure, call.procedure); !e.empty()) return where + ": " + e;
+      call.values.resize(call.procedure->parameters.size());
       std::size_t position = 0;
       std::vector<bool> given(call.values.size(), false);
       for (auto& argument : translation.arguments) {
         int index;
         if (argument.name.empty()) {
           if (position >= call.values.size())
-            return where + ": procedure " + call.procedure.name + " takes " +
+            return where + ": procedure " + call.procedure->name + " takes " +
                    std::to_string(call.values.size()) + " parameters";
           index = static_cast<int>(position++);
         } else {
-          index = call.procedure.IndexOf(argument.name);
-          if (index < 0) return where + ": procedure " + call.procedure.name + " has no parameter " + argument.name;
+          index = call.procedure->IndexOf(argument.name);
+          if (index < 0) return where + ": procedure " + call.procedure->name + " has no parameter " + argument.name;
         }
         if (given[static_cast<std::size_t>(index)])
-          return where + ": parameter " + call.procedure.parameters[static_cast<std::size_t>(index)].name +
+          return where + ": parameter " + call.procedure->parameters[static_cast<std::size_t>(index)].name +
                  " is given twice";
         given[static_cast<std::size_t>(index)] = true;
         call.values[static_cast<std::size_t>(index)] = std::move(argument.value);
       }
       std::int64_t changes = 0;
       if (auto e = Run(call, true, results, changes); !e.empty()) return where + ": " + e;
-    } else if (SeveralStatements(db_, translation.sql)) {
-      auto work = [&] { return RunStatements(db_, translation.sql, "the text", nullptr, true, results); };
+    } else if (SeveralStatements(*session_, translation.sql)) {
+      auto work = [&] { return RunStatements(*session_, translation.sql, "the text", nullptr, true, results); };
       if (auto e = Atomically("the text", false, work); !e.empty()) return where + ": " + e;
     } else {
-      if (auto e = RunStatements(db_, translation.sql, "the text", nullptr, true, results); !e.empty())
+      if (auto e = RunStatements(*session_, translation.sql, "the text", nullptr, true, results); !e.empty())
         return where + ": " + e;
     }
     result = ToRecordset(results);

@@ -14,6 +14,10 @@
 // transaction; inside one it is undone by itself when it fails, leaving the
 // earlier work of the unit for the caller to keep or abandon.
 //
+// Kept between calls (engine_cache.hpp): compiled statements, parsed catalog
+// procedures, table layouts and T-SQL translations, all per connection and
+// dropped when it closes.
+//
 // Thread safety: one gateway per thread; distinct gateways may work on one
 // file from distinct threads.
 #pragma once
@@ -25,7 +29,9 @@
 #include <optional>
 #include <string>
 
+#include "gateway/sqlite/engine_cache.hpp"
 #include "gateway/sqlite/procedure.hpp"
+#include "gateway/tsql/translate.hpp"
 #include "tarnwick/gateway.hpp"
 
 namespace tarnwick::sqlite {
@@ -70,7 +76,17 @@ class Engine final : public DataGateway {
   std::string Run(engine_detail::ProcedureCall& call, bool keepRows, engine_detail::StatementResults& results,
                   std::int64_t& changes);
 
+  // Runs one of the engine's own statements ("COMMIT"); an error text, empty on success.
+  std::string Exec(const char* sql);
+  // The translation of a T-SQL text, from the kept ones when it was seen before.
+  std::string Translate(const std::string& sql, tsql::Translation& out);
+
   sqlite3* db_ = nullptr;
+  std::unique_ptr<engine_detail::Session> session_;  // while connected
+  engine_detail::LruMap<tsql::Translation> translations_{kTranslationsKept};
+  static constexpr std::size_t kTranslationsKept = 128;
+  // Longer texts are translated every time rather than kept.
+  static constexpr std::size_t kLongestKeptText = 16 * 1024;
   std::string lastError_;
   std::optional<engine_detail::ProcedureCall> call_;
   bool executed_ = false;

@@ -10,11 +10,6 @@ namespace tarnwick::sqlite::engine_detail {
 
 namespace {
 
-struct StatementDeleter {
-  void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
-};
-using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
-
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
     s.remove_prefix(1);
@@ -69,17 +64,36 @@ Procedure BuiltinDefinition(BuiltinProcedure which) {
   return p;
 }
 
+const std::shared_ptr<const Procedure>& Builtin(BuiltinProcedure which) {
+  static const auto update = std::make_shared<const Procedure>(BuiltinDefinition(BuiltinProcedure::UpdateTable));
+  static const auto remove = std::make_shared<const Procedure>(BuiltinDefinition(BuiltinProcedure::DeleteTable));
+  return which == BuiltinProcedure::UpdateTable ? update : remove;
+}
+
+std::string LowerCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+// A kept statement for one of the engine's own fixed texts.
+int PrepareFixed(Session& session, std::string_view sql, StatementLease& lease) {
+  std::size_t taken = 0;
+  const int rc = session.statements.Prepare(session.db, sql, lease, taken);
+  if (rc == SQLITE_OK && lease.get() == nullptr) return SQLITE_MISUSE;
+  return rc;
+}
+
 // The table's name as the schema spells it.
-std::string FindTable(sqlite3* db, const std::string& procedure, const Variant& table, std::string& exact) {
-  if (table.Type() != VarType::String || Trim(table.CStr()).empty())
-    return procedure + ": @table must name a table";
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, "select name from sqlite_master where type = 'table' and name = ?1 collate nocase",
-                         -1, &raw, nullptr) != SQLITE_OK)
+std::string FindTable(Session& session, const std::string& procedure, const std::string& name, std::string& exact) {
+  sqlite3* db = session.db;
+  StatementLease lease;
+  if (PrepareFixed(session, "select name from sqlite_master where type = 'table' and name = ?1 collate nocase",
+                   lease) != SQLITE_OK)
     return procedure + ": cannot read the schema: " + sqlite3_errmsg(db);
-  StatementPtr stmt(raw);
-  const std::string name(Trim(table.CStr()));
-  sqlite3_bind_text(raw, 1, name.c_str(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  sqlite3_stmt* raw = lease.get();
+  sqlite3_bind_text(raw, 1, name.c_str(), static_cast<int>(name.size()), SQLITE_STATIC);
   const int rc = sqlite3_step(raw);
   if (rc == SQLITE_ROW) {
     exact = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
@@ -89,17 +103,14 @@ std::string FindTable(sqlite3* db, const std::string& procedure, const Variant& 
   return procedure + ": cannot read the schema: " + sqlite3_errmsg(db);
 }
 
-struct TableColumn {
-  std::string name, type;
-};
-
-std::string ReadTableColumns(sqlite3* db, const std::string& procedure, const std::string& table,
+std::string ReadTableColumns(Session& session, const std::string& procedure, const std::string& table,
                              std::vector<TableColumn>& out) {
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, "select name, type from pragma_table_info(?1)", -1, &raw, nullptr) != SQLITE_OK)
+  sqlite3* db = session.db;
+  StatementLease lease;
+  if (PrepareFixed(session, "select name, type from pragma_table_info(?1)", lease) != SQLITE_OK)
     return procedure + ": cannot read the columns of table '" + table + "': " + sqlite3_errmsg(db);
-  StatementPtr stmt(raw);
-  sqlite3_bind_text(raw, 1, table.c_str(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+  sqlite3_stmt* raw = lease.get();
+  sqlite3_bind_text(raw, 1, table.c_str(), static_cast<int>(table.size()), SQLITE_STATIC);
   int rc;
   while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
     const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
@@ -108,6 +119,37 @@ std::string ReadTableColumns(sqlite3* db, const std::string& procedure, const st
   }
   if (rc != SQLITE_DONE)
     return procedure + ": cannot read the columns of table '" + table + "': " + sqlite3_errmsg(db);
+  return {};
+}
+
+// The layout of the table the caller names, kept until the schema changes.
+std::string LookupTable(Session& session, const std::string& procedure, const Variant& table,
+                        const TableLayout*& out) {
+  if (table.Type() != VarType::String || Trim(table.CStr()).empty())
+    return procedure + ": @table must name a table";
+  sqlite3* db = session.db;
+  std::int64_t version = 0;
+  {
+    StatementLease lease;
+    if (PrepareFixed(session, "PRAGMA schema_version", lease) != SQLITE_OK ||
+        sqlite3_step(lease.get()) != SQLITE_ROW)
+      return procedure + ": cannot read the schema: " + sqlite3_errmsg(db);
+    version = sqlite3_column_int64(lease.get(), 0);
+  }
+  if (version != session.tablesSchemaVersion) {
+    session.tables.clear();
+    session.tablesSchemaVersion = version;
+  }
+  const std::string name(Trim(table.CStr()));
+  std::string key = LowerCase(name);
+  if (const auto found = session.tables.find(key); found != session.tables.end()) {
+    out = &found->second;
+    return {};
+  }
+  TableLayout layout;
+  if (auto e = FindTable(session, procedure, name, layout.name); !e.empty()) return e;
+  if (auto e = ReadTableColumns(session, procedure, layout.name, layout.columns); !e.empty()) return e;
+  out = &session.tables.emplace(std::move(key), std::move(layout)).first->second;
   return {};
 }
 
@@ -127,12 +169,12 @@ std::string RowKey(const std::string& procedure, const Variant& id, SqlValue& ke
   return {};
 }
 
-std::string ExecuteKeyed(sqlite3* db, const std::string& procedure, const std::string& sql,
+std::string ExecuteKeyed(Session& session, const std::string& procedure, const std::string& sql,
                          const std::vector<const SqlValue*>& values) {
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr) != SQLITE_OK)
-    return procedure + ": \"" + sql + "\": " + sqlite3_errmsg(db);
-  StatementPtr stmt(raw);
+  sqlite3* db = session.db;
+  StatementLease lease;
+  if (PrepareFixed(session, sql, lease) != SQLITE_OK) return procedure + ": \"" + sql + "\": " + sqlite3_errmsg(db);
+  sqlite3_stmt* raw = lease.get();
   for (std::size_t i = 0; i < values.size(); ++i)
     if (BindSqlValue(raw, static_cast<int>(i + 1), *values[i]) != SQLITE_OK)
       return procedure + ": \"" + sql + "\": " + sqlite3_errmsg(db);
@@ -144,12 +186,13 @@ std::string ExecuteKeyed(sqlite3* db, const std::string& procedure, const std::s
 // text the library makes of it ("3/4/2005", "1234.5", "1") and going back to
 // the column's declared type. A record that is not there is an error: the
 // library would otherwise count an edit as saved that was not.
-std::string UpdateTable(sqlite3* db, ProcedureCall& call) {
-  const std::string procedure = call.procedure.name;
-  std::string table;
-  if (auto e = FindTable(db, procedure, call.values[0], table); !e.empty()) return e;
-  std::vector<TableColumn> columns;
-  if (auto e = ReadTableColumns(db, procedure, table, columns); !e.empty()) return e;
+std::string UpdateTable(Session& session, ProcedureCall& call) {
+  sqlite3* db = session.db;
+  const std::string& procedure = call.procedure->name;
+  const TableLayout* layout = nullptr;
+  if (auto e = LookupTable(session, procedure, call.values[0], layout); !e.empty()) return e;
+  const std::string& table = layout->name;
+  const std::vector<TableColumn>& columns = layout->columns;
   const Variant& columnName = call.values[1];
   if (columnName.Type() != VarType::String || Trim(columnName.CStr()).empty())
     return procedure + ": @column must name a column";
@@ -164,7 +207,7 @@ std::string UpdateTable(sqlite3* db, ProcedureCall& call) {
     return procedure + ": @value for column '" + column->name + "' of table '" + table + "': " + e;
   const std::string sql = "update " + QuoteIdentifier(table) + " set " + QuoteIdentifier(column->name) +
                           " = ?1 where " + QuoteIdentifier(key->name) + " = ?2";
-  if (auto e = ExecuteKeyed(db, procedure, sql, {&value, &id}); !e.empty()) return e;
+  if (auto e = ExecuteKeyed(session, procedure, sql, {&value, &id}); !e.empty()) return e;
   if (sqlite3_changes(db) == 0)
     return procedure + ": table '" + table + "' has no row with " + kKeyColumn + " " + std::to_string(id.integer);
   return {};
@@ -172,19 +215,19 @@ std::string UpdateTable(sqlite3* db, ProcedureCall& call) {
 
 // sp_delete_table: removes one record. Deleting a record that is already gone
 // leaves the database as the caller wants it and is not an error.
-std::string DeleteTable(sqlite3* db, ProcedureCall& call) {
-  const std::string procedure = call.procedure.name;
-  std::string table;
-  if (auto e = FindTable(db, procedure, call.values[0], table); !e.empty()) return e;
-  std::vector<TableColumn> columns;
-  if (auto e = ReadTableColumns(db, procedure, table, columns); !e.empty()) return e;
+std::string DeleteTable(Session& session, ProcedureCall& call) {
+  const std::string& procedure = call.procedure->name;
+  const TableLayout* layout = nullptr;
+  if (auto e = LookupTable(session, procedure, call.values[0], layout); !e.empty()) return e;
+  const std::string& table = layout->name;
+  const std::vector<TableColumn>& columns = layout->columns;
   const TableColumn* key = FindColumn(columns, kKeyColumn);
   if (!key) return procedure + ": table '" + table + "' has no " + kKeyColumn + " column";
   SqlValue id;
   if (auto e = RowKey(procedure, call.values[1], id); !e.empty()) return e;
   const std::string sql =
       "delete from " + QuoteIdentifier(table) + " where " + QuoteIdentifier(key->name) + " = ?1";
-  return ExecuteKeyed(db, procedure, sql, {&id});
+  return ExecuteKeyed(session, procedure, sql, {&id});
 }
 
 // Binds every "@name" of the statement from the call; a text run without a
@@ -201,9 +244,9 @@ std::string BindParameters(sqlite3_stmt* stmt, std::string_view what, int number
     };
     if (!call) return fail("the text uses the parameter " + name + ", which has no value");
     if (name.empty() || name[0] != '@') return fail("parameters are written @name; " + name + " is not");
-    const int index = call->procedure.IndexOf(name);
+    const int index = call->procedure->IndexOf(name);
     if (index < 0) return fail(name + " is not among the procedure's parameters");
-    const ProcedureParameter& parameter = call->procedure.parameters[static_cast<std::size_t>(index)];
+    const ProcedureParameter& parameter = call->procedure->parameters[static_cast<std::size_t>(index)];
     SqlValue value;
     if (auto e = ToSqlValue(call->values[static_cast<std::size_t>(index)], parameter.kind, value); !e.empty())
       return std::string(what) + ": parameter " + parameter.name + " (" + parameter.type + "): " + e;
@@ -229,7 +272,7 @@ std::string ParameterColumns(sqlite3_stmt* stmt, const ProcedureCall& call, std:
   if (named != count) return fail("a result mixes parameter columns with other columns");
   for (int c = 0; c < count; ++c) {
     const std::string name = sqlite3_column_name(stmt, c);
-    const int index = call.procedure.IndexOf(name);
+    const int index = call.procedure->IndexOf(name);
     if (index < 0) return fail("the column " + name + " names no parameter of the procedure");
     targets.push_back(index);
   }
@@ -306,60 +349,80 @@ std::string ParseParameterList(std::string_view text, std::vector<ProcedureParam
   return {};
 }
 
-std::string LoadProcedure(sqlite3* db, std::string_view name, Procedure& out) {
+std::string LoadProcedure(Session& session, std::string_view name, std::shared_ptr<const Procedure>& out) {
   const std::string wanted(Trim(name));
   if (wanted.empty()) return "No procedure name was given";
   if (SameName(wanted, "sp_update_table")) {
-    out = BuiltinDefinition(BuiltinProcedure::UpdateTable);
+    out = Builtin(BuiltinProcedure::UpdateTable);
     return {};
   }
   if (SameName(wanted, "sp_delete_table")) {
-    out = BuiltinDefinition(BuiltinProcedure::DeleteTable);
+    out = Builtin(BuiltinProcedure::DeleteTable);
     return {};
   }
-  const std::string sql = std::string("select name, parameters, body from ") + kProcedureTable +
-                          " where name = ?1 collate nocase";
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+  sqlite3* db = session.db;
+  static const std::string sql =
+      std::string("select name, parameters, body from ") + kProcedureTable + " where name = ?1 collate nocase";
+  StatementLease lease;
+  if (PrepareFixed(session, sql, lease) != SQLITE_OK)
     return "Procedure " + wanted + ": the procedure catalog cannot be read: " + sqlite3_errmsg(db);
-  StatementPtr stmt(raw);
-  sqlite3_bind_text(raw, 1, wanted.c_str(), static_cast<int>(wanted.size()), SQLITE_TRANSIENT);
+  sqlite3_stmt* raw = lease.get();
+  sqlite3_bind_text(raw, 1, wanted.c_str(), static_cast<int>(wanted.size()), SQLITE_STATIC);
   const int rc = sqlite3_step(raw);
-  if (rc == SQLITE_DONE) return "No stored procedure named '" + wanted + "' in the database";
+  std::string key = LowerCase(wanted);
+  if (rc == SQLITE_DONE) {
+    session.procedures.erase(key);
+    return "No stored procedure named '" + wanted + "' in the database";
+  }
   if (rc != SQLITE_ROW)
     return "Procedure " + wanted + ": the procedure catalog cannot be read: " + sqlite3_errmsg(db);
   auto text = [&](int col) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(raw, col));
-    return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(raw, col))) : std::string();
+    return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(raw, col))) : std::string_view();
   };
-  Procedure p;
-  p.name = text(0);
-  p.body = text(2);
-  if (auto e = ParseParameterList(text(1), p.parameters); !e.empty())
-    return "Procedure " + p.name + " in the catalog: " + e;
+  // The row as it stands now decides: a definition changed by any connection
+  // since the last call is parsed afresh.
+  const auto found = session.procedures.find(key);
+  if (found != session.procedures.end() && found->second.name == text(0) && found->second.parameters == text(1) &&
+      found->second.body == text(2)) {
+    out = found->second.procedure;
+    return {};
+  }
+  CatalogEntry entry{std::string(text(0)), std::string(text(1)), std::string(text(2)), nullptr};
+  auto p = std::make_shared<Procedure>();
+  p->name = entry.name;
+  p->body = entry.body;
+  if (auto e = ParseParameterList(entry.parameters, p->parameters); !e.empty()) {
+    if (found != session.procedures.end()) session.procedures.erase(found);
+    return "Procedure " + p->name + " in the catalog: " + e;
+  }
+  entry.procedure = p;
   out = std::move(p);
+  session.procedures.insert_or_assign(std::move(key), std::move(entry));
   return {};
 }
 
-bool ReadsOnly(sqlite3* db, const Procedure& procedure) {
+bool ReadsOnly(Session& session, const Procedure& procedure) {
   if (procedure.builtin != BuiltinProcedure::None) return false;
   const std::string& sql = procedure.body;
   if (sql.size() > static_cast<std::size_t>(INT_MAX)) return false;
-  const char* next = sql.data();
-  const char* const end = sql.data() + sql.size();
-  while (next < end) {
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    const int prepared = sqlite3_prepare_v2(db, next, static_cast<int>(end - next), &raw, &tail);
-    StatementPtr stmt(raw);
-    if (prepared != SQLITE_OK) return false;
-    if (raw && !sqlite3_stmt_readonly(raw)) return false;
-    next = tail ? tail : end;
+  std::string_view rest = sql;
+  while (!rest.empty()) {
+    StatementLease lease;
+    std::size_t taken = 0;
+    if (session.statements.Prepare(session.db, rest, lease, taken) != SQLITE_OK) return false;
+    if (lease.get() && !sqlite3_stmt_readonly(lease.get())) return false;
+    if (taken == 0) break;
+    rest.remove_prefix(taken);
   }
   return true;
 }
 
 int CollectRows(sqlite3_stmt* stmt, StatementResults& results) {
+  // The columns are read after the first step: a kept statement is compiled
+  // again there when the schema has changed since (a column added to a table
+  // it selects * from), and only then describes what it returns.
+  int rc = sqlite3_step(stmt);
   const int count = sqlite3_column_count(stmt);
   std::vector<SqlKind> kinds(static_cast<std::size_t>(count));
   results.hasRows = true;
@@ -372,8 +435,7 @@ int CollectRows(sqlite3_stmt* stmt, StatementResults& results) {
     const char* name = sqlite3_column_name(stmt, c);
     results.columns.push_back(Column{name ? name : "", DataTypeOfKind(kinds[static_cast<std::size_t>(c)])});
   }
-  int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
     std::vector<Variant> row;
     row.reserve(kinds.size());
     for (int c = 0; c < count; ++c) row.push_back(ReadColumn(stmt, c, kinds[static_cast<std::size_t>(c)]));
@@ -383,20 +445,19 @@ int CollectRows(sqlite3_stmt* stmt, StatementResults& results) {
   return rc;
 }
 
-std::string RunStatements(sqlite3* db, std::string_view sql, std::string_view what, ProcedureCall* call,
+std::string RunStatements(Session& session, std::string_view sql, std::string_view what, ProcedureCall* call,
                           bool keepRows, StatementResults& results) {
   if (sql.size() > static_cast<std::size_t>(INT_MAX)) return std::string(what) + ": the text is too long";
-  const char* next = sql.data();
-  const char* const end = sql.data() + sql.size();
+  sqlite3* db = session.db;
+  std::string_view rest = sql;
   int number = 0;
-  while (next < end) {
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    const int prepared = sqlite3_prepare_v2(db, next, static_cast<int>(end - next), &raw, &tail);
-    StatementPtr stmt(raw);
-    if (prepared != SQLITE_OK)
-      return StatementError(what, number + 1, PendingStatement(std::string_view(next, end - next)), db);
-    next = tail ? tail : end;
+  while (!rest.empty()) {
+    StatementLease lease;
+    std::size_t taken = 0;
+    if (session.statements.Prepare(db, rest, lease, taken) != SQLITE_OK)
+      return StatementError(what, number + 1, PendingStatement(rest), db);
+    rest.remove_prefix(taken == 0 ? rest.size() : taken);
+    sqlite3_stmt* raw = lease.get();
     if (!raw) continue;  // only blanks or a comment
     ++number;
     if (auto e = BindParameters(raw, what, number, call, db); !e.empty()) return e;
@@ -409,7 +470,7 @@ std::string RunStatements(sqlite3* db, std::string_view sql, std::string_view wh
       // Sets output parameters: the last row wins, no row leaves them as they were.
       while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
         for (std::size_t c = 0; c < targets.size(); ++c) {
-          const auto& parameter = call->procedure.parameters[static_cast<std::size_t>(targets[c])];
+          const auto& parameter = call->procedure->parameters[static_cast<std::size_t>(targets[c])];
           call->values[static_cast<std::size_t>(targets[c])] = ReadColumn(raw, static_cast<int>(c), parameter.kind);
         }
     } else if (sqlite3_column_count(raw) > 0) {
@@ -431,13 +492,13 @@ std::string RunStatements(sqlite3* db, std::string_view sql, std::string_view wh
   return {};
 }
 
-std::string RunProcedure(sqlite3* db, ProcedureCall& call, bool keepRows, StatementResults& results) {
-  switch (call.procedure.builtin) {
-    case BuiltinProcedure::UpdateTable: return UpdateTable(db, call);
-    case BuiltinProcedure::DeleteTable: return DeleteTable(db, call);
+std::string RunProcedure(Session& session, ProcedureCall& call, bool keepRows, StatementResults& results) {
+  switch (call.procedure->builtin) {
+    case BuiltinProcedure::UpdateTable: return UpdateTable(session, call);
+    case BuiltinProcedure::DeleteTable: return DeleteTable(session, call);
     case BuiltinProcedure::None: break;
   }
-  return RunStatements(db, call.procedure.body, "Procedure " + call.procedure.name, &call, keepRows, results);
+  return RunStatements(session, call.procedure->body, "Procedure " + call.procedure->name, &call, keepRows, results);
 }
 
 }  // namespace tarnwick::sqlite::engine_detail

@@ -10,8 +10,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "gateway/sqlite/engine_cache.hpp"
 #include "gateway/sqlite/engine_values.hpp"
 #include "tarnwick/recordset.hpp"
 #include "tarnwick/variant.hpp"
@@ -38,6 +40,38 @@ struct Procedure {
   int IndexOf(std::string_view name) const;
 };
 
+struct TableColumn {
+  std::string name, type;
+};
+
+// A table as the general procedures need it: its name as the schema spells
+// it and its columns with their declared types.
+struct TableLayout {
+  std::string name;
+  std::vector<TableColumn> columns;
+};
+
+// A catalog procedure as last read: the row's texts and what was made of them.
+struct CatalogEntry {
+  std::string name, parameters, body;
+  std::shared_ptr<const Procedure> procedure;
+};
+
+// One open database and what the engine keeps about it between calls (see
+// engine_cache.hpp). Every statement the engine runs goes through statements.
+struct Session {
+  explicit Session(sqlite3* connection) : db(connection) {}
+  sqlite3* db;
+  StatementCache statements{kStatementsKept};
+  // By the procedure's name in lower case.
+  std::unordered_map<std::string, CatalogEntry> procedures;
+  // By the table's name in lower case; valid for tablesSchemaVersion only.
+  std::unordered_map<std::string, TableLayout> tables;
+  std::int64_t tablesSchemaVersion = -1;
+
+  static constexpr std::size_t kStatementsKept = 96;
+};
+
 // Reads a parameter list such as "@Org_id int, @Document_id int, @Unique_id int output".
 // Returns an error text, empty on success.
 std::string ParseParameterList(std::string_view text, std::vector<ProcedureParameter>& out);
@@ -45,11 +79,13 @@ std::string ParseParameterList(std::string_view text, std::vector<ProcedureParam
 // Finds a procedure by name, letter case ignored: the built-in general
 // procedures first, then the catalog table. Returns an error text naming the
 // procedure when there is none.
-std::string LoadProcedure(sqlite3* db, std::string_view name, Procedure& out);
+// A catalog procedure is read again on every call (with a kept statement)
+// and parsed again only when its row has changed.
+std::string LoadProcedure(Session& session, std::string_view name, std::shared_ptr<const Procedure>& out);
 
 // A procedure with the values given for its parameters.
 struct ProcedureCall {
-  Procedure procedure;
+  std::shared_ptr<const Procedure> procedure;  // never null in a call being run
   std::vector<Variant> values;  // one per parameter; Empty until given or set
 };
 
@@ -66,17 +102,17 @@ struct StatementResults {
 // text may use no parameters. The rows of the last other statement that
 // returns a result go to `results` (collected only when keepRows). `what`
 // names the caller in error texts. Returns an error text, empty on success.
-std::string RunStatements(sqlite3* db, std::string_view sql, std::string_view what, ProcedureCall* call,
+std::string RunStatements(Session& session, std::string_view sql, std::string_view what, ProcedureCall* call,
                           bool keepRows, StatementResults& results);
 
 // Runs the call's procedure (catalog body or built-in) on db; the caller
 // provides the transaction. Output parameters are written into call.values.
-std::string RunProcedure(sqlite3* db, ProcedureCall& call, bool keepRows, StatementResults& results);
+std::string RunProcedure(Session& session, ProcedureCall& call, bool keepRows, StatementResults& results);
 
 // True when every statement of the procedure only reads (a catalog body of
 // selects); such a call needs no write lock. False when a statement writes or
 // cannot be compiled on its own.
-bool ReadsOnly(sqlite3* db, const Procedure& procedure);
+bool ReadsOnly(Session& session, const Procedure& procedure);
 
 // Steps stmt to its end, appending every row read with the column kinds; the
 // untyped columns are then typed from their values. Returns SQLite's result
