@@ -160,6 +160,11 @@ TEST_F(EngineTest, TsqlTextGoesThroughTheFrontEnd) {
   EXPECT_EQ(untouched, nullptr);
   error = gateway_->OpenRecordset("select nosuchcolumn from ref_document", untouched, 0, true);
   EXPECT_NE(error.find("nosuchcolumn"), std::string::npos) << error;
+  // A misspelt bracketed name (written in double quotes for SQLite) is no
+  // column, not the text of its spelling.
+  error = gateway_->OpenRecordset("select [doc titel] from ref_document where [doc titel] = 'doc titel'",
+                                  untouched, 0, true);
+  EXPECT_NE(error.find("no such column: doc titel"), std::string::npos) << error;
 }
 
 TEST_F(EngineTest, ExecRunsCatalogProceduresWithPositionalAndNamedArguments) {

@@ -59,6 +59,47 @@ TEST_F(TsqlRun, DatesCompareAsStoredIsoTexts) {
   EXPECT_NE(db.Query("select cast('cnc' as date)", rows).find("Conversion failed"), std::string::npos);
 }
 
+// cast(column as date) compared with a date is written as a range on the
+// column; cast(isnull(column, null) as date) keeps the call on every row, so
+// both must pick the same rows around midnight, late in the day, for Nulls,
+// for date-only texts and for literals with a time of day.
+TEST(TsqlDayRange, PicksTheRowsOfTheCastAndUsesTheIndex) {
+  SqliteDb db;
+  ASSERT_EQ(db.Exec(R"(
+    create table doc (id int, d datetime);
+    create index ix_doc_d on doc (d);
+    insert into doc values (1, '2004-10-25 23:59:59'), (2, '2004-10-26 00:00:00'), (3, '2004-10-26 14:30:00'),
+                           (4, '2004-10-26 23:59:59.997'), (5, '2004-10-27 00:00:00'), (6, NULL),
+                           (7, '2004-10-26'), (8, '9999-12-31 12:00:00');
+  )"),
+            "");
+  const std::string literals[] = {"'10/26/2004'", "'10/26/2004 2:30 PM'", "'2004-10-26 00:00:00'",
+                                  "'10/26/2004 12:00:01 AM'", "'12/31/9999'"};
+  for (const std::string& lit : literals) {
+    for (const std::string op : {"=", "<>", "<", "<=", ">", ">="}) {
+      for (const std::string& cond : {"cast(doc.d as date) " + op + " " + lit, lit + " " + op + " cast(d as date)"}) {
+        std::string plain = cond;
+        plain.replace(plain.find("cast("), 5, "cast(isnull(");
+        plain.insert(plain.find(" as date)"), ", null)");
+        for (const char* shape : {"%", "not (%)", "id = 0 or %"}) {
+          std::string where(shape), old_where(shape);
+          where.replace(where.find('%'), 1, cond);
+          old_where.replace(old_where.find('%'), 1, plain);
+          Rows now, before;
+          EXPECT_EQ(db.Query("select id from doc where " + where + " order by id", now), "");
+          EXPECT_EQ(db.Query("select id from doc where " + old_where + " order by id", before), "");
+          EXPECT_EQ(now, before) << where;
+        }
+      }
+    }
+  }
+  EXPECT_NE(db.Plan("select id from doc where cast(d as date) >= '10/21/2004' and cast(d as date) <= '10/26/2004'")
+                .find("USING INDEX ix_doc_d"),
+            std::string::npos);
+  EXPECT_NE(db.Plan("select id from doc where '10/26/2004' = cast(d as date)").find("INDEX ix_doc_d"),
+            std::string::npos);
+}
+
 TEST_F(TsqlRun, CastsFollowTheServer) {
   EXPECT_EQ(db.Value("select cast(1 as char(2)) + '|'"), "1 |");
   EXPECT_EQ(db.Value("select cast('abcdef' as varchar(3))"), "abc");

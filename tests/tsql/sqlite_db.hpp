@@ -62,6 +62,23 @@ class SqliteDb {
     return result;
   }
 
+  // SQLite's plan for a translated T-SQL text, its steps joined by "; ".
+  std::string Plan(const std::string& tsql) {
+    Translation t;
+    if (std::string err = Translate(tsql, t); !err.empty()) return "translate: " + err;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db_, ("EXPLAIN QUERY PLAN " + t.sql).c_str(), -1, &st, nullptr) != SQLITE_OK) {
+      return std::string("prepare: ") + sqlite3_errmsg(db_);
+    }
+    std::string plan;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      plan += reinterpret_cast<const char*>(sqlite3_column_text(st, 3));
+      plan += "; ";
+    }
+    sqlite3_finalize(st);
+    return plan;
+  }
+
   // The single value of a one-row, one-column query (or the error text).
   std::string Value(const std::string& tsql) {
     Rows rows;

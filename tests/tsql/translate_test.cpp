@@ -35,6 +35,14 @@ TEST(TsqlTranslate, RendersServerDialectForSqlite) {
   EXPECT_EQ(Sql("select * from t where d <= '1/1/1900' and e between '12/31/2004' and '3/4/2005 2:30:00 PM'"),
             "SELECT * FROM t WHERE d <= '1900-01-01 00:00:00' COLLATE NOCASE AND e BETWEEN "
             "'2004-12-31 00:00:00' COLLATE NOCASE AND '2005-03-04 14:30:00' COLLATE NOCASE");
+  // The day of a column compared with a date becomes a range on the column;
+  // other cast operands and an equality with a time of day stay as they were.
+  EXPECT_EQ(Sql("select * from t where cast(RD.d as date) >= '10/21/2004' and '10/26/2004' >= cast(d as date) "
+                "and cast(e as date) = '2004-02-28' and cast(e + 1 as date) >= '1/1/2004' "
+                "and cast(e as date) = '1/1/2004 2:30 PM'"),
+            "SELECT * FROM t WHERE RD.d >= '2004-10-21' AND d < '2004-10-27' AND (e >= '2004-02-28' AND e < "
+            "'2004-02-29') AND tw_cast_date(tw_add(e, 1)) >= '2004-01-01 00:00:00' COLLATE NOCASE AND "
+            "tw_cast_date(e) = '2004-01-01 14:30:00' COLLATE NOCASE");
   EXPECT_EQ(Sql("select 1 where '1/1/1900' = '1/1/1900'"),
             "SELECT 1 WHERE '1/1/1900' = '1/1/1900' COLLATE NOCASE");
   // Precedence survives the rewriting; -(-x) does not turn into a comment.

@@ -16,6 +16,8 @@
 //   money, datetime, varchar(n), text, image, float); text columns are COLLATE NOCASE.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <cstdint>
 
 namespace tarnwick::sqlite {
@@ -23,5 +25,15 @@ namespace tarnwick::sqlite {
 inline constexpr std::int32_t kApplicationId = 0x54574B31;  // "TWK1"
 inline constexpr std::int32_t kSchemaVersion = 1;
 inline constexpr const char* kProcedureTable = "tw_procedure";
+
+// Makes a connection read "..." only as a name, in queries and in schema and
+// procedure texts alike. SQLite would otherwise take a name it cannot find
+// for a text value, so a misspelt [column] (rendered "column") would quietly
+// compare with or list its own spelling. Returns SQLite's result code.
+inline int RefuseQuotedTexts(sqlite3* db) {
+  int rc = sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  return rc;
+}
 
 }  // namespace tarnwick::sqlite

@@ -121,6 +121,10 @@ bool Engine::Open(const std::string& path) {
   if (sqlite3_db_readonly(db, "main") == 1)
     return fail("The database file '" + path + "' cannot be written", db);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  if (const int refused = RefuseQuotedTexts(db); refused != SQLITE_OK)
+    return fail("The database '" + path + "' cannot be set to read double quotes as names: " +
+                    sqlite3_errstr(refused),
+                db);
   std::int64_t applicationId = 0, version = 0;
   if (!PragmaInt(db, "PRAGMA application_id", applicationId))
     return fail("The file '" + path + "' is not a database: " + sqlite3_errmsg(db), db);

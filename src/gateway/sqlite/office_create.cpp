@@ -198,6 +198,11 @@ class Builder {
       throw Failure{OfficeStatus::DatabaseError, "cannot create " + path_.string() + ": " + message};
     }
     sqlite3_extended_result_codes(db_, 1);
+    // Schema and procedure texts are checked as the engine will read them.
+    if (const int refused = RefuseQuotedTexts(db_); refused != SQLITE_OK) {
+      throw Failure{OfficeStatus::DatabaseError,
+                    "cannot set up " + path_.string() + ": " + sqlite3_errstr(refused)};
+    }
     return db_;
   }
   void Close() {

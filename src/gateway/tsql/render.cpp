@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "gateway/tsql/lexer.hpp"
@@ -50,6 +52,20 @@ bool NeedsNocase(const Expr& a, const Expr& b) {
 }
 
 bool IEquals(std::string_view a, std::string_view b) { return Upper(a) == Upper(b); }
+
+// The column of cast(<column> as date) (CONVERT(date, column) too), or null
+// for any other expression.
+const Expr* CastDateColumn(const Expr& e) {
+  if (e.kind != ExprKind::Cast || e.args.size() != 1 || e.type.name != "DATE" || e.type.length != -1 ||
+      e.type.max) {
+    return nullptr;
+  }
+  const Expr& column = *e.args[0];
+  return column.kind == ExprKind::Column ? &column : nullptr;
+}
+
+// "YYYY-MM-DD" of a day number.
+std::string DayText(std::int64_t day) { return FormatStamp(Stamp{day, 0}).substr(0, 10); }
 
 class Renderer {
  public:
@@ -366,10 +382,55 @@ class Renderer {
       return true;
     }
     // Comparisons.
+    if (DayRange(l, r, op, out)) return true;
     Piece a;
     std::string right;
     if (!Operand(l, r, a) || !CompareRight(r, l, right)) return false;
     out = {Wrap(a, kCmp + 1) + " " + op + " " + right, kCmp};
+    return true;
+  }
+
+  // cast(column as date) compared with a date text, in either order, as a
+  // range on the column itself, so that SQLite can use the column's index
+  // (the document search filters received, entry and update dates so). Dates
+  // are kept as ISO texts: a value of day D sorts at or after 'D' and before
+  // the next day's text whatever its time of day, and a Null fails both
+  // bounds as it fails the comparison. The cast keeps the text's time of day,
+  // so cast(c) >= '3/4/2005 2:30 PM' wants days after 3/4 and an equality
+  // with such a text holds for no day; that one, <> and texts that are no
+  // date keep the plain rendering. False when the comparison is not of this
+  // shape and `out` is untouched.
+  bool DayRange(const Expr& l, const Expr& r, std::string op, Piece& out) {
+    const Expr* column = CastDateColumn(l);
+    const Expr* literal = &r;
+    if (!column) {
+      column = CastDateColumn(r);
+      literal = &l;
+      // 'D' < cast(c) reads as cast(c) > 'D'.
+      if (op == "<") op = ">";
+      else if (op == ">") op = "<";
+      else if (op == "<=") op = ">=";
+      else if (op == ">=") op = "<=";
+    }
+    if (!column || literal->kind != ExprKind::Text) return false;
+    const std::optional<Stamp> s = ReadDateText(literal->text);
+    if (!s) return false;
+    const std::int64_t timed = s->ms != 0 ? 1 : 0;
+    std::optional<std::int64_t> from, before;  // first day in, first day after
+    if (op == ">=") from = s->day + timed;
+    else if (op == ">") from = s->day + 1;
+    else if (op == "<=") before = s->day + 1;
+    else if (op == "<") before = s->day + timed;
+    else if (op == "=" && !timed) from = s->day, before = s->day + 1;
+    else return false;
+    // A bound past 31 Dec 9999 has no text that sorts after every date.
+    if ((from && !InRange(Stamp{*from, 0})) || (before && !InRange(Stamp{*before, 0}))) return false;
+    Piece c;
+    if (!Render(*column, c)) return false;
+    const std::string lower = from ? c.text + " >= '" + DayText(*from) + "'" : std::string();
+    const std::string upper = before ? c.text + " < '" + DayText(*before) + "'" : std::string();
+    if (from && before) out = {"(" + lower + " AND " + upper + ")", kAtom};
+    else out = {from ? lower : upper, kCmp};
     return true;
   }
 
