@@ -41,6 +41,7 @@ inline constexpr std::int32_t kCannotCreateObject = 429;
 inline constexpr std::int32_t kNoSuchMember = 438;
 inline constexpr std::int32_t kInvalidArgument = 5;
 inline constexpr std::int32_t kArgumentNotOptional = 449;
+inline constexpr std::int32_t kWrongArgumentCount = 450;
 inline constexpr std::int32_t kBadCriteria = 3001;
 inline constexpr std::int32_t kNoCurrentRow = 3021;
 inline constexpr std::int32_t kItemNotFound = 3265;

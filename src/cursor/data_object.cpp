@@ -1,4 +1,5 @@
 #include "tarnwick/data_object.hpp"
+#include "runtime/raise.hpp"
 
 #include "cursor/columns.hpp"
 #include "tarnwick/error.hpp"
@@ -7,7 +8,7 @@ namespace tarnwick {
 namespace {
 
 Recordset& Require(const std::shared_ptr<Recordset>& rs) {
-  if (!rs) throw RuntimeError(err::kObjectNotSet, "Tarnwick", "Object variable or With block variable not set");
+  if (!rs) runtime::Raise(err::kObjectNotSet);
   return *rs;
 }
 
@@ -26,7 +27,7 @@ DataObject::~DataObject() {
 }
 
 DataGateway& DataObject::Gateway() const {
-  if (!gateway_) throw RuntimeError(err::kObjectNotSet, "Tarnwick", "Object variable or With block variable not set");
+  if (!gateway_) runtime::Raise(err::kObjectNotSet);
   return *gateway_;
 }
 

@@ -2,6 +2,7 @@
 // searches, the search filter, loading, saving, deleting, the filing checks
 // and the image folders.
 #include "tarnwick/clsDocument.hpp"
+#include "runtime/raise.hpp"
 
 #include <array>
 #include <cstdlib>
@@ -107,10 +108,8 @@ consteval std::size_t IndexOf(std::string_view property) {
 // has_image is read for HasImage only, which has its own conversion.
 constexpr ColumnProperty kHasImage{"HasImage", "has_image", Family::Text};
 
-constexpr const char* kNotSet = "Object variable or With block variable not set";
-
 Recordset& Require(const std::shared_ptr<Recordset>& rs) {
-  if (!rs) throw RuntimeError(err::kObjectNotSet, "Tarnwick", kNotSet);
+  if (!rs) runtime::Raise(err::kObjectNotSet);
   return *rs;
 }
 

@@ -1,4 +1,5 @@
 #include "frame/binding.hpp"
+#include "runtime/raise.hpp"
 
 #include <stdexcept>
 
@@ -25,8 +26,7 @@ Bindings& Bindings::Method(std::string_view name, Handler h) { return Add(name, 
 Variant Bindings::Run(Object& self, const MemberInfo& member, std::span<Variant> args) const {
   const auto it = handlers_.find(&member);
   if (it == handlers_.end()) {
-    throw RuntimeError(err::kNoSuchMember, std::string(class_->progId),
-                       "Object doesn't support this property or method");
+    runtime::Raise(err::kNoSuchMember, class_->progId);
   }
   return it->second(self, args);
 }

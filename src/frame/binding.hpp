@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tarnwick/error.hpp"
+#include "runtime/raise.hpp"
 #include "tarnwick/object.hpp"
 #include "tarnwick/recordset.hpp"
 #include "tarnwick/typelib.hpp"
@@ -53,7 +54,7 @@ using Handler = std::function<Variant(Object&, std::span<Variant>)>;
 namespace detail {
 inline void CheckArgumentCount(std::size_t given, std::size_t wanted) {
   if (given != wanted) {
-    throw RuntimeError(450, "Tarnwick", "Wrong number of arguments or invalid property assignment");
+    runtime::Raise(err::kWrongArgumentCount);
   }
 }
 

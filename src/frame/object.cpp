@@ -2,6 +2,7 @@
 // Invoke by dispatch identifier with the dispatch's argument conversions, and
 // the live-object count behind unloading.
 #include "tarnwick/object.hpp"
+#include "runtime/raise.hpp"
 
 #include <atomic>
 #include <string>
@@ -16,7 +17,7 @@ namespace {
 std::atomic<std::int32_t> g_liveObjects{0};
 
 RuntimeError NoSuchMember(std::string_view progId) {
-  return RuntimeError(err::kNoSuchMember, std::string(progId), "Object doesn't support this property or method");
+  return RuntimeError(err::kNoSuchMember, std::string(progId), std::string(runtime::StandardMessage(err::kNoSuchMember)));
 }
 
 // The dispatch's conversion of one argument to the declared parameter type.
@@ -31,10 +32,10 @@ Variant Coerce(const Variant& v, TypeCode type) {
     case TypeCode::Date: return Variant(v.CDate());
     case TypeCode::String: return Variant(v.CStr());
     case TypeCode::Bytes:
-      if (v.Type() != VarType::Bytes) throw RuntimeError(err::kTypeMismatch, "Tarnwick", "Type mismatch");
+      if (v.Type() != VarType::Bytes) runtime::Raise(err::kTypeMismatch);
       return v;
     case TypeCode::Recordset:
-      if (v.Type() != VarType::Object) throw RuntimeError(err::kTypeMismatch, "Tarnwick", "Type mismatch");
+      if (v.Type() != VarType::Object) runtime::Raise(err::kTypeMismatch);
       return Variant(v.AsRecordset());
     case TypeCode::Variant:
     case TypeCode::Void: return v;
@@ -51,7 +52,7 @@ Variant DefaultOf(const ParamInfo& p) {
 }  // namespace
 
 Object::Object(std::string_view className) : info_(TypeLibrary().FindClass(className)) {
-  if (info_ == nullptr) throw RuntimeError(err::kCannotCreateObject, "Tarnwick", "ActiveX component can't create object");
+  if (info_ == nullptr) runtime::Raise(err::kCannotCreateObject);
   ++g_liveObjects;
 }
 
@@ -75,7 +76,7 @@ Variant Object::Invoke(std::int32_t dispid, InvokeKind kind, std::span<Variant> 
 
   const auto& params = member->params;
   if (args.size() > params.size()) {
-    throw RuntimeError(450, std::string(info_->progId), "Wrong number of arguments or invalid property assignment");
+    runtime::Raise(err::kWrongArgumentCount, info_->progId);
   }
   std::vector<Variant> converted;
   converted.reserve(params.size());
@@ -85,7 +86,7 @@ Variant Object::Invoke(std::int32_t dispid, InvokeKind kind, std::span<Variant> 
     } else if (params[i].optional) {
       converted.push_back(DefaultOf(params[i]));
     } else {
-      throw RuntimeError(err::kArgumentNotOptional, std::string(info_->progId), "Argument not optional");
+      runtime::Raise(err::kArgumentNotOptional, info_->progId);
     }
   }
   Variant result = Dispatch(*member, converted);

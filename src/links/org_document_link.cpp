@@ -2,6 +2,7 @@
 // affected-committee link: keyed load by document, insert or move through the
 // table's procedures, delete, and the committee's group identifier.
 #include "tarnwick/org_document_link.hpp"
+#include "runtime/raise.hpp"
 
 #include "cursor/columns.hpp"
 #include "cursor/procedure.hpp"
@@ -48,7 +49,7 @@ std::int32_t OrgDocumentLink::GetOrgGroupID(std::int32_t OrgID) {
     }
     // The local result set is closed on every way out; one the gateway left
     // unopened cannot be closed, and that failure is reported.
-    if (!local) throw RuntimeError(err::kObjectNotSet, "Tarnwick", "Object variable or With block variable not set");
+    if (!local) runtime::Raise(err::kObjectNotSet);
     local->Close();
     return result;
   });
@@ -61,7 +62,7 @@ bool OrgDocumentLink::SaveData() {
     const auto current = [this](std::string_view column) {
       return std::function<Variant()>([this, column] {
         if (!ResultSet()) {
-          throw RuntimeError(err::kObjectNotSet, "Tarnwick", "Object variable or With block variable not set");
+          runtime::Raise(err::kObjectNotSet);
         }
         return ResultSet()->Fields().Item(column).Value();
       });

@@ -28,6 +28,7 @@ std::string_view StandardMessage(std::int32_t number) {
     case err::kCannotCreateObject: return "ActiveX component can't create object";
     case err::kNoSuchMember: return "Object doesn't support this property or method";
     case err::kArgumentNotOptional: return "Argument not optional";
+    case err::kWrongArgumentCount: return "Wrong number of arguments or invalid property assignment";
     case err::kBadCriteria:
       return "Arguments are of the wrong type, are out of acceptable range, or are in conflict with "
              "one another.";
