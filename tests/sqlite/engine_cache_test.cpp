@@ -148,6 +148,48 @@ TEST_F(EngineCacheTest, TablesAlteredAfterTheirStatementsWereKeptStillWork) {
   EXPECT_EQ(QueryText(path_, "select filer_note from ref_document where unique_id = 2"), "on time");
 }
 
+// Keyed loads run on one kept statement with the key bound: each must still
+// find its own rows, and a fault reads as for the text as written.
+TEST_F(EngineCacheTest, KeyedLoadsFindTheirOwnRowsWhateverTheKey) {
+  std::shared_ptr<Recordset> rs;
+  struct Load {
+    std::string sql;
+    std::int32_t rows, id;  // id: of the one row found
+  };
+  const Load loads[] = {
+      {"select * from ref_document where unique_id = 2", 1, 2}, {"select * from ref_document where unique_id = 1 ", 1, 1},
+      {"select * from vw_document where unique_id = 3", 1, 3},  {"select * from ref_document where unique_id = -1", 0, 0},
+      {"select * from ref_document where doc_year = 2005", 2, 0}, {"select * from ref_document where unique_id = 2", 1, 2},
+  };
+  for (const Load& load : loads) {
+    ASSERT_EQ(Open(load.sql, rs), "") << load.sql;
+    ASSERT_EQ(rs->RecordCount(), load.rows) << load.sql;
+    EXPECT_GE(rs->Columns().size(), 5u) << load.sql;
+    if (load.rows == 1) {
+      EXPECT_EQ(rs->Collect("unique_id"), Variant(load.id)) << load.sql;
+    }
+  }
+  EXPECT_EQ(Open("select * from ref_documents where unique_id = 4", rs),
+            "OpenRecordset \"select * from ref_documents where unique_id = 4\": the text, statement 1 "
+            "\"SELECT * FROM ref_documents WHERE unique_id = 4\": no such table: ref_documents");
+}
+
+TEST(StatementCache, KeyedLoadTextBindsOnlyTheKeyOfAPlainKeyedLoad) {
+  using sqlite::engine_detail::KeyedLoadText;
+  const auto load = KeyedLoadText("SELECT * FROM ref_document WHERE unique_id = 42");
+  ASSERT_TRUE(load);
+  EXPECT_EQ(load->sql, "SELECT * FROM ref_document WHERE unique_id = ?1");
+  EXPECT_EQ(load->key, 42);
+  EXPECT_EQ(KeyedLoadText("SELECT * FROM t2 WHERE c_1 = -7")->key, -7);
+  for (const char* other :
+       {"SELECT * FROM t WHERE a = 1 ORDER BY 1", "SELECT * FROM t WHERE a = 1 AND b = 2", "SELECT * FROM t WHERE a = 1.5",
+        "SELECT * FROM t WHERE a = 1e5", "SELECT * FROM t WHERE a = '1'", "SELECT * FROM t WHERE a = 1234567890123456789",
+        "SELECT * FROM t WHERE \"a b\" = 1", "SELECT a FROM t WHERE a = 1", "SELECT * FROM t WHERE a = -",
+        "SELECT * FROM t WHERE 1 = a", "SELECT * FROM t LIMIT 5", "SELECT * FROM t WHERE a IS NULL"}) {
+    EXPECT_FALSE(KeyedLoadText(other)) << other;
+  }
+}
+
 TEST(StatementCache, LendsEachStatementToOneUseAndKeepsOnlySoMany) {
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "gateway/sqlite/catalog.hpp"
@@ -68,6 +70,28 @@ bool SeveralStatements(Session& session, const std::string& sql) {
 std::shared_ptr<Recordset> ToRecordset(StatementResults& results) {
   if (!results.hasRows) return Recordset::Create();  // a command that returned no rows: a closed set
   return Recordset::FromRows(std::move(results.columns), std::move(results.rows));
+}
+
+// Runs a keyed load on the statement kept for its shape, the key bound.
+// False when that statement cannot be compiled: the text then runs as
+// written, which reports the fault as for any other text. Otherwise true,
+// with error set when the run failed (naming the text as written).
+bool RunKeyedLoad(Session& session, const KeyedLoad& load, const std::string& text, StatementResults& results,
+                  std::string& error) {
+  StatementLease lease;
+  std::size_t taken = 0;
+  if (session.statements.Prepare(session.db, load.sql, lease, taken) != SQLITE_OK || lease.get() == nullptr)
+    return false;
+  sqlite3_stmt* stmt = lease.get();
+  StatementResults fresh;
+  int rc = sqlite3_bind_int64(stmt, 1, load.key);
+  if (rc == SQLITE_OK) rc = CollectRows(stmt, fresh);
+  if (rc == SQLITE_DONE) {
+    results = std::move(fresh);
+  } else {
+    error = "the text, statement 1 \"" + text + "\": " + sqlite3_errmsg(session.db);
+  }
+  return true;
 }
 
 std::int32_t ClampCount(std::int64_t n) {
@@ -330,8 +354,14 @@ std::string Engine::OpenRecordset(const std::string& sql, std::shared_ptr<Record
       auto work = [&] { return RunStatements(*session_, translation.sql, "the text", nullptr, true, results); };
       if (auto e = Atomically("the text", false, work); !e.empty()) return where + ": " + e;
     } else {
-      if (auto e = RunStatements(*session_, translation.sql, "the text", nullptr, true, results); !e.empty())
+      const std::optional<KeyedLoad> keyed = KeyedLoadText(translation.sql);
+      std::string error;
+      if (keyed && RunKeyedLoad(*session_, *keyed, translation.sql, results, error)) {
+        if (!error.empty()) return where + ": " + error;
+      } else if (auto e = RunStatements(*session_, translation.sql, "the text", nullptr, true, results);
+                 !e.empty()) {
         return where + ": " + e;
+      }
     }
     result = ToRecordset(results);
     return {};

@@ -1,5 +1,6 @@
 #include "gateway/sqlite/engine_cache.hpp"
 
+#include <charconv>
 #include <climits>
 
 namespace tarnwick::sqlite::engine_detail {
@@ -41,6 +42,36 @@ void DropSlot(std::unique_ptr<Slot>& slot) {
 }
 
 }  // namespace
+
+std::optional<KeyedLoad> KeyedLoadText(std::string_view sql) {
+  const std::string_view text = sql;
+  auto literal = [&](std::string_view word) {
+    if (sql.substr(0, word.size()) != word) return false;
+    sql.remove_prefix(word.size());
+    return true;
+  };
+  auto name = [&] {
+    std::size_t n = 0;
+    while (n < sql.size() && ((sql[n] >= 'a' && sql[n] <= 'z') || (sql[n] >= 'A' && sql[n] <= 'Z') ||
+                              sql[n] == '_' || (n > 0 && sql[n] >= '0' && sql[n] <= '9')))
+      ++n;
+    sql.remove_prefix(n);
+    return n > 0;
+  };
+  if (!literal("SELECT * FROM ") || !name() || !literal(" WHERE ") || !name() || !literal(" = ")) return std::nullopt;
+  const std::size_t head = text.size() - sql.size();
+  std::string_view figures = sql.substr(sql.starts_with('-') ? 1 : 0);
+  // Longer keys are left as written: from 19 figures on SQLite may read a
+  // real number.
+  if (figures.empty() || figures.size() > 18 || figures.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  KeyedLoad load;
+  const auto [end, ec] = std::from_chars(sql.data(), sql.data() + sql.size(), load.key);
+  if (ec != std::errc() || end != sql.data() + sql.size()) return std::nullopt;
+  load.sql.reserve(head + 2);
+  load.sql.append(text.substr(0, head)).append("?1");
+  return load;
+}
 
 int StatementCache::Prepare(sqlite3* db, std::string_view sql, StatementLease& out, std::size_t& taken) {
   out.Release();

@@ -14,6 +14,10 @@
 // - The layout (name as spelt, columns and their declared types) of the tables
 //   the general procedures touch, dropped whenever the schema version moves.
 // - T-SQL translations keyed by the text sent, least recently used dropped first.
+//
+// A keyed load (select * from ref_document where unique_id = 42, sent by
+// every class reading its row) differs from the last one only in the key; it
+// runs as one kept statement with the key bound (KeyedLoadText).
 #pragma once
 
 #include <sqlite3.h>
@@ -23,6 +27,7 @@
 #include <functional>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -82,6 +87,17 @@ class LruMap {
   std::list<Entry> order_;  // most recently used first
   std::unordered_map<std::string_view, typename std::list<Entry>::iterator, TextHash, std::equal_to<>> index_;
 };
+
+// The translated text of a keyed load, "SELECT * FROM table WHERE column =
+// 42" (names as plain words, the key a whole number, possibly negative), as
+// "SELECT * FROM table WHERE column = ?1" and the key; nothing for any other
+// text. Binding the key keeps the meaning: a bound whole number compares with
+// the column exactly as the literal did.
+struct KeyedLoad {
+  std::string sql;
+  std::int64_t key = 0;
+};
+std::optional<KeyedLoad> KeyedLoadText(std::string_view sql);
 
 class StatementCache;
 

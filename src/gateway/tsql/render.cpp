@@ -395,8 +395,9 @@ class Renderer {
   // (the document search filters received, entry and update dates so). Dates
   // are kept as ISO texts: a value of day D sorts at or after 'D' and before
   // the next day's text whatever its time of day, and a Null fails both
-  // bounds as it fails the comparison. The cast keeps the text's time of day,
-  // so cast(c) >= '3/4/2005 2:30 PM' wants days after 3/4 and an equality
+  // bounds as it fails the comparison. Only the column loses its time of day
+  // (the text keeps its own), so cast(c) >= '3/4/2005 2:30 PM' wants the days
+  // after 3/4 and an equality
   // with such a text holds for no day; that one, <> and texts that are no
   // date keep the plain rendering. False when the comparison is not of this
   // shape and `out` is untouched.
