@@ -1,5 +1,7 @@
 #include "cursor/procedure.hpp"
 
+#include "frame/report_error.hpp"
+
 namespace tarnwick::cursor {
 
 std::string RunProcedure(DataGateway& gateway, const std::string& name, const std::vector<Parameter>& inputs,
@@ -12,6 +14,18 @@ std::string RunProcedure(DataGateway& gateway, const std::string& name, const st
   errorText = gateway.ExecuteProcedure(rowsAffected, returnsRows, local, 0);
   if (rows != nullptr) *rows = std::move(local);
   return errorText;
+}
+
+bool DeleteThrough(DataGateway& gateway, bool ready, const std::string& source, const std::string& procedure,
+                   const std::vector<Parameter>& inputs) {
+  const bool result = frame::Guarded({source.c_str(), &gateway}, [&] {
+    if (!ready) return true;
+    if (!RunProcedure(gateway, procedure, inputs).empty()) throw frame::EnterHandler{};
+    if (gateway.InTransaction()) gateway.EndTransaction(true);
+    return true;
+  });
+  EndOpenWork(gateway);
+  return result;
 }
 
 void EndOpenWork(DataGateway& gateway) {

@@ -30,6 +30,13 @@ struct Parameter {
 std::string RunProcedure(DataGateway& gateway, const std::string& name, const std::vector<Parameter>& inputs,
                          bool returnsRows = false, std::shared_ptr<Recordset>* rows = nullptr);
 
+// A deleting method: nothing happens (true) while the object has no current
+// row; otherwise the procedure runs, an error text or a run-time failure goes
+// to the method's handler (source), and a unit of work still open is ended
+// with commit on success and without it on every way out.
+bool DeleteThrough(DataGateway& gateway, bool ready, const std::string& source, const std::string& procedure,
+                   const std::vector<Parameter>& inputs);
+
 // The exit step of a procedure-calling method: a unit of work still open is
 // ended without commit.
 void EndOpenWork(DataGateway& gateway);

@@ -173,21 +173,6 @@ Variant UpdateValue(const Field& field) {
   return Variant(value.CStr());
 }
 
-// Deleting through a general procedure: nothing happens while no row is
-// current; an error text or a run-time failure goes to the handler, which
-// abandons any open unit of work.
-bool DeleteThrough(DataGateway& gateway, bool ready, const char* source, const std::string& procedure,
-                   const std::vector<cursor::Parameter>& inputs) {
-  const bool result = frame::Guarded({source, &gateway}, [&] {
-    if (!ready) return true;
-    if (!cursor::RunProcedure(gateway, procedure, inputs).empty()) throw frame::EnterHandler{};
-    if (gateway.InTransaction()) gateway.EndTransaction(true);
-    return true;
-  });
-  cursor::EndOpenWork(gateway);
-  return result;
-}
-
 }  // namespace
 
 namespace documents {
@@ -565,13 +550,13 @@ bool clsDocument::UpdateChangedColumns() {
 }
 
 bool clsDocument::DeleteData(std::int32_t UniqueID) {
-  return DeleteThrough(Gateway(), DataReady(), "clsDocument.DeleteData", "sp_delete_table",
-                       {{"@table", Variant(Table())}, {"@unique_id", Variant(UniqueID)}});
+  return cursor::DeleteThrough(Gateway(), DataReady(), "clsDocument.DeleteData", "sp_delete_table",
+                               {{"@table", Variant(Table())}, {"@unique_id", Variant(UniqueID)}});
 }
 
 bool clsDocument::RemoveReportLink(std::int32_t ReportID, std::int32_t DocumentID) {
-  return DeleteThrough(Gateway(), DataReady(), "clsDocument.RemoveReportLink", "sp_delete_xrf_report_document",
-                       {{"@report_id", Variant(ReportID)}, {"@document_id", Variant(DocumentID)}});
+  return cursor::DeleteThrough(Gateway(), DataReady(), "clsDocument.RemoveReportLink", "sp_delete_xrf_report_document",
+                               {{"@report_id", Variant(ReportID)}, {"@document_id", Variant(DocumentID)}});
 }
 
 }  // namespace tarnwick

@@ -86,17 +86,8 @@ bool OrgDocumentLink::SaveData() {
 }
 
 bool OrgDocumentLink::DeleteData(std::int32_t OrgID, std::int32_t DocumentID) {
-  DataGateway& gateway = Gateway();
-  const std::string source = Source("DeleteData");
-  const bool result = frame::Guarded({source.c_str(), &gateway}, [&] {
-    if (!DataReady()) return true;
-    const std::vector<cursor::Parameter> inputs{{"@org_id", Variant(OrgID)}, {"@document_id", Variant(DocumentID)}};
-    if (!cursor::RunProcedure(gateway, deleteProcedure_, inputs).empty()) throw frame::EnterHandler{};
-    if (gateway.InTransaction()) gateway.EndTransaction(true);
-    return true;
-  });
-  cursor::EndOpenWork(gateway);
-  return result;
+  return cursor::DeleteThrough(Gateway(), DataReady(), Source("DeleteData"), deleteProcedure_,
+                               {{"@org_id", Variant(OrgID)}, {"@document_id", Variant(DocumentID)}});
 }
 
 }  // namespace tarnwick
