@@ -1,13 +1,11 @@
 // The document object on a sample office database: a document's life from
 // creation to deletion, its committee link, the filing checks, and a column
 // update that fails half way.
-#include <sqlite3.h>
-#include <stdlib.h>
-
-#include <filesystem>
+#include <memory>
 #include <stdexcept>
 
 #include "gateway/sqlite/office.hpp"
+#include "office/support.hpp"
 #include "support.hpp"
 
 namespace tarnwick::test {
@@ -16,20 +14,12 @@ namespace {
 class SampleOffice : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tw_documents_XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
-    file_ = (dir_ / "office.db").string();
-    sqlite::OfficeOptions options;
-    options.sampleDocuments = 60;
-    options.sqlDirectory = TARNWICK_TEST_DB_SQL_DIR;
-    const sqlite::OfficeResult made = sqlite::CreateOfficeDatabase(file_, options);
+    dir_ = std::make_unique<office_test::TempDir>();
+    file_ = dir_->File("office.db");
+    const sqlite::OfficeResult made = office_test::MakeOffice(file_, 60);
     if (!made.ok()) throw std::runtime_error("sample office: " + made.message);
   }
-  static void TearDownTestSuite() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
+  static void TearDownTestSuite() { dir_.reset(); }
 
   template <class T>
   static std::unique_ptr<T> Connected() {
@@ -38,24 +28,8 @@ class SampleOffice : public ::testing::Test {
     return object;
   }
 
-  // The first column of the first row, straight from the file ("" for Null or no row).
-  static std::string Query(const std::string& sql) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-      throw std::runtime_error("cannot open " + file_);
-    sqlite3_stmt* stmt = nullptr;
-    std::string out;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-      std::string message = sqlite3_errmsg(db);
-      sqlite3_close(db);
-      throw std::runtime_error(message);
-    }
-    if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0) != nullptr)
-      out = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return out;
-  }
+  // The first value of the first row, straight from the file.
+  static std::string Query(const std::string& sql) { return office_test::Db(file_).Text(sql); }
 
   // A new report document, saved; returns its identifier.
   static std::int32_t CreateReport(clsDocument& doc, const std::string& title) {
@@ -79,7 +53,7 @@ class SampleOffice : public ::testing::Test {
                  std::to_string(skip));
   }
 
-  static inline std::filesystem::path dir_;
+  static inline std::unique_ptr<office_test::TempDir> dir_;
   static inline std::string file_;
 };
 

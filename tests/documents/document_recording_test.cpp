@@ -2,6 +2,7 @@
 // procedure calls of saving, deleting and the filing checks, and what a
 // gateway error text or a run-time failure does at each step.
 #include <algorithm>
+#include <functional>
 
 #include "documents/document_members.hpp"
 #include "support.hpp"
@@ -128,21 +129,22 @@ TEST_F(Document, SearchesSendTheirSqlAndKeepTheListCount) {
 
 TEST_F(Document, QueryFailuresReturnFalseOrRaiseWithTheMethodName) {
   clsDocument doc;
-  const auto raised = [&](auto query) {
-    script->Answer("OpenRecordset", {.raise = RuntimeError(3704, "ADODB.Recordset", "closed")});
-    return ExpectRaises(3704, query);
+  const std::pair<std::string, std::function<bool()>> queries[] = {
+      {"GetDocumentList", [&] { return doc.GetDocumentList(""); }},
+      {"GetDataDetail", [&] { return doc.GetDataDetail(1); }},
+      {"GetData", [&] { return doc.GetData(3); }},
+      {"GetCommitteeDocumentList", [&] { return doc.GetCommitteeDocumentList("3"); }},
   };
-  RuntimeError e = raised([&] { doc.GetDocumentList(""); });
-  EXPECT_EQ(e.Source(), "ADODB.Recordset (clsDocument.GetDocumentList)");
-  EXPECT_EQ(e.Description(), "closed");
-  EXPECT_EQ(raised([&] { doc.GetDataDetail(1); }).Source(), "ADODB.Recordset (clsDocument.GetDataDetail)");
-  EXPECT_EQ(raised([&] { doc.GetData(3); }).Source(), "ADODB.Recordset (clsDocument.GetData)");
-  EXPECT_EQ(raised([&] { doc.GetCommitteeDocumentList("3"); }).Source(),
-            "ADODB.Recordset (clsDocument.GetCommitteeDocumentList)");
-  script->Answer("OpenRecordset", {.errorText = "no such view"});
-  EXPECT_FALSE(doc.GetDataDetail(1));
-  script->Answer("OpenRecordset", {.noResult = true});
-  EXPECT_FALSE(doc.GetCommitteeDocumentList("1"));
+  for (const auto& [name, query] : queries) {
+    script->Answer("OpenRecordset", {.raise = RuntimeError(3704, "ADODB.Recordset", "closed")});
+    const RuntimeError e = ExpectRaises(3704, query);
+    EXPECT_EQ(e.Source(), "ADODB.Recordset (clsDocument." + name + ")");
+    EXPECT_EQ(e.Description(), "closed");
+    script->Answer("OpenRecordset", {.errorText = "no such view"});
+    EXPECT_FALSE(query()) << name;
+    script->Answer("OpenRecordset", {.noResult = true});
+    EXPECT_FALSE(query()) << name;
+  }
 }
 
 TEST_F(Document, ColumnPropertiesConvertOnReadAndWrite) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <functional>
 #include <map>
 #include <sstream>
 
@@ -65,7 +64,9 @@ TEST(OfficeCreate, RejectsBadTargetsAndSizes) {
   EXPECT_TRUE(dir.Entries().empty());
 }
 
-TEST(OfficeCreate, MarksTheFileAsAnOfficeDatabaseOfThisVersion) {
+// One empty office: its marks, its standard codes, and a catalog holding every
+// procedure file as written, with exactly the parameters the classes pass.
+TEST(OfficeCreate, EmptyOfficeIsMarkedAndHoldsTheWholeCatalog) {
   TempDir dir;
   const std::string path = dir.File("office.db");
   ASSERT_TRUE(MakeOffice(path, std::nullopt).ok());
@@ -80,9 +81,7 @@ TEST(OfficeCreate, MarksTheFileAsAnOfficeDatabaseOfThisVersion) {
   EXPECT_EQ(db.Int("select count(*) from lks_system_info where Code in ('PATH_TIF', 'PATH_TIF_ALT', 'PATH_PDF', "
                    "'PATH_PDF_ALT', 'PATH_PDF_CREATE', 'PATH_BATCH_SCAN')"),
             6);
-}
 
-TEST(OfficeCreate, CatalogHoldsEveryProcedureFileAsWritten) {
   std::vector<sqlite::SqlFile> sources;
   ASSERT_EQ(sqlite::ReadSqlFiles(TARNWICK_TEST_DB_SQL_DIR, sources), "");
   // The copy built into the library is the source tree's.
@@ -93,10 +92,6 @@ TEST(OfficeCreate, CatalogHoldsEveryProcedureFileAsWritten) {
     EXPECT_EQ(embedded[i].text, sources[i].text) << sources[i].path << " changed since the last build";
   }
 
-  TempDir dir;
-  const std::string path = dir.File("office.db");
-  ASSERT_TRUE(MakeOffice(path, std::nullopt).ok());
-  Db db(path);
   std::map<std::string, std::vector<std::string>> catalog;
   for (auto& row : db.Rows(std::string("select name, parameters, body, description from ") + sqlite::kProcedureTable)) {
     catalog[row[0]] = row;
@@ -114,11 +109,8 @@ TEST(OfficeCreate, CatalogHoldsEveryProcedureFileAsWritten) {
     EXPECT_NE(it->second[3], "<null>") << definition.name << " has no description";
   }
   EXPECT_EQ(catalog.size(), files);
-}
 
-// The calls the library's classes make, with their parameters in the order
-// they are added; the catalog must declare exactly these.
-TEST(OfficeCreate, CatalogDeclaresTheParametersTheLibraryPasses) {
+  // The calls the classes make, with their parameters in the order they are added.
   const std::map<std::string, std::string> expected = {
       {"sp_insert_xrf_org_document", "@Org_id @Document_id"},
       {"sp_update_xrf_org_document", "@Org_id @Document_id @Value"},
@@ -143,11 +135,6 @@ TEST(OfficeCreate, CatalogDeclaresTheParametersTheLibraryPasses) {
   // Called with positional arguments: only the count is fixed.
   const std::map<std::string, std::size_t> positional = {
       {"usp_adm_get_default_reg_setting", 3}, {"sp_misc_reports_filed_lists", 8}, {"sp_misc_data_list_export", 5}};
-
-  TempDir dir;
-  const std::string path = dir.File("office.db");
-  ASSERT_TRUE(MakeOffice(path, std::nullopt).ok());
-  Db db(path);
   for (auto& row : db.Rows("select name, parameters from tw_procedure")) {
     std::vector<sqlite::DeclaredParameter> parameters;
     ASSERT_EQ(sqlite::ParseDeclaredParameters(row[1], parameters), "") << row[0];
@@ -197,55 +184,50 @@ TEST(OfficeCreate, ProcedureFileFormat) {
   }
 }
 
-// Copies the source tree, lets `change` break it, and expects the build to
-// refuse with a message naming `where`, leaving no file behind.
-void ExpectRefused(const std::function<void(const std::filesystem::path&)>& change, const std::string& where) {
-  TempDir dir;
-  const std::filesystem::path sql = dir.path() / "sql";
-  std::filesystem::copy(TARNWICK_TEST_DB_SQL_DIR, sql, std::filesystem::copy_options::recursive);
-  change(sql);
-  sqlite::OfficeOptions options;
-  options.sqlDirectory = sql;
-  options.sampleDocuments = 10;
-  const auto result = sqlite::CreateOfficeDatabase(dir.File("office.db"), options);
-  EXPECT_EQ(result.status, OfficeStatus::InvalidSource) << where << ": " << result.message;
-  EXPECT_NE(result.message.find(where), std::string::npos) << result.message;
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"sql"});
-}
-
-void Write(const std::filesystem::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
+// Each break of a copy of the source tree is refused with a message naming
+// where, and leaves no file behind.
 TEST(OfficeCreate, RefusesBrokenSources) {
+  const std::string proc = "procedures/sp_delete_xrf_report_document.sql";
   const std::string header = "create procedure sp_delete_xrf_report_document @report_id int, @document_id int as\n";
-  auto procedure = [](const std::filesystem::path& sql) {
-    return sql / "procedures" / "sp_delete_xrf_report_document.sql";
+  struct Break {
+    std::string file, text, where;  // text "-" removes the file, "->name" renames it
   };
-  // A parameter the body uses but does not declare.
-  ExpectRefused([&](const auto& sql) { Write(procedure(sql), header + "delete from xrf_report_document where report_id = @report;"); },
-                "@report");
-  // A parameter spelled in another letter case than declared.
-  ExpectRefused([&](const auto& sql) { Write(procedure(sql), header + "delete from xrf_report_document where report_id = @Report_id;"); },
-                "@Report_id");
-  // An output set through a parameter that is no output.
-  ExpectRefused([&](const auto& sql) { Write(procedure(sql), header + "select 1 as \"@report_id\";"); },
-                "@report_id");
-  // A body that does not compile against the schema.
-  ExpectRefused([&](const auto& sql) { Write(procedure(sql), header + "select 1;\ndelete from no_such_table where report_id = @report_id;"); },
-                "no_such_table");
-  // A file named after another procedure.
-  ExpectRefused([&](const auto& sql) { std::filesystem::rename(procedure(sql), sql / "procedures" / "sp_other.sql"); },
-                "sp_other.sql");
-  // The general procedures belong to the gateway.
-  ExpectRefused([&](const auto& sql) { Write(sql / "procedures" / "sp_update_table.sql", "create procedure sp_update_table @table text as select 1;"); },
-                "sp_update_table");
-  // A schema statement that fails names its file and line.
-  ExpectRefused([&](const auto& sql) { Write(sql / "indexes.sql", "create index ix_a on ref_document (doc_year);\n\ncreate index ix_b on ref_document (no_column);\n"); },
-                "indexes.sql:3");
-  ExpectRefused([&](const auto& sql) { std::filesystem::remove(sql / "schema.sql"); }, "schema.sql");
-  ExpectRefused([&](const auto& sql) { Write(sql / "extra.sql", "select 1;"); }, "extra.sql");
+  const Break breaks[] = {
+      // A parameter used but not declared, spelled in another letter case, or set as an output it is not.
+      {proc, header + "delete from xrf_report_document where report_id = @report;", "@report"},
+      {proc, header + "delete from xrf_report_document where report_id = @Report_id;", "@Report_id"},
+      {proc, header + "select 1 as \"@report_id\";", "@report_id"},
+      // A body that does not compile against the schema; a file named after another procedure.
+      {proc, header + "select 1;\ndelete from no_such_table where report_id = @report_id;", "no_such_table"},
+      {proc, "->procedures/sp_other.sql", "sp_other.sql"},
+      // The general procedures belong to the gateway.
+      {"procedures/sp_update_table.sql", "create procedure sp_update_table @table text as select 1;", "sp_update_table"},
+      // A schema statement that fails names its file and line; schema files missing or unknown.
+      {"indexes.sql", "create index ix_a on ref_document (doc_year);\n\ncreate index ix_b on ref_document (no_column);\n",
+       "indexes.sql:3"},
+      {"schema.sql", "-", "schema.sql"},
+      {"extra.sql", "select 1;", "extra.sql"},
+  };
+  for (const Break& b : breaks) {
+    SCOPED_TRACE(b.where);
+    TempDir dir;
+    const std::filesystem::path sql = dir.path() / "sql";
+    std::filesystem::copy(TARNWICK_TEST_DB_SQL_DIR, sql, std::filesystem::copy_options::recursive);
+    if (b.text == "-") {
+      std::filesystem::remove(sql / b.file);
+    } else if (b.text.starts_with("->")) {
+      std::filesystem::rename(sql / b.file, sql / b.text.substr(2));
+    } else {
+      std::ofstream(sql / b.file, std::ios::binary | std::ios::trunc) << b.text;
+    }
+    sqlite::OfficeOptions options;
+    options.sqlDirectory = sql;
+    options.sampleDocuments = 10;
+    const auto result = sqlite::CreateOfficeDatabase(dir.File("office.db"), options);
+    EXPECT_EQ(result.status, OfficeStatus::InvalidSource) << result.message;
+    EXPECT_NE(result.message.find(b.where), std::string::npos) << result.message;
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"sql"});
+  }
 }
 
 }  // namespace

@@ -398,20 +398,5 @@ TEST_F(EngineTest, SqlSafeTextKeepsApostrophesInsideTheLiteral) {
   EXPECT_EQ(QueryText(path_, "select count(*) from ref_document"), "6");
 }
 
-TEST(GatewayFactory, InstalledFactoryIsUsedAndEmptyRestoresTheDefault) {
-  int made = 0;
-  auto previous = SetGatewayFactory([&made] {
-    ++made;
-    return std::make_unique<sqlite::Engine>();
-  });
-  auto gateway = CreateGateway();
-  EXPECT_EQ(made, 1);
-  EXPECT_NE(dynamic_cast<sqlite::Engine*>(gateway.get()), nullptr);
-  SetGatewayFactory(previous);
-  gateway = CreateGateway();
-  EXPECT_EQ(made, 1);
-  EXPECT_EQ(dynamic_cast<sqlite::Engine*>(gateway.get()), nullptr);
-}
-
 }  // namespace
 }  // namespace tarnwick

