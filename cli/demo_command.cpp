@@ -48,6 +48,26 @@ int WalkLinks(Object& link, std::int32_t documentId) {
   return rows;
 }
 
+// The search form's choices for reports filed in a year, turned into a WHERE
+// text by the document object and run as the document search.
+void SearchReports(const std::string& file, const std::string& year, int documents) {
+  clsDocument search;
+  search.ConnectionVariables(file, "embedded", "", "", false);
+  const std::string filter =
+      search.SetupFilter("RPT", "", year, true, "", "", "", "", false, "", "", "", "", "", false);
+  fmt::print("\nReports filed in {} ({}):\n", year, filter);
+  if (!search.GetDocumentList(filter)) {
+    fmt::print("  none\n");
+    return;
+  }
+  for (int shown = 0; shown < documents && !search.EndOfFile(); ++shown) {
+    fmt::print("  #{:<7} {:<10} {:<40.40} {}\n", search.UniqueID(), search.ReceiveSendDate(), search.Title(),
+               search.CommType());
+    search.MoveNext();
+  }
+  fmt::print("  {} reports found\n", search.Count());
+}
+
 int RunDemo(const std::string& file, bool members, int documents) {
   PrintTypeLibrary(members);
   if (!std::filesystem::exists(file)) {
@@ -64,6 +84,7 @@ int RunDemo(const std::string& file, bool members, int documents) {
   int total = 0;
   for (std::int32_t id = 1; id <= documents; ++id) total += WalkLinks(*link, id);
   fmt::print("  {} link rows walked; objects alive: {}\n", total, LiveObjectCount());
+  SearchReports(file, "2004", documents);
   return 0;
 }
 
