@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "support/document_inputs.hpp"
 #include "documents/document_members.hpp"
 #include "support.hpp"
 
@@ -191,13 +192,7 @@ TEST_F(Document, ColumnPropertiesConvertOnReadAndWrite) {
   EXPECT_EQ(Calls(), std::vector<std::string>{"InTransaction()"}) << "no unit of work was begun";
 }
 
-const std::vector<std::string> kInsertParameters{
-    "@Doc_type_code", "@Doc_sub_type_code", "@Doc_year", "@Is_amendment", "@Name_listed", "@Title", "@due_date",
-    "@referred_county_code", "@penalty_appeal_decision_code", "@amount_due", "@amount_paid",
-    "@Delivery_method_code", "@Doc_reason_code", "@Report_version_code", "@Receive_send_date", "@Entry_date",
-    "@Other_date", "@Import_date", "@Begin_date", "@End_date", "@Signed_date", "@Signer_officer_type_code",
-    "@Signer_officer_id", "@Signer_name", "@Delete_date", "@has_no_report_data", "@no_report_data_reason",
-    "@total_receipts", "@total_expenditures", "@has_no_totals"};
+const std::vector<std::string>& kInsertParameters = test::kDocumentInsertInputs;
 
 TEST_F(Document, NewDocumentIsInsertedWithThirtyInputsAndReloaded) {
   clsDocument doc;

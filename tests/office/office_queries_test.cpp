@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 
+#include "support/document_inputs.hpp"
 #include "gateway/sqlite/office.hpp"
 #include "office/support.hpp"
 #include "tarnwick/gateway.hpp"
@@ -539,13 +540,7 @@ TEST_F(OfficeQueriesTest, PageImagesAreReadSavedAndRemoved) {
 
 TEST_F(OfficeQueriesTest, DocumentsAndLinksAreSavedThroughTheirProcedures) {
   Db db(path_);
-  const std::vector<std::string> names = {
-      "@Doc_type_code", "@Doc_sub_type_code", "@Doc_year", "@Is_amendment", "@Name_listed", "@Title", "@due_date",
-      "@referred_county_code", "@penalty_appeal_decision_code", "@amount_due", "@amount_paid",
-      "@Delivery_method_code", "@Doc_reason_code", "@Report_version_code", "@Receive_send_date", "@Entry_date",
-      "@Other_date", "@Import_date", "@Begin_date", "@End_date", "@Signed_date", "@Signer_officer_type_code",
-      "@Signer_officer_id", "@Signer_name", "@Delete_date", "@has_no_report_data", "@no_report_data_reason",
-      "@total_receipts", "@total_expenditures", "@has_no_totals"};
+  const std::vector<std::string>& names = test::kDocumentInsertInputs;
   std::map<std::string, Variant> values;
   for (const auto& n : names) values[n] = Variant::Null();
   values["@Doc_type_code"] = Variant("PEN");
