@@ -320,14 +320,15 @@ std::string Engine::ExecuteProcedure(std::int32_t& rowsAffected, bool returnsRow
 std::string Engine::OpenRecordset(const std::string& sql, std::shared_ptr<Recordset>& result, std::int32_t,
                                   bool) {
   if (!db_) return kNotConnected;
-  const std::string where = "OpenRecordset \"" + sql + "\"";
+  // The error text names the statement; it is built only when something failed.
+  const auto failed = [&sql](const std::string& what) { return "OpenRecordset \"" + sql + "\": " + what; };
   try {
     tsql::Translation translation;
-    if (auto e = Translate(sql, translation); !e.empty()) return where + ": " + e;
+    if (auto e = Translate(sql, translation); !e.empty()) return failed(e);
     StatementResults results;
     if (translation.kind == tsql::Translation::Kind::Exec) {
       ProcedureCall call;
-      if (auto e = LoadProcedure(*session_, translation.procedure, call.procedure); !e.empty()) return where + ": " + e;
+      if (auto e = LoadProcedure(*session_, translation.procedure, call.procedure); !e.empty()) return failed(e);
       call.values.resize(call.procedure->parameters.size());
       std::size_t position = 0;
       std::vector<bool> given(call.values.size(), false);
@@ -335,38 +336,38 @@ std::string Engine::OpenRecordset(const std::string& sql, std::shared_ptr<Record
         int index;
         if (argument.name.empty()) {
           if (position >= call.values.size())
-            return where + ": procedure " + call.procedure->name + " takes " +
-                   std::to_string(call.values.size()) + " parameters";
+            return failed("procedure " + call.procedure->name + " takes " + std::to_string(call.values.size()) +
+                        " parameters");
           index = static_cast<int>(position++);
         } else {
           index = call.procedure->IndexOf(argument.name);
-          if (index < 0) return where + ": procedure " + call.procedure->name + " has no parameter " + argument.name;
+          if (index < 0) return failed("procedure " + call.procedure->name + " has no parameter " + argument.name);
         }
         if (given[static_cast<std::size_t>(index)])
-          return where + ": parameter " + call.procedure->parameters[static_cast<std::size_t>(index)].name +
-                 " is given twice";
+          return failed("parameter " + call.procedure->parameters[static_cast<std::size_t>(index)].name +
+                        " is given twice");
         given[static_cast<std::size_t>(index)] = true;
         call.values[static_cast<std::size_t>(index)] = std::move(argument.value);
       }
       std::int64_t changes = 0;
-      if (auto e = Run(call, true, results, changes); !e.empty()) return where + ": " + e;
+      if (auto e = Run(call, true, results, changes); !e.empty()) return failed(e);
     } else if (SeveralStatements(*session_, translation.sql)) {
       auto work = [&] { return RunStatements(*session_, translation.sql, "the text", nullptr, true, results); };
-      if (auto e = Atomically("the text", false, work); !e.empty()) return where + ": " + e;
+      if (auto e = Atomically("the text", false, work); !e.empty()) return failed(e);
     } else {
       const std::optional<KeyedLoad> keyed = KeyedLoadText(translation.sql);
       std::string error;
       if (keyed && RunKeyedLoad(*session_, *keyed, translation.sql, results, error)) {
-        if (!error.empty()) return where + ": " + error;
+        if (!error.empty()) return failed(error);
       } else if (auto e = RunStatements(*session_, translation.sql, "the text", nullptr, true, results);
                  !e.empty()) {
-        return where + ": " + e;
+        return failed(e);
       }
     }
     result = ToRecordset(results);
     return {};
   } catch (const std::exception& e) {
-    return where + ": " + e.what();
+    return failed(e.what());
   }
 }
 
