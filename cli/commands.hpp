@@ -1,6 +1,7 @@
 // The subcommands of the tarnwick client. Each Add*Command registers one
-// subcommand on the application; main.cpp calls them all. A subcommand that
-// fails reports on stderr and throws CLI::RuntimeError with its exit code.
+// subcommand (with its own subcommands) on the application; main.cpp calls
+// them all. A subcommand that fails reports on stderr and throws
+// CLI::RuntimeError with its exit code (see session.hpp for the codes).
 #pragma once
 
 namespace CLI {
@@ -11,7 +12,13 @@ namespace tarnwick::cli {
 
 // tarnwick init FILE [--sample N] [--force]: creates an office database.
 void AddInitCommand(CLI::App& app);
-// tarnwick demo FILE: walks an office database the way a desktop client does.
+// tarnwick demo [FILE]: a typical day at the office, in short steps.
 void AddDemoCommand(CLI::App& app);
+// tarnwick typelib [--members]: the type library, for client developers.
+void AddTypelibCommand(CLI::App& app);
+// tarnwick documents search|show|new|set|delete|link|unlink.
+void AddDocumentsCommand(CLI::App& app);
+// tarnwick checks run TYPE ...: the filing checks.
+void AddChecksCommand(CLI::App& app);
 
 }  // namespace tarnwick::cli

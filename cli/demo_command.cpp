@@ -1,113 +1,160 @@
-// `tarnwick demo FILE`: what a desktop client does with the library, on an
-// office database. It creates the classes by programmatic identifier, prints
-// the type library, and walks result sets with the record cursor.
+// `tarnwick demo [FILE]`: a typical day at the filing office, in short
+// steps, through the library's public classes only: search the reports of a
+// year, open one and record what is due, look at its committee links and the
+// committee's documents, and run the 48-hour list of that committee.
+// A sample office is created first when FILE does not exist.
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 
 #include "commands.hpp"
+#include "gateway/sqlite/office.hpp"
+#include "progress.hpp"
+#include "record.hpp"
+#include "session.hpp"
 #include "tarnwick/tarnwick.hpp"
 
 namespace tarnwick::cli {
 namespace {
 
-const char* KindName(InvokeKind k) {
-  switch (k) {
-    case InvokeKind::Method: return "method";
-    case InvokeKind::PropertyGet: return "get";
-    case InvokeKind::PropertyPut: return "let";
-  }
-  return "";
+constexpr std::int64_t kDemoDocuments = 2000;
+
+void Step(int number, const std::string& title) { fmt::print("\n{}. {}\n", number, title); }
+
+std::string Money(Currency amount) {
+  const std::int64_t cents = amount.scaled / 100;
+  return fmt::format("{}${}.{:02}", cents < 0 ? "-" : "", std::abs(cents) / 100, std::abs(cents) % 100);
 }
 
-void PrintTypeLibrary(bool members) {
-  const TypeLibraryInfo& lib = TypeLibrary();
-  fmt::print("Type library {} {}.{} (locale 0x{:x}) {}\n  {}\n", lib.name, lib.majorVersion, lib.minorVersion,
-             lib.lcid, lib.libid, lib.helpString);
-  for (const ClassInfo& c : lib.classes) {
-    fmt::print("  {:<26} {} {} ({} table entries)\n", c.progId, c.clsid, c.interfaceName, c.members.size());
-    if (!members) continue;
-    for (const MemberInfo& m : c.members) fmt::print("      0x{:08X} {:<6} {}\n", m.dispid, KindName(m.kind), m.name);
+void CreateSampleOffice(const std::string& file) {
+  fmt::print("Creating a sample office with {} documents in {} ...\n", kDemoDocuments, file);
+  sqlite::OfficeOptions options;
+  options.sampleDocuments = kDemoDocuments;
+  auto progress = std::make_shared<ProgressLine>();
+  if (ProgressLine::Wanted()) {
+    options.progress = [progress](const sqlite::OfficeProgress& p) { progress->Update(p.stage, p.done, p.total); };
   }
-  for (const EnumInfo& e : lib.enums) fmt::print("  enum {} ({} members)\n", e.name, e.members.size());
+  const sqlite::OfficeResult made = sqlite::CreateOfficeDatabase(file, options);
+  progress->Clear();
+  if (!made.ok()) throw Failure(kExitFailed, fmt::format("cannot create the sample office: {}", made.message));
 }
 
-// Walks a cursor the way a client loop does: test DataReady, then step until EOF.
-int WalkLinks(Object& link, std::int32_t documentId) {
-  link.Call("GetData", {Variant(documentId)});
-  int rows = 0;
-  if (!link.Get("DataReady").CBool()) return rows;
-  while (!link.Get("EOF").CBool()) {
-    fmt::print("    document {} filed by committee {}\n", link.Get("DocumentID").CStr(), link.Get("OrgID").CStr());
-    ++rows;
-    link.Call("MoveNext");
-  }
-  return rows;
-}
-
-// The search form's choices for reports filed in a year, turned into a WHERE
-// text by the document object and run as the document search.
-void SearchReports(const std::string& file, const std::string& year, int documents) {
+// Step 1: the search form with a year and a committee type.
+std::int32_t SearchReports(const Session& s) {
+  Step(1, "Reports filed in 2004 by candidate committees (the document search form)");
   clsDocument search;
-  search.ConnectionVariables(file, "embedded", "", "", false);
+  s.Open(search);
   const std::string filter =
-      search.SetupFilter("RPT", "", year, true, "", "", "", "", false, "", "", "", "", "", false);
-  fmt::print("\nReports filed in {} ({}):\n", year, filter);
-  if (!search.GetDocumentList(filter)) {
-    fmt::print("  none\n");
-    return;
-  }
-  for (int shown = 0; shown < documents && !search.EndOfFile(); ++shown) {
-    fmt::print("  #{:<7} {:<10} {:<40.40} {}\n", search.UniqueID(), search.ReceiveSendDate(), search.Title(),
-               search.CommType());
-    search.MoveNext();
-  }
-  fmt::print("  {} reports found\n", search.Count());
+      search.SetupFilter("RPT", "", "2004", true, "CNC", "", "", "", false, "", "", "", "", "", false);
+  if (!search.GetDocumentList(filter)) throw Failure(kExitFailed, "the sample office has no such reports");
+  fmt::print("   {} reports; the first five:\n", search.Count());
+  Print(Rows(search, {"UniqueID", "DocSubTypeCode", "ReceiveSendDate", "Title", "InhouseName"}, 5), Format::Table);
+  search.MoveFirst();
+  return search.UniqueID();
 }
 
-int RunDemo(const std::string& file, bool members, int documents) {
-  PrintTypeLibrary(members);
-  if (!std::filesystem::exists(file)) {
-    fmt::print(stderr, "tarnwick demo: {} does not exist; create it with `tarnwick init {} --sample 1000`\n", file, file);
-    return 2;
+// Step 2: open one report, record its due date and the amount due, save.
+void RecordAmountDue(const Session& s, std::int32_t id) {
+  Step(2, fmt::format("Open report {} and record what the committee owes", id));
+  clsDocument report;
+  if (!s.Open(report).GetData(id)) throw Failure(kExitFailed, fmt::format("report {} is gone", id));
+  const std::string oldDue = report.DueDate();
+  const Currency oldAmount = report.AmountDue();
+  report.DueDate("12/31/2004");
+  report.AmountDue(Currency{oldAmount.scaled + 500'000});  // a late fee of $50.00
+  if (!report.SaveData()) throw Failure(kExitFailed, "the office database refused the change");
+  report.GetData(id);
+  fmt::print("   \"{}\": due {} -> {}, amount due {} -> {}; saved\n", report.Title(),
+             oldDue.empty() ? "(none)" : oldDue, report.DueDate(), Money(oldAmount), Money(report.AmountDue()));
+}
+
+// Step 3: the committee that filed it, a link to a committee it affects, and
+// that committee's documents.
+void CommitteeDocuments(const Session& s, std::int32_t id) {
+  Step(3, fmt::format("Committee links of report {} and the committee's documents", id));
+  clsXrf_Org_Document filedBy;
+  if (!s.Open(filedBy).GetData(id)) throw Failure(kExitFailed, fmt::format("report {} has no committee", id));
+  const std::int32_t committee = std::stoi(filedBy.OrgID());
+  const std::int32_t group = filedBy.GetOrgGroupID(committee);
+  fmt::print("   filed by committee {} (group {})\n", committee, group);
+
+  clsXrf_Aff_Org_Document affects;
+  s.Open(affects);
+  bool linked = false;
+  if (affects.GetData(id)) {
+    for (; !affects.EndOfFile(); affects.MoveNext()) linked = linked || affects.OrgID() == std::to_string(committee);
   }
-  auto link = CreateObject("Tarnwick.clsXrf_Org_Document");
-  if (!link->Call("ConnectionVariables", {Variant(file), Variant("embedded"), Variant(""), Variant(""), Variant(false)})
-           .CBool()) {
-    fmt::print(stderr, "tarnwick demo: {} is not an office database this version can open\n", file);
-    return 2;
+  if (!linked) {
+    affects.GetData();
+    affects.OrgID(std::to_string(committee));
+    affects.DocumentID(std::to_string(id));
+    if (!affects.SaveData()) throw Failure(kExitFailed, "the office database refused the link");
   }
-  fmt::print("\nCommittee links of the first {} documents ({}):\n", documents, file);
-  int total = 0;
-  for (std::int32_t id = 1; id <= documents; ++id) total += WalkLinks(*link, id);
-  fmt::print("  {} link rows walked; objects alive: {}\n", total, LiveObjectCount());
-  SearchReports(file, "2004", documents);
-  return 0;
+  fmt::print("   {} as a committee the report affects\n", linked ? "already linked" : "linked");
+
+  clsDocument documents;
+  if (!s.Open(documents).GetCommitteeDocumentList(std::to_string(group))) {
+    throw Failure(kExitFailed, fmt::format("committee group {} has no documents", group));
+  }
+  fmt::print("   committee group {} has {} live documents; the latest five:\n", group, documents.Count());
+  documents.MoveLast();
+  Table latest{{"UniqueID", "DocTypeCodeDesc", "DocNameDesc", "ReceiveSendDate"}, {}};
+  for (int shown = 0; shown < 5 && !documents.BOF(); ++shown, documents.MovePrevious()) {
+    latest.Add({std::to_string(documents.UniqueID()), documents.DocTypeCodeDesc(), documents.DocNameDesc(),
+                documents.ReceiveSendDate()});
+  }
+  Print(latest, Format::Table);
+}
+
+// Step 4: the 48-hour list of the year of a committee that sent a 48-hour notice.
+void FortyEightHourNotices(const Session& s) {
+  clsDocument notices;
+  s.Open(notices);
+  const std::string filter =
+      notices.SetupFilter("", "48H", "", true, "", "", "", "", false, "", "", "", "", "", false);
+  if (!notices.GetDocumentList(filter)) return;
+  clsXrf_Org_Document filedBy;
+  if (!s.Open(filedBy).GetData(notices.UniqueID())) return;
+  const std::string group = std::to_string(filedBy.GetOrgGroupID(std::stoi(filedBy.OrgID())));
+  const std::string year = notices.DocYear();
+  Step(4, fmt::format("The 48-hour list of committee group {} for {} (the filing checks)", group, year));
+  clsDocument checks;
+  s.Open(checks);
+  bool matchFound = false, late = false;
+  std::int16_t election = 0;
+  if (!checks.RunMEFChecks(FortyEightHourListAmend, group, "", year, "", "", "", "", "", matchFound, late,
+                           election)) {
+    throw Failure(kExitFailed, "the filing checks could not run");
+  }
+  fmt::print("   {} notices{}, before election {}:\n", checks.Count(), late ? ", some of them late" : "", election);
+  if (checks.Count() > 0) Print(AllColumns(*checks.mRecSet()), Format::Table);
+}
+
+void RunDemo(std::string file) {
+  Session s = CurrentSession();
+  if (file.empty()) file = s.connection.db;
+  s.connection.db = file;
+  if (s.connection.server.empty() && !std::filesystem::exists(file)) CreateSampleOffice(file);
+  fmt::print("A day at the filing office ({})\n", file);
+  const std::int32_t report = SearchReports(s);
+  RecordAmountDue(s, report);
+  CommitteeDocuments(s, report);
+  FortyEightHourNotices(s);
+  fmt::print("\nDone. `tarnwick --help` lists what else a clerk can do.\n");
 }
 
 }  // namespace
 
 void AddDemoCommand(CLI::App& app) {
-  auto* cmd = app.add_subcommand("demo", "Create the classes, print the type library and walk result sets");
+  auto* cmd = app.add_subcommand("demo", "Walk through a typical day at the office (creates a sample office if needed)");
   auto file = std::make_shared<std::string>();
-  auto members = std::make_shared<bool>(false);
-  auto documents = std::make_shared<int>(5);
-  cmd->add_option("FILE", *file, "Office database file")->required();
-  cmd->add_flag("--members", *members, "List every member of every class");
-  cmd->add_option("--documents", *documents, "How many documents to walk")->check(CLI::Range(1, 1000000));
-  cmd->callback([=] {
-    int rc = 0;
-    try {
-      rc = RunDemo(*file, *members, *documents);
-    } catch (const RuntimeError& e) {
-      fmt::print(stderr, "tarnwick demo: error {} in {}: {}\n", e.Number(), e.Source(), e.Description());
-      rc = 1;
-    }
-    if (rc != 0) throw CLI::RuntimeError(rc);
-  });
+  cmd->add_option("FILE", *file, "Office database file (default: --db)");
+  cmd->footer("Example: tarnwick demo office.tarnwick");
+  cmd->callback([file] { RunCommand("demo", [&] { RunDemo(*file); }); });
 }
 
 }  // namespace tarnwick::cli

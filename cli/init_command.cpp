@@ -5,15 +5,14 @@
 // arguments; 3 the file exists (give --force to replace it); 4 the SQL
 // sources are broken (only with --sql).
 #include <fmt/core.h>
-#include <unistd.h>
 
 #include <CLI/CLI.hpp>
-#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "commands.hpp"
+#include "progress.hpp"
 #include "gateway/sqlite/catalog.hpp"
 #include "gateway/sqlite/office.hpp"
 
@@ -29,47 +28,14 @@ struct InitArguments {
   std::string sqlDirectory;
 };
 
-// One self-rewriting line on a terminal, refreshed a few times a second.
-class ProgressLine {
- public:
-  void Update(const office::OfficeProgress& p) {
-    const auto now = std::chrono::steady_clock::now();
-    const bool stageChanged = p.stage != stage_;
-    const bool finished = p.total > 0 && p.done == p.total;
-    if (!stageChanged && !finished && now - last_ < std::chrono::milliseconds(100)) return;
-    last_ = now;
-    stage_ = std::string(p.stage);
-    std::string text;
-    if (p.total > 0) {
-      text = fmt::format("  {:<11} {:>10} / {:<10} {:>3}%", p.stage, p.done, p.total, p.done * 100 / p.total);
-    } else {
-      text = fmt::format("  {:<11}", p.stage);
-    }
-    fmt::print("\r{:<60}", text);
-    std::fflush(stdout);
-    shown_ = true;
-  }
-  void Clear() {
-    if (shown_) {
-      fmt::print("\r{:<60}\r", "");
-      std::fflush(stdout);
-    }
-  }
-
- private:
-  std::string stage_;
-  std::chrono::steady_clock::time_point last_{};
-  bool shown_ = false;
-};
-
 int RunInit(const InitArguments& args) {
   office::OfficeOptions options;
   options.overwrite = args.force;
   if (args.sample >= 0) options.sampleDocuments = args.sample;
   options.sqlDirectory = args.sqlDirectory;
   auto progress = std::make_shared<ProgressLine>();
-  if (::isatty(STDOUT_FILENO) != 0) {
-    options.progress = [progress](const office::OfficeProgress& p) { progress->Update(p); };
+  if (ProgressLine::Wanted()) {
+    options.progress = [progress](const office::OfficeProgress& p) { progress->Update(p.stage, p.done, p.total); };
   }
 
   const office::OfficeResult result = office::CreateOfficeDatabase(args.file, options);

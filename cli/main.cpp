@@ -1,25 +1,39 @@
-// tarnwick: the command-line client of the filing office library.
+// tarnwick: the command-line client of the filing office library. It goes
+// through the library's public classes only, as a desktop client does.
 //
 // Exit codes: 0 success; 2 a command line that does not parse; otherwise the
-// subcommand's own (see each subcommand's --help).
+// subcommand's own (see session.hpp and each subcommand's --help).
+#include <fmt/core.h>
+
 #include <CLI/CLI.hpp>
 
 #include "commands.hpp"
+#include "session.hpp"
+#include "tarnwick/typelib.hpp"
 
 int main(int argc, char** argv) {
-  CLI::App app{"tarnwick: the filing office's documents, committees and images", "tarnwick"};
+  CLI::App app{"tarnwick: the filing office's documents, committees, code lists, images and exports", "tarnwick"};
   app.require_subcommand(1);
+  const tarnwick::TypeLibraryInfo& lib = tarnwick::TypeLibrary();
+  app.set_version_flag("--version",
+                       fmt::format("tarnwick {} (type library {} {}.{})", TARNWICK_VERSION, lib.name, lib.majorVersion,
+                                   lib.minorVersion));
+  app.footer("Run `tarnwick SUBCOMMAND --help` for the options and an example of each.");
+  tarnwick::cli::AddSessionOptions(app);
 
   tarnwick::cli::AddInitCommand(app);
   tarnwick::cli::AddDemoCommand(app);
+  tarnwick::cli::AddTypelibCommand(app);
+  tarnwick::cli::AddDocumentsCommand(app);
+  tarnwick::cli::AddChecksCommand(app);
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::RuntimeError& e) {
     return e.get_exit_code();  // a subcommand failed and has reported why
   } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e);  // prints the help or the usage error
-    return rc == 0 ? 0 : 2;
+    const int rc = app.exit(e);  // prints the help, the version or the usage error
+    return rc == 0 ? 0 : tarnwick::cli::kExitUsage;
   }
   return 0;
 }

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, skipping those already present.
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libgtest-dev libgmock-dev
-          libbenchmark-dev libfmt-dev libcli11-dev)
+          libbenchmark-dev libfmt-dev libcli11-dev nlohmann-json3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

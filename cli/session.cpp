@@ -1,0 +1,90 @@
+// The connection and output options, and the one way every office
+// subcommand reports a failure.
+#include "session.hpp"
+
+#include <fmt/core.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include "tarnwick/error.hpp"
+#include "tarnwick/variant.hpp"
+
+namespace tarnwick::cli {
+
+Session& CurrentSession() {
+  static Session session;
+  return session;
+}
+
+void AddSessionOptions(CLI::App& app) {
+  Session& s = CurrentSession();
+  const char* fromEnvironment = std::getenv("TARNWICK_DB");
+  s.connection.db = fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : "office.db";
+  app.add_option("--db", s.connection.db, "Office database file (default: $TARNWICK_DB, else ./office.db)")
+      ->type_name("FILE")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option("--server", s.connection.server, "Database server; empty or \"embedded\" for the --db file")
+      ->type_name("NAME");
+  app.add_option("--user", s.connection.user, "User name on the database server")->type_name("NAME");
+  app.add_option("--password", s.connection.password, "Password on the database server")->type_name("TEXT");
+  app.add_flag("--trusted", s.connection.trusted, "Use the operating system's login on the database server");
+  app.add_option_function<std::string>(
+         "--format",
+         [](const std::string& text) {
+           if (!ParseFormat(text, CurrentSession().format)) throw CLI::ValidationError("--format", "table, csv or json");
+         },
+         "Output: table (for people, the default), csv or json")
+      ->type_name("FORMAT");
+}
+
+void Session::Connect(Object& object) const {
+  const Connection& c = connection;
+  const bool embedded = c.server.empty() || c.server == "embedded";
+  if (embedded && !std::filesystem::exists(c.db)) {
+    throw Failure(kExitNoDatabase, fmt::format("there is no office database at {}; create one with "
+                                               "`tarnwick init {} --sample 1000` or name another with --db",
+                                               c.db, c.db));
+  }
+  const bool connected = object
+                             .Call("ConnectionVariables", {Variant(c.db), Variant(c.server), Variant(c.user),
+                                                           Variant(c.password), Variant(c.trusted)})
+                             .CBool();
+  if (!connected) {
+    throw Failure(kExitNoDatabase, embedded ? fmt::format("{} is not an office database this version can open", c.db)
+                                            : fmt::format("cannot connect to database {} on {}", c.db, c.server));
+  }
+}
+
+void RunCommand(const std::string& command, const std::function<void()>& body) {
+  int code = 0;
+  try {
+    body();
+  } catch (const Failure& f) {
+    fmt::print(stderr, "tarnwick {}: {}\n", command, f.what());
+    code = f.Code();
+  } catch (const RuntimeError& e) {
+    fmt::print(stderr, "tarnwick {}: error {} in {}: {}\n", command, e.Number(), e.Source(), e.Description());
+    code = kExitFailed;
+  } catch (const std::exception& e) {
+    fmt::print(stderr, "tarnwick {}: {}\n", command, e.what());
+    code = kExitFailed;
+  }
+  if (code != 0) throw CLI::RuntimeError(code);
+}
+
+std::string CheckDate(const std::string& option, const std::string& text) {
+  unsigned month = 0, day = 0;
+  int year = 0;
+  char slash1 = 0, slash2 = 0, rest = 0;
+  const int n = std::sscanf(text.c_str(), "%2u%c%2u%c%4d%c", &month, &slash1, &day, &slash2, &year, &rest);
+  const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{month}, std::chrono::day{day}};
+  if (n != 5 || slash1 != '/' || slash2 != '/' || year < 1753 || !date.ok()) {
+    throw Failure(kExitUsage, fmt::format("{} must be a date as mm/dd/yyyy, not \"{}\"", option, text));
+  }
+  return fmt::format("{:02}/{:02}/{:04}", month, day, year);
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,213 @@
+// The tarnwick client run as a clerk runs it, against a sample office: every
+// subcommand's output (tables for people, CSV and JSON parsed back) and its
+// exit codes, failures included.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "office/support.hpp"
+
+namespace tarnwick {
+namespace {
+
+struct CliRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+class Cli : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new office_test::TempDir;
+    ASSERT_TRUE(office_test::MakeOffice(dir_->File("office.db"), 300).ok());
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+
+  // Runs the client on the sample office; stdout and stderr apart.
+  static CliRun Tarnwick(const std::string& arguments) {
+    const std::string err = dir_->File("stderr.txt");
+    const std::string command = std::string(TARNWICK_CLI_PATH) + " --db '" + dir_->File("office.db") + "' " +
+                                arguments + " 2>'" + err + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return {-1, "", "popen failed"};
+    CliRun run{0, "", ""};
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    const int status = pclose(pipe);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (FILE* f = std::fopen(err.c_str(), "rb")) {
+      while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) run.err.append(buffer, n);
+      std::fclose(f);
+    }
+    return run;
+  }
+
+  static nlohmann::json Json(const CliRun& run) {
+    EXPECT_EQ(run.code, 0) << run.err;
+    return nlohmann::json::parse(run.out);  // throws (and fails the test) when not valid JSON
+  }
+
+  static office_test::TempDir* dir_;
+};
+
+office_test::TempDir* Cli::dir_ = nullptr;
+
+// RFC 4180 records: quoted fields may hold commas, quotes and line breaks.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') rows.back().back() += text[++i];
+      else if (c == '"') quoted = false;
+      else rows.back().back() += c;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      rows.back().emplace_back();
+    } else if (c == '\n') {
+      rows.emplace_back(1);
+    } else if (c != '\r') {
+      rows.back().back() += c;
+    }
+  }
+  if (rows.back().size() == 1 && rows.back()[0].empty()) rows.pop_back();
+  return rows;
+}
+
+TEST_F(Cli, DocumentSearchInEveryFormat) {
+  const CliRun table = Tarnwick("documents search --type RPT --limit 3");
+  ASSERT_EQ(table.code, 0) << table.err;
+  EXPECT_EQ(table.out.rfind("UniqueID  DocTypeCode", 0), 0u) << table.out;
+  EXPECT_NE(table.out.find("(3 of "), std::string::npos) << table.out;
+
+  const auto all = Json(Tarnwick("--format json documents search --type RPT --limit 0"));
+  ASSERT_TRUE(all.is_array());
+  ASSERT_GT(all.size(), 3u);
+  for (const auto& row : all) EXPECT_EQ(row.at("DocTypeCode"), "RPT");
+
+  const CliRun csv = Tarnwick("--format csv documents search --type RPT --limit 0");
+  const auto rows = ParseCsv(csv.out);
+  ASSERT_EQ(rows.size(), all.size() + 1);
+  EXPECT_EQ(rows[0][0], "UniqueID");
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    ASSERT_EQ(rows[i].size(), rows[0].size()) << "row " << i;
+    EXPECT_EQ(rows[i][5], all[i - 1].at("Title"));  // embedded commas survive the quoting
+  }
+
+  // Wildcards and dates reach the search form; a search that finds nothing is no failure.
+  EXPECT_EQ(Json(Tarnwick("--format json documents search --committee 'no such committee*'")).size(), 0u);
+  const auto received = Json(Tarnwick("--format json documents search --dates received --from 1/1/2004 "
+                                      "--to 12/31/2004 --limit 0"));
+  for (const auto& row : received) EXPECT_EQ(row.at("ReceiveSendDate").get<std::string>().substr(6), "2004");
+
+  const CliRun badDate = Tarnwick("documents search --dates received --from 2004-13-01");
+  EXPECT_EQ(badDate.code, 2);
+  EXPECT_NE(badDate.err.find("mm/dd/yyyy"), std::string::npos) << badDate.err;
+  EXPECT_EQ(Tarnwick("documents search --from 01/01/2004").code, 2);  // a date without its kind
+  EXPECT_EQ(Tarnwick("documents search --dates someday").code, 2);
+  EXPECT_EQ(Tarnwick("documents search --dates received --from 02/30/2004").code, 2);
+}
+
+TEST_F(Cli, DocumentLifeCycle) {
+  const auto made = Json(Tarnwick("--format json documents new DocTypeCode=COR DocYear=2004 "
+                                  "'Title=Letter, \"urgent\"' DueDate=3/5/2004 AmountDue=12.50"));
+  const std::string message = made.at("message");
+  ASSERT_EQ(message.rfind("Saved new document ", 0), 0u) << message;
+  const std::string id = message.substr(std::string("Saved new document ").size());
+
+  auto shown = Json(Tarnwick("--format json documents show " + id));
+  EXPECT_EQ(shown.at("Title"), "Letter, \"urgent\"");
+  EXPECT_EQ(shown.at("DueDate"), "03/05/2004");
+  EXPECT_EQ(shown.at("AmountDue"), "12.5");
+
+  ASSERT_EQ(Tarnwick("documents set " + id + " duedate=04/01/2004 Title=").code, 0);
+  shown = Json(Tarnwick("--format json documents show " + id));
+  EXPECT_EQ(shown.at("DueDate"), "04/01/2004");
+  EXPECT_EQ(shown.at("Title"), "");
+
+  const CliRun unknown = Tarnwick("documents set " + id + " NoSuchColumn=1");
+  EXPECT_EQ(unknown.code, 2);
+  EXPECT_NE(unknown.err.find("DueDate"), std::string::npos) << "lists the settable columns: " << unknown.err;
+  const CliRun badMoney = Tarnwick("documents set " + id + " AmountDue=lots");
+  EXPECT_EQ(badMoney.code, 1);
+  EXPECT_NE(badMoney.err.find("error 13"), std::string::npos) << badMoney.err;
+
+  ASSERT_EQ(Tarnwick("documents link " + id + " 3").code, 0);
+  ASSERT_EQ(Tarnwick("documents link " + id + " 4 --affected").code, 0);
+  const auto filed = Json(Tarnwick("--format json documents search --committee-type 'No Committee' --limit 0"));
+  for (const auto& row : filed) EXPECT_NE(row.at("UniqueID"), id) << "linked, so no longer without committee";
+  EXPECT_EQ(Tarnwick("documents unlink " + id + " 3").code, 0);
+  EXPECT_EQ(Tarnwick("documents unlink " + id + " 4 --affected").code, 0);
+  EXPECT_EQ(Tarnwick("documents unlink " + id + " 4 --affected").code, 3);
+
+  EXPECT_EQ(Tarnwick("documents delete " + id).code, 0);
+  const CliRun gone = Tarnwick("documents show " + id);
+  EXPECT_EQ(gone.code, 3);
+  EXPECT_NE(gone.err.find("no document " + id), std::string::npos) << gone.err;
+  EXPECT_EQ(Tarnwick("documents delete 0").code, 3);
+}
+
+TEST_F(Cli, FilingChecks) {
+  const auto answers = Json(Tarnwick("--format json checks run mef-return --committee 1"));
+  EXPECT_EQ(answers.at("MatchFound"), "True");
+  const CliRun list = Tarnwick("checks run 48h-list-amend --committee 1 --year 2004");
+  EXPECT_EQ(list.code, 0) << list.err;
+  EXPECT_NE(list.out.find("MatchFound"), std::string::npos) << list.out;
+  EXPECT_EQ(Tarnwick("checks run sometimes --committee 1").code, 2);
+  EXPECT_EQ(Tarnwick("checks run mef-check").code, 2);  // the committee is required
+}
+
+TEST_F(Cli, UsageVersionHelpAndMissingOffice) {
+  const CliRun version = Tarnwick("--version");
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.out.rfind("tarnwick ", 0), 0u) << version.out;
+
+  const CliRun help = Tarnwick("--help");
+  EXPECT_EQ(help.code, 0);
+  for (const char* sub : {"init", "demo", "typelib", "documents", "checks"}) {
+    EXPECT_NE(help.out.find(sub), std::string::npos) << sub;
+  }
+  const CliRun searchHelp = Tarnwick("documents search --help");
+  EXPECT_NE(searchHelp.out.find("Example:"), std::string::npos) << searchHelp.out;
+
+  EXPECT_EQ(Tarnwick("").code, 2);
+  EXPECT_EQ(Tarnwick("no-such-command").code, 2);
+  EXPECT_EQ(Tarnwick("--format xml documents show 1").code, 2);
+  EXPECT_EQ(Tarnwick("documents show x").code, 2);
+
+  const CliRun missing = Tarnwick("--db '" + dir_->File("absent.db") + "' documents show 1");
+  EXPECT_EQ(missing.code, 4);
+  EXPECT_NE(missing.err.find("tarnwick init"), std::string::npos) << missing.err;
+  const CliRun notOffice = Tarnwick("--db '" + dir_->File("stderr.txt") + "' documents show 1");
+  EXPECT_EQ(notOffice.code, 4) << notOffice.err;
+
+  const CliRun typelib = Tarnwick("typelib --members");
+  EXPECT_EQ(typelib.code, 0);
+  EXPECT_NE(typelib.out.find("Tarnwick.clsDocument"), std::string::npos);
+  EXPECT_NE(typelib.out.find("FortyEightHourList"), std::string::npos);
+}
+
+TEST_F(Cli, DemoCreatesItsOfficeAndRunsTwice) {
+  const std::string file = dir_->File("demo.db");
+  for (int run = 0; run < 2; ++run) {
+    const CliRun demo = Tarnwick("demo '" + file + "'");
+    ASSERT_EQ(demo.code, 0) << demo.err;
+    EXPECT_EQ(demo.out.find("Creating a sample office") != std::string::npos, run == 0) << demo.out;
+    EXPECT_NE(demo.out.find("4. The 48-hour list"), std::string::npos) << demo.out;
+    EXPECT_EQ(demo.out.find('\r'), std::string::npos) << "no progress line on a pipe";
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick
