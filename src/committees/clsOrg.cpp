@@ -9,6 +9,7 @@
 #include "cursor/columns.hpp"
 #include "frame/binding.hpp"
 #include "frame/report_error.hpp"
+#include "runtime/text.hpp"
 
 namespace tarnwick {
 namespace {
@@ -76,24 +77,6 @@ const frame::Bindings& Members() {
     return b;
   }();
   return bindings;
-}
-
-// Leading and trailing blanks removed (blanks only, as the runtime's Trim).
-std::string Trim(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// The search form's wildcards: "?" for one character, then "*" for any run.
-std::string MapWildcards(std::string text) {
-  for (char& c : text) {
-    if (c == '?') c = '_';
-  }
-  for (char& c : text) {
-    if (c == '*') c = '%';
-  }
-  return text;
 }
 
 // The committee list select with its joins and the current-committee condition.
@@ -174,19 +157,19 @@ std::string clsOrg::SetupFilter(const std::string& CommType, const std::string& 
                                 const std::string& Office, const std::string& Party, const std::string& NameType) {
   DataGateway& gateway = Gateway();
   // Both names are made safe even when the chosen search does not use them.
-  const std::string name = gateway.SqlSafeText(MapWildcards(Name));
-  const std::string first = gateway.SqlSafeText(MapWildcards(FirstName));
+  const std::string name = gateway.SqlSafeText(runtime::MapWildcards(Name));
+  const std::string first = gateway.SqlSafeText(runtime::MapWildcards(FirstName));
 
   std::string where;
   // A code choice counts when it is not "" at all: a value of blanks adds its
   // clause with nothing between the apostrophes.
   const auto code = [&where](std::string_view clause, const std::string& value) {
-    if (!value.empty()) where.append(clause).append(Trim(value)).append("' ");
+    if (!value.empty()) where.append(clause).append(runtime::Trim(value)).append("' ");
   };
   // A name clause counts when the name is more than blanks; the name goes in
   // as the wildcard mapping and SqlSafeText left it.
   const auto like = [&where](std::string_view clause, const std::string& value) {
-    if (!Trim(value).empty()) where.append(clause).append(value).append("%' ");
+    if (!runtime::Trim(value).empty()) where.append(clause).append(value).append("%' ");
   };
 
   code("AND fn.comm_type_code = '", CommType);

@@ -3,6 +3,7 @@
 #include "tarnwick/clsLookup_List.hpp"
 
 #include <array>
+#include <cstdio>
 #include <optional>
 #include <string_view>
 
@@ -11,6 +12,7 @@
 #include "frame/report_error.hpp"
 #include "runtime/dates.hpp"
 #include "runtime/raise.hpp"
+#include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
 namespace tarnwick {
@@ -107,20 +109,25 @@ std::string ConditionText(const ListKind& kind, const std::string& filter1, cons
   return std::string();
 }
 
-// Codes in force on the date: in force from on or before it, and not yet
-// expired on it. The date goes in as the runtime's general date text, which
-// the database reads in the office's month/day/year order.
-std::string DateFilter(tarnwick::Date when) {
-  const std::string d = dates::GeneralText(when);
-  return "((effective_date <= '" + d + "' and expire_date > '" + d + "') " + "or (effective_date <= '" + d +
-         "' and expire_date is null)) ";
+// The date as the runtime writes a date in the office's month/day/year order
+// ("3/5/2004", "3/5/2004 2:30:00 PM"), always with its day and a four-digit
+// year, so that the database reads it back as the same date: the runtime's
+// own text of 30 December 1899 is the time alone, and of a year before 1000
+// a short year.
+std::string DateText(tarnwick::Date when) {
+  const dates::Civil c = dates::ToCivil(when);
+  char day[32];
+  std::snprintf(day, sizeof day, "%d/%d/%04d", c.month, c.day, c.year);
+  if (c.hour == 0 && c.minute == 0 && c.second == 0) return day;
+  return std::string(day) + " " + dates::GeneralText(dates::FromCivil({1899, 12, 30, c.hour, c.minute, c.second}));
 }
 
-// Leading and trailing blanks removed (blanks only, as the runtime's Trim).
-std::string_view Trim(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+// Codes in force on the date: in force from on or before it, and not yet
+// expired on it.
+std::string DateFilter(tarnwick::Date when) {
+  const std::string d = DateText(when);
+  return "((effective_date <= '" + d + "' and expire_date > '" + d + "') " + "or (effective_date <= '" + d +
+         "' and expire_date is null)) ";
 }
 
 Recordset& Require(const std::shared_ptr<Recordset>& rs) {
@@ -219,14 +226,14 @@ bool clsLookup_List::GetData(zubList List, tarnwick::Date EffTransDate, std::int
 
 std::string clsLookup_List::Lookup(const std::string& msCode, std::string_view column) {
   Recordset& rs = Require(ResultSet());
-  const std::string_view wanted = Trim(msCode);
+  const std::string_view wanted = runtime::Trim(msCode);
   std::string result;
   rs.MoveFirst();
   Field& code = rs.Fields().Item("Code");
   // Every row is read: when a code occurs twice, the later row decides.
   while (!rs.EndOfFile()) {
     const Variant& value = code.Value();
-    if (!value.IsNull() && Trim(value.Text()) == wanted) result = rs.Fields().Item(column).Value().Text();
+    if (!value.IsNull() && runtime::Trim(value.Text()) == wanted) result = rs.Fields().Item(column).Value().Text();
     rs.MoveNext();
   }
   return result;

@@ -7,28 +7,14 @@
 #include <stdexcept>
 
 #include "documents/support.hpp"
-#include "office/support.hpp"
+#include "support/sample_office.hpp"
 
 namespace tarnwick::test {
 namespace {
 
-class CommitteeOffice : public ::testing::Test {
+class CommitteeOffice : public SampleOfficeSuite<4000> {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = std::make_unique<office_test::TempDir>();
-    file_ = dir_->File("office.db");
-    const sqlite::OfficeResult made = office_test::MakeOffice(file_, 4000);
-    if (!made.ok()) throw std::runtime_error("sample office: " + made.message);
-  }
-  static void TearDownTestSuite() { dir_.reset(); }
-
-  static std::unique_ptr<clsOrg> Connected() {
-    auto org = std::make_unique<clsOrg>();
-    if (!org->ConnectionVariables(file_, "embedded", "", "", false)) throw std::runtime_error("cannot connect");
-    return org;
-  }
-
-  static std::string Query(const std::string& sql) { return office_test::Db(file_).Text(sql); }
+  static std::unique_ptr<clsOrg> Connected() { return SampleOfficeSuite::Connected<clsOrg>(); }
 
   // The committee groups of the rows the last query returned.
   static std::set<std::string> Groups(clsOrg& org) {
@@ -41,7 +27,7 @@ class CommitteeOffice : public ::testing::Test {
   // Current committees (open detail row) of any type but NRR that satisfy a condition, read straight from the file.
   static std::set<std::string> Expected(const std::string& condition) {
     std::set<std::string> groups;
-    for (const auto& row : office_test::Db(file_).Rows(
+    for (const auto& row : QueryRows(
              "select distinct oc.org_group_id from org_committee oc join ref_org ro on ro.group_id = oc.org_group_id "
              "where oc.trans_end_date is null and oc.comm_type_code <> 'NRR' and (" +
              condition + ")")) {
@@ -50,8 +36,6 @@ class CommitteeOffice : public ::testing::Test {
     return groups;
   }
 
-  static inline std::unique_ptr<office_test::TempDir> dir_;
-  static inline std::string file_;
 };
 
 // The committee search form: one name, one way of searching for it.
@@ -166,7 +150,7 @@ TEST_F(CommitteeOffice, AffectedCommitteesOfADocument) {
       Query("select document_id from XRF_AFF_ORG_DOCUMENT group by document_id having count(*) > 1 limit 1");
   ASSERT_NE(document, "<none>");
   std::set<std::string> expected;
-  for (const auto& row : office_test::Db(file_).Rows("select org_id from XRF_AFF_ORG_DOCUMENT where document_id = " +
+  for (const auto& row : QueryRows("select org_id from XRF_AFF_ORG_DOCUMENT where document_id = " +
                                                       document)) {
     expected.insert(row.at(0));
   }

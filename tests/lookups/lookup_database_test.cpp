@@ -5,27 +5,15 @@
 #include <stdexcept>
 
 #include "documents/support.hpp"
-#include "office/support.hpp"
+#include "support/sample_office.hpp"
 #include "runtime/dates.hpp"
 
 namespace tarnwick::test {
 namespace {
 
-class LookupOffice : public ::testing::Test {
+class LookupOffice : public SampleOfficeSuite<2000> {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = std::make_unique<office_test::TempDir>();
-    file_ = dir_->File("office.db");
-    const sqlite::OfficeResult made = office_test::MakeOffice(file_, 2000);
-    if (!made.ok()) throw std::runtime_error("sample office: " + made.message);
-  }
-  static void TearDownTestSuite() { dir_.reset(); }
-
-  static std::unique_ptr<clsLookup_List> List() {
-    auto list = std::make_unique<clsLookup_List>();
-    if (!list->ConnectionVariables(file_, "embedded", "", "", false)) throw std::runtime_error("cannot connect");
-    return list;
-  }
+  static std::unique_ptr<clsLookup_List> List() { return Connected<clsLookup_List>(); }
 
   // The rows of a list as "code|description", walked from the first row.
   static std::vector<std::string> Walk(clsLookup_List& list) {
@@ -38,7 +26,7 @@ class LookupOffice : public ::testing::Test {
   // The same rows straight from the file.
   static std::vector<std::string> Expected(const std::string& sql) {
     std::vector<std::string> rows;
-    for (const auto& row : office_test::Db(file_).Rows(sql)) rows.push_back(row.at(0) + "|" + row.at(1));
+    for (const auto& row : QueryRows(sql)) rows.push_back(row.at(0) + "|" + row.at(1));
     return rows;
   }
 
@@ -50,8 +38,6 @@ class LookupOffice : public ::testing::Test {
                     iso + "' and (expire_date > '" + iso + "' or expire_date is null) order by " + order);
   }
 
-  static inline std::unique_ptr<office_test::TempDir> dir_;
-  static inline std::string file_;
 };
 
 Date Day(int year, int month, int day, int hour = 0, int minute = 0) {
@@ -101,6 +87,8 @@ TEST_F(LookupOffice, EveryListKindHoldsTheCodesInForceOnTheDateInItsOrder) {
   // The expired codes are there on the earlier date only.
   ASSERT_TRUE(list->GetData(zubL_DocumentType, Day(2002, 12, 31)));
   EXPECT_EQ(list->GetDescription("MFI"), "Microfilm index card");
+  ASSERT_TRUE(list->GetData(zubL_DocumentType, Day(2002, 12, 31, 23, 59)));
+  EXPECT_EQ(list->GetDescription("MFI"), "Microfilm index card") << "the time of day is read too";
   ASSERT_TRUE(list->GetData(zubL_DocumentType, Day(2003, 1, 1)));
   EXPECT_EQ(list->GetDescription("MFI"), "") << "expires on the day itself";
 
@@ -122,7 +110,7 @@ TEST_F(LookupOffice, UsersOfficersAndCountiesHaveListsOfTheirOwn) {
   ExpectRaises(err::kItemNotFound, [&] { list->Sequence(); });
 
   // The open officer terms of one committee in one role, with their names.
-  const std::string group = office_test::Db(file_).Text(
+  const std::string group = Query(
       "select org_group_id from org_officers where name_type_code = 'TRS' and trans_end_date is null "
       "and org_group_id in (select org_group_id from org_officers where trans_end_date is not null) limit 1");
   ASSERT_TRUE(list->GetData(zubL_OfficerName, Day(2000, 1, 1), -1, group, "TRS"));

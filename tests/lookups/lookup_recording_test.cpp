@@ -99,6 +99,11 @@ TEST_F(Lookup, AReloadWithoutAKindReusesTheLastTable) {
   list.GetData(zubL_Office, dates::FromCivil({2004, 3, 5, 14, 30, 0}));
   EXPECT_NE(Calls().back().find("effective_date <= '3/5/2004 2:30:00 PM' and expire_date > '3/5/2004 2:30:00 PM'"),
             std::string::npos);
+  // Always with its day and a four-digit year, where the runtime would write the time alone or a short year.
+  list.GetData(zubL_Office, Date{0.75});
+  EXPECT_NE(Calls().back().find("effective_date <= '12/30/1899 6:00:00 PM' and"), std::string::npos);
+  list.GetData(zubL_Office, dates::FromCivil({100, 1, 1}));
+  EXPECT_NE(Calls().back().find("effective_date <= '1/1/0100' and"), std::string::npos);
   // Values go in as given; only the kinds that take them use them.
   list.GetData(zubL_DocumentReason, d, -1, "O'Neil", "ignored");
   EXPECT_EQ(Calls().back(), Opened("select * from lks_document_reason where group_code = 'O'Neil'  and " + kInForce +
