@@ -46,7 +46,11 @@ class LoadedList {
     list_ = std::make_unique<tarnwick::clsLookup_List>();
     loaded_ = list_->GetData(tarnwick::zubL_Office);
   }
-  bool loaded() const { return loaded_; }
+  // False, with the benchmark skipped, when the list did not load.
+  bool Ready(benchmark::State& state) const {
+    if (!loaded_) state.SkipWithError("the list did not load");
+    return loaded_;
+  }
   tarnwick::clsLookup_List& list() { return *list_; }
 
  private:
@@ -66,10 +70,7 @@ std::string MiddleCode(int n) {
 void BM_GetDescription(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   LoadedList loaded(n);
-  if (!loaded.loaded()) {
-    state.SkipWithError("the list did not load");
-    return;
-  }
+  if (!loaded.Ready(state)) return;
   const std::string wanted = " " + MiddleCode(n) + " ";  // the lookup trims both sides
   for (auto _ : state) benchmark::DoNotOptimize(loaded.list().GetDescription(wanted));
   state.SetComplexityN(n);
@@ -83,10 +84,7 @@ BENCHMARK(BM_GetDescription)->Arg(500)->Arg(1000)->Arg(2000)->Arg(5000)->Complex
 void BM_FindIndex(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   LoadedList loaded(n);
-  if (!loaded.loaded()) {
-    state.SkipWithError("the list did not load");
-    return;
-  }
+  if (!loaded.Ready(state)) return;
   const std::string wanted = MiddleCode(n);
   for (auto _ : state) benchmark::DoNotOptimize(loaded.list().FindIndex(wanted));
   state.SetComplexityN(n);
