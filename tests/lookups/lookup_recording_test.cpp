@@ -126,6 +126,9 @@ TEST_F(Lookup, GetDataReportsErrorTextsQuietlyAndRunTimeFailuresWithItsName) {
   const RuntimeError e = ExpectRaises(3709, [&] { list.GetData(zubL_Office); });
   EXPECT_EQ(e.Source(), "Gateway (clsLookupList.GetData)");
   EXPECT_EQ(e.Description(), "connection closed");
+  EXPECT_EQ(ExpectRaises(err::kOverflow, [&] { list.GetData(zubL_Office, Date{1e9}); }).Source(),
+            "Tarnwick (clsLookupList.GetData)")
+      << "a date the runtime cannot write";
 
   // Late-bound: the list by number, the date by its text, the defaults filled in.
   std::shared_ptr<Object> late = CreateObject("Tarnwick.clsLookup_List");
