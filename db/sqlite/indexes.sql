@@ -29,6 +29,10 @@ create unique index ux_org_committee_open on org_committee (org_group_id) where 
 create index ix_org_committee_name on org_committee (org_name);
 create index ix_org_officers_org on org_officers (org_group_id, name_type_code);
 create index ix_org_officers_entity on org_officers (entity_id);
+-- The committee searches gather every open candidate and treasurer term
+-- (role, no end date) before joining them to the committees: read from this
+-- index alone instead of the whole officer table.
+create index ix_org_officers_role on org_officers (name_type_code, trans_end_date, org_group_id, entity_id, cand_office_code);
 create index ix_org_name_address_last on org_name_address (last_name, first_name);
 
 create index ix_ref_report_org on ref_report (org_group_id, doc_year, report_sub_type_code);

@@ -47,6 +47,16 @@ insert into lku_party (Code, Description, Sequence, effective_date, expire_date)
   ('REF', 'Reform', 7, '1995-01-01 00:00:00', '2004-01-01 00:00:00');
 insert into lks_org_status (Code, Description, Sequence, effective_date, expire_date) values
   ('PND', 'Registration pending', 5, '1990-01-01 00:00:00', '2000-01-01 00:00:00');
+insert into lks_committee_type (Code, Description, Sequence, effective_date, expire_date) values
+  ('LOB', 'Lobbyist principal', 8, '1990-01-01 00:00:00', '2000-01-01 00:00:00');
+insert into lks_committee_level (Code, Description, Sequence, effective_date, expire_date) values
+  ('DST', 'District', 5, '1990-01-01 00:00:00', '2002-01-01 00:00:00');
+insert into lks_document_reason (Code, Description, Sequence, effective_date, expire_date, group_code) values
+  ('DUP', 'Duplicate filing', 5, '1990-01-01 00:00:00', '2002-01-01 00:00:00', 'COR');
+insert into lks_name_type (Code, Description, Sequence, effective_date, expire_date, is_officer) values
+  ('SPK', 'Spokesperson', 7, '1990-01-01 00:00:00', '2001-01-01 00:00:00', 0);
+insert into lks_penalty_appeal_decision (Code, Description, Sequence, effective_date, expire_date) values
+  ('RMD', 'Remanded for hearing', 6, '1990-01-01 00:00:00', '2002-01-01 00:00:00');
 
 -- Codes not yet in force.
 insert into lks_document_type (Code, Description, Sequence, effective_date, has_subset) values

@@ -189,4 +189,11 @@ bool KeyedLoad(DataObject& o, std::int32_t key, std::string_view existingConditi
   return !(rs->EndOfFile() && rs->BOF());
 }
 
+ListOutcome OpenList(DataObject& o, const std::string& sql) {
+  std::shared_ptr<Recordset>& rs = CursorAccess::ResultSet(o);
+  if (!CursorAccess::Gateway(o).OpenRecordset(sql, rs, 0, true).empty()) return ListOutcome::ErrorText;
+  if (!rs || (rs->EndOfFile() && rs->BOF())) return ListOutcome::NoRows;
+  return ListOutcome::Rows;
+}
+
 }  // namespace tarnwick::cursor

@@ -7,6 +7,7 @@
 // reaches the caller unchanged.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -83,6 +84,16 @@ bool ReadBoolean(const DataObject& o, const ColumnProperty& p);
 tarnwick::Bytes ReadBytes(const DataObject& o, const ColumnProperty& p);
 void WriteValue(DataObject& o, const ColumnProperty& p, const Variant& v);
 
+// The entry of a class's column table for one property, found at compile time
+// so that the early-bound accessors cannot name a property the table lacks.
+template <std::size_t N>
+consteval const ColumnProperty& Column(const std::array<ColumnProperty, N>& columns, std::string_view property) {
+  for (const ColumnProperty& p : columns) {
+    if (p.property == property) return p;
+  }
+  throw "no column property of that name";
+}
+
 // Binds the reader (and, when the interface has one, the writer) of each column property.
 void BindColumns(frame::Bindings& b, std::span<const ColumnProperty> columns);
 
@@ -95,5 +106,16 @@ void BindCursorMembers(frame::Bindings& b);
 // anything else prepares a new empty row from "select * from <table> <newRow>".
 // A gateway error text enters the caller's handler (throws frame::EnterHandler).
 bool KeyedLoad(DataObject& o, std::int32_t key, std::string_view existingCondition, std::string_view newRowCondition);
+
+// What a list query found.
+enum class ListOutcome {
+  ErrorText,  // the gateway refused the text; the result set is whatever the gateway left
+  NoRows,     // no result set came back, or an empty one
+  Rows,       // the result set stands on its first row
+};
+
+// Opens sql into the object's result set (replacing the previous one). A
+// run-time failure of the gateway passes to the caller unchanged.
+ListOutcome OpenList(DataObject& o, const std::string& sql);
 
 }  // namespace tarnwick::cursor

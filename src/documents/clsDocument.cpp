@@ -16,6 +16,7 @@
 #include "frame/binding.hpp"
 #include "frame/report_error.hpp"
 #include "runtime/numeric_text.hpp"
+#include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
 namespace tarnwick {
@@ -112,16 +113,6 @@ Recordset& Require(const std::shared_ptr<Recordset>& rs) {
   if (!rs) runtime::Raise(err::kObjectNotSet);
   return *rs;
 }
-
-std::string ReplaceAll(std::string text, char from, char to) {
-  for (char& c : text) {
-    if (c == from) c = to;
-  }
-  return text;
-}
-
-// The wildcard mapping of the search form: "?" for one character, "*" for any run.
-std::string MapWildcards(std::string text) { return ReplaceAll(ReplaceAll(std::move(text), '?', '_'), '*', '%'); }
 
 // A name searched with a wildcard in the middle (ab%cd) also finds names that
 // go on after the last part.
@@ -325,7 +316,7 @@ std::string clsDocument::SetupFilter(const std::string& DocType, const std::stri
                                      const std::string& NameType, bool NotLinked) {
   DataGateway& gateway = Gateway();
   const auto searchText = [&gateway](const std::string& text) {
-    return ExtendInnerWildcard(gateway.SqlSafeText(MapWildcards(text)));
+    return ExtendInnerWildcard(gateway.SqlSafeText(runtime::MapWildcards(text)));
   };
   const std::string name = searchText(Name);
   const std::string first = searchText(First);
@@ -400,7 +391,7 @@ bool clsDocument::GetDataDetail(std::int32_t UniqueID) {
 bool clsDocument::GetDocumentList(const std::string& Filter) {
   return frame::Guarded({"clsDocument.GetDocumentList"}, [&] {
     std::string sql(documents::kDocumentListSelect);
-    sql += MapWildcards(Filter);
+    sql += runtime::MapWildcards(Filter);
     sql += documents::kDocumentListOrder;
     if (!Gateway().OpenRecordset(sql, ResultSet(), 0, true).empty()) throw frame::EnterHandler{};
     const std::shared_ptr<Recordset>& rs = ResultSet();

@@ -5,32 +5,14 @@
 #include <stdexcept>
 
 #include "gateway/sqlite/office.hpp"
-#include "office/support.hpp"
+#include "support/sample_office.hpp"
 #include "support.hpp"
 
 namespace tarnwick::test {
 namespace {
 
-class SampleOffice : public ::testing::Test {
+class SampleOffice : public SampleOfficeSuite<60> {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = std::make_unique<office_test::TempDir>();
-    file_ = dir_->File("office.db");
-    const sqlite::OfficeResult made = office_test::MakeOffice(file_, 60);
-    if (!made.ok()) throw std::runtime_error("sample office: " + made.message);
-  }
-  static void TearDownTestSuite() { dir_.reset(); }
-
-  template <class T>
-  static std::unique_ptr<T> Connected() {
-    auto object = std::make_unique<T>();
-    if (!object->ConnectionVariables(file_, "embedded", "", "", false)) throw std::runtime_error("cannot connect");
-    return object;
-  }
-
-  // The first value of the first row, straight from the file.
-  static std::string Query(const std::string& sql) { return office_test::Db(file_).Text(sql); }
-
   // A new report document, saved; returns its identifier.
   static std::int32_t CreateReport(clsDocument& doc, const std::string& title) {
     EXPECT_TRUE(doc.GetData());
@@ -52,9 +34,6 @@ class SampleOffice : public ::testing::Test {
     return Query("select group_id from ref_org where unique_id = group_id order by group_id limit 1 offset " +
                  std::to_string(skip));
   }
-
-  static inline std::unique_ptr<office_test::TempDir> dir_;
-  static inline std::string file_;
 };
 
 TEST_F(SampleOffice, DocumentIsCreatedFoundEditedLinkedCheckedAndDeleted) {
