@@ -20,5 +20,9 @@ void AddTypelibCommand(CLI::App& app);
 void AddDocumentsCommand(CLI::App& app);
 // tarnwick checks run TYPE ...: the filing checks.
 void AddChecksCommand(CLI::App& app);
+// tarnwick committees search|show|affected.
+void AddCommitteesCommand(CLI::App& app);
+// tarnwick lists show KIND and tarnwick codes describe KIND CODE.
+void AddListsCommands(CLI::App& app);
 
 }  // namespace tarnwick::cli

@@ -25,6 +25,8 @@ int main(int argc, char** argv) {
   tarnwick::cli::AddDemoCommand(app);
   tarnwick::cli::AddTypelibCommand(app);
   tarnwick::cli::AddDocumentsCommand(app);
+  tarnwick::cli::AddCommitteesCommand(app);
+  tarnwick::cli::AddListsCommands(app);
   tarnwick::cli::AddChecksCommand(app);
 
   try {

@@ -81,11 +81,22 @@ Table Rows(Object& object, const std::vector<std::string>& properties, long limi
   Table table;
   table.columns = properties;
   if (!object.Get("DataReady").CBool()) return table;
+  // Columns the query did not select are found on the first row and left out.
+  std::vector<bool> selected(properties.size(), true);
   while (!object.Get("EOF").CBool() && (limit <= 0 || static_cast<long>(table.rows.size()) < limit)) {
     std::vector<std::string> row;
-    for (const std::string& p : properties) row.push_back(Read(object, p).value_or(""));
+    for (std::size_t i = 0; i < properties.size(); ++i) {
+      if (!selected[i]) continue;
+      std::optional<std::string> value = Read(object, properties[i]);
+      if (!value && table.rows.empty()) selected[i] = false;
+      else row.push_back(value.value_or(""));
+    }
     table.Add(std::move(row));
     object.Call("MoveNext");
+  }
+  table.columns.clear();
+  for (std::size_t i = 0; i < properties.size(); ++i) {
+    if (selected[i]) table.columns.push_back(properties[i]);
   }
   return table;
 }

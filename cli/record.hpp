@@ -22,7 +22,8 @@ std::vector<std::string> ColumnProperties(const Object& object, const std::vecto
 std::vector<std::pair<std::string, std::string>> CurrentRow(Object& object, const std::vector<std::string>& properties);
 
 // Walks the rows from the current one to the end and collects the given
-// properties (3265 gives an empty cell). At most limit rows when limit > 0.
+// properties, less those whose column the query did not select (3265 on the
+// first row). At most limit rows when limit > 0.
 Table Rows(Object& object, const std::vector<std::string>& properties, long limit = 0);
 
 // Sets a writable property from "Name=value" text; the property name is

@@ -158,6 +158,49 @@ TEST_F(Cli, DocumentLifeCycle) {
   EXPECT_EQ(Tarnwick("documents delete 0").code, 3);
 }
 
+TEST_F(Cli, CommitteesAndCodeLists) {
+  const auto all = Json(Tarnwick("--format json committees search --limit 0"));
+  ASSERT_FALSE(all.empty());
+  for (const auto& row : all) EXPECT_NE(row.at("CommTypeCode"), "NRR");
+  const auto candidates = Json(Tarnwick("--format json committees search --name-kind candidate --name '*a*' --limit 0"));
+  ASSERT_FALSE(candidates.empty());
+  for (const auto& row : candidates) {
+    EXPECT_EQ(row.at("CommTypeCode"), "CNC");
+    EXPECT_NE(row.at("CandLastName").get<std::string>().find_first_of("aA"), std::string::npos);
+  }
+  const std::string group = all[0].at("OrgID");
+  const auto one = Json(Tarnwick("--format json committees show " + group));
+  EXPECT_EQ(one.at("OrgName"), all[0].at("OrgName"));
+  EXPECT_EQ(Tarnwick("committees show 987654").code, 3);
+  EXPECT_EQ(Tarnwick("committees search --name-kind nickname --name x").code, 2);
+  EXPECT_EQ(Tarnwick("committees search --name-kind id --name 1 --first Ann").code, 2);
+  EXPECT_EQ(Tarnwick("committees affected 1").code, 0);
+
+  const auto offices = Json(Tarnwick("--format json lists show office --date 01/01/2004"));
+  ASSERT_FALSE(offices.empty());
+  for (std::size_t i = 1; i < offices.size(); ++i) {
+    EXPECT_LE(std::stoi(offices[i - 1].at("Sequence").get<std::string>()),
+              std::stoi(offices[i].at("Sequence").get<std::string>()));
+  }
+  const std::string code = offices[0].at("Code");
+  const auto described = Json(Tarnwick("--format json codes describe office " + code + " --date 01/01/2004"));
+  EXPECT_EQ(described.at("Description"), offices[0].at("Description"));
+  const auto filtered = Json(Tarnwick("--format json lists show office --date 01/01/2004 --filter \"Code = '" + code + "'\""));
+  ASSERT_EQ(filtered.size(), 1u);
+
+  const auto counties = Json(Tarnwick("--format json lists show county"));
+  ASSERT_FALSE(counties.empty());
+  EXPECT_EQ(counties[0].at("Description"), "State");
+  EXPECT_FALSE(counties[0].contains("ExpireDate")) << "columns the list lacks are left out";
+
+  EXPECT_EQ(Tarnwick("codes describe office NOPE").code, 3);
+  const CliRun unknown = Tarnwick("lists show offices");
+  EXPECT_EQ(unknown.code, 2);
+  EXPECT_NE(unknown.err.find("county"), std::string::npos) << "names the lists: " << unknown.err;
+  EXPECT_EQ(Tarnwick("lists show office --date 13/45/2004").code, 2);
+  EXPECT_EQ(Tarnwick("lists show office --filter 'Code LIKE ('").code, 2);
+}
+
 TEST_F(Cli, FilingChecks) {
   const auto answers = Json(Tarnwick("--format json checks run mef-return --committee 1"));
   EXPECT_EQ(answers.at("MatchFound"), "True");
@@ -175,7 +218,7 @@ TEST_F(Cli, UsageVersionHelpAndMissingOffice) {
 
   const CliRun help = Tarnwick("--help");
   EXPECT_EQ(help.code, 0);
-  for (const char* sub : {"init", "demo", "typelib", "documents", "checks"}) {
+  for (const char* sub : {"init", "demo", "typelib", "documents", "committees", "lists", "codes", "checks"}) {
     EXPECT_NE(help.out.find(sub), std::string::npos) << sub;
   }
   const CliRun searchHelp = Tarnwick("documents search --help");

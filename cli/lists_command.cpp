@@ -1,0 +1,120 @@
+// `tarnwick lists show KIND` and `tarnwick codes describe KIND CODE`: the
+// office's code lists in force on a date, and a code's description.
+#include <fmt/core.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "commands.hpp"
+#include "record.hpp"
+#include "session.hpp"
+#include "tarnwick/clsLookup_List.hpp"
+#include "tarnwick/error.hpp"
+#include "tarnwick/variant.hpp"
+
+namespace tarnwick::cli {
+namespace {
+
+// The lists by the names a clerk uses for them.
+const std::map<std::string, zubList> kKinds{
+    {"delivery-method", zubL_DeliveryMethod},   {"document-type", zubL_DocumentType},
+    {"document-reason", zubL_DocumentReason},   {"report-version", zubL_ReportVersion},
+    {"committee-type", zubL_CommitteeType},     {"name-type", zubL_NameType},
+    {"committee-level", zubL_CommitteeLevel},   {"status", zubL_OrgStatus},
+    {"office", zubL_Office},                    {"party", zubL_Party},
+    {"document-sub-type", zubL_DocumentSubType}, {"users", zubL_Users},
+    {"officer-type", zubL_OfficerType},         {"officer-name", zubL_OfficerName},
+    {"report-sub-type", zubL_ReportSubType},    {"affected-committee-type", zubL_AffCommitteeType},
+    {"penalty-appeal-decision", zubL_Penalty_Appeal_Decision}, {"county", zubL_County}};
+
+std::string KindNames() {
+  std::string names;
+  for (const auto& [name, kind] : kKinds) names += (names.empty() ? "" : ", ") + name;
+  return names;
+}
+
+struct ListChoices {
+  std::string kind, date, filter, of, role, code;
+};
+
+zubList Kind(const std::string& name) {
+  const auto found = kKinds.find(name);
+  if (found == kKinds.end()) throw Failure(kExitUsage, fmt::format("unknown list \"{}\"; the lists are: {}", name, KindNames()));
+  return found->second;
+}
+
+// The list in force on --date (today when not given).
+void Load(clsLookup_List& list, const ListChoices& c) {
+  std::string date = c.date;
+  if (date.empty()) {
+    const std::chrono::year_month_day today{std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now())};
+    date = fmt::format("{:02}/{:02}/{:04}", static_cast<unsigned>(today.month()), static_cast<unsigned>(today.day()),
+                       static_cast<int>(today.year()));
+  }
+  const Date on = Variant(CheckDate("--date", date)).CDate();
+  const zubList kind = Kind(c.kind);
+  CurrentSession().Open(list);
+  list.GetData(kind, on, -1, c.of, c.role);
+}
+
+void Show(const ListChoices& c) {
+  const Session& s = CurrentSession();
+  clsLookup_List list;
+  Load(list, c);
+  if (!c.filter.empty() && list.DataReady()) {
+    try {
+      list.ListFilter(c.filter);
+    } catch (const RuntimeError& e) {
+      if (e.Number() != 3001) throw;
+      throw Failure(kExitUsage, fmt::format("--filter \"{}\" is not a list filter such as \"Code LIKE 'G*'\"", c.filter));
+    }
+  }
+  Print(Rows(list, ColumnProperties(list, {"Index", "ListFilter"})), s.format);
+}
+
+void Describe(const ListChoices& c) {
+  const Session& s = CurrentSession();
+  clsLookup_List list;
+  Load(list, c);
+  const std::string description = list.DataReady() ? list.GetDescription(c.code) : "";
+  if (description.empty() && (!list.DataReady() || list.FindIndex(c.code) < 1)) {
+    throw Failure(kExitNotFound, fmt::format("the {} list has no code \"{}\" in force then", c.kind, c.code));
+  }
+  PrintRecord({{"Code", c.code}, {"Description", description}}, s.format);
+}
+
+void AddListOptions(CLI::App& cmd, ListChoices& c) {
+  cmd.add_option("KIND", c.kind, "The list: " + KindNames())->required();
+  cmd.add_option("--date", c.date, "The codes in force on this date, mm/dd/yyyy (default: today)");
+  cmd.add_option("--of", c.of,
+                 "The list's own choice: the document type (document-reason, document-sub-type), the committee "
+                 "group (officer-name), the scheduled flag (report-sub-type)");
+  cmd.add_option("--role", c.role, "The officer role of officer-name (cnd, trs, ...)");
+}
+
+}  // namespace
+
+void AddListsCommands(CLI::App& app) {
+  auto* lists = app.add_subcommand("lists", "Show the office's code lists");
+  lists->require_subcommand(1);
+  auto* show = lists->add_subcommand("show", "Show a code list in force on a date");
+  auto c = std::make_shared<ListChoices>();
+  AddListOptions(*show, *c);
+  show->add_option("--filter", c->filter, "Narrow the list, e.g. \"Code LIKE 'C*'\" or \"Description = 'Mayor'\"");
+  show->footer("Example: tarnwick lists show office --date 11/02/2004");
+  show->callback([c] { RunCommand("lists show", [&] { Show(*c); }); });
+
+  auto* codes = app.add_subcommand("codes", "Look up codes in the office's code lists");
+  codes->require_subcommand(1);
+  auto* describe = codes->add_subcommand("describe", "The description of a code");
+  auto d = std::make_shared<ListChoices>();
+  AddListOptions(*describe, *d);
+  describe->add_option("CODE", d->code, "The code")->required();
+  describe->footer("Example: tarnwick codes describe party DEM");
+  describe->callback([d] { RunCommand("codes describe", [&] { Describe(*d); }); });
+}
+
+}  // namespace tarnwick::cli
