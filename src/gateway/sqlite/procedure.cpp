@@ -501,4 +501,8 @@ std::string RunProcedure(Session& session, ProcedureCall& call, bool keepRows, S
   return RunStatements(session, call.procedure->body, "Procedure " + call.procedure->name, &call, keepRows, results);
 }
 
+std::string BindCallParameters(sqlite3_stmt* stmt, std::string_view what, ProcedureCall* call, sqlite3* db) {
+  return BindParameters(stmt, what, 1, call, db);
+}
+
 }  // namespace tarnwick::sqlite::engine_detail
