@@ -26,7 +26,7 @@ enum class Untyped { Open, Dates, Values };
 class StatementStream final : public RowStream {
  public:
   StatementStream(StatementLease lease, std::optional<ProcedureCall> call, std::string sql, sqlite3* db)
-      : lease_(std::move(lease)), call_(std::move(call)), sql_(std::move(sql)), db_(db) {}
+      : call_(std::move(call)), lease_(std::move(lease)), sql_(std::move(sql)), db_(db) {}
 
   // Steps to the first row and describes the columns. An error text, empty on success.
   std::string Start() {
@@ -135,8 +135,8 @@ class StatementStream final : public RowStream {
     return {};
   }
 
+  std::optional<ProcedureCall> call_;  // holds the values bound to the statement, so it outlives it
   StatementLease lease_;
-  std::optional<ProcedureCall> call_;  // holds the values bound to the statement
   std::string sql_;
   sqlite3* db_;
   std::vector<Column> columns_;
