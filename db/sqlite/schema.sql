@@ -389,14 +389,9 @@ create table DOCUMENT_IMAGE (
   update_date      datetime
 );
 
--- Images belong to a document: storing them under an identifier that names
--- no document (or none at all) is refused rather than kept where no one
--- would find them.
-create trigger tr_document_image_document before insert on DOCUMENT_IMAGE
-when not exists (select 1 from ref_document where unique_id = new.document_id)
-begin
-  select raise(abort, 'The images name no document');
-end;
+-- Always empty: sp_save_DOCUMENT_IMAGE writes a Null here, which the column
+-- refuses, when images name no document.
+create table images_need_a_document (document_id int not null);
 
 -- ---------------------------------------------------------------------------
 -- Default settings that client applications copy into a workstation's

@@ -12,6 +12,15 @@ create procedure sp_save_DOCUMENT_IMAGE
   @doc_image image,
   @alt_doc_image image
 as
+-- Images belong to a document: saving them under an identifier that names no
+-- document (or none at all) fails here, naming the reason, rather than
+-- keeping them where no one would find them. (A trigger on the image table
+-- would do the same but copy every image it sees.)
+insert into images_need_a_document (document_id)
+select (select unique_id from ref_document where unique_id = @document_id)
+where not (@doc_page_ct is null and @alt_doc_page_ct is null
+           and @doc_image is null and @alt_doc_image is null);
+delete from images_need_a_document;
 delete from DOCUMENT_IMAGE
 where document_id = @document_id
   and @doc_page_ct is null and @alt_doc_page_ct is null
