@@ -25,13 +25,14 @@ delete from DOCUMENT_IMAGE
 where document_id = @document_id
   and @doc_page_ct is null and @alt_doc_page_ct is null
   and @doc_image is null and @alt_doc_image is null;
+-- The first save's orig_date stays: a replacement leaves it out of the update.
+-- (The select reads no table: one that read the image table would make
+-- SQLite set the new row aside, and copy each image twice more, first.)
 insert into DOCUMENT_IMAGE (document_id, doc_page_ct, alt_doc_page_ct, doc_image, alt_doc_image,
                             doc_image_sz, alt_doc_image_sz, orig_date, update_date)
 select @document_id, @doc_page_ct, @alt_doc_page_ct, @doc_image, @alt_doc_image,
        length(@doc_image), length(@alt_doc_image),
-       coalesce((select orig_date from DOCUMENT_IMAGE where document_id = @document_id),
-                datetime('now', 'localtime')),
-       datetime('now', 'localtime')
+       datetime('now', 'localtime'), datetime('now', 'localtime')
 where not (@doc_page_ct is null and @alt_doc_page_ct is null
            and @doc_image is null and @alt_doc_image is null)
 on conflict (document_id) do update set
