@@ -24,15 +24,17 @@ namespace tarnwick {
 // A forward-only pass over the rows of one query, for readers that need each
 // row once, in order (the exports): only the current row is held, so a result
 // of any length takes the memory of one row. Values are the Variants a result
-// set would hold for the same rows.
+// set would hold for the same rows, with one difference of kind but not of
+// text: in a column computed by an expression, a whole number stays a Long
+// where a result set mixing whole and fractional numbers makes it a Double.
 class RowStream {
  public:
   virtual ~RowStream() = default;
   // The result's columns, known before the first row. A text that returned no
   // result at all (a command) raises 3704, as its closed result set would.
   virtual const std::vector<Column>& Columns() = 0;
-  // Moves to the next row: true when there is one, false at the end. A
-  // failure while reading raises RuntimeError.
+  // Moves to the next row: true when there is one, false at the end (and on
+  // every call after). A failure while reading raises RuntimeError.
   virtual bool Next() = 0;
   // The current row, one value per column. REQUIRES: the last Next() was true.
   virtual const std::vector<Variant>& Row() const = 0;

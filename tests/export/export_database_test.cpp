@@ -129,6 +129,7 @@ TEST_F(ExportOffice, StreamedRowsEqualTheResultSet) {
     }
     EXPECT_TRUE(rs->EndOfFile());
     EXPECT_EQ(static_cast<std::int32_t>(n), rs->RecordCount());
+    EXPECT_FALSE(rows->Next()) << "a finished stream stays finished";
   }
   std::unique_ptr<RowStream> rows;
   EXPECT_NE(engine.OpenForwardOnly("select * from no_such_table", rows), "");

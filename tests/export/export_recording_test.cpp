@@ -1,5 +1,8 @@
 // The export object against a scripted gateway: the query texts, the file
 // format, and every way an export can fail without leaving a file behind.
+#include <signal.h>
+#include <sys/resource.h>
+
 #include "export/support.hpp"
 
 namespace tarnwick::test {
@@ -95,6 +98,27 @@ TEST_F(Exports, FailuresReturnFalseAndLeaveNoFile) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
   EXPECT_TRUE(Filed(dir.File("odd name, with 'quotes' & ünïcode.csv")));
   EXPECT_TRUE(std::filesystem::exists(dir.File("odd name, with 'quotes' & ünïcode.csv")));
+}
+
+// A file that cannot take more bytes part way through (a file size limit
+// stands in for a full disk): False, no partial file, the earlier file kept.
+TEST_F(Exports, AWriteThatFailsPartWayLeavesNothingBehind) {
+  WriteFile(file, "earlier export\r\n");
+  std::vector<std::vector<Variant>> rows;
+  for (int i = 0; i < 20000; ++i) rows.push_back({Variant(std::string(100, 'x'))});
+  script->Answer("OpenRecordset", {.result = Recordset::FromRows({{"text", DataType::VarChar}}, std::move(rows))});
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 64 * 1024;
+  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written = Filed(file);
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(ReadFile(file), "earlier export\r\n");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"reports.csv"});
 }
 
 TEST_F(Exports, LateBoundExportsRunTheSameCode) {

@@ -58,6 +58,8 @@ class StatementStream final : public RowStream {
   const std::vector<Column>& Columns() override { return columns_; }
 
   bool Next() override {
+    // A finished statement stepped again would start over.
+    if (done_) return false;
     sqlite3_stmt* stmt = lease_.get();
     const int rc = pending_ != 0 ? std::exchange(pending_, 0) : sqlite3_step(stmt);
     if (rc == SQLITE_DONE) {
