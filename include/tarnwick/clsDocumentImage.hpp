@@ -39,11 +39,15 @@ class clsDocumentImage : public DataObject {
   void DocumentID(const std::string& value);
   // doc_image; a Null column reads as an empty array. Writing stores the
   // array whole (an empty array stays an empty array, never Null).
+  // The second form takes the caller's array instead of copying it (the
+  // caller's is left empty), for an image the caller no longer needs.
   Bytes Image() const;
   void Image(const Bytes& value);
+  void Image(Bytes&& value);
   // alt_doc_image; as Image, except that a Null column raises 13 on reading.
   Bytes ImageAlt() const;
   void ImageAlt(const Bytes& value);
+  void ImageAlt(Bytes&& value);
   // The dates in their default text form ("3/4/2005 2:30:00 PM"), not mm/dd/yyyy.
   std::string OrigDate() const;
   std::string UpdateDate() const;

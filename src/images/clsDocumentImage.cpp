@@ -101,9 +101,14 @@ Variant clsDocumentImage::Dispatch(const MemberInfo& member, std::span<Variant> 
 #define TW_IMAGE_TEXT_COLUMN(Name) \
   TW_IMAGE_TEXT_GETTER(Name)       \
   void clsDocumentImage::Name(const std::string& value) { cursor::WriteValue(*this, TW_IMAGE_COLUMN(#Name), Variant(value)); }
-#define TW_IMAGE_BYTES_COLUMN(Name)                                                                  \
-  Bytes clsDocumentImage::Name() const { return cursor::ReadBytes(*this, TW_IMAGE_COLUMN(#Name)); }          \
-  void clsDocumentImage::Name(const Bytes& value) { cursor::WriteValue(*this, TW_IMAGE_COLUMN(#Name), Variant(value)); }
+#define TW_IMAGE_BYTES_COLUMN(Name)                                                          \
+  Bytes clsDocumentImage::Name() const { return cursor::ReadBytes(*this, TW_IMAGE_COLUMN(#Name)); } \
+  void clsDocumentImage::Name(const Bytes& value) {                                                 \
+    cursor::WriteValue(*this, TW_IMAGE_COLUMN(#Name), Variant(value));                              \
+  }                                                                                                 \
+  void clsDocumentImage::Name(Bytes&& value) {                                                      \
+    cursor::WriteValue(*this, TW_IMAGE_COLUMN(#Name), Variant(std::move(value)));                   \
+  }
 
 TW_IMAGE_TEXT_COLUMN(DocumentID)
 TW_IMAGE_BYTES_COLUMN(Image)

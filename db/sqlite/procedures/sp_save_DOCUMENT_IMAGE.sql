@@ -43,7 +43,9 @@ on conflict (document_id) do update set
   doc_image_sz = excluded.doc_image_sz,
   alt_doc_image_sz = excluded.alt_doc_image_sz,
   update_date = excluded.update_date;
+-- The mark follows the image just saved (or removed): reading the size back
+-- from the image row would walk the whole image to reach the column after it.
 update ref_document
-set has_image = coalesce((select doc_image_sz > 0 from DOCUMENT_IMAGE where document_id = @document_id), 0),
+set has_image = coalesce(length(@doc_image) > 0, 0),
     update_date = datetime('now', 'localtime')
 where unique_id = @document_id;
