@@ -389,6 +389,10 @@ create table DOCUMENT_IMAGE (
   update_date      datetime
 );
 
+-- Always empty: sp_save_DOCUMENT_IMAGE writes a Null here, which the column
+-- refuses, when images name no document.
+create table images_need_a_document (document_id int not null);
+
 -- ---------------------------------------------------------------------------
 -- Default settings that client applications copy into a workstation's
 -- registry, per application function.

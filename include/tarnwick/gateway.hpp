@@ -14,11 +14,31 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tarnwick/recordset.hpp"
 #include "tarnwick/variant.hpp"
 
 namespace tarnwick {
+
+// A forward-only pass over the rows of one query, for readers that need each
+// row once, in order (the exports): only the current row is held, so a result
+// of any length takes the memory of one row. Values are the Variants a result
+// set would hold for the same rows, with one difference of kind but not of
+// text: in a column computed by an expression, a whole number stays a Long
+// where a result set mixing whole and fractional numbers makes it a Double.
+class RowStream {
+ public:
+  virtual ~RowStream() = default;
+  // The result's columns, known before the first row. A text that returned no
+  // result at all (a command) raises 3704, as its closed result set would.
+  virtual const std::vector<Column>& Columns() = 0;
+  // Moves to the next row: true when there is one, false at the end (and on
+  // every call after). A failure while reading raises RuntimeError.
+  virtual bool Next() = 0;
+  // The current row, one value per column. REQUIRES: the last Next() was true.
+  virtual const std::vector<Variant>& Row() const = 0;
+};
 
 class DataGateway {
  public:
@@ -47,6 +67,14 @@ class DataGateway {
   virtual void EndTransaction(bool commit) = 0;
   // The text made safe between apostrophes in a SQL literal.
   virtual std::string SqlSafeText(const std::string& text) = 0;
+  // Runs sql as OpenRecordset(sql, result, 0, true) does and hands back its
+  // rows one at a time. The base version opens the result set and walks it;
+  // a gateway that can read rows as the database produces them overrides it.
+  // An error text (and no stream) when the text fails; on success rows may
+  // still be empty when the gateway handed back no result set. The stream is
+  // released before the gateway, and no other call is made on the gateway
+  // while it is open.
+  virtual std::string OpenForwardOnly(const std::string& sql, std::unique_ptr<RowStream>& rows);
 };
 
 using GatewayFactory = std::function<std::unique_ptr<DataGateway>()>;

@@ -87,8 +87,15 @@ class Variant {
     std::shared_ptr<Object> object;
     friend bool operator==(const ObjectRef&, const ObjectRef&) = default;
   };
+  // A byte array is shared by the copies of its Variant and never changed
+  // once stored, so that a page image of many megabytes passes between the
+  // client, the result set and the gateway without being copied.
+  struct SharedBytes {
+    std::shared_ptr<const Bytes> bytes;
+    friend bool operator==(const SharedBytes& a, const SharedBytes& b) { return *a.bytes == *b.bytes; }
+  };
   using Storage = std::variant<std::monostate, NullTag, Boolean, std::int16_t, std::int32_t, double, Currency,
-                               Date, std::string, Bytes, ObjectRef>;
+                               Date, std::string, SharedBytes, ObjectRef>;
   Storage v_;
 };
 

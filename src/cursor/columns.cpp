@@ -2,6 +2,7 @@
 
 #include "frame/report_error.hpp"
 #include "runtime/dates.hpp"
+#include "runtime/raise.hpp"
 #include "tarnwick/error.hpp"
 
 namespace tarnwick::cursor {
@@ -36,7 +37,8 @@ bool Ready(const Recordset* rs) {
 }
 
 Variant Read(const Recordset* rs, const ColumnProperty& p) {
-  if (!Ready(rs)) return EmptyValue(p.family);
+  if (p.guard == Guard::None && rs == nullptr) runtime::Raise(err::kObjectNotSet);
+  if (p.guard == Guard::Ready && !Ready(rs)) return EmptyValue(p.family);
   const Variant& v = CurrentValue(*rs, p.column);
   const bool zeroForNull = v.IsNull() && p.null == NullRule::Zero;
   switch (p.family) {
@@ -98,7 +100,14 @@ bool ReadBoolean(const DataObject& o, const ColumnProperty& p) {
   return Read(CursorAccess::ResultSet(o).get(), p).CBool();
 }
 tarnwick::Bytes ReadBytes(const DataObject& o, const ColumnProperty& p) {
-  return Read(CursorAccess::ResultSet(o).get(), p).AsBytes();
+  // The family's rules, with the bytes copied once: images run to many megabytes.
+  const Recordset* rs = CursorAccess::ResultSet(o).get();
+  if (p.family != Family::Bytes) return Read(rs, p).AsBytes();
+  if (p.guard == Guard::None && rs == nullptr) runtime::Raise(err::kObjectNotSet);
+  if (p.guard == Guard::Ready && !Ready(rs)) return {};
+  const Variant& v = CurrentValue(*rs, p.column);
+  if (v.IsNull() && p.null == NullRule::Zero) return {};
+  return v.AsBytes();
 }
 void WriteValue(DataObject& o, const ColumnProperty& p, const Variant& v) {
   Write(CursorAccess::ResultSet(o).get(), p, v);

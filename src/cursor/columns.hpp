@@ -31,14 +31,20 @@ enum class Family {
   Bytes,     // a byte array, written whole
 };
 
-// What a Null column gives in the Integer, Date, Currency and Boolean families.
+// What a Null column gives in the Integer, Date, Currency, Boolean and Bytes families.
 enum class NullRule { Zero, Fails };
+
+// Whether a property asks DataReady first (the rule for column properties) or
+// reads the current row straight away, so that no result set raises 91 and no
+// current row the result set's 3021.
+enum class Guard { Ready, None };
 
 struct ColumnProperty {
   std::string_view property;  // "DueDate"
   std::string_view column;    // "due_date"
   Family family;
   NullRule null = NullRule::Zero;
+  Guard guard = Guard::Ready;
 };
 
 // Access to the state a DataObject shares with the column rules.

@@ -11,6 +11,7 @@
 
 #include "cursor/columns.hpp"
 #include "cursor/procedure.hpp"
+#include "cursor/system_info.hpp"
 #include "documents/document_members.hpp"
 #include "documents/document_queries.hpp"
 #include "frame/binding.hpp"
@@ -276,32 +277,12 @@ std::shared_ptr<Recordset> clsDocument::mRecSet() const { return DataReady() ? R
 
 void clsDocument::SetImageDirs() {
   frame::Guarded({"clsDocument.SetImageDirs"}, [&] {
-    std::shared_ptr<Recordset> settings;
-    if (!Gateway().OpenRecordset("select * from lks_system_info", settings, 0, true).empty()) return;
-    Recordset& rs = Require(settings);
-    struct Folder {
-      std::string_view code;
-      std::string* setting;
-    };
-    const std::array<Folder, 5> folders{{{"PATH_TIF", &imagePath_},
-                                         {"PATH_TIF_ALT", &altImagePath_},
-                                         {"PATH_PDF", &pdfPath_},
-                                         {"PATH_PDF_ALT", &altPdfPath_},
-                                         {"PATH_PDF_CREATE", &pdfCreatePath_}}};
-    // Every row is read: when a code occurs twice, the later row wins.
-    while (!rs.EndOfFile()) {
-      const Variant& code = rs.Fields().Item("Code").Value();
-      if (!code.IsNull()) {
-        const std::string text = code.Text();
-        for (const Folder& folder : folders) {
-          if (text == folder.code) {
-            *folder.setting = rs.Fields().Item("Description").Value().CStr();
-            break;
-          }
-        }
-      }
-      rs.MoveNext();
-    }
+    const std::array<cursor::SystemSetting, 5> folders{{{"PATH_TIF", &imagePath_},
+                                                        {"PATH_TIF_ALT", &altImagePath_},
+                                                        {"PATH_PDF", &pdfPath_},
+                                                        {"PATH_PDF_ALT", &altPdfPath_},
+                                                        {"PATH_PDF_CREATE", &pdfCreatePath_}}};
+    cursor::ReadSystemSettings(Gateway(), folders);
   });
 }
 

@@ -65,6 +65,10 @@ class SelectingGateway final : public DataGateway {
                             bool scrollable) override {
     return engine_ ? engine_->OpenRecordset(sql, result, options, scrollable) : kNotConnected;
   }
+  std::string OpenForwardOnly(const std::string& sql, std::unique_ptr<RowStream>& rows) override {
+    rows.reset();
+    return engine_ ? engine_->OpenForwardOnly(sql, rows) : kNotConnected;
+  }
   bool SetConnection(const std::string& databaseName, const std::string& server, const std::string& userName,
                      const std::string& password, bool trusted, std::int32_t timeout, const std::string& reserved1,
                      const std::string& reserved2) override {

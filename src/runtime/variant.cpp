@@ -192,7 +192,7 @@ Variant::Variant(Currency v) : v_(v) {}
 Variant::Variant(Date v) : v_(v) {}
 Variant::Variant(std::string v) : v_(std::move(v)) {}
 Variant::Variant(const char* v) : v_(std::string(v ? v : "")) {}
-Variant::Variant(Bytes v) : v_(std::move(v)) {}
+Variant::Variant(Bytes v) : v_(SharedBytes{std::make_shared<const Bytes>(std::move(v))}) {}
 Variant::Variant(std::shared_ptr<Recordset> v) : v_(ObjectRef{std::move(v), nullptr}) {}
 Variant::Variant(std::shared_ptr<Object> v) : v_(ObjectRef{nullptr, std::move(v)}) {}
 
@@ -224,9 +224,9 @@ std::shared_ptr<Object> Variant::AsObject() const {
 }
 
 const Bytes& Variant::AsBytes() const {
-  const auto* b = std::get_if<Bytes>(&v_);
+  const auto* b = std::get_if<SharedBytes>(&v_);
   if (!b) Raise(err::kTypeMismatch);
-  return *b;
+  return *b->bytes;
 }
 
 std::string Variant::Text() const {
@@ -246,7 +246,7 @@ std::string Variant::CStr() const {
         else if constexpr (std::is_same_v<T, Currency>) return CurrencyText(x);
         else if constexpr (std::is_same_v<T, Date>) return dates::GeneralText(x);
         else if constexpr (std::is_same_v<T, std::string>) return x;
-        else if constexpr (std::is_same_v<T, Bytes>) return BytesText(x);
+        else if constexpr (std::is_same_v<T, SharedBytes>) return BytesText(*x.bytes);
         else RaiseObjectValue(IsNothing());
       },
       v_);
@@ -267,7 +267,7 @@ double Variant::CDbl() const {
           std::optional<double> d = runtime::ToDouble(ParseOrRaise(x));
           if (!d) Raise(err::kOverflow);
           return *d;
-        } else if constexpr (std::is_same_v<T, Bytes>) Raise(err::kTypeMismatch);
+        } else if constexpr (std::is_same_v<T, SharedBytes>) Raise(err::kTypeMismatch);
         else RaiseObjectValue(IsNothing());
       },
       v_);

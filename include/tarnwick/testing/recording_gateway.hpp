@@ -7,6 +7,9 @@
 //   auto doc = tarnwick::CreateObject("Tarnwick.clsDocument");
 //   ... script->Calls() now lists "OpenRecordset(select * from ...)" and so on.
 //
+// OpenForwardOnly is logged and answered as the OpenRecordset(sql, 0, True)
+// it stands for, and walks the result set handed back.
+//
 // Answers are queued per operation name and used once each, oldest first; an
 // operation without a queued answer succeeds (empty error text; OpenRecordset
 // and a row-returning ExecuteProcedure give an open, empty result set).

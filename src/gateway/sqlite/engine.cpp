@@ -329,26 +329,7 @@ std::string Engine::OpenRecordset(const std::string& sql, std::shared_ptr<Record
     if (translation.kind == tsql::Translation::Kind::Exec) {
       ProcedureCall call;
       if (auto e = LoadProcedure(*session_, translation.procedure, call.procedure); !e.empty()) return failed(e);
-      call.values.resize(call.procedure->parameters.size());
-      std::size_t position = 0;
-      std::vector<bool> given(call.values.size(), false);
-      for (auto& argument : translation.arguments) {
-        int index;
-        if (argument.name.empty()) {
-          if (position >= call.values.size())
-            return failed("procedure " + call.procedure->name + " takes " + std::to_string(call.values.size()) +
-                        " parameters");
-          index = static_cast<int>(position++);
-        } else {
-          index = call.procedure->IndexOf(argument.name);
-          if (index < 0) return failed("procedure " + call.procedure->name + " has no parameter " + argument.name);
-        }
-        if (given[static_cast<std::size_t>(index)])
-          return failed("parameter " + call.procedure->parameters[static_cast<std::size_t>(index)].name +
-                        " is given twice");
-        given[static_cast<std::size_t>(index)] = true;
-        call.values[static_cast<std::size_t>(index)] = std::move(argument.value);
-      }
+      if (auto e = MapArguments(translation, call); !e.empty()) return failed(e);
       std::int64_t changes = 0;
       if (auto e = Run(call, true, results, changes); !e.empty()) return failed(e);
     } else if (SeveralStatements(*session_, translation.sql)) {

@@ -58,6 +58,9 @@ class Engine final : public DataGateway {
   void BeginTransaction() override;
   void EndTransaction(bool commit) override;
   std::string SqlSafeText(const std::string& text) override;
+  // A single select (a text, or a catalog procedure of one select) is read
+  // from the database a row at a time; anything else is collected first.
+  std::string OpenForwardOnly(const std::string& sql, std::unique_ptr<RowStream>& rows) override;
 
   // Opens the office database file; the same as SetConnection with the
   // embedded server. False (with LastError set) when it cannot be used.
@@ -76,6 +79,9 @@ class Engine final : public DataGateway {
   std::string Run(engine_detail::ProcedureCall& call, bool keepRows, engine_detail::StatementResults& results,
                   std::int64_t& changes);
 
+  // Gives the call's parameters the values of an exec text's arguments
+  // (positional, then by name). Returns an error text, empty on success.
+  static std::string MapArguments(tsql::Translation& translation, engine_detail::ProcedureCall& call);
   // Runs one of the engine's own statements ("COMMIT"); an error text, empty on success.
   std::string Exec(const char* sql);
   // The translation of a T-SQL text, from the kept ones when it was seen before.

@@ -247,6 +247,16 @@ std::string BindParameters(sqlite3_stmt* stmt, std::string_view what, int number
     const int index = call->procedure->IndexOf(name);
     if (index < 0) return fail(name + " is not among the procedure's parameters");
     const ProcedureParameter& parameter = call->procedure->parameters[static_cast<std::size_t>(index)];
+    const Variant& given = call->values[static_cast<std::size_t>(index)];
+    if (given.Type() == VarType::Bytes && !given.AsBytes().empty() &&
+        (parameter.kind == SqlKind::Binary || parameter.kind == SqlKind::None)) {
+      // A page image is bound where it lies: the call holds it until the
+      // statement is reset, and a copy would double the memory it takes.
+      const Bytes& bytes = given.AsBytes();
+      if (sqlite3_bind_blob64(stmt, i, bytes.data(), bytes.size(), SQLITE_STATIC) != SQLITE_OK)
+        return fail(sqlite3_errmsg(db));
+      continue;
+    }
     SqlValue value;
     if (auto e = ToSqlValue(call->values[static_cast<std::size_t>(index)], parameter.kind, value); !e.empty())
       return std::string(what) + ": parameter " + parameter.name + " (" + parameter.type + "): " + e;
@@ -499,6 +509,10 @@ std::string RunProcedure(Session& session, ProcedureCall& call, bool keepRows, S
     case BuiltinProcedure::None: break;
   }
   return RunStatements(session, call.procedure->body, "Procedure " + call.procedure->name, &call, keepRows, results);
+}
+
+std::string BindCallParameters(sqlite3_stmt* stmt, std::string_view what, ProcedureCall* call, sqlite3* db) {
+  return BindParameters(stmt, what, 1, call, db);
 }
 
 }  // namespace tarnwick::sqlite::engine_detail

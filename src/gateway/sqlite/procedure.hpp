@@ -119,6 +119,10 @@ bool ReadsOnly(Session& session, const Procedure& procedure);
 // code (SQLITE_DONE on success).
 int CollectRows(sqlite3_stmt* stmt, StatementResults& results);
 
+// Binds the call's values to the "@name" parameters of one statement, as a
+// procedure's statements are bound. `what` names the caller in error texts.
+std::string BindCallParameters(sqlite3_stmt* stmt, std::string_view what, ProcedureCall* call, sqlite3* db);
+
 // "\"name\"" with any quote inside doubled.
 std::string QuoteIdentifier(std::string_view name);
 
