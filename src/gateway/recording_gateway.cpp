@@ -158,8 +158,10 @@ std::string RecordingGateway::OpenRecordset(const std::string& sql, std::shared_
     result = answer.result;
   } else if (answer.errorText.empty()) {
     result = Recordset::FromRows({}, {});
+  } else {
+    // As every gateway does: a failed open leaves a closed result set.
+    result = Recordset::Create();
   }
-  // A failed open without a scripted result leaves the caller's result set as it was.
   return answer.errorText;
 }
 

@@ -154,10 +154,11 @@ TEST_F(EngineTest, TsqlTextGoesThroughTheFrontEnd) {
   rs = Open("select unique_id from ref_document where doc_type_code = 'rpt' order by unique_id");
   EXPECT_EQ(rs->RecordCount(), 2);
 
-  std::shared_ptr<Recordset> untouched;
+  std::shared_ptr<Recordset> untouched = rs;
   std::string error = gateway_->OpenRecordset("select from where", untouched, 0, true);
   EXPECT_NE(error.find("select from where"), std::string::npos) << error;
-  EXPECT_EQ(untouched, nullptr);
+  ASSERT_NE(untouched, rs) << "a failed query leaves no earlier rows current";
+  EXPECT_EQ(untouched->State(), ObjectState::Closed);
   error = gateway_->OpenRecordset("select nosuchcolumn from ref_document", untouched, 0, true);
   EXPECT_NE(error.find("nosuchcolumn"), std::string::npos) << error;
   // A misspelt bracketed name (written in double quotes for SQLite) is no

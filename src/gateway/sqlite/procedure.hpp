@@ -119,6 +119,11 @@ bool ReadsOnly(Session& session, const Procedure& procedure);
 // code (SQLITE_DONE on success).
 int CollectRows(sqlite3_stmt* stmt, StatementResults& results);
 
+// SQLite's reason for the failure just reported on db. A damaged file
+// (SQLITE_CORRUPT, SQLITE_NOTADB) is named as such, so that a caller never
+// takes a read that failed on a bad page for a search that found nothing.
+std::string EngineCause(sqlite3* db);
+
 // "\"name\"" with any quote inside doubled.
 std::string QuoteIdentifier(std::string_view name);
 
