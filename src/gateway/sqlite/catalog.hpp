@@ -23,7 +23,9 @@
 namespace tarnwick::sqlite {
 
 inline constexpr std::int32_t kApplicationId = 0x54574B31;  // "TWK1"
-inline constexpr std::int32_t kSchemaVersion = 1;
+// 2: link tables with NOT NULL, foreign keys and checking triggers; money
+// beyond a double's exact range kept exactly.
+inline constexpr std::int32_t kSchemaVersion = 2;
 inline constexpr const char* kProcedureTable = "tw_procedure";
 
 // Makes a connection read "..." only as a name, in queries and in schema and

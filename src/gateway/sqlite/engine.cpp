@@ -189,6 +189,9 @@ bool Engine::Open(const std::string& path) {
   const std::string journal = PragmaText(db, "PRAGMA journal_mode=WAL");
   if (!SameName(journal, "wal"))
     return fail("The database '" + path + "' cannot use write-ahead journalling: " + EngineCause(db), db);
+  // The link tables refer to the committee and the document they join.
+  if (sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_OK)
+    return fail("The database '" + path + "' cannot check its links: " + EngineCause(db), db);
   if (const int registered = tsql::RegisterTsqlFunctions(db); registered != SQLITE_OK)
     return fail("The database '" + path + "' cannot take the SQL functions the library uses: " +
                     sqlite3_errstr(registered),
