@@ -11,7 +11,9 @@
 //   A body statement whose result columns are all named after output parameters
 //   (select max(unique_id) as "@Unique_id") sets those parameters; the rows of
 //   the last other select are the procedure's result.
-// - Dates are stored as ISO text "yyyy-mm-dd hh:mm:ss"; bit as 0/1; money as REAL.
+// - Dates are stored as ISO text "yyyy-mm-dd hh:mm:ss"; bit as 0/1; money as an
+//   INTEGER or REAL where that holds the amount exactly, else as a BLOB with
+//   the amount's exact decimal text.
 // - Column types are declared in the SQL Server manner (int, smallint, bit,
 //   money, datetime, varchar(n), text, image, float); text columns are COLLATE NOCASE.
 #pragma once
