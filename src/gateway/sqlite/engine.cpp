@@ -98,6 +98,25 @@ bool RunKeyedLoad(Session& session, const KeyedLoad& load, const std::string& te
   return true;
 }
 
+// Marks the statements compiled and run meanwhile as a client's query text.
+class ClientText {
+ public:
+  explicit ClientText(Session& session) : session_(session) { session_.clientText = true; }
+  ~ClientText() { session_.clientText = false; }
+  ClientText(const ClientText&) = delete;
+  ClientText& operator=(const ClientText&) = delete;
+
+ private:
+  Session& session_;
+};
+
+// SeveralStatements for a client's text: compiling its first statement is
+// already subject to the client's rules.
+bool SeveralClientStatements(Session& session, const std::string& sql) {
+  ClientText guard(session);
+  return SeveralStatements(session, sql);
+}
+
 std::int32_t ClampCount(std::int64_t n) {
   return static_cast<std::int32_t>(std::min<std::int64_t>(n, std::numeric_limits<std::int32_t>::max()));
 }
@@ -112,6 +131,7 @@ void Engine::Close() {
   call_.reset();
   executed_ = false;
   translations_.Clear([](tsql::Translation&) {});
+  if (db_) sqlite3_set_authorizer(db_, nullptr, nullptr);
   // Every kept statement is finalized before the connection closes.
   session_.reset();
   if (db_) {
@@ -197,6 +217,7 @@ bool Engine::Open(const std::string& path) {
                     sqlite3_errstr(registered),
                 db);
   session_ = std::make_unique<Session>(db);
+  sqlite3_set_authorizer(db, AuthorizeClientText, session_.get());
   db_ = db;
   lastError_.clear();
   return true;
@@ -397,10 +418,15 @@ std::string Engine::Query(const std::string& sql, std::shared_ptr<Recordset>& re
       }
       std::int64_t changes = 0;
       if (auto e = Run(call, true, results, changes); !e.empty()) return failed(e);
-    } else if (SeveralStatements(*session_, translation.sql)) {
-      auto work = [&] { return RunStatements(*session_, translation.sql, "the text", nullptr, true, results); };
-      if (auto e = Atomically("the text", false, work); !e.empty()) return failed(e);
+    } else if (SeveralClientStatements(*session_, translation.sql)) {
+      // The statements read one state of the file, as one query would.
+      auto work = [&] {
+        ClientText guard(*session_);
+        return RunStatements(*session_, translation.sql, "the text", nullptr, true, results);
+      };
+      if (auto e = Atomically("the text", true, work); !e.empty()) return failed(e);
     } else {
+      ClientText guard(*session_);
       const std::optional<KeyedLoad> keyed = KeyedLoadText(translation.sql);
       std::string error;
       if (keyed && RunKeyedLoad(*session_, *keyed, translation.sql, results, error)) {

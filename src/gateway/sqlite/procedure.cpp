@@ -291,6 +291,28 @@ int Procedure::IndexOf(std::string_view wanted) const {
   return -1;
 }
 
+int AuthorizeClientText(void* session, int action, const char* first, const char*, const char* database,
+                        const char*) {
+  if (!static_cast<const Session*>(session)->clientText) return SQLITE_OK;
+  switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_FUNCTION:
+    case SQLITE_RECURSIVE:
+      return SQLITE_OK;
+    case SQLITE_READ: {
+      const std::string_view table = first ? first : "";
+      const auto starts = [&](std::string_view prefix) {
+        return table.size() >= prefix.size() && SameName(table.substr(0, prefix.size()), prefix);
+      };
+      // A count(*) reads its table without naming the database.
+      const bool main = !database || SameName(database, "main");
+      return main && !starts("sqlite_") && !starts("tw_") && !starts("pragma_") ? SQLITE_OK : SQLITE_DENY;
+    }
+    default:
+      return SQLITE_DENY;
+  }
+}
+
 std::string EngineCause(sqlite3* db) {
   std::string cause = sqlite3_errmsg(db);
   const int code = sqlite3_errcode(db) & 0xff;
@@ -470,6 +492,9 @@ std::string RunStatements(Session& session, std::string_view sql, std::string_vi
     sqlite3_stmt* raw = lease.get();
     if (!raw) continue;  // only blanks or a comment
     ++number;
+    if (session.clientText && !sqlite3_stmt_readonly(raw))
+      return std::string(what) + ", statement " + std::to_string(number) + " \"" + sqlite3_sql(raw) +
+             "\": a query may only read; this statement would change the database";
     if (auto e = BindParameters(raw, what, number, call, db); !e.empty()) return e;
     std::vector<int> targets;
     if (call && sqlite3_column_count(raw) > 0) {

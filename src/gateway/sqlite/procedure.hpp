@@ -68,6 +68,9 @@ struct Session {
   // By the table's name in lower case; valid for tablesSchemaVersion only.
   std::unordered_map<std::string, TableLayout> tables;
   std::int64_t tablesSchemaVersion = -1;
+  // Set while a client's query text runs: every statement must only read,
+  // and only the office's own tables and views (see AuthorizeClientText).
+  bool clientText = false;
 
   static constexpr std::size_t kStatementsKept = 96;
 };
@@ -118,6 +121,15 @@ bool ReadsOnly(Session& session, const Procedure& procedure);
 // untyped columns are then typed from their values. Returns SQLite's result
 // code (SQLITE_DONE on success).
 int CollectRows(sqlite3_stmt* stmt, StatementResults& results);
+
+// The authorizer of every connection (user data: its Session). Outside a
+// client's query text it allows everything the engine and the catalog
+// procedures do. For a client's text it allows reading the office's own
+// tables and views in the main database and calling functions, and denies
+// the rest: the schema tables (sqlite_*), the procedure catalog (tw_*),
+// pragmas, other databases, transaction control and every kind of write.
+int AuthorizeClientText(void* session, int action, const char* first, const char* second, const char* database,
+                        const char* trigger);
 
 // SQLite's reason for the failure just reported on db. A damaged file
 // (SQLITE_CORRUPT, SQLITE_NOTADB) is named as such, so that a caller never
