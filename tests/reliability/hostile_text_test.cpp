@@ -125,6 +125,33 @@ TEST_F(HostileText, IsStoredWholeAndSearchedForWithoutChangingTheSearch) {
   }
 }
 
+TEST_F(HostileText, NameSearchesIgnoreLetterCaseBeyondAscii) {
+  clsDocument doc;
+  ASSERT_TRUE(doc.ConnectionVariables(file_, "", "", "", false));
+  ASSERT_TRUE(doc.GetData());
+  doc.NameListed("ÄÖ Ünion für Größe, ŁÓDŹ, ΑΘΗΝΑ, МОСКВА");
+  ASSERT_TRUE(doc.SaveData()) << doc.LastErrorText();
+  const std::string id = std::to_string(doc.UniqueID());
+  sqlite::Engine engine;
+  ASSERT_TRUE(engine.Open(file_));
+  std::shared_ptr<Recordset> rs;
+  const auto count = [&](const std::string& pattern) {
+    const std::string sql = "select count(*) as n from ref_document where unique_id = " + id +
+                            " and name_listed like '" + pattern + "'";
+    EXPECT_EQ(engine.OpenRecordset(sql, rs, 0, true), "") << sql;
+    return rs ? rs->Collect("n").CLng() : -1;
+  };
+  EXPECT_EQ(count("äö ü%"), 1);
+  EXPECT_EQ(count("%GRÖSSE%"), 0) << "ß is no SS";
+  EXPECT_EQ(count("%größe%"), 1);
+  EXPECT_EQ(count("%łódź%"), 1);
+  EXPECT_EQ(count("%αθηνα%"), 1);
+  EXPECT_EQ(count("%москва"), 1);
+  EXPECT_EQ(count("[ä]ö_ü%"), 1) << "with the server's character sets";
+  EXPECT_EQ(count("%москв_"), 1) << "_ is one character, not one byte";
+  EXPECT_EQ(count("ao%"), 0);
+}
+
 TEST_F(HostileText, AQueryReadsOnlyTheOfficesOwnTablesAndChangesNothing) {
   const std::string documents = Query("select count(*) from ref_document");
   sqlite::Engine engine;
