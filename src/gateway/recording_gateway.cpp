@@ -95,7 +95,11 @@ RecordingGateway::~RecordingGateway() { --script_->alive; }
 GatewayAnswer RecordingGateway::Record(const char* op, std::vector<Variant> args) {
   script_->calls_.push_back(GatewayCall{op, std::move(args)});
   GatewayAnswer answer = script_->Take(op);
-  if (answer.raise) throw *answer.raise;
+  if (answer.raise) {
+    lastError_ = answer.raise->Description();
+    throw *answer.raise;
+  }
+  if (!answer.errorText.empty()) lastError_ = answer.errorText;
   return answer;
 }
 

@@ -9,9 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "documents/support.hpp"
 #include "gateway/sqlite/catalog.hpp"
-#include "office/support.hpp"
+#include "support.hpp"
 
 namespace tarnwick::test {
 namespace {
@@ -33,16 +32,8 @@ void RunSql(const std::string& path, const std::string& sql) {
   sqlite3_close(db);
 }
 
-class BadFiles : public ::testing::Test {
+class BadFiles : public SharedOffice<40> {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = std::make_unique<office_test::TempDir>();
-    office_ = dir_->File("office.db");
-    const sqlite::OfficeResult made = office_test::MakeOffice(office_, 40);
-    ASSERT_TRUE(made.ok()) << made.message;
-  }
-  static void TearDownTestSuite() { dir_.reset(); }
-
   // Connects a document object to path and expects the refusal to name the
   // file and the cause, with the folder's files exactly as they were.
   static void ExpectRefused(const std::string& path, const std::string& cause) {
@@ -59,9 +50,6 @@ class BadFiles : public ::testing::Test {
     EXPECT_FALSE(doc.GetData(1)) << "an object refused its database has none";
     EXPECT_NE(doc.LastErrorText().find("Not connected"), std::string::npos);
   }
-
-  static inline std::unique_ptr<office_test::TempDir> dir_;
-  static inline std::string office_;
 };
 
 TEST_F(BadFiles, EachUnusableFileIsRefusedByNameAndCauseAndLeftAlone) {
@@ -93,19 +81,19 @@ TEST_F(BadFiles, EachUnusableFileIsRefusedByNameAndCauseAndLeftAlone) {
   ASSERT_EQ(::chmod(archived.c_str(), 0644), 0);
 
   // A name holding a NUL would open the file named by its first part.
-  ExpectRefused(office_ + std::string(1, '\0') + "other", "NUL");
+  ExpectRefused(file_ + std::string(1, '\0') + "other", "NUL");
 }
 
 TEST_F(BadFiles, AConnectionAndAQueryThatFailSayWhy) {
   clsDocument doc;
   EXPECT_EQ(doc.LastErrorText(), "");
-  ASSERT_TRUE(doc.ConnectionVariables(office_, "embedded", "", "", false));
+  ASSERT_TRUE(doc.ConnectionVariables(file_, "embedded", "", "", false));
   EXPECT_EQ(doc.LastErrorText(), "");
-  EXPECT_FALSE(doc.ConnectionVariables(office_, "db.example.org", "", "", false));
+  EXPECT_FALSE(doc.ConnectionVariables(file_, "db.example.org", "", "", false));
   EXPECT_NE(doc.LastErrorText().find("db.example.org"), std::string::npos) << doc.LastErrorText();
 
   // A failed search leaves no rows behind that look like its answer.
-  ASSERT_TRUE(doc.ConnectionVariables(office_, "", "", "", false));
+  ASSERT_TRUE(doc.ConnectionVariables(file_, "", "", "", false));
   ASSERT_TRUE(doc.GetDocumentList(""));
   ASSERT_TRUE(doc.DataReady());
   ASSERT_GT(doc.RecordCount(), 1);

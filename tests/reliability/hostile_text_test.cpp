@@ -5,11 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "documents/support.hpp"
 #include "gateway/sqlite/engine.hpp"
 #include "gateway/tsql/lexer.hpp"
 #include "gateway/tsql/parser.hpp"
-#include "office/support.hpp"
+#include "support.hpp"
 
 namespace tarnwick::test {
 namespace {
@@ -61,19 +60,7 @@ TEST(SqlSafeText, AnyTextBecomesExactlyOneLiteralOfItself) {
   }
 }
 
-class HostileText : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    dir_ = std::make_unique<office_test::TempDir>();
-    file_ = dir_->File("office.db");
-    const sqlite::OfficeResult made = office_test::MakeOffice(file_, 30);
-    ASSERT_TRUE(made.ok()) << made.message;
-  }
-  static void TearDownTestSuite() { dir_.reset(); }
-  static std::string Query(const std::string& sql) { return office_test::Db(file_).Text(sql); }
-  static inline std::unique_ptr<office_test::TempDir> dir_;
-  static inline std::string file_;
-};
+class HostileText : public SharedOffice<30> {};
 
 TEST_F(HostileText, ComesBackFromTheDatabaseAsItWasSent) {
   std::mt19937 random(19990401);

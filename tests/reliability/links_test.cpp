@@ -3,25 +3,12 @@
 #include <memory>
 #include <string>
 
-#include "documents/support.hpp"
-#include "office/support.hpp"
+#include "support.hpp"
 
 namespace tarnwick::test {
 namespace {
 
-class ImpossibleLinks : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    dir_ = std::make_unique<office_test::TempDir>();
-    file_ = dir_->File("office.db");
-    const sqlite::OfficeResult made = office_test::MakeOffice(file_, 30);
-    ASSERT_TRUE(made.ok()) << made.message;
-  }
-  static void TearDownTestSuite() { dir_.reset(); }
-  static std::string Query(const std::string& sql) { return office_test::Db(file_).Text(sql); }
-  static inline std::unique_ptr<office_test::TempDir> dir_;
-  static inline std::string file_;
-};
+class ImpossibleLinks : public SharedOffice<30> {};
 
 // Inserts and moves through one of the link classes; each impossible link
 // leaves the table as it was and its reason with the object.

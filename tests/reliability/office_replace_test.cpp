@@ -1,10 +1,8 @@
 // Replacing an office while clients work in it, what a killed `tarnwick init`
 // leaves behind, and the client's words for the mistakes a user makes.
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
-#include <cstdio>
 #include <fstream>
 #include <string>
 
@@ -72,20 +70,8 @@ TEST(ReplacingAnOffice, LeftoversOfAKilledRunAreRemovedAndWorkInProgressIsNot) {
   EXPECT_TRUE(has(other)) << "another office's leftover is that run's business";
 }
 
-struct CliRun {
-  int code;
-  std::string out;
-};
-
-CliRun Tarnwick(const std::string& arguments) {
-  FILE* pipe = popen((std::string(TARNWICK_CLI_PATH) + " " + arguments + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return {-1, "popen failed"};
-  std::string out;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
+using office_test::CliRun;
+using office_test::Tarnwick;
 
 TEST(ClientMessages, NameTheMistakeTheUserMade) {
   office_test::TempDir dir;
