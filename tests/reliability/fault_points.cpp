@@ -82,9 +82,26 @@ int LastError(sqlite3_vfs*, int n, char* out) { return base->xGetLastError(base,
 
 }  // namespace
 
+int Interrupt(void*) { return StepFaults().Fail("step") ? 1 : 0; }
+
+int CountSteps(sqlite3* db, const char**, const struct sqlite3_api_routines*) {
+  sqlite3_progress_handler(db, kStepsPerPoint, Interrupt, nullptr);
+  return SQLITE_OK;
+}
+
 FaultPlan& DiskFaults() {
   static FaultPlan plan;
   return plan;
+}
+
+FaultPlan& StepFaults() {
+  static FaultPlan plan;
+  return plan;
+}
+
+void InstallStepFaults() {
+  static std::once_flag once;
+  std::call_once(once, [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(CountSteps)); });
 }
 
 void InstallFaultyDisk() {

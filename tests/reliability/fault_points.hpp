@@ -12,6 +12,9 @@
 // read, write, truncate or sync with an I/O error, and it gives every
 // connection the same "now", so that two runs of one write store the same
 // rows.
+//
+// StepFaults interrupts SQLite's work at the k-th of its counted steps, in
+// the middle of a statement, a procedure or a commit.
 #pragma once
 
 #include <sqlite3.h>
@@ -97,5 +100,12 @@ class FailingGateway final : public DataGateway {
 // The file system of the test process; Install makes it every connection's default.
 FaultPlan& DiskFaults();
 void InstallFaultyDisk();
+
+// Steps of SQLite's virtual machine, counted every kStepsPerPoint
+// instructions on every connection opened after Install; the counted point
+// that is to fail interrupts the statement running there.
+inline constexpr int kStepsPerPoint = 16;
+FaultPlan& StepFaults();
+void InstallStepFaults();
 
 }  // namespace tarnwick::test

@@ -1,6 +1,7 @@
 // Every failure point of every write: each write of each class runs once to
 // count the calls it makes, then once more for every one of those calls
-// failing, on the embedded database. After each failure the office holds
+// failing, on the embedded database: the gateway's calls, the file
+// operations underneath and the steps of SQLite's machine (fault_points.hpp). After each failure the office holds
 // what it held before or the whole write, the method reports the failure as
 // the class's contract says (False, or a raised error naming the method),
 // no unit of work is left open, and the object saves again.
@@ -168,6 +169,7 @@ class WriteFaults : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     InstallFaultyDisk();
+    InstallStepFaults();
     dir_ = std::make_unique<office_test::TempDir>();
     template_ = dir_->File("template.db");
     const sqlite::OfficeResult made = office_test::MakeOffice(template_, 20);
@@ -259,7 +261,7 @@ class WriteFaults : public ::testing::Test {
         EXPECT_EQ(after, whole) << "reported saved but not stored";
       }
       const bool gatewayRaises = plan.failed == "BeginTransaction" || plan.failed == "EndTransaction";
-      if (&plan != &DiskFaults()) {
+      if (&plan == &gatewayFaults_) {
         EXPECT_EQ(outcome.raised.has_value(), gatewayRaises) << plan.failed;
         EXPECT_FALSE(outcome.result) << "a failed " << plan.failed << " was reported as success";
       }
@@ -288,6 +290,10 @@ TEST_F(WriteFaults, EveryGatewayCallOfEveryWriteMayFail) {
 
 TEST_F(WriteFaults, EveryFileOperationOfEveryWriteMayFail) {
   for (const WriteScenario& scenario : Scenarios(rows_)) EveryFailurePoint(scenario, DiskFaults(), "disk");
+}
+
+TEST_F(WriteFaults, EveryStepOfEveryWriteMayBeInterrupted) {
+  for (const WriteScenario& scenario : Scenarios(rows_)) EveryFailurePoint(scenario, StepFaults(), "step");
 }
 
 TEST_F(WriteFaults, AFullDatabaseRefusesTheWriteAndKeepsWhatItHeld) {
