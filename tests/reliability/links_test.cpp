@@ -31,6 +31,8 @@ void ExpectOnlyPossibleLinks(const std::string& file, const std::string& table, 
   EXPECT_FALSE(link.SaveData());
   EXPECT_NE(link.LastErrorText().find("document of the link does not exist"), std::string::npos)
       << link.LastErrorText();
+  // A text that is no identifier is refused by the row itself and never sent.
+  EXPECT_THROW(link.OrgID(committee + "' or '1' = '1"), RuntimeError);
   link.OrgID("424242");
   link.DocumentID(document);
   EXPECT_FALSE(link.SaveData());
