@@ -161,7 +161,8 @@ bool Engine::Open(const std::string& path) {
   if (path.empty()) return fail("No database file was named", nullptr);
   // The file system would read the name only up to the NUL and open another file.
   if (path.find('\0') != std::string::npos)
-    return fail("The database name '" + std::string(path.c_str()) + "...' holds a NUL character; no file has such a name",
+    return fail("The database name '" + std::string(path.c_str()) +
+                    "...' holds a NUL character; no file has such a name",
                 nullptr);
   // The file is looked at before SQLite opens it, so that each bad file is
   // named for what it is and none is touched.
