@@ -231,6 +231,26 @@ class Builder {
 // and is marked as no office before it is let go, so that a client opening
 // the old name in the moment of the swap is refused instead of writing into
 // the old file.
+Failure InUse(const std::filesystem::path& target, const std::string& why) {
+  return Failure{OfficeStatus::InUse, target.string() + " is in use: a client has the office open (" + why +
+                                          "); close every client and try again"};
+}
+
+// Says before a long build, not after it, that the office cannot be replaced
+// now; the check that counts is RetiringOffice's, when the new file is ready.
+void RefuseIfInUse(const std::filesystem::path& target) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(target.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_exec(db, "pragma locking_mode = exclusive", nullptr, nullptr, nullptr);
+    rc = sqlite3_exec(db, "begin exclusive", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+  }
+  const std::string why = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  sqlite3_close_v2(db);
+  if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) throw InUse(target, why);
+}
+
 class RetiringOffice {
  public:
   explicit RetiringOffice(const std::filesystem::path& target) {
@@ -253,8 +273,7 @@ class RetiringOffice {
     sqlite3_free(error);
     if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
       Close();
-      throw Failure{OfficeStatus::InUse, target.string() + " is in use: a client has the office open (" + why +
-                                             "); close every client and try again"};
+      throw InUse(target, why);
     }
     if (rc != SQLITE_OK) Close();  // not an office file (damaged, foreign): nothing to hold
   }
@@ -381,6 +400,7 @@ OfficeResult CreateOfficeDatabase(const std::filesystem::path& path, const Offic
   try {
     CheckTarget(path, options);
     RemoveLeftovers(path);
+    if (options.overwrite && std::filesystem::exists(path)) RefuseIfInUse(path);
 
     // Read and parse every source before anything is written.
     std::vector<SqlFile> sources;
