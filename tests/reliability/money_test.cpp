@@ -6,6 +6,7 @@
 #include <string>
 
 #include "documents/support.hpp"
+#include "gateway/sqlite/engine.hpp"
 #include "office/support.hpp"
 
 namespace tarnwick::test {
@@ -34,6 +35,15 @@ TEST(Money, IsStoredExactlyAcrossTheWholeCurrencyRange) {
   EXPECT_EQ(doc.AmountDue().scaled, kMax - 1);
   EXPECT_EQ(doc.AmountPaid().scaled, 1234);
   EXPECT_EQ(doc.mRecSet()->Collect("total_receipts"), Variant(Currency{kMax})) << "read back as Currency";
+
+  // An expression over the column loses its declared type, not the amount.
+  const std::string expression = "select coalesce(total_receipts, 0) as t from ref_document where unique_id = " +
+                                 std::to_string(id) + " or unique_id = 1 order by unique_id desc";
+  std::shared_ptr<Recordset> rs;
+  sqlite::Engine engine;
+  ASSERT_TRUE(engine.Open(file));
+  ASSERT_EQ(engine.OpenRecordset(expression, rs, 0, true), "");
+  EXPECT_EQ(rs->Collect("t"), Variant(Currency{kMax}));
 
   // Changed column by column, through the text the update sends.
   doc.AmountDue(Currency{kMin + 3});

@@ -368,10 +368,44 @@ Variant ReadColumn(sqlite3_stmt* stmt, int col, SqlKind kind) {
   return ReadUntyped(stmt, col);
 }
 
+namespace {
+
+// An expression or a union over a money column loses the column's type. A
+// column whose values are numbers and at least one amount kept as decimal
+// text (StoreMoney) is such a column: it reads as Currency, exactly.
+bool TypeKeptAmounts(std::size_t c, Column& column, std::vector<std::vector<Variant>>& rows) {
+  bool kept = false;
+  for (const auto& row : rows) {
+    const Variant& v = row[c];
+    if (v.Type() == VarType::Bytes) {
+      const Bytes& bytes = v.AsBytes();
+      if (!MoneyFromText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) return false;
+      kept = true;
+    } else if (!v.IsNull() && v.Type() != VarType::Long && v.Type() != VarType::Double) {
+      return false;
+    }
+  }
+  if (!kept) return false;
+  for (auto& row : rows) {
+    Variant& v = row[c];
+    if (v.Type() == VarType::Bytes) {
+      const Bytes& bytes = v.AsBytes();
+      v = Variant(*MoneyFromText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+    } else if (!v.IsNull()) {
+      v = v.Type() == VarType::Long ? Variant(Currency{std::int64_t{v.CLng()} * 10000}) : MoneyFromDouble(v.CDbl());
+    }
+  }
+  column.type = DataType::Currency;
+  return true;
+}
+
+}  // namespace
+
 void TypeUntypedColumns(const std::vector<SqlKind>& kinds, std::vector<Column>& columns,
                         std::vector<std::vector<Variant>>& rows) {
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (kinds[c] != SqlKind::None) continue;
+    if (TypeKeptAmounts(c, columns[c], rows)) continue;
     const Variant* first = nullptr;
     for (const auto& row : rows) {
       if (!row[c].IsNull()) {
