@@ -1,10 +1,8 @@
 // `tarnwick init` as an office runs it: exit codes, the summary line, and no
 // progress output when stdout is not a terminal.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "office/support.hpp"
