@@ -77,7 +77,10 @@ int RunDemo(const std::string& file, bool members, int documents) {
   auto link = CreateObject("Tarnwick.clsXrf_Org_Document");
   if (!link->Call("ConnectionVariables", {Variant(file), Variant("embedded"), Variant(""), Variant(""), Variant(false)})
            .CBool()) {
-    fmt::print(stderr, "tarnwick demo: {} is not an office database this version can open\n", file);
+    // The gateway's own words name the file and the cause (not an office,
+    // another schema version, read-only, damaged...).
+    const auto* data = dynamic_cast<const DataObject*>(link.get());
+    fmt::print(stderr, "tarnwick demo: {}\n", data ? data->LastErrorText() : file + " cannot be opened");
     return 2;
   }
   fmt::print("\nCommittee links of the first {} documents ({}):\n", documents, file);
