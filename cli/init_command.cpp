@@ -3,7 +3,8 @@
 //
 // Exit codes: 0 created; 1 the database could not be written; 2 bad
 // arguments; 3 the file exists (give --force to replace it); 4 the SQL
-// sources are broken (only with --sql).
+// sources are broken (only with --sql); 5 --force was given but a client has
+// the office open.
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
@@ -45,6 +46,9 @@ int RunInit(const InitArguments& args) {
     case office::OfficeStatus::AlreadyExists:
       fmt::print(stderr, "tarnwick init: {}; give --force to replace it\n", result.message);
       return 3;
+    case office::OfficeStatus::InUse:
+      fmt::print(stderr, "tarnwick init: {}\n", result.message);
+      return 5;
     case office::OfficeStatus::InvalidOptions:
       fmt::print(stderr, "tarnwick init: {}\n", result.message);
       return 2;
@@ -78,6 +82,13 @@ void AddInitCommand(CLI::App& app) {
   cmd->add_option("--sample", args->sample,
                   "Fill a sample office with N documents (the same N always gives the same office)")
       ->type_name("N")
+      ->check(CLI::Validator(
+          [](std::string& text) -> std::string {
+            // Said before the range check, which would call any non-number "not in range".
+            const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+            return digits ? std::string() : "takes a whole number of documents, not '" + text + "'";
+          },
+          "N"))
       ->check(CLI::Range(std::int64_t{0}, office::kMaxSampleDocuments));
   cmd->add_flag("--force", args->force, "Replace FILE if it exists");
   cmd->add_option("--sql", args->sqlDirectory,
@@ -86,7 +97,7 @@ void AddInitCommand(CLI::App& app) {
       ->check(CLI::ExistingDirectory);
   cmd->footer(
       "Exit codes: 0 created, 1 the database could not be written, 2 bad arguments,\n"
-      "3 FILE exists (give --force), 4 the SQL sources are broken.");
+      "3 FILE exists (give --force), 4 the SQL sources are broken, 5 FILE is in use by a client.");
   cmd->callback([args] {
     const int rc = RunInit(*args);
     if (rc != 0) throw CLI::RuntimeError(rc);

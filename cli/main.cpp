@@ -6,10 +6,28 @@
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
+#include <string>
 
 #include "commands.hpp"
 #include "session.hpp"
 #include "tarnwick/typelib.hpp"
+
+namespace {
+
+// The first word of the command line that is neither a global option nor an
+// option's value: the command the user asked for, or nullptr.
+const char* FirstWord(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("-", 0) != 0) return argv[i];
+    const bool takesValue = arg == "--db" || arg == "--server" || arg == "--user" || arg == "--password" ||
+                            arg == "--format";
+    if (takesValue) ++i;
+  }
+  return nullptr;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"tarnwick: the filing office's documents, committees, code lists, images and exports", "tarnwick"};
@@ -28,6 +46,20 @@ int main(int argc, char** argv) {
   tarnwick::cli::AddCommitteesCommand(app);
   tarnwick::cli::AddListsCommands(app);
   tarnwick::cli::AddChecksCommand(app);
+
+  // A first word that names no command is reported as such, not as a missing one.
+  if (const char* word = FirstWord(argc, argv)) {
+    bool known = false;
+    std::string names;
+    for (const CLI::App* sub : app.get_subcommands({})) {
+      known = known || sub->check_name(word);
+      names += (names.empty() ? "" : ", ") + sub->get_name();
+    }
+    if (!known) {
+      fmt::print(stderr, "tarnwick: '{}' is not a command; the commands are {} (see --help)\n", word, names);
+      return tarnwick::cli::kExitUsage;
+    }
+  }
 
   try {
     app.parse(argc, argv);

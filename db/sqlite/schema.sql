@@ -334,21 +334,61 @@ create table ref_document (
   user_id                      int
 );
 
--- The committee that filed (or received) a document. org_id is the committee group.
+-- The committee that filed (or received) a document. org_id is the committee
+-- group, which is the unique_id of the group's first reference row. A link
+-- needs both ends, and both must exist; deleting a document deletes its links.
 create table xrf_org_document (
   unique_id   integer primary key,
-  org_id      int,
-  document_id int,
+  org_id      int not null references ref_org (unique_id),
+  document_id int not null references ref_document (unique_id) on delete cascade,
   orig_date   datetime
 );
 
 -- Committees a document affects (a complaint names them, a penalty concerns them).
 create table XRF_AFF_ORG_DOCUMENT (
   unique_id   integer primary key,
-  org_id      int,
-  document_id int,
+  org_id      int not null references ref_org (unique_id),
+  document_id int not null references ref_document (unique_id) on delete cascade,
   orig_date   datetime
 );
+
+-- The link procedures answer an impossible link with these texts rather than
+-- with the bare constraint that would refuse it anyway.
+create trigger tr_xrf_org_document_insert before insert on xrf_org_document
+begin
+  select raise(abort, 'A committee link needs a committee: org_id is empty') where new.org_id is null;
+  select raise(abort, 'A committee link needs a document: document_id is empty') where new.document_id is null;
+  select raise(abort, 'The committee of the link does not exist (no ref_org row with that unique_id)')
+  where not exists (select 1 from ref_org where unique_id = new.org_id);
+  select raise(abort, 'The document of the link does not exist (no ref_document row with that unique_id)')
+  where not exists (select 1 from ref_document where unique_id = new.document_id);
+end;
+
+create trigger tr_xrf_org_document_update before update of org_id, document_id on xrf_org_document
+begin
+  select raise(abort, 'A committee link needs a committee: the new org_id is empty') where new.org_id is null;
+  select raise(abort, 'The committee the link is moved to does not exist (no ref_org row with that unique_id)')
+  where not exists (select 1 from ref_org where unique_id = new.org_id);
+end;
+
+create trigger tr_xrf_aff_org_document_insert before insert on XRF_AFF_ORG_DOCUMENT
+begin
+  select raise(abort, 'An affected-committee link needs a committee: org_id is empty') where new.org_id is null;
+  select raise(abort, 'An affected-committee link needs a document: document_id is empty')
+  where new.document_id is null;
+  select raise(abort, 'The committee of the link does not exist (no ref_org row with that unique_id)')
+  where not exists (select 1 from ref_org where unique_id = new.org_id);
+  select raise(abort, 'The document of the link does not exist (no ref_document row with that unique_id)')
+  where not exists (select 1 from ref_document where unique_id = new.document_id);
+end;
+
+create trigger tr_xrf_aff_org_document_update before update of org_id, document_id on XRF_AFF_ORG_DOCUMENT
+begin
+  select raise(abort, 'An affected-committee link needs a committee: the new org_id is empty')
+  where new.org_id is null;
+  select raise(abort, 'The committee the link is moved to does not exist (no ref_org row with that unique_id)')
+  where not exists (select 1 from ref_org where unique_id = new.org_id);
+end;
 
 -- The financial report data of a filed report.
 create table ref_report (

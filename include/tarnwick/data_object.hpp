@@ -34,6 +34,11 @@ class CursorAccess;
 class DataObject : public Object {
  public:
   ~DataObject() override;
+  // Why the object's last failing database operation failed, in the gateway's
+  // words (the file and the cause for a connection, the statement and the
+  // engine's reason for a query or a procedure). A method answers False on
+  // such a failure; this tells the client why. Empty while nothing failed.
+  std::string LastErrorText() const;
 
  protected:
   // Creates the object's gateway and stores its fixed table name ("" for none).

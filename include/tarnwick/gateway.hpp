@@ -55,7 +55,9 @@ class DataGateway {
   // Runs the prepared procedure. With returnsRows, result receives its rows.
   virtual std::string ExecuteProcedure(std::int32_t& rowsAffected, bool returnsRows,
                                        std::shared_ptr<Recordset>& result, std::int32_t options) = 0;
-  // On success result is open on its first row.
+  // On success result is open on its first row. On failure result is a new,
+  // closed result set, so that no earlier rows stand in for the failed
+  // query's answer.
   virtual std::string OpenRecordset(const std::string& sql, std::shared_ptr<Recordset>& result,
                                     std::int32_t options, bool scrollable) = 0;
   // Opens (or checks) the connection; false when the database cannot be used.
@@ -75,6 +77,11 @@ class DataGateway {
   // released before the gateway, and no other call is made on the gateway
   // while it is open.
   virtual std::string OpenForwardOnly(const std::string& sql, std::unique_ptr<RowStream>& rows);
+  // Why the last failing operation of this gateway failed: the error text it
+  // returned, or why SetConnection answered false (naming the database and
+  // the engine's cause). Empty until something fails, and again after a
+  // successful SetConnection.
+  virtual std::string LastErrorText() const { return {}; }
 };
 
 using GatewayFactory = std::function<std::unique_ptr<DataGateway>()>;

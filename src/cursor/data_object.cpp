@@ -31,6 +31,8 @@ DataGateway& DataObject::Gateway() const {
   return *gateway_;
 }
 
+std::string DataObject::LastErrorText() const { return gateway_ ? gateway_->LastErrorText() : std::string(); }
+
 bool DataObject::ConnectionVariables(const std::string& DatabaseName, const std::string& Source,
                                      const std::string& UsrName, const std::string& Pass, bool UseTrusted) {
   return Gateway().SetConnection(DatabaseName, Source, UsrName, Pass, UseTrusted, 0, "", "");

@@ -1,6 +1,7 @@
 // The gateway factory every new object calls, and the default gateway: one
 // that picks its database engine when the object hands it the connection
 // settings.
+#include <exception>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -45,29 +46,31 @@ class SelectingGateway final : public DataGateway {
     if (engine_) engine_->FinishProcedure();
   }
   std::string PrepareProcedure(const std::string& name) override {
-    return engine_ ? engine_->PrepareProcedure(name) : kNotConnected;
+    return Note(engine_ ? engine_->PrepareProcedure(name) : kNotConnected);
   }
   std::string AddParameter(const std::string& name, const Variant& value) override {
-    return engine_ ? engine_->AddParameter(name, value) : kNotConnected;
+    return Note(engine_ ? engine_->AddParameter(name, value) : kNotConnected);
   }
   std::string GetParameter(const std::string& name, Variant& value) override {
-    if (engine_) return engine_->GetParameter(name, value);
+    if (engine_) return Note(engine_->GetParameter(name, value));
     value = Variant::Null();
-    return kNotConnected;
+    return Note(kNotConnected);
   }
   std::string ExecuteProcedure(std::int32_t& rowsAffected, bool returnsRows, std::shared_ptr<Recordset>& result,
                                std::int32_t options) override {
-    if (engine_) return engine_->ExecuteProcedure(rowsAffected, returnsRows, result, options);
+    if (engine_) return Note(engine_->ExecuteProcedure(rowsAffected, returnsRows, result, options));
     rowsAffected = 0;
-    return kNotConnected;
+    return Note(kNotConnected);
   }
   std::string OpenRecordset(const std::string& sql, std::shared_ptr<Recordset>& result, std::int32_t options,
                             bool scrollable) override {
-    return engine_ ? engine_->OpenRecordset(sql, result, options, scrollable) : kNotConnected;
+    if (engine_) return Note(engine_->OpenRecordset(sql, result, options, scrollable));
+    result = Recordset::Create();
+    return Note(kNotConnected);
   }
   std::string OpenForwardOnly(const std::string& sql, std::unique_ptr<RowStream>& rows) override {
     rows.reset();
-    return engine_ ? engine_->OpenForwardOnly(sql, rows) : kNotConnected;
+    return Note(engine_ ? engine_->OpenForwardOnly(sql, rows) : kNotConnected);
   }
   bool SetConnection(const std::string& databaseName, const std::string& server, const std::string& userName,
                      const std::string& password, bool trusted, std::int32_t timeout, const std::string& reserved1,
@@ -78,18 +81,24 @@ class SelectingGateway final : public DataGateway {
     std::unique_ptr<DataGateway> engine;
     switch (EngineFor(server)) {
       case EngineKind::Embedded: engine = std::make_unique<sqlite::Engine>(); break;
-      case EngineKind::Unsupported: return false;
+      case EngineKind::Unsupported:
+        lastError_ = "No database engine serves the server '" + server + "'; give \"\" or \"embedded\"";
+        return false;
     }
-    if (!engine->SetConnection(databaseName, server, userName, password, trusted, timeout, reserved1, reserved2))
+    if (!engine->SetConnection(databaseName, server, userName, password, trusted, timeout, reserved1, reserved2)) {
+      lastError_ = engine->LastErrorText();
       return false;
+    }
     engine_ = std::move(engine);
+    lastError_.clear();
     return true;
   }
   void BeginTransaction() override {
-    if (engine_) engine_->BeginTransaction();
+    if (engine_) Noting([&] { engine_->BeginTransaction(); });
   }
+  std::string LastErrorText() const override { return lastError_; }
   void EndTransaction(bool commit) override {
-    if (engine_) engine_->EndTransaction(commit);
+    if (engine_) Noting([&] { engine_->EndTransaction(commit); });
   }
   std::string SqlSafeText(const std::string& text) override {
     // Doubling apostrophes is the same for every engine and needs no connection.
@@ -104,7 +113,25 @@ class SelectingGateway final : public DataGateway {
   }
 
  private:
+  // Keeps a non-empty error text as the last error; returns it.
+  std::string Note(std::string error) {
+    if (!error.empty()) lastError_ = error;
+    return error;
+  }
+
+  // Runs a unit-of-work step, keeping the description of what it raises.
+  template <typename Step>
+  void Noting(Step&& step) {
+    try {
+      step();
+    } catch (const std::exception& e) {
+      lastError_ = e.what();
+      throw;
+    }
+  }
+
   std::unique_ptr<DataGateway> engine_;
+  std::string lastError_;
 };
 
 std::mutex& FactoryMutex() {

@@ -95,7 +95,11 @@ RecordingGateway::~RecordingGateway() { --script_->alive; }
 GatewayAnswer RecordingGateway::Record(const char* op, std::vector<Variant> args) {
   script_->calls_.push_back(GatewayCall{op, std::move(args)});
   GatewayAnswer answer = script_->Take(op);
-  if (answer.raise) throw *answer.raise;
+  if (answer.raise) {
+    lastError_ = answer.raise->Description();
+    throw *answer.raise;
+  }
+  if (!answer.errorText.empty()) lastError_ = answer.errorText;
   return answer;
 }
 
@@ -158,8 +162,10 @@ std::string RecordingGateway::OpenRecordset(const std::string& sql, std::shared_
     result = answer.result;
   } else if (answer.errorText.empty()) {
     result = Recordset::FromRows({}, {});
+  } else {
+    // As every gateway does: a failed open leaves a closed result set.
+    result = Recordset::Create();
   }
-  // A failed open without a scripted result leaves the caller's result set as it was.
   return answer.errorText;
 }
 

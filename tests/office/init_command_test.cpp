@@ -1,10 +1,8 @@
 // `tarnwick init` as an office runs it: exit codes, the summary line, and no
 // progress output when stdout is not a terminal.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "office/support.hpp"
@@ -12,21 +10,8 @@
 namespace tarnwick {
 namespace {
 
-struct CliRun {
-  int code;
-  std::string out;  // stdout and stderr
-};
-
-CliRun Tarnwick(const std::string& arguments) {
-  const std::string command = std::string(TARNWICK_CLI_PATH) + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {-1, "popen failed"};
-  std::string out;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
+using office_test::CliRun;
+using office_test::Tarnwick;
 
 TEST(InitCommand, CreatesRefusesAndReplaces) {
   office_test::TempDir dir;

@@ -1,12 +1,14 @@
 // Helpers of the office database tests: a scratch folder, building an
-// office, and reading a database file directly.
+// office, reading a database file directly, and running the client.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -94,5 +96,22 @@ class Db {
  private:
   sqlite3* db_ = nullptr;
 };
+
+// The result of running the `tarnwick` client.
+struct CliRun {
+  int code;
+  std::string out;  // stdout and stderr
+};
+
+inline CliRun Tarnwick(const std::string& arguments) {
+  const std::string command = std::string(TARNWICK_CLI_PATH) + " " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return {-1, "popen failed"};
+  std::string out;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
 
 }  // namespace tarnwick::office_test

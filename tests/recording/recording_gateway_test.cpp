@@ -95,7 +95,9 @@ TEST(RecordingGateway, ResultSetsAndOutputParameters) {
   EXPECT_EQ(rs, nullptr);
   rs = rows;
   EXPECT_EQ(g.OpenRecordset("q3", rs, 0, true), "Invalid object name");
-  EXPECT_EQ(rs, rows);
+  ASSERT_NE(rs, rows) << "a failed open leaves no earlier rows current";
+  EXPECT_EQ(rs->State(), ObjectState::Closed);
+  EXPECT_EQ(g.LastErrorText(), "Invalid object name");
 
   // Row-returning procedures get an empty set by default and report their row count.
   std::int32_t count = -5;

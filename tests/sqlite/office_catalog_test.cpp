@@ -25,13 +25,22 @@ TEST(OfficeCatalog, EveryCatalogProcedurePrepares) {
   sqlite::Engine engine;
   ASSERT_TRUE(engine.Open(path)) << engine.LastError();
 
+  // The catalog is read from the file: a query sent through the gateway may
+  // read only the office's own tables.
   std::shared_ptr<Recordset> names;
-  ASSERT_EQ(engine.OpenRecordset("select name from tw_procedure order by name", names, 0, true), "");
-  ASSERT_GT(names->RecordCount(), 0);
-  for (names->MoveFirst(); !names->EndOfFile(); names->MoveNext()) {
-    const std::string name = names->Collect("name").CStr();
+  EXPECT_NE(engine.OpenRecordset("select name from tw_procedure order by name", names, 0, true), "");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* stmt = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "select name from tw_procedure order by name", -1, &stmt, nullptr), SQLITE_OK);
+  int count = 0;
+  for (; sqlite3_step(stmt) == SQLITE_ROW; ++count) {
+    const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
     EXPECT_EQ(engine.PrepareProcedure(name), "") << name;
   }
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  EXPECT_GT(count, 0);
 }
 
 }  // namespace

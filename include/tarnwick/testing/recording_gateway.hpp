@@ -90,11 +90,14 @@ class RecordingGateway : public DataGateway {
   void BeginTransaction() override;
   void EndTransaction(bool commit) override;
   std::string SqlSafeText(const std::string& text) override;
+  // The last scripted error text (or raised description) this gateway gave.
+  std::string LastErrorText() const override { return lastError_; }
 
  private:
   // Logs the call, takes its answer and throws the answer's error if it has one.
   GatewayAnswer Record(const char* op, std::vector<Variant> args);
   std::shared_ptr<GatewayScript> script_;
+  std::string lastError_;
 };
 
 // Installs a factory making RecordingGateways over script; restores the

@@ -11,7 +11,9 @@
 //   A body statement whose result columns are all named after output parameters
 //   (select max(unique_id) as "@Unique_id") sets those parameters; the rows of
 //   the last other select are the procedure's result.
-// - Dates are stored as ISO text "yyyy-mm-dd hh:mm:ss"; bit as 0/1; money as REAL.
+// - Dates are stored as ISO text "yyyy-mm-dd hh:mm:ss"; bit as 0/1; money as an
+//   INTEGER or REAL where that holds the amount exactly, else as a BLOB with
+//   the amount's exact decimal text.
 // - Column types are declared in the SQL Server manner (int, smallint, bit,
 //   money, datetime, varchar(n), text, image, float); text columns are COLLATE NOCASE.
 #pragma once
@@ -23,7 +25,9 @@
 namespace tarnwick::sqlite {
 
 inline constexpr std::int32_t kApplicationId = 0x54574B31;  // "TWK1"
-inline constexpr std::int32_t kSchemaVersion = 1;
+// 2: link tables with NOT NULL, foreign keys and checking triggers; money
+// beyond a double's exact range kept exactly.
+inline constexpr std::int32_t kSchemaVersion = 2;
 inline constexpr const char* kProcedureTable = "tw_procedure";
 
 // Makes a connection read "..." only as a name, in queries and in schema and

@@ -1,6 +1,10 @@
 #include "gateway/sqlite/engine.hpp"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <optional>
@@ -89,9 +93,16 @@ bool RunKeyedLoad(Session& session, const KeyedLoad& load, const std::string& te
   if (rc == SQLITE_DONE) {
     results = std::move(fresh);
   } else {
-    error = "the text, statement 1 \"" + text + "\": " + sqlite3_errmsg(session.db);
+    error = "the text, statement 1 \"" + text + "\": " + EngineCause(session.db);
   }
   return true;
+}
+
+// SeveralStatements for a client's text: compiling its first statement is
+// already subject to the client's rules.
+bool SeveralClientStatements(Session& session, const std::string& sql) {
+  ClientText guard(session);
+  return SeveralStatements(session, sql);
 }
 
 std::int32_t ClampCount(std::int64_t n) {
@@ -108,6 +119,7 @@ void Engine::Close() {
   call_.reset();
   executed_ = false;
   translations_.Clear([](tsql::Translation&) {});
+  if (db_) sqlite3_set_authorizer(db_, nullptr, nullptr);
   // Every kept statement is finalized before the connection closes.
   session_.reset();
   if (db_) {
@@ -135,6 +147,26 @@ bool Engine::Open(const std::string& path) {
     return false;
   };
   if (path.empty()) return fail("No database file was named", nullptr);
+  // The file system would read the name only up to the NUL and open another file.
+  if (path.find('\0') != std::string::npos)
+    return fail("The database name '" + std::string(path.c_str()) +
+                    "...' holds a NUL character; no file has such a name",
+                nullptr);
+  // The file is looked at before SQLite opens it, so that each bad file is
+  // named for what it is and none is touched.
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) return fail("The database file '" + path + "' does not exist", nullptr);
+    return fail("The database file '" + path + "' cannot be reached: " + std::strerror(error), nullptr);
+  }
+  if (S_ISDIR(info.st_mode)) return fail("'" + path + "' is a folder, not a database file", nullptr);
+  if (!S_ISREG(info.st_mode)) return fail("'" + path + "' is not a regular file", nullptr);
+  if (info.st_size == 0) return fail("The file '" + path + "' is empty: it is not a filing-office database", nullptr);
+  // A file nobody may write is an office put away read-only, also for an
+  // administrator whom the system would let write it anyway.
+  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+    return fail("The database file '" + path + "' is read-only; a filing office must be writable", nullptr);
   sqlite3* db = nullptr;
   // Never SQLITE_OPEN_CREATE: a database comes only from `tarnwick init`.
   const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -143,31 +175,38 @@ bool Engine::Open(const std::string& path) {
                 db);
   sqlite3_extended_result_codes(db, 1);
   if (sqlite3_db_readonly(db, "main") == 1)
-    return fail("The database file '" + path + "' cannot be written", db);
+    return fail("The database file '" + path + "' is read-only; a filing office must be writable", db);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
   if (const int refused = RefuseQuotedTexts(db); refused != SQLITE_OK)
     return fail("The database '" + path + "' cannot be set to read double quotes as names: " +
                     sqlite3_errstr(refused),
                 db);
   std::int64_t applicationId = 0, version = 0;
-  if (!PragmaInt(db, "PRAGMA application_id", applicationId))
-    return fail("The file '" + path + "' is not a database: " + sqlite3_errmsg(db), db);
+  if (!PragmaInt(db, "PRAGMA application_id", applicationId)) {
+    if ((sqlite3_errcode(db) & 0xff) == SQLITE_NOTADB)
+      return fail("The file '" + path + "' is not a database: " + sqlite3_errmsg(db), db);
+    return fail("The file '" + path + "' cannot be read: " + EngineCause(db), db);
+  }
   if (applicationId != kApplicationId)
     return fail("The file '" + path + "' is not a filing-office database", db);
   if (!PragmaInt(db, "PRAGMA user_version", version))
-    return fail("The file '" + path + "' cannot be read: " + sqlite3_errmsg(db), db);
+    return fail("The file '" + path + "' cannot be read: " + EngineCause(db), db);
   if (version != kSchemaVersion)
     return fail("The database '" + path + "' has schema version " + std::to_string(version) +
                     "; this library works with version " + std::to_string(kSchemaVersion),
                 db);
   const std::string journal = PragmaText(db, "PRAGMA journal_mode=WAL");
   if (!SameName(journal, "wal"))
-    return fail("The database '" + path + "' cannot use write-ahead journalling: " + sqlite3_errmsg(db), db);
+    return fail("The database '" + path + "' cannot use write-ahead journalling: " + EngineCause(db), db);
+  // The link tables refer to the committee and the document they join.
+  if (sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_OK)
+    return fail("The database '" + path + "' cannot check its links: " + EngineCause(db), db);
   if (const int registered = tsql::RegisterTsqlFunctions(db); registered != SQLITE_OK)
     return fail("The database '" + path + "' cannot take the SQL functions the library uses: " +
                     sqlite3_errstr(registered),
                 db);
   session_ = std::make_unique<Session>(db);
+  sqlite3_set_authorizer(db, AuthorizeClientText, session_.get());
   db_ = db;
   lastError_.clear();
   return true;
@@ -178,9 +217,9 @@ bool Engine::InTransaction() { return db_ && !sqlite3_get_autocommit(db_); }
 void Engine::BeginTransaction() {
   if (!db_) return;
   if (!sqlite3_get_autocommit(db_))
-    throw RuntimeError(kDatabaseFailure, "DataGateway.BeginTransaction", "A unit of work is already open");
+    throw RuntimeError(kDatabaseFailure, "DataGateway.BeginTransaction", Note("A unit of work is already open"));
   if (auto e = Exec("BEGIN IMMEDIATE"); !e.empty())
-    throw RuntimeError(kDatabaseFailure, "DataGateway.BeginTransaction", "Cannot begin a unit of work: " + e);
+    throw RuntimeError(kDatabaseFailure, "DataGateway.BeginTransaction", Note("Cannot begin a unit of work: " + e));
 }
 
 void Engine::EndTransaction(bool commit) {
@@ -190,10 +229,15 @@ void Engine::EndTransaction(bool commit) {
     return;
   }
   if (auto e = Exec("COMMIT"); !e.empty()) {
-    std::string why = "Cannot commit the unit of work: " + e;
+    std::string why = Note("Cannot commit the unit of work: " + e);
     if (!sqlite3_get_autocommit(db_)) Exec("ROLLBACK");
     throw RuntimeError(kDatabaseFailure, "DataGateway.EndTransaction", why);
   }
+}
+
+std::string Engine::Note(std::string error) {
+  if (!error.empty()) lastError_ = error;
+  return error;
 }
 
 std::string Engine::Exec(const char* sql) { return session_->statements.Execute(db_, sql); }
@@ -252,7 +296,9 @@ std::string Engine::Run(ProcedureCall& call, bool keepRows, StatementResults& re
   return error;
 }
 
-std::string Engine::PrepareProcedure(const std::string& name) {
+std::string Engine::PrepareProcedure(const std::string& name) { return Note(Prepare(name)); }
+
+std::string Engine::Prepare(const std::string& name) {
   call_.reset();
   executed_ = false;
   if (!db_) return kNotConnected;
@@ -297,6 +343,10 @@ void Engine::FinishProcedure() {
 
 std::string Engine::ExecuteProcedure(std::int32_t& rowsAffected, bool returnsRows,
                                      std::shared_ptr<Recordset>& result, std::int32_t) {
+  return Note(Execute(rowsAffected, returnsRows, result));
+}
+
+std::string Engine::Execute(std::int32_t& rowsAffected, bool returnsRows, std::shared_ptr<Recordset>& result) {
   rowsAffected = 0;
   if (!db_) return kNotConnected;
   if (!call_) return "ExecuteProcedure: no procedure has been prepared";
@@ -319,6 +369,12 @@ std::string Engine::ExecuteProcedure(std::int32_t& rowsAffected, bool returnsRow
 
 std::string Engine::OpenRecordset(const std::string& sql, std::shared_ptr<Recordset>& result, std::int32_t,
                                   bool) {
+  std::string error = Query(sql, result);
+  if (!error.empty()) result = Recordset::Create();
+  return Note(std::move(error));
+}
+
+std::string Engine::Query(const std::string& sql, std::shared_ptr<Recordset>& result) {
   if (!db_) return kNotConnected;
   // The error text names the statement; it is built only when something failed.
   const auto failed = [&sql](const std::string& what) { return "OpenRecordset \"" + sql + "\": " + what; };
@@ -332,10 +388,15 @@ std::string Engine::OpenRecordset(const std::string& sql, std::shared_ptr<Record
       if (auto e = MapArguments(translation, call); !e.empty()) return failed(e);
       std::int64_t changes = 0;
       if (auto e = Run(call, true, results, changes); !e.empty()) return failed(e);
-    } else if (SeveralStatements(*session_, translation.sql)) {
-      auto work = [&] { return RunStatements(*session_, translation.sql, "the text", nullptr, true, results); };
-      if (auto e = Atomically("the text", false, work); !e.empty()) return failed(e);
+    } else if (SeveralClientStatements(*session_, translation.sql)) {
+      // The statements read one state of the file, as one query would.
+      auto work = [&] {
+        ClientText guard(*session_);
+        return RunStatements(*session_, translation.sql, "the text", nullptr, true, results);
+      };
+      if (auto e = Atomically("the text", true, work); !e.empty()) return failed(e);
     } else {
+      ClientText guard(*session_);
       const std::optional<KeyedLoad> keyed = KeyedLoadText(translation.sql);
       std::string error;
       if (keyed && RunKeyedLoad(*session_, *keyed, translation.sql, results, error)) {

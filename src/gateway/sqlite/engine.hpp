@@ -7,7 +7,7 @@
 // creates one; the file must carry the office's application id and schema
 // version (catalog.hpp). It sets WAL journalling and a busy timeout of 5 s so
 // that several gateways, in this process or others, can share the file.
-// LastError tells why the last SetConnection failed.
+// LastError tells why the last SetConnection or operation failed.
 //
 // Units of work. BeginTransaction takes the write lock at once (BEGIN
 // IMMEDIATE). A procedure called outside a unit of work runs in its own
@@ -65,12 +65,19 @@ class Engine final : public DataGateway {
   // Opens the office database file; the same as SetConnection with the
   // embedded server. False (with LastError set) when it cannot be used.
   bool Open(const std::string& path);
-  // Why the last SetConnection/Open failed; empty after a success.
+  // Why the last SetConnection/Open or the last failing operation since
+  // failed; empty after a successful SetConnection/Open.
   const std::string& LastError() const { return lastError_; }
+  std::string LastErrorText() const override { return lastError_; }
   bool Connected() const { return db_ != nullptr; }
 
  private:
   void Close();
+  // Keeps a non-empty error text as the last error; returns it.
+  std::string Note(std::string error);
+  std::string Prepare(const std::string& name);
+  std::string Execute(std::int32_t& rowsAffected, bool returnsRows, std::shared_ptr<Recordset>& result);
+  std::string Query(const std::string& sql, std::shared_ptr<Recordset>& result);
   // Runs work as one all-or-nothing step: in its own transaction outside a
   // unit of work (taking the write lock at once unless it only reads), under
   // a savepoint inside one.

@@ -203,6 +203,9 @@ std::string Engine::OpenForwardOnly(const std::string& sql, std::unique_ptr<RowS
     }
     StatementLease lease;
     std::size_t taken = 0;
+    // A client's own text is compiled under the client's rules; a procedure's body is the office's.
+    std::optional<ClientText> client;
+    if (!call) client.emplace(*session_);
     // Anything but one reading statement that returns rows (several
     // statements, a command, a select that sets output parameters) runs as
     // the result set would have it, and is then walked.

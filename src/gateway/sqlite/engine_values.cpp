@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "runtime/dates.hpp"
+#include "runtime/numeric_text.hpp"
 #include "tarnwick/error.hpp"
 
 namespace tarnwick::sqlite::engine_detail {
@@ -125,6 +126,40 @@ Variant MoneyFromDouble(double v) {
   const double scaled = std::nearbyint(v * 10000.0);
   if (std::fabs(scaled) < 9.2e18) return Variant(Currency{static_cast<std::int64_t>(scaled)});
   return Variant(v);
+}
+
+// A money value written out in full ("922337203685477.5807"), as kept for an
+// amount a double cannot hold exactly; nothing when it is no amount.
+std::optional<Currency> MoneyFromText(std::string_view text) {
+  const runtime::NumericParse parsed = runtime::ParseNumericText(text);
+  if (parsed.status != runtime::NumericStatus::Ok) return std::nullopt;
+  const auto scaled = runtime::ToCurrencyScaled(parsed.number);
+  if (!scaled) return std::nullopt;
+  return Currency{*scaled};
+}
+
+// How a money column keeps an amount: a whole amount as an integer, an amount
+// a double reads back exactly as a real, so that sums and comparisons in SQL
+// see plain numbers, and any other amount (beyond about 900 billion, where a
+// double has fewer than four decimals) as its exact decimal text in a blob,
+// which a numeric column keeps as it is where it would round a text.
+void StoreMoney(std::int64_t scaled, SqlValue& out) {
+  using S = SqlValue::Storage;
+  if (scaled % 10000 == 0) {
+    out.storage = S::Integer;
+    out.integer = scaled / 10000;
+    return;
+  }
+  const double real = static_cast<double>(scaled) / 10000.0;
+  const Variant back = MoneyFromDouble(real);
+  if (back.Type() == VarType::Currency && back.CCur().scaled == scaled) {
+    out.storage = S::Real;
+    out.real = real;
+    return;
+  }
+  const std::string text = Variant(Currency{scaled}).CStr();
+  out.storage = S::Blob;
+  out.blob.assign(text.begin(), text.end());
 }
 
 }  // namespace
@@ -273,9 +308,11 @@ Variant ReadColumn(sqlite3_stmt* stmt, int col, SqlKind kind) {
         return Variant(static_cast<double>(v));
       }
       if (storage == SQLITE_FLOAT) return MoneyFromDouble(sqlite3_column_double(stmt, col));
-      if (storage == SQLITE_TEXT) {
+      if (storage == SQLITE_TEXT || storage == SQLITE_BLOB) {
         std::string text = TextOf(stmt, col);
+        if (auto v = MoneyFromText(text)) return Variant(*v);
         if (auto v = PlainReal(text)) return MoneyFromDouble(*v);
+        if (storage == SQLITE_BLOB) break;
         return Variant(std::move(text));
       }
       break;
@@ -331,10 +368,44 @@ Variant ReadColumn(sqlite3_stmt* stmt, int col, SqlKind kind) {
   return ReadUntyped(stmt, col);
 }
 
+namespace {
+
+// An expression or a union over a money column loses the column's type. A
+// column whose values are numbers and at least one amount kept as decimal
+// text (StoreMoney) is such a column: it reads as Currency, exactly.
+bool TypeKeptAmounts(std::size_t c, Column& column, std::vector<std::vector<Variant>>& rows) {
+  bool kept = false;
+  for (const auto& row : rows) {
+    const Variant& v = row[c];
+    if (v.Type() == VarType::Bytes) {
+      const Bytes& bytes = v.AsBytes();
+      if (!MoneyFromText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) return false;
+      kept = true;
+    } else if (!v.IsNull() && v.Type() != VarType::Long && v.Type() != VarType::Double) {
+      return false;
+    }
+  }
+  if (!kept) return false;
+  for (auto& row : rows) {
+    Variant& v = row[c];
+    if (v.Type() == VarType::Bytes) {
+      const Bytes& bytes = v.AsBytes();
+      v = Variant(*MoneyFromText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+    } else if (!v.IsNull()) {
+      v = v.Type() == VarType::Long ? Variant(Currency{std::int64_t{v.CLng()} * 10000}) : MoneyFromDouble(v.CDbl());
+    }
+  }
+  column.type = DataType::Currency;
+  return true;
+}
+
+}  // namespace
+
 void TypeUntypedColumns(const std::vector<SqlKind>& kinds, std::vector<Column>& columns,
                         std::vector<std::vector<Variant>>& rows) {
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (kinds[c] != SqlKind::None) continue;
+    if (TypeKeptAmounts(c, columns[c], rows)) continue;
     const Variant* first = nullptr;
     for (const auto& row : rows) {
       if (!row[c].IsNull()) {
@@ -425,9 +496,7 @@ std::string ToSqlValue(const Variant& value, SqlKind kind, SqlValue& out) {
         out.integer = value.CBool() ? 1 : 0;
         return {};
       case SqlKind::Money:
-        out.storage = S::Real;
-        out.real = type == VarType::Boolean ? (value.CBool() ? 1.0 : 0.0)
-                                            : static_cast<double>(value.CCur().scaled) / 10000.0;
+        StoreMoney(type == VarType::Boolean ? (value.CBool() ? 10000 : 0) : value.CCur().scaled, out);
         return {};
       case SqlKind::Real:
         out.storage = S::Real;
@@ -478,10 +547,11 @@ std::string ToSqlValue(const Variant& value, SqlKind kind, SqlValue& out) {
             if (kind == SqlKind::Text) {
               out.storage = S::Text;
               out.text = value.CStr();
+            } else if (type == VarType::Currency) {
+              StoreMoney(value.CCur().scaled, out);
             } else {
               out.storage = S::Real;
-              out.real = type == VarType::Double ? value.CDbl()
-                                                 : static_cast<double>(value.CCur().scaled) / 10000.0;
+              out.real = value.CDbl();
             }
             return {};
           case VarType::Date:

@@ -5,7 +5,8 @@
 // float) while SQLite stores integers, reals, texts and blobs. Reading maps a
 // stored value to the Variant kind of its declared type; writing converts a
 // Variant (or the text the library sends for a column) to what that type
-// stores: dates as ISO text, bit as 0/1, money as a real.
+// stores: dates as ISO text, bit as 0/1, money as a number (exactly, see
+// ToSqlValue).
 #pragma once
 
 #include <sqlite3.h>
@@ -62,8 +63,9 @@ struct SqlValue {
 
 // Converts value the way the runtime would for a column or parameter of
 // `kind`: "12" to an int gives 12, "3/4/2005" to a datetime gives
-// "2005-03-04 00:00:00", "True" to a bit gives 1, Currency to money gives a
-// real. Empty text gives Null for every kind but text. Returns an error text
+// "2005-03-04 00:00:00", "True" to a bit gives 1, Currency to money gives an
+// integer or a real when either holds the amount exactly, else the amount's
+// decimal text as a blob (a money column keeps a blob unchanged). Empty text gives Null for every kind but text. Returns an error text
 // (empty on success) naming the value when it cannot be converted.
 std::string ToSqlValue(const Variant& value, SqlKind kind, SqlValue& out);
 

@@ -48,6 +48,7 @@ struct OfficeOptions {
 enum class OfficeStatus {
   Ok,
   AlreadyExists,   // the file exists and overwrite was not asked for
+  InUse,           // overwrite was asked for, but a client has the office open
   InvalidOptions,  // a bad path or sample size
   InvalidSource,   // the SQL sources are incomplete or do not compile
   DatabaseError,   // SQLite or the file system failed

@@ -1,6 +1,9 @@
 // Creating an office database file.
+#include <signal.h>
 #include <sqlite3.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <atomic>
@@ -220,17 +223,127 @@ class Builder {
   bool kept_ = false;
 };
 
+// The office a forced run replaces, held for the replacement. Clients keep
+// the database file open between their calls, and a client still holding
+// the old file would go on writing into it after the new one took its name:
+// every write lost, though each reported success. So the old file is taken
+// for this process alone first, which fails while any client has it open,
+// and is marked as no office before it is let go, so that a client opening
+// the old name in the moment of the swap is refused instead of writing into
+// the old file.
+Failure InUse(const std::filesystem::path& target, const std::string& why) {
+  return Failure{OfficeStatus::InUse, target.string() + " is in use: a client has the office open (" + why +
+                                          "); close every client and try again"};
+}
+
+// Says before a long build, not after it, that the office cannot be replaced
+// now; the check that counts is RetiringOffice's, when the new file is ready.
+void RefuseIfInUse(const std::filesystem::path& target) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(target.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc == SQLITE_OK) {
+    sqlite3_exec(db, "pragma locking_mode = exclusive", nullptr, nullptr, nullptr);
+    rc = sqlite3_exec(db, "begin exclusive", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+  }
+  const std::string why = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  sqlite3_close_v2(db);
+  if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) throw InUse(target, why);
+}
+
+class RetiringOffice {
+ public:
+  explicit RetiringOffice(const std::filesystem::path& target) {
+    if (sqlite3_open_v2(target.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+      Close();  // not a database we can open: nobody can be using it as one
+      return;
+    }
+    char* error = nullptr;
+    sqlite3_exec(db_, "pragma locking_mode = exclusive", nullptr, nullptr, nullptr);
+    // Leaving the write-ahead journal and writing take the file for this
+    // connection alone; both fail while another connection has it open.
+    int rc = sqlite3_exec(db_, "pragma journal_mode = delete", nullptr, nullptr, &error);
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db_, "begin exclusive", nullptr, nullptr, &error);
+    if (rc == SQLITE_OK) {
+      applicationId_ = Pragma("application_id");
+      rc = sqlite3_exec(db_, "pragma application_id = 0; commit", nullptr, nullptr, &error);
+    }
+    const int code = rc & 0xff;
+    const std::string why = error ? error : sqlite3_errstr(rc);
+    sqlite3_free(error);
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
+      Close();
+      throw InUse(target, why);
+    }
+    if (rc != SQLITE_OK) Close();  // not an office file (damaged, foreign): nothing to hold
+  }
+  ~RetiringOffice() { Close(); }
+  RetiringOffice(const RetiringOffice&) = delete;
+  RetiringOffice& operator=(const RetiringOffice&) = delete;
+
+  // The replacement failed: the old office is an office again.
+  void Restore() {
+    if (!db_) return;
+    const std::string sql = "pragma application_id = " + std::to_string(applicationId_);
+    sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, "pragma journal_mode = wal", nullptr, nullptr, nullptr);
+  }
+
+ private:
+  std::int64_t Pragma(const char* name) {
+    sqlite3_stmt* stmt = nullptr;
+    std::int64_t value = 0;
+    if (sqlite3_prepare_v2(db_, (std::string("pragma ") + name).c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW)
+      value = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    return value;
+  }
+  void Close() {
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+  sqlite3* db_ = nullptr;
+  std::int64_t applicationId_ = 0;
+};
+
+// Files "NAME.tarnwick-init-PID-N.tmp" (and their journals) that a run
+// killed before it finished left next to the target. A file of a process
+// still running is its work in progress and stays.
+void RemoveLeftovers(const std::filesystem::path& target) {
+  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+  const std::string prefix = target.filename().string() + ".tarnwick-init-";
+  std::error_code ec;
+  std::filesystem::directory_iterator entries(folder, ec);
+  if (ec) return;
+  for (const auto& entry : entries) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) != 0 || name.find(".tmp") == std::string::npos) continue;
+    const std::string rest = name.substr(prefix.size());
+    const std::size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string::npos || rest.find_first_not_of("0123456789") != dash) continue;
+    const long pid = std::stol(rest.substr(0, std::min<std::size_t>(dash, 9)));
+    if (pid == static_cast<long>(::getpid())) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    std::filesystem::remove(entry.path(), ec);
+  }
+}
+
 // Puts the finished file in place: without overwrite only if nothing appeared
 // at the target in the meantime.
 void Install(const std::filesystem::path& built, const std::filesystem::path& target, bool overwrite) {
   std::error_code ec;
   if (overwrite) {
+    RetiringOffice old(target);
     // A journal left by the old file would be applied to the new one.
     for (const char* suffix : {"-wal", "-shm", "-journal"}) {
       std::filesystem::remove(target.string() + suffix, ec);
     }
     std::filesystem::rename(built, target, ec);
-    if (ec) throw Failure{OfficeStatus::DatabaseError, "cannot replace " + target.string() + ": " + ec.message()};
+    if (ec) {
+      old.Restore();
+      throw Failure{OfficeStatus::DatabaseError, "cannot replace " + target.string() + ": " + ec.message()};
+    }
     return;
   }
   std::filesystem::create_hard_link(built, target, ec);
@@ -269,7 +382,11 @@ void CheckTarget(const std::filesystem::path& path, const OfficeOptions& options
     if (!options.overwrite) throw Failure{OfficeStatus::AlreadyExists, path.string() + " already exists"};
   }
   const std::filesystem::path parent = path.has_parent_path() ? path.parent_path() : ".";
-  if (!std::filesystem::is_directory(parent, ec)) {
+  const auto parentStatus = std::filesystem::status(parent, ec);
+  if (std::filesystem::exists(parentStatus) && !std::filesystem::is_directory(parentStatus)) {
+    throw Failure{OfficeStatus::InvalidOptions, parent.string() + " is a file, not a folder"};
+  }
+  if (!std::filesystem::is_directory(parentStatus)) {
     throw Failure{OfficeStatus::InvalidOptions, "the folder " + parent.string() + " does not exist"};
   }
 }
@@ -282,6 +399,8 @@ OfficeResult CreateOfficeDatabase(const std::filesystem::path& path, const Offic
   const OfficeProgressCallback& progress = options.progress;
   try {
     CheckTarget(path, options);
+    RemoveLeftovers(path);
+    if (options.overwrite && std::filesystem::exists(path)) RefuseIfInUse(path);
 
     // Read and parse every source before anything is written.
     std::vector<SqlFile> sources;

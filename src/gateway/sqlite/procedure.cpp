@@ -38,7 +38,7 @@ std::string StatementError(std::string_view what, int number, std::string_view s
   text += " \"";
   text += statement;
   text += "\": ";
-  text += sqlite3_errmsg(db);
+  text += EngineCause(db);
   return text;
 }
 
@@ -91,7 +91,7 @@ std::string FindTable(Session& session, const std::string& procedure, const std:
   StatementLease lease;
   if (PrepareFixed(session, "select name from sqlite_master where type = 'table' and name = ?1 collate nocase",
                    lease) != SQLITE_OK)
-    return procedure + ": cannot read the schema: " + sqlite3_errmsg(db);
+    return procedure + ": cannot read the schema: " + EngineCause(db);
   sqlite3_stmt* raw = lease.get();
   sqlite3_bind_text(raw, 1, name.c_str(), static_cast<int>(name.size()), SQLITE_STATIC);
   const int rc = sqlite3_step(raw);
@@ -100,7 +100,7 @@ std::string FindTable(Session& session, const std::string& procedure, const std:
     return {};
   }
   if (rc == SQLITE_DONE) return procedure + ": the database has no table named '" + name + "'";
-  return procedure + ": cannot read the schema: " + sqlite3_errmsg(db);
+  return procedure + ": cannot read the schema: " + EngineCause(db);
 }
 
 std::string ReadTableColumns(Session& session, const std::string& procedure, const std::string& table,
@@ -108,7 +108,7 @@ std::string ReadTableColumns(Session& session, const std::string& procedure, con
   sqlite3* db = session.db;
   StatementLease lease;
   if (PrepareFixed(session, "select name, type from pragma_table_info(?1)", lease) != SQLITE_OK)
-    return procedure + ": cannot read the columns of table '" + table + "': " + sqlite3_errmsg(db);
+    return procedure + ": cannot read the columns of table '" + table + "': " + EngineCause(db);
   sqlite3_stmt* raw = lease.get();
   sqlite3_bind_text(raw, 1, table.c_str(), static_cast<int>(table.size()), SQLITE_STATIC);
   int rc;
@@ -118,7 +118,7 @@ std::string ReadTableColumns(Session& session, const std::string& procedure, con
     out.push_back(TableColumn{name ? name : "", type ? type : ""});
   }
   if (rc != SQLITE_DONE)
-    return procedure + ": cannot read the columns of table '" + table + "': " + sqlite3_errmsg(db);
+    return procedure + ": cannot read the columns of table '" + table + "': " + EngineCause(db);
   return {};
 }
 
@@ -133,7 +133,7 @@ std::string LookupTable(Session& session, const std::string& procedure, const Va
     StatementLease lease;
     if (PrepareFixed(session, "PRAGMA schema_version", lease) != SQLITE_OK ||
         sqlite3_step(lease.get()) != SQLITE_ROW)
-      return procedure + ": cannot read the schema: " + sqlite3_errmsg(db);
+      return procedure + ": cannot read the schema: " + EngineCause(db);
     version = sqlite3_column_int64(lease.get(), 0);
   }
   if (version != session.tablesSchemaVersion) {
@@ -173,12 +173,12 @@ std::string ExecuteKeyed(Session& session, const std::string& procedure, const s
                          const std::vector<const SqlValue*>& values) {
   sqlite3* db = session.db;
   StatementLease lease;
-  if (PrepareFixed(session, sql, lease) != SQLITE_OK) return procedure + ": \"" + sql + "\": " + sqlite3_errmsg(db);
+  if (PrepareFixed(session, sql, lease) != SQLITE_OK) return procedure + ": \"" + sql + "\": " + EngineCause(db);
   sqlite3_stmt* raw = lease.get();
   for (std::size_t i = 0; i < values.size(); ++i)
     if (BindSqlValue(raw, static_cast<int>(i + 1), *values[i]) != SQLITE_OK)
-      return procedure + ": \"" + sql + "\": " + sqlite3_errmsg(db);
-  if (sqlite3_step(raw) != SQLITE_DONE) return procedure + ": \"" + sql + "\": " + sqlite3_errmsg(db);
+      return procedure + ": \"" + sql + "\": " + EngineCause(db);
+  if (sqlite3_step(raw) != SQLITE_DONE) return procedure + ": \"" + sql + "\": " + EngineCause(db);
   return {};
 }
 
@@ -260,7 +260,7 @@ std::string BindParameters(sqlite3_stmt* stmt, std::string_view what, int number
     SqlValue value;
     if (auto e = ToSqlValue(call->values[static_cast<std::size_t>(index)], parameter.kind, value); !e.empty())
       return std::string(what) + ": parameter " + parameter.name + " (" + parameter.type + "): " + e;
-    if (BindSqlValue(stmt, i, value) != SQLITE_OK) return fail(sqlite3_errmsg(db));
+    if (BindSqlValue(stmt, i, value) != SQLITE_OK) return fail(EngineCause(db));
   }
   return {};
 }
@@ -299,6 +299,38 @@ int Procedure::IndexOf(std::string_view wanted) const {
     if (SameName(have, wanted)) return static_cast<int>(i);
   }
   return -1;
+}
+
+int AuthorizeClientText(void* session, int action, const char* first, const char*, const char* database,
+                        const char*) {
+  if (!static_cast<const Session*>(session)->clientText) return SQLITE_OK;
+  switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_FUNCTION:
+    case SQLITE_RECURSIVE:
+      return SQLITE_OK;
+    case SQLITE_READ: {
+      const std::string_view table = first ? first : "";
+      const auto starts = [&](std::string_view prefix) {
+        return table.size() >= prefix.size() && SameName(table.substr(0, prefix.size()), prefix);
+      };
+      // A count(*) reads its table without naming the database.
+      const bool main = !database || SameName(database, "main");
+      return main && !starts("sqlite_") && !starts("tw_") && !starts("pragma_") ? SQLITE_OK : SQLITE_DENY;
+    }
+    default:
+      return SQLITE_DENY;
+  }
+}
+
+std::string EngineCause(sqlite3* db) {
+  std::string cause = sqlite3_errmsg(db);
+  const int code = sqlite3_errcode(db) & 0xff;
+  if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
+    const char* file = sqlite3_db_filename(db, "main");
+    return "the database file '" + std::string(file ? file : "") + "' is damaged (" + cause + ")";
+  }
+  return cause;
 }
 
 std::string QuoteIdentifier(std::string_view name) {
@@ -375,7 +407,7 @@ std::string LoadProcedure(Session& session, std::string_view name, std::shared_p
       std::string("select name, parameters, body from ") + kProcedureTable + " where name = ?1 collate nocase";
   StatementLease lease;
   if (PrepareFixed(session, sql, lease) != SQLITE_OK)
-    return "Procedure " + wanted + ": the procedure catalog cannot be read: " + sqlite3_errmsg(db);
+    return "Procedure " + wanted + ": the procedure catalog cannot be read: " + EngineCause(db);
   sqlite3_stmt* raw = lease.get();
   sqlite3_bind_text(raw, 1, wanted.c_str(), static_cast<int>(wanted.size()), SQLITE_STATIC);
   const int rc = sqlite3_step(raw);
@@ -385,7 +417,7 @@ std::string LoadProcedure(Session& session, std::string_view name, std::shared_p
     return "No stored procedure named '" + wanted + "' in the database";
   }
   if (rc != SQLITE_ROW)
-    return "Procedure " + wanted + ": the procedure catalog cannot be read: " + sqlite3_errmsg(db);
+    return "Procedure " + wanted + ": the procedure catalog cannot be read: " + EngineCause(db);
   auto text = [&](int col) {
     const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(raw, col));
     return p ? std::string_view(p, static_cast<std::size_t>(sqlite3_column_bytes(raw, col))) : std::string_view();
@@ -470,6 +502,9 @@ std::string RunStatements(Session& session, std::string_view sql, std::string_vi
     sqlite3_stmt* raw = lease.get();
     if (!raw) continue;  // only blanks or a comment
     ++number;
+    if (session.clientText && !sqlite3_stmt_readonly(raw))
+      return std::string(what) + ", statement " + std::to_string(number) + " \"" + sqlite3_sql(raw) +
+             "\": a query may only read; this statement would change the database";
     if (auto e = BindParameters(raw, what, number, call, db); !e.empty()) return e;
     std::vector<int> targets;
     if (call && sqlite3_column_count(raw) > 0) {

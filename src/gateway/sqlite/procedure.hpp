@@ -68,8 +68,24 @@ struct Session {
   // By the table's name in lower case; valid for tablesSchemaVersion only.
   std::unordered_map<std::string, TableLayout> tables;
   std::int64_t tablesSchemaVersion = -1;
+  // Set while a client's query text runs: every statement must only read,
+  // and only the office's own tables and views (see AuthorizeClientText).
+  bool clientText = false;
 
   static constexpr std::size_t kStatementsKept = 96;
+};
+
+// Marks the statements compiled and run meanwhile as a client's query text,
+// which the authorizer and the read-only rule then hold to.
+class ClientText {
+ public:
+  explicit ClientText(Session& session) : session_(session) { session_.clientText = true; }
+  ~ClientText() { session_.clientText = false; }
+  ClientText(const ClientText&) = delete;
+  ClientText& operator=(const ClientText&) = delete;
+
+ private:
+  Session& session_;
 };
 
 // Reads a parameter list such as "@Org_id int, @Document_id int, @Unique_id int output".
@@ -122,6 +138,19 @@ int CollectRows(sqlite3_stmt* stmt, StatementResults& results);
 // Binds the call's values to the "@name" parameters of one statement, as a
 // procedure's statements are bound. `what` names the caller in error texts.
 std::string BindCallParameters(sqlite3_stmt* stmt, std::string_view what, ProcedureCall* call, sqlite3* db);
+// The authorizer of every connection (user data: its Session). Outside a
+// client's query text it allows everything the engine and the catalog
+// procedures do. For a client's text it allows reading the office's own
+// tables and views in the main database and calling functions, and denies
+// the rest: the schema tables (sqlite_*), the procedure catalog (tw_*),
+// pragmas, other databases, transaction control and every kind of write.
+int AuthorizeClientText(void* session, int action, const char* first, const char* second, const char* database,
+                        const char* trigger);
+
+// SQLite's reason for the failure just reported on db. A damaged file
+// (SQLITE_CORRUPT, SQLITE_NOTADB) is named as such, so that a caller never
+// takes a read that failed on a bad page for a search that found nothing.
+std::string EngineCause(sqlite3* db);
 
 // "\"name\"" with any quote inside doubled.
 std::string QuoteIdentifier(std::string_view name);

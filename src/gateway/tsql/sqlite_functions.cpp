@@ -585,7 +585,23 @@ std::vector<char32_t> CodePoints(std::string_view s) {
   return out;
 }
 
-char32_t Fold(char32_t c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; }
+// The small letter of a capital, as the office's server compares case-blind:
+// ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic.
+char32_t Fold(char32_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;  // À..Þ, not ×
+  if (c == 0x178) return 0xFF;                                // Ÿ
+  if (c >= 0x100 && c <= 0x17F) {
+    // Capital and small letter in pairs; from Ĺ to ň and from Ź to ž the capital is odd.
+    if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
+    const bool oddCapitals = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    return (c % 2 == 1) == oddCapitals ? c + 1 : c;
+  }
+  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return c + 0x20;  // Greek
+  if (c >= 0x410 && c <= 0x42F) return c + 0x20;                 // Cyrillic А..Я
+  if (c >= 0x400 && c <= 0x40F) return c + 0x50;                 // Cyrillic Ѐ..Џ
+  return c;
+}
 
 struct PatternItem {
   enum Kind { Any, One, Literal, Set } kind = Literal;
@@ -608,7 +624,10 @@ struct PatternItem {
   }
 };
 
-std::vector<PatternItem> CompilePattern(const std::vector<char32_t>& p, std::optional<char32_t> escape) {
+// With ranges, "[a-c]" and "[^x]" are character sets as on the server;
+// without, "[" is a character like any other (SQLite's own LIKE).
+std::vector<PatternItem> CompilePattern(const std::vector<char32_t>& p, std::optional<char32_t> escape,
+                                        bool ranges = true) {
   std::vector<PatternItem> items;
   for (std::size_t i = 0; i < p.size(); ++i) {
     PatternItem item;
@@ -619,7 +638,7 @@ std::vector<PatternItem> CompilePattern(const std::vector<char32_t>& p, std::opt
       item.kind = PatternItem::Any;
     } else if (c == '_') {
       item.kind = PatternItem::One;
-    } else if (c == '[') {
+    } else if (c == '[' && ranges) {
       std::size_t j = i + 1;
       PatternItem set;
       set.kind = PatternItem::Set;
@@ -688,6 +707,66 @@ void TwLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   }
   const std::vector<PatternItem> pattern = CompilePattern(CodePoints(TextOf(argv[1])), escape);
   sqlite3_result_int(ctx, MatchPattern(pattern, CodePoints(TextOf(argv[0]))) ? 1 : 0);
+}
+
+// like(pattern, text [, escape]) in place of SQLite's, which ignores letter
+// case for ASCII only: "äö" finds "ÄÖ" in every query and procedure. A text
+// all ASCII is matched byte by byte, as fast as SQLite's own.
+bool AsciiLike(std::string_view p, std::string_view s, int escape) {
+  const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  std::size_t i = 0, k = 0, star = std::string_view::npos, mark = 0;
+  while (k < s.size()) {
+    if (i < p.size() && p[i] != '%') {
+      std::size_t next = i + 1;
+      bool literal = false;
+      char c = p[i];
+      if (escape >= 0 && c == static_cast<char>(escape) && next < p.size()) {
+        c = p[next++];
+        literal = true;
+      }
+      if ((!literal && c == '_') || fold(c) == fold(s[k])) {
+        i = next;
+        ++k;
+        continue;
+      }
+    } else if (i < p.size()) {
+      star = i++;
+      mark = k;
+      continue;
+    }
+    if (star == std::string_view::npos) return false;
+    i = star + 1;
+    k = ++mark;
+  }
+  while (i < p.size() && p[i] == '%') ++i;
+  return i == p.size();
+}
+
+bool IsAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const std::string_view pattern = TextOf(argv[0]);
+  const std::string_view text = TextOf(argv[1]);
+  if (pattern.size() > static_cast<std::size_t>(sqlite3_limit(sqlite3_context_db_handle(ctx),
+                                                              SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1)))
+    return Error(ctx, "LIKE or GLOB pattern too complex");
+  std::optional<char32_t> escape;
+  if (argc > 2) {
+    const std::vector<char32_t> e = CodePoints(TextOf(argv[2]));
+    if (e.size() != 1) return Error(ctx, "ESCAPE expression must be a single character");
+    escape = e.front();
+  }
+  if (IsAscii(pattern) && IsAscii(text) && (!escape || *escape < 0x80)) {
+    const int esc = escape ? static_cast<int>(*escape) : -1;
+    return sqlite3_result_int(ctx, AsciiLike(pattern, text, esc) ? 1 : 0);
+  }
+  const std::vector<PatternItem> items = CompilePattern(CodePoints(pattern), escape, false);
+  sqlite3_result_int(ctx, MatchPattern(items, CodePoints(text)) ? 1 : 0);
 }
 
 // ----- DATEPART, DATEADD, DATEDIFF -----
@@ -826,6 +905,8 @@ constexpr FunctionDef kFunctions[] = {
     {"tw_isdate", 1, TwIsDate},
     {"tw_like", 2, TwLike},
     {"tw_like", 3, TwLike},
+    {"like", 2, Like},
+    {"like", 3, Like},
     {"tw_datepart", 2, TwDatePart},
     {"tw_dateadd", 3, TwDateAdd},
     {"tw_datediff", 3, TwDateDiff},

@@ -1,0 +1,175 @@
+// Hostile text: what a client types into a text argument never changes the
+// statement it lands in, and what a query text may reach is the office's own
+// tables and views, read only.
+#include <random>
+#include <string>
+#include <vector>
+
+#include "gateway/sqlite/engine.hpp"
+#include "gateway/tsql/lexer.hpp"
+#include "gateway/tsql/parser.hpp"
+#include "support.hpp"
+
+namespace tarnwick::test {
+namespace {
+
+// Texts built mostly from the characters that end literals, comment out the
+// rest of a statement, act as wildcards or are no valid UTF-8.
+std::string RandomText(std::mt19937& random) {
+  static const std::vector<std::string> kPieces = {
+      "'", "''", "\"", "[", "]", "%", "_", "*", "?", ";", "--", "/*", "*/", "\\", std::string(1, '\0'), "\n",
+      "\xC3\xA4", "\xFF", "\x80", "\xC3", " or 1=1", "a", "Z", " ", "N'", "0x1F", "@p", "exec "};
+  std::uniform_int_distribution<std::size_t> length(0, 24), piece(0, kPieces.size() - 1);
+  std::string text;
+  for (std::size_t i = length(random); i > 0; --i) text += kPieces[piece(random)];
+  return text;
+}
+
+TEST(SqlSafeText, AnyTextBecomesExactlyOneLiteralOfItself) {
+  std::mt19937 random(20041102);
+  auto unconnected = CreateDefaultGateway();
+  sqlite::Engine engine;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string text = RandomText(random);
+    for (DataGateway* gateway : {unconnected.get(), static_cast<DataGateway*>(&engine)}) {
+      const std::string sql = "select '" + gateway->SqlSafeText(text) + "' from ref_document where title = '" +
+                              gateway->SqlSafeText(text) + "'";
+      std::vector<tsql::Token> tokens;
+      tsql::SyntaxError error;
+      if (text.find('\0') != std::string::npos) {
+        // No SQL text can carry a NUL: the whole statement is refused, none is cut short.
+        EXPECT_FALSE(tsql::Tokenize(sql, tokens, error));
+        EXPECT_NE(error.message.find("NUL"), std::string::npos) << error.message;
+        continue;
+      }
+      ASSERT_TRUE(tsql::Tokenize(sql, tokens, error)) << error.message << " in " << sql;
+      tsql::ParsedStatement parsed;
+      ASSERT_TRUE(tsql::Parse(tokens, parsed, error)) << error.message << " in " << sql;
+      ASSERT_FALSE(parsed.is_exec);
+      ASSERT_EQ(parsed.query->cores.size(), 1u);
+      const auto& core = parsed.query->cores[0];
+      ASSERT_EQ(core.items.size(), 1u) << sql;
+      ASSERT_EQ(core.items[0].expr->kind, tsql::ast::ExprKind::Text) << sql;
+      EXPECT_EQ(core.items[0].expr->text, text);
+      ASSERT_EQ(core.from.size(), 1u) << sql;
+      ASSERT_TRUE(core.where) << sql;
+      ASSERT_EQ(core.where->kind, tsql::ast::ExprKind::Binary) << sql;
+      ASSERT_EQ(core.where->args[1]->kind, tsql::ast::ExprKind::Text) << sql;
+      EXPECT_EQ(core.where->args[1]->text, text);
+    }
+  }
+}
+
+class HostileText : public SharedOffice<30> {};
+
+TEST_F(HostileText, ComesBackFromTheDatabaseAsItWasSent) {
+  std::mt19937 random(19990401);
+  sqlite::Engine engine;
+  ASSERT_TRUE(engine.Open(file_)) << engine.LastError();
+  for (int i = 0; i < 300; ++i) {
+    const std::string text = RandomText(random);
+    std::shared_ptr<Recordset> rs;
+    const std::string error = engine.OpenRecordset("select '" + engine.SqlSafeText(text) + "' as v", rs, 0, true);
+    if (text.find('\0') != std::string::npos) {
+      EXPECT_NE(error.find("NUL"), std::string::npos) << error;
+      continue;
+    }
+    ASSERT_EQ(error, "") << text;
+    EXPECT_EQ(rs->Collect("v"), Variant(text));
+  }
+}
+
+
+TEST_F(HostileText, IsStoredWholeAndSearchedForWithoutChangingTheSearch) {
+  clsDocument doc;
+  ASSERT_TRUE(doc.ConnectionVariables(file_, "", "", "", false));
+  const std::string documents = Query("select count(*) from ref_document");
+  std::mt19937 random(7);
+  std::vector<std::string> texts = {"O'Brien's '' committee", "100% _of_ [all] *?", std::string(1 << 20, 'm'),
+                                    std::string("nul\0inside", 10), "bad \xFF\xC3 utf-8"};
+  for (int i = 0; i < 20; ++i) texts.push_back(RandomText(random));
+  for (const std::string& text : texts) {
+    ASSERT_TRUE(doc.GetData());
+    doc.Title(text);
+    doc.NameListed(text);
+    ASSERT_TRUE(doc.SaveData()) << doc.LastErrorText();
+    EXPECT_EQ(doc.Title(), text.empty() ? "" : text);
+    const std::int32_t id = doc.UniqueID();
+    // The same text as a search value finds at most what it names.
+    const std::string filter = doc.SetupFilter("", "", "", true, "", text, "", "", false, "", "", "", "", "O", false);
+    const bool found = doc.GetDocumentList(filter);
+    if (text.size() > 50000) {
+      // Longer than the longest pattern the engine matches: refused, not cut.
+      EXPECT_FALSE(found);
+      EXPECT_NE(doc.LastErrorText().find("pattern too complex"), std::string::npos) << doc.LastErrorText();
+    } else if (text.find('\0') == std::string::npos) {
+      EXPECT_EQ(doc.LastErrorText().find(filter), std::string::npos) << "a search failed: " << doc.LastErrorText();
+    }
+    if (found) {
+      EXPECT_LT(doc.RecordCount(), std::stoi(documents)) << "the search was widened by " << text;
+    }
+    ASSERT_TRUE(doc.GetData(id));
+  }
+}
+
+TEST_F(HostileText, NameSearchesIgnoreLetterCaseBeyondAscii) {
+  clsDocument doc;
+  ASSERT_TRUE(doc.ConnectionVariables(file_, "", "", "", false));
+  ASSERT_TRUE(doc.GetData());
+  doc.NameListed("ÄÖ Ünion für Größe, ŁÓDŹ, ΑΘΗΝΑ, МОСКВА");
+  ASSERT_TRUE(doc.SaveData()) << doc.LastErrorText();
+  const std::string id = std::to_string(doc.UniqueID());
+  sqlite::Engine engine;
+  ASSERT_TRUE(engine.Open(file_));
+  std::shared_ptr<Recordset> rs;
+  const auto count = [&](const std::string& pattern) {
+    const std::string sql = "select count(*) as n from ref_document where unique_id = " + id +
+                            " and name_listed like '" + pattern + "'";
+    EXPECT_EQ(engine.OpenRecordset(sql, rs, 0, true), "") << sql;
+    return rs ? rs->Collect("n").CLng() : -1;
+  };
+  EXPECT_EQ(count("äö ü%"), 1);
+  EXPECT_EQ(count("%GRÖSSE%"), 0) << "ß is no SS";
+  EXPECT_EQ(count("%größe%"), 1);
+  EXPECT_EQ(count("%łódź%"), 1);
+  EXPECT_EQ(count("%αθηνα%"), 1);
+  EXPECT_EQ(count("%москва"), 1);
+  EXPECT_EQ(count("[ä]ö_ü%"), 1) << "with the server's character sets";
+  EXPECT_EQ(count("%москв_"), 1) << "_ is one character, not one byte";
+  EXPECT_EQ(count("ao%"), 0);
+}
+
+TEST_F(HostileText, AQueryReadsOnlyTheOfficesOwnTablesAndChangesNothing) {
+  const std::string documents = Query("select count(*) from ref_document");
+  sqlite::Engine engine;
+  ASSERT_TRUE(engine.Open(file_)) << engine.LastError();
+  std::shared_ptr<Recordset> rs;
+  for (const char* text : {"select * from sqlite_master", "select name from sqlite_schema",
+                           "select count(*) from ref_document where exists (select 1 from sqlite_master)",
+                           "select body from tw_procedure", "select * from pragma_table_info('ref_document')",
+                           "delete from ref_document", "select 1; delete from ref_document", "commit",
+                           "begin transaction", "update ref_document set Title = 'x'",
+                           "select * from temp.sqlite_temp_master", "attach database 'x.db' as x"}) {
+    EXPECT_NE(engine.OpenRecordset(text, rs, 0, true), "") << text;
+  }
+  ASSERT_EQ(engine.OpenRecordset("select count(*) as n from vw_zub_ref_document_detail", rs, 0, true), "");
+  EXPECT_EQ(rs->Collect("n"), Variant(std::stoi(documents)));
+
+  // Inside a unit of work a query cannot end it.
+  engine.BeginTransaction();
+  EXPECT_NE(engine.OpenRecordset("commit", rs, 0, true), "");
+  EXPECT_TRUE(engine.InTransaction());
+  engine.EndTransaction(false);
+
+  // A code argument that closes its literal and reads the schema fails as a whole.
+  clsDocument doc;
+  ASSERT_TRUE(doc.ConnectionVariables(file_, "", "", "", false));
+  const std::string filter = doc.SetupFilter("RPT' or exists (select 1 from sqlite_master) or 'a' = 'b", "", "",
+                                             true, "", "", "", "", false, "", "", "", "", "", false);
+  EXPECT_FALSE(doc.GetDocumentList(filter));
+  EXPECT_NE(doc.LastErrorText().find("not authorized"), std::string::npos) << doc.LastErrorText();
+  EXPECT_EQ(Query("select count(*) from ref_document"), documents);
+}
+
+}  // namespace
+}  // namespace tarnwick::test
