@@ -38,7 +38,7 @@ void Run(const CheckArguments& a) {
   std::int16_t electionId = 0;
   if (!document.RunMEFChecks(a.type, a.committee, a.document, a.year, a.subType, from, to, a.receipts,
                              a.expenditures, matchFound, mefFlag, electionId)) {
-    throw Failure(kExitFailed, "the office database could not run the filing checks");
+    throw Refused(document, "the office database could not run the filing checks");
   }
   const bool listsRows = a.type == FortyEightHourList || a.type == FortyEightHourListAmend;
   std::vector<std::pair<std::string, std::string>> answers{{"MatchFound", matchFound ? "True" : "False"},

@@ -24,5 +24,11 @@ void AddChecksCommand(CLI::App& app);
 void AddCommitteesCommand(CLI::App& app);
 // tarnwick lists show KIND and tarnwick codes describe KIND CODE.
 void AddListsCommands(CLI::App& app);
+// tarnwick images put|get|info|delete.
+void AddImagesCommand(CLI::App& app);
+// tarnwick export filed-reports|correspondence.
+void AddExportCommand(CLI::App& app);
+// tarnwick settings batch-scan|defaults.
+void AddSettingsCommand(CLI::App& app);
 
 }  // namespace tarnwick::cli

@@ -1,13 +1,15 @@
 // `tarnwick demo [FILE]`: a typical day at the filing office, in short
 // steps, through the library's public classes only: search the reports of a
-// year, open one and record what is due, look at its committee links and the
-// committee's documents, and run the 48-hour list of that committee.
-// A sample office is created first when FILE does not exist.
+// year, open one and record what is due; link it to a committee and list that
+// committee's documents; search committees by candidate and look up codes;
+// store a page image and read it back; run a 48-hour list and export the
+// filed-reports list. A sample office is created first when FILE does not exist.
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -66,7 +68,7 @@ void RecordAmountDue(const Session& s, std::int32_t id) {
   const Currency oldAmount = report.AmountDue();
   report.DueDate("12/31/2004");
   report.AmountDue(Currency{oldAmount.scaled + 500'000});  // a late fee of $50.00
-  if (!report.SaveData()) throw Failure(kExitFailed, "the office database refused the change");
+  if (!report.SaveData()) throw Refused(report, "the office database refused the change");
   report.GetData(id);
   fmt::print("   \"{}\": due {} -> {}, amount due {} -> {}; saved\n", report.Title(),
              oldDue.empty() ? "(none)" : oldDue, report.DueDate(), Money(oldAmount), Money(report.AmountDue()));
@@ -92,7 +94,7 @@ void CommitteeDocuments(const Session& s, std::int32_t id) {
     affects.GetData();
     affects.OrgID(std::to_string(committee));
     affects.DocumentID(std::to_string(id));
-    if (!affects.SaveData()) throw Failure(kExitFailed, "the office database refused the link");
+    if (!affects.SaveData()) throw Refused(affects, "the office database refused the link");
   }
   fmt::print("   {} as a committee the report affects\n", linked ? "already linked" : "linked");
 
@@ -110,7 +112,53 @@ void CommitteeDocuments(const Session& s, std::int32_t id) {
   Print(latest, Format::Table);
 }
 
-// Step 4: the 48-hour list of the year of a committee that sent a 48-hour notice.
+// Step 4: the committee search form by candidate name, and a few codes of the report.
+void CommitteesAndCodes(const Session& s, std::int32_t id) {
+  Step(4, "Committees whose candidate's last name contains \"bab\" (the committee search form), and codes");
+  clsOrg committees;
+  s.Open(committees);
+  const std::string filter = committees.SetupFilter("", "", "", "3", "bab", "", "", "", "");
+  if (committees.GetDataList(filter)) {
+    fmt::print("   {} committees:\n", committees.RecordCount());
+    Print(Rows(committees, {"OrgID", "OrgName", "CandLastName", "CandFirstName", "StatusDesc"}, 5), Format::Table);
+  }
+  clsDocument report;
+  if (!s.Open(report).GetData(id)) return;
+  clsLookup_List codes;
+  s.Open(codes);
+  const Date today = Variant(Today()).CDate();
+  codes.GetData(zubL_DocumentSubType, today, -1, report.DocTypeCode());
+  fmt::print("   report sub-type {} is \"{}\"\n", report.DocSubTypeCode(), codes.GetDescription(report.DocSubTypeCode()));
+  codes.GetData(zubL_DeliveryMethod, today);
+  fmt::print("   delivery method {} is \"{}\"\n", report.DeliveryMethodCode(),
+             codes.GetDescription(report.DeliveryMethodCode()));
+}
+
+// Step 5: a scanned page stored under the report and read back whole.
+void PageImage(const Session& s, std::int32_t id) {
+  Step(5, fmt::format("Store a scanned page of report {} and read it back", id));
+  // A small grey-scale page in the portable graymap format, drawn here.
+  constexpr int kWidth = 85, kHeight = 110;
+  const std::string header = fmt::format("P5 {} {} 255\n", kWidth, kHeight);
+  Bytes page(header.begin(), header.end());
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) page.push_back(static_cast<std::uint8_t>((y % 12 < 2 && x > 8 && x < 76) ? 40 : 250));
+  }
+  clsDocumentImage images;
+  s.Open(images);
+  if (!images.GetData(id)) images.GetData();
+  images.Image(page);
+  images.PageCount("1");
+  if (!images.SaveData(std::to_string(id))) throw Refused(images, "the office database refused the image");
+  clsDocumentImage reader;
+  s.Open(reader).GetData(id);
+  const Bytes back = reader.Image();
+  fmt::print("   stored {} bytes ({} page); read back {} bytes, {}\n", page.size(), reader.PageCount(), back.size(),
+             back == page ? "identical" : "DIFFERENT");
+  if (back != page) throw Failure(kExitFailed, "the image read back differs from the one stored");
+}
+
+// Step 6: the 48-hour list of the year of a committee that sent a 48-hour notice.
 void FortyEightHourNotices(const Session& s) {
   clsDocument notices;
   s.Open(notices);
@@ -121,17 +169,33 @@ void FortyEightHourNotices(const Session& s) {
   if (!s.Open(filedBy).GetData(notices.UniqueID())) return;
   const std::string group = std::to_string(filedBy.GetOrgGroupID(std::stoi(filedBy.OrgID())));
   const std::string year = notices.DocYear();
-  Step(4, fmt::format("The 48-hour list of committee group {} for {} (the filing checks)", group, year));
+  Step(6, fmt::format("The 48-hour list of committee group {} for {} (the filing checks)", group, year));
   clsDocument checks;
   s.Open(checks);
   bool matchFound = false, late = false;
   std::int16_t election = 0;
   if (!checks.RunMEFChecks(FortyEightHourListAmend, group, "", year, "", "", "", "", "", matchFound, late,
                            election)) {
-    throw Failure(kExitFailed, "the filing checks could not run");
+    throw Refused(checks, "the filing checks could not run");
   }
   fmt::print("   {} notices{}, before election {}:\n", checks.Count(), late ? ", some of them late" : "", election);
   if (checks.Count() > 0) Print(AllColumns(*checks.mRecSet()), Format::Table);
+}
+
+// Step 7: the filed-reports list of 2004, exported next to the office.
+void ExportFiledReports(const Session& s) {
+  const std::filesystem::path file =
+      std::filesystem::absolute(s.connection.db).parent_path() / "filed-reports-2004.csv";
+  Step(7, fmt::format("Export the reports filed for 2004 to {}", file.string()));
+  clsDocReportExport exporter;
+  s.Open(exporter);
+  if (!exporter.CreateFile("", "2004", "", "", "FILED", "", "", file.string(), "")) {
+    throw Refused(exporter, "the export failed");
+  }
+  std::ifstream in(file);
+  std::string header;
+  std::getline(in, header);
+  fmt::print("   {} bytes; its columns: {}\n", std::filesystem::file_size(file), header.substr(0, 100) + "...");
 }
 
 void RunDemo(std::string file) {
@@ -143,7 +207,10 @@ void RunDemo(std::string file) {
   const std::int32_t report = SearchReports(s);
   RecordAmountDue(s, report);
   CommitteeDocuments(s, report);
+  CommitteesAndCodes(s, report);
+  PageImage(s, report);
   FortyEightHourNotices(s);
+  ExportFiledReports(s);
   fmt::print("\nDone. `tarnwick --help` lists what else a clerk can do.\n");
 }
 

@@ -75,7 +75,7 @@ void Show(std::int32_t id) {
 
 void Save(clsDocument& document, const std::vector<std::string>& assignments, const std::string& what) {
   for (const std::string& a : assignments) SetProperty(document, a);
-  if (!document.SaveData()) throw Failure(kExitFailed, fmt::format("the office database refused to save {}", what));
+  if (!document.SaveData()) throw Refused(document, fmt::format("the office database refused to save {}", what));
 }
 
 void New(const std::vector<std::string>& assignments) {
@@ -99,7 +99,7 @@ void Delete(std::int32_t id) {
   const Session& s = CurrentSession();
   clsDocument document;
   Load(s.Open(document), id);
-  if (!document.DeleteData(id)) throw Failure(kExitFailed, fmt::format("the office database refused to delete document {}", id));
+  if (!document.DeleteData(id)) throw Refused(document, fmt::format("the office database refused to delete document {}", id));
   PrintMessage(fmt::format("Deleted document {}", id), s.format);
 }
 
@@ -112,7 +112,7 @@ void LinkWith(std::int32_t document, std::int32_t committee, bool remove) {
   if (remove) {
     if (!link.GetData(document)) throw Failure(kExitNotFound, fmt::format("document {} has no such links", document));
     if (!link.DeleteData(committee, document)) {
-      throw Failure(kExitFailed, fmt::format("the office database refused to remove the link of document {} to "
+      throw Refused(link, fmt::format("the office database refused to remove the link of document {} to "
                                              "committee {}", document, committee));
     }
     PrintMessage(fmt::format("Removed the link of document {} to committee {}", document, committee), s.format);
@@ -122,7 +122,7 @@ void LinkWith(std::int32_t document, std::int32_t committee, bool remove) {
   link.OrgID(std::to_string(committee));
   link.DocumentID(std::to_string(document));
   if (!link.SaveData()) {
-    throw Failure(kExitFailed,
+    throw Refused(link,
                   fmt::format("the office database refused to link document {} to committee {}", document, committee));
   }
   PrintMessage(fmt::format("Linked document {} to committee {}", document, committee), s.format);

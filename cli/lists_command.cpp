@@ -3,7 +3,6 @@
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
-#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -48,13 +47,7 @@ zubList Kind(const std::string& name) {
 
 // The list in force on --date (today when not given).
 void Load(clsLookup_List& list, const ListChoices& c) {
-  std::string date = c.date;
-  if (date.empty()) {
-    const std::chrono::year_month_day today{std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now())};
-    date = fmt::format("{:02}/{:02}/{:04}", static_cast<unsigned>(today.month()), static_cast<unsigned>(today.day()),
-                       static_cast<int>(today.year()));
-  }
-  const Date on = Variant(CheckDate("--date", date)).CDate();
+  const Date on = Variant(CheckDate("--date", c.date.empty() ? Today() : c.date)).CDate();
   const zubList kind = Kind(c.kind);
   CurrentSession().Open(list);
   list.GetData(kind, on, -1, c.of, c.role);

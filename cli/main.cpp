@@ -46,6 +46,9 @@ int main(int argc, char** argv) {
   tarnwick::cli::AddCommitteesCommand(app);
   tarnwick::cli::AddListsCommands(app);
   tarnwick::cli::AddChecksCommand(app);
+  tarnwick::cli::AddImagesCommand(app);
+  tarnwick::cli::AddExportCommand(app);
+  tarnwick::cli::AddSettingsCommand(app);
 
   // A first word that names no command is reported as such, not as a missing one.
   if (const char* word = FirstWord(argc, argv)) {

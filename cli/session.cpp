@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tarnwick/data_object.hpp"
 #include "tarnwick/error.hpp"
 #include "tarnwick/variant.hpp"
 
@@ -53,9 +54,18 @@ void Session::Connect(Object& object) const {
                                                            Variant(c.password), Variant(c.trusted)})
                              .CBool();
   if (!connected) {
-    throw Failure(kExitNoDatabase, embedded ? fmt::format("{} is not an office database this version can open", c.db)
-                                            : fmt::format("cannot connect to database {} on {}", c.db, c.server));
+    // The gateway's own words name the database and the cause (not an office,
+    // another schema version, read-only, damaged, locked...).
+    const auto* data = dynamic_cast<const DataObject*>(&object);
+    const std::string why = data != nullptr ? data->LastErrorText() : std::string();
+    throw Failure(kExitNoDatabase, !why.empty() ? why : fmt::format("cannot open the office database {}", c.db));
   }
+}
+
+Failure Refused(const Object& object, const std::string& what) {
+  const auto* data = dynamic_cast<const DataObject*>(&object);
+  const std::string why = data != nullptr ? data->LastErrorText() : std::string();
+  return Failure(kExitFailed, why.empty() ? what : what + ": " + why);
 }
 
 void RunCommand(const std::string& command, const std::function<void()>& body) {
@@ -73,6 +83,12 @@ void RunCommand(const std::string& command, const std::function<void()>& body) {
     code = kExitFailed;
   }
   if (code != 0) throw CLI::RuntimeError(code);
+}
+
+std::string Today() {
+  const std::chrono::year_month_day today{std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now())};
+  return fmt::format("{:02}/{:02}/{:04}", static_cast<unsigned>(today.month()), static_cast<unsigned>(today.day()),
+                     static_cast<int>(today.year()));
 }
 
 std::string CheckDate(const std::string& option, const std::string& text) {

@@ -66,6 +66,10 @@ Session& CurrentSession();
 // Adds --db, --server, --user, --password, --trusted and --format to app.
 void AddSessionOptions(CLI::App& app);
 
+// A write or query the office database refused: the message says what, and
+// why in the gateway's own words when it has given them.
+Failure Refused(const Object& object, const std::string& what);
+
 // Runs a subcommand body: a Failure or a library RuntimeError is reported on
 // stderr as "tarnwick <command>: ..." and ends the program with its code.
 void RunCommand(const std::string& command, const std::function<void()>& body);
@@ -73,5 +77,8 @@ void RunCommand(const std::string& command, const std::function<void()>& body);
 // Parses a date typed as mm/dd/yyyy (one- or two-digit month and day);
 // anything else is a usage Failure naming the option.
 std::string CheckDate(const std::string& option, const std::string& text);
+
+// Today's date as mm/dd/yyyy.
+std::string Today();
 
 }  // namespace tarnwick::cli

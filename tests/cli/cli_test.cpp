@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -201,6 +203,54 @@ TEST_F(Cli, CommitteesAndCodeLists) {
   EXPECT_EQ(Tarnwick("lists show office --filter 'Code LIKE ('").code, 2);
 }
 
+TEST_F(Cli, ImagesExportsAndSettings) {
+  const std::string image = dir_->File("page.bin");
+  {
+    std::string bytes(70000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+    FILE* f = std::fopen(image.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+  ASSERT_EQ(Tarnwick("images put 7 '" + image + "' --pages 2").code, 0);
+  const auto info = Json(Tarnwick("--format json images info 7"));
+  EXPECT_EQ(info.at("ImageBytes"), "70000");
+  EXPECT_EQ(info.at("PageCount"), "2");
+  EXPECT_EQ(info.at("HasImage"), "True");
+  const std::string back = dir_->File("back.bin");
+  ASSERT_EQ(Tarnwick("images get 7 -o '" + back + "'").code, 0);
+  EXPECT_EQ(std::filesystem::file_size(back), 70000u);
+  EXPECT_EQ(std::system(("cmp -s '" + image + "' '" + back + "'").c_str()), 0) << "read back byte for byte";
+  EXPECT_EQ(Tarnwick("images get 7 --altered -o '" + back + "'").code, 3);
+  EXPECT_EQ(Tarnwick("images put 7 '" + dir_->File("no-such.tif") + "'").code, 2);
+  EXPECT_EQ(Tarnwick("images put 999999 '" + image + "'").code, 3);
+  EXPECT_EQ(Tarnwick("images get 7 -o '" + dir_->File("no/such/folder/x.bin") + "'").code, 1);
+  ASSERT_EQ(Tarnwick("images delete 7").code, 0);
+  EXPECT_EQ(Tarnwick("images delete 7").code, 3);
+  EXPECT_EQ(Json(Tarnwick("--format json images info 7")).at("HasImage"), "False");
+
+  const std::string csv = dir_->File("filed.csv");
+  ASSERT_EQ(Tarnwick("export filed-reports --kind filed -o '" + csv + "'").code, 0);
+  std::FILE* f = std::fopen(csv.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  char first[64] = {};
+  ASSERT_GT(std::fread(first, 1, sizeof first - 1, f), 0u);
+  std::fclose(f);
+  EXPECT_EQ(first[0], '"') << "a header line of quoted column names";
+  const CliRun unwritable = Tarnwick("export correspondence -o '" + dir_->File("no/such/folder/x.csv") + "'");
+  EXPECT_EQ(unwritable.code, 1);
+  EXPECT_NE(unwritable.err.find("nothing was written"), std::string::npos) << unwritable.err;
+  EXPECT_EQ(Tarnwick("export filed-reports --kind sometimes -o x.csv").code, 2);
+  EXPECT_EQ(Tarnwick("export correspondence --from 31/12/2004 -o x.csv").code, 2);
+  EXPECT_EQ(Tarnwick("export filed-reports").code, 2) << "-o is required";
+
+  EXPECT_EQ(Json(Tarnwick("--format json settings batch-scan")).at("BatchScanPath").get<std::string>().empty(), false);
+  const auto defaults = Json(Tarnwick("--format json settings defaults"));
+  ASSERT_FALSE(defaults.empty());
+  EXPECT_TRUE(defaults[0].contains("SettingKey"));
+  EXPECT_EQ(Json(Tarnwick("--format json settings defaults NO-SUCH-FUNCTION")).size(), 0u);
+}
+
 TEST_F(Cli, FilingChecks) {
   const auto answers = Json(Tarnwick("--format json checks run mef-return --committee 1"));
   EXPECT_EQ(answers.at("MatchFound"), "True");
@@ -218,7 +268,8 @@ TEST_F(Cli, UsageVersionHelpAndMissingOffice) {
 
   const CliRun help = Tarnwick("--help");
   EXPECT_EQ(help.code, 0);
-  for (const char* sub : {"init", "demo", "typelib", "documents", "committees", "lists", "codes", "checks"}) {
+  for (const char* sub : {"init", "demo", "typelib", "documents", "committees", "lists", "codes", "checks", "images",
+                          "export", "settings"}) {
     EXPECT_NE(help.out.find(sub), std::string::npos) << sub;
   }
   const CliRun searchHelp = Tarnwick("documents search --help");
@@ -247,7 +298,12 @@ TEST_F(Cli, DemoCreatesItsOfficeAndRunsTwice) {
     const CliRun demo = Tarnwick("demo '" + file + "'");
     ASSERT_EQ(demo.code, 0) << demo.err;
     EXPECT_EQ(demo.out.find("Creating a sample office") != std::string::npos, run == 0) << demo.out;
-    EXPECT_NE(demo.out.find("4. The 48-hour list"), std::string::npos) << demo.out;
+    for (const char* step : {"1. Reports filed", "2. Open report", "3. Committee links", "4. Committees whose",
+                             "5. Store a scanned page", "6. The 48-hour list", "7. Export"}) {
+      EXPECT_NE(demo.out.find(step), std::string::npos) << step << " missing from:\n" << demo.out;
+    }
+    EXPECT_NE(demo.out.find("identical"), std::string::npos) << demo.out;
+    EXPECT_TRUE(std::filesystem::exists(dir_->File("filed-reports-2004.csv")));
     EXPECT_EQ(demo.out.find('\r'), std::string::npos) << "no progress line on a pipe";
   }
 }
