@@ -73,6 +73,7 @@ void Run(const CheckArguments& a) {
 void AddChecksCommand(CLI::App& app) {
   auto* checks = app.add_subcommand("checks", "Run the office's filing checks");
   checks->require_subcommand(1);
+  checks->footer("Example: tarnwick checks run mef-check --committee 12 --year 2004 --sub-type Q3");
   auto* run = checks->add_subcommand("run", "Run one filing check for a committee and a report");
   auto a = std::make_shared<CheckArguments>();
   run->add_option("TYPE", a->type,

@@ -71,6 +71,7 @@ void Affected(std::int32_t document) {
 void AddCommitteesCommand(CLI::App& app) {
   auto* committees = app.add_subcommand("committees", "Search committees with their candidates and treasurers");
   committees->require_subcommand(1);
+  committees->footer("Example: tarnwick committees search --name-kind treasurer --name Kessler");
 
   auto* search = committees->add_subcommand("search", "Search current committees the way the search form does");
   auto c = std::make_shared<CommitteeChoices>();

@@ -97,7 +97,8 @@ void AddInitCommand(CLI::App& app) {
       ->check(CLI::ExistingDirectory);
   cmd->footer(
       "Exit codes: 0 created, 1 the database could not be written, 2 bad arguments,\n"
-      "3 FILE exists (give --force), 4 the SQL sources are broken, 5 FILE is in use by a client.");
+      "3 FILE exists (give --force), 4 the SQL sources are broken, 5 FILE is in use by a client.\n"
+      "Example: tarnwick init office.db --sample 1000");
   cmd->callback([args] {
     const int rc = RunInit(*args);
     if (rc != 0) throw CLI::RuntimeError(rc);

@@ -93,6 +93,7 @@ void AddListOptions(CLI::App& cmd, ListChoices& c) {
 void AddListsCommands(CLI::App& app) {
   auto* lists = app.add_subcommand("lists", "Show the office's code lists");
   lists->require_subcommand(1);
+  lists->footer("Example: tarnwick lists show party");
   auto* show = lists->add_subcommand("show", "Show a code list in force on a date");
   auto c = std::make_shared<ListChoices>();
   AddListOptions(*show, *c);
@@ -102,6 +103,7 @@ void AddListsCommands(CLI::App& app) {
 
   auto* codes = app.add_subcommand("codes", "Look up codes in the office's code lists");
   codes->require_subcommand(1);
+  codes->footer("Example: tarnwick codes describe document-sub-type Q3 --of RPT");
   auto* describe = codes->add_subcommand("describe", "The description of a code");
   auto d = std::make_shared<ListChoices>();
   AddListOptions(*describe, *d);
