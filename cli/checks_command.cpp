@@ -71,9 +71,8 @@ void Run(const CheckArguments& a) {
 }  // namespace
 
 void AddChecksCommand(CLI::App& app) {
-  auto* checks = app.add_subcommand("checks", "Run the office's filing checks");
-  checks->require_subcommand(1);
-  checks->footer("Example: tarnwick checks run mef-check --committee 12 --year 2004 --sub-type Q3");
+  auto* checks = AddCommandGroup(app, "checks", "Run the office's filing checks",
+                                "tarnwick checks run mef-check --committee 12 --year 2004 --sub-type Q3");
   auto* run = checks->add_subcommand("run", "Run one filing check for a committee and a report");
   auto a = std::make_shared<CheckArguments>();
   run->add_option("TYPE", a->type,

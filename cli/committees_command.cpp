@@ -69,9 +69,8 @@ void Affected(std::int32_t document) {
 }  // namespace
 
 void AddCommitteesCommand(CLI::App& app) {
-  auto* committees = app.add_subcommand("committees", "Search committees with their candidates and treasurers");
-  committees->require_subcommand(1);
-  committees->footer("Example: tarnwick committees search --name-kind treasurer --name Kessler");
+  auto* committees = AddCommandGroup(app, "committees", "Search committees with their candidates and treasurers",
+                                    "tarnwick committees search --name-kind treasurer --name Kessler");
 
   auto* search = committees->add_subcommand("search", "Search current committees the way the search form does");
   auto c = std::make_shared<CommitteeChoices>();

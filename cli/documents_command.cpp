@@ -152,9 +152,8 @@ void AddLinkCommand(CLI::App& parent, const std::string& name, bool remove) {
 }  // namespace
 
 void AddDocumentsCommand(CLI::App& app) {
-  auto* documents = app.add_subcommand("documents", "Search, show, create, change and delete filed documents");
-  documents->require_subcommand(1);
-  documents->footer("Example: tarnwick documents search --year 2004 --type RPT; tarnwick documents show 345");
+  auto* documents = AddCommandGroup(app, "documents", "Search, show, create, change and delete filed documents",
+                                   "tarnwick documents search --year 2004 --type RPT; tarnwick documents show 345");
 
   auto* search = documents->add_subcommand("search", "Search documents the way the search form does");
   auto c = std::make_shared<SearchChoices>();

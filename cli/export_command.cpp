@@ -84,9 +84,8 @@ void Correspondence(const ExportChoices& c) {
 }  // namespace
 
 void AddExportCommand(CLI::App& app) {
-  auto* exports = app.add_subcommand("export", "Write the office's export files (comma-separated, UTF-8)");
-  exports->require_subcommand(1);
-  exports->footer("Example: tarnwick export filed-reports --year 2004 -o filed-2004.csv");
+  auto* exports = AddCommandGroup(app, "export", "Write the office's export files (comma-separated, UTF-8)",
+                                 "tarnwick export filed-reports --year 2004 -o filed-2004.csv");
 
   auto f = std::make_shared<ExportChoices>();
   auto* filed = exports->add_subcommand("filed-reports", "The list of filed (late, not filed) reports");

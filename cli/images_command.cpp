@@ -150,9 +150,8 @@ CLI::App* AddImageCommand(CLI::App& parent, const std::string& name, const std::
 }  // namespace
 
 void AddImagesCommand(CLI::App& app) {
-  auto* images = app.add_subcommand("images", "Store and read the scanned page images of documents");
-  images->require_subcommand(1);
-  images->footer("Example: tarnwick images put 345 scan.tif --pages 4; tarnwick images get 345 -o copy.tif");
+  auto* images = AddCommandGroup(app, "images", "Store and read the scanned page images of documents",
+                                "tarnwick images put 345 scan.tif --pages 4; tarnwick images get 345 -o copy.tif");
   auto a = std::make_shared<ImageArguments>();
 
   auto* put = AddImageCommand(*images, "put", "Store a document's image (replacing the one stored)", a, Put);

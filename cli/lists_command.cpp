@@ -91,9 +91,8 @@ void AddListOptions(CLI::App& cmd, ListChoices& c) {
 }  // namespace
 
 void AddListsCommands(CLI::App& app) {
-  auto* lists = app.add_subcommand("lists", "Show the office's code lists");
-  lists->require_subcommand(1);
-  lists->footer("Example: tarnwick lists show party");
+  auto* lists = AddCommandGroup(app, "lists", "Show the office's code lists",
+                               "tarnwick lists show party");
   auto* show = lists->add_subcommand("show", "Show a code list in force on a date");
   auto c = std::make_shared<ListChoices>();
   AddListOptions(*show, *c);
@@ -101,9 +100,8 @@ void AddListsCommands(CLI::App& app) {
   show->footer("Example: tarnwick lists show office --date 11/02/2004");
   show->callback([c] { RunCommand("lists show", [&] { Show(*c); }); });
 
-  auto* codes = app.add_subcommand("codes", "Look up codes in the office's code lists");
-  codes->require_subcommand(1);
-  codes->footer("Example: tarnwick codes describe document-sub-type Q3 --of RPT");
+  auto* codes = AddCommandGroup(app, "codes", "Look up codes in the office's code lists",
+                               "tarnwick codes describe document-sub-type Q3 --of RPT");
   auto* describe = codes->add_subcommand("describe", "The description of a code");
   auto d = std::make_shared<ListChoices>();
   AddListOptions(*describe, *d);

@@ -41,6 +41,14 @@ void AddSessionOptions(CLI::App& app) {
       ->type_name("FORMAT");
 }
 
+CLI::App* AddCommandGroup(CLI::App& app, const std::string& name, const std::string& description,
+                          const std::string& example) {
+  CLI::App* group = app.add_subcommand(name, description);
+  group->require_subcommand(1);
+  group->footer("Example: " + example);
+  return group;
+}
+
 void Session::Connect(Object& object) const {
   const Connection& c = connection;
   const bool embedded = c.server.empty() || c.server == "embedded";

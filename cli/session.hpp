@@ -70,6 +70,11 @@ void AddSessionOptions(CLI::App& app);
 // why in the gateway's own words when it has given them.
 Failure Refused(const Object& object, const std::string& what);
 
+// A command with subcommands of its own ("documents", "images", ...): one of
+// them is required, and the help ends with the example given.
+CLI::App* AddCommandGroup(CLI::App& app, const std::string& name, const std::string& description,
+                          const std::string& example);
+
 // Runs a subcommand body: a Failure or a library RuntimeError is reported on
 // stderr as "tarnwick <command>: ..." and ends the program with its code.
 void RunCommand(const std::string& command, const std::function<void()>& body);

@@ -34,9 +34,8 @@ void Defaults(const std::string& label, const std::string& value) {
 }  // namespace
 
 void AddSettingsCommand(CLI::App& app) {
-  auto* settings = app.add_subcommand("settings", "Show the image and workstation settings kept in the office");
-  settings->require_subcommand(1);
-  settings->footer("Example: tarnwick settings defaults DOCUMENT ENTRY");
+  auto* settings = AddCommandGroup(app, "settings", "Show the image and workstation settings kept in the office",
+                                  "tarnwick settings defaults DOCUMENT ENTRY");
   auto* batch = settings->add_subcommand("batch-scan", "The folder scanned batches are read from");
   batch->footer("Example: tarnwick settings batch-scan");
   batch->callback([] { RunCommand("settings batch-scan", BatchScan); });
