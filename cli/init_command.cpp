@@ -16,7 +16,7 @@
 
 #include "commands.hpp"
 #include "gateway/sqlite/catalog.hpp"
-#include "gateway/sqlite/office.hpp"
+#include "office/office.hpp"
 
 namespace tarnwick::cli {
 namespace {

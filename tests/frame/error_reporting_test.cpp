@@ -1,7 +1,7 @@
 // How failures reach the client: the chained source, the kept number and
 // description, and the quiet False of a gateway error text.
 #include "frame/report_error.hpp"
-#include "support.hpp"
+#include "support/scripted_gateway.hpp"
 
 namespace tarnwick::test {
 namespace {

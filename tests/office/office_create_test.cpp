@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "gateway/sqlite/catalog.hpp"
-#include "gateway/sqlite/office.hpp"
-#include "gateway/sqlite/office_sql.hpp"
+#include "office/office.hpp"
+#include "office/sql_sources.hpp"
 #include "office/support.hpp"
 
 namespace tarnwick {

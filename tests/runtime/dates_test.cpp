@@ -6,12 +6,12 @@
 
 #include "runtime/dates.hpp"
 #include "tarnwick/error.hpp"
-#include "test_support.hpp"
+#include "support/raises.hpp"
 
 namespace tarnwick {
 namespace {
 
-using testing_support::ErrorOf;
+using test::ErrorOf;
 
 TEST(Dates, CivilAndSerialAgreeAtKnownPointsAndBounds) {
   struct Case { dates::Civil civil; double serial; };

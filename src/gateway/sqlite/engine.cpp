@@ -12,8 +12,8 @@
 #include <utility>
 
 #include "gateway/sqlite/catalog.hpp"
-#include "gateway/tsql/sqlite_functions.hpp"
-#include "gateway/tsql/translate.hpp"
+#include "gateway/sqlite/functions.hpp"
+#include "gateway/sqlite/translate.hpp"
 #include "tarnwick/error.hpp"
 
 namespace tarnwick::sqlite {

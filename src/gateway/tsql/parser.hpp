@@ -8,7 +8,7 @@
 
 #include "gateway/tsql/ast.hpp"
 #include "gateway/tsql/lexer.hpp"
-#include "gateway/tsql/translate.hpp"
+#include "tarnwick/variant.hpp"
 
 namespace tarnwick::tsql {
 
@@ -18,6 +18,13 @@ namespace tarnwick::tsql {
 inline constexpr int kMaxNesting = 100;
 inline constexpr int kMaxHeight = 1000;
 inline constexpr int kMaxJoins = 200;
+
+// One argument of EXEC: positional when name is empty. Values are literals
+// (numbers become Long or Double, texts String, NULL Null).
+struct ExecArgument {
+  std::string name;  // "@org_id" as written, or ""
+  Variant value;
+};
 
 struct ParsedStatement {
   bool is_exec = false;

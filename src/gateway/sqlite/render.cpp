@@ -1,4 +1,4 @@
-#include "gateway/tsql/render.hpp"
+#include "gateway/sqlite/render.hpp"
 
 #include <sqlite3.h>
 

@@ -1,5 +1,5 @@
 // Reading the office database's SQL sources and its procedure files.
-#include "gateway/sqlite/office_sql.hpp"
+#include "office/sql_sources.hpp"
 
 #include <sqlite3.h>
 

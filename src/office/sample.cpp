@@ -19,7 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "gateway/sqlite/office_internal.hpp"
+#include "office/internal.hpp"
 
 namespace tarnwick::sqlite::office_detail {
 namespace {

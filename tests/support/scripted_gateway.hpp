@@ -1,4 +1,5 @@
-// Helpers for the frame and cursor tests: result sets and a scripted gateway.
+// Helpers for the frame and cursor tests: link rows and a fixture whose
+// gateway answers from a script instead of a database.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "tarnwick/tarnwick.hpp"
+#include "support/raises.hpp"
 #include "tarnwick/testing/recording_gateway.hpp"
 
 namespace tarnwick::test {
@@ -16,19 +18,6 @@ inline std::shared_ptr<Recordset> LinkRows(std::vector<std::pair<std::int32_t, s
   std::vector<std::vector<Variant>> rows;
   for (auto [org, doc] : links) rows.push_back({Variant(org), Variant(doc)});
   return Recordset::FromRows({{"org_id", DataType::Integer}, {"document_id", DataType::Integer}}, std::move(rows));
-}
-
-// Expects body to throw a RuntimeError with this number; returns it.
-template <class Body>
-RuntimeError ExpectRaises(std::int32_t number, Body&& body) {
-  try {
-    body();
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.Number(), number) << e.Source() << ": " << e.Description();
-    return e;
-  }
-  ADD_FAILURE() << "expected run-time error " << number;
-  return RuntimeError(0, "", "");
 }
 
 struct Scripted : ::testing::Test {

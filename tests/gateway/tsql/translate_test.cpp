@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "gateway/tsql/translate.hpp"
+#include "gateway/sqlite/translate.hpp"
 
 namespace tarnwick::tsql {
 namespace {

@@ -1,10 +1,10 @@
-#include "gateway/tsql/translate.hpp"
+#include "gateway/sqlite/translate.hpp"
 
 #include <exception>
 
 #include "gateway/tsql/lexer.hpp"
 #include "gateway/tsql/parser.hpp"
-#include "gateway/tsql/render.hpp"
+#include "gateway/sqlite/render.hpp"
 
 namespace tarnwick::tsql {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "gateway/sqlite/engine.hpp"
-#include "gateway/sqlite/office.hpp"
-#include "sqlite/office_db.hpp"
+#include "office/office.hpp"
+#include "office_db.hpp"
 #include "tarnwick/recordset.hpp"
 
 namespace tarnwick {

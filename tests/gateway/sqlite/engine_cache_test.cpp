@@ -9,7 +9,7 @@
 
 #include "gateway/sqlite/engine.hpp"
 #include "gateway/sqlite/engine_cache.hpp"
-#include "sqlite/office_db.hpp"
+#include "office_db.hpp"
 #include "tarnwick/gateway.hpp"
 #include "tarnwick/recordset.hpp"
 

@@ -12,9 +12,9 @@
 #include <system_error>
 
 #include "gateway/sqlite/catalog.hpp"
-#include "gateway/sqlite/office.hpp"
-#include "gateway/sqlite/office_internal.hpp"
-#include "gateway/sqlite/office_sql.hpp"
+#include "office/office.hpp"
+#include "office/internal.hpp"
+#include "office/sql_sources.hpp"
 
 namespace tarnwick::sqlite {
 namespace office_detail {

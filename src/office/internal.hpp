@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "gateway/sqlite/office.hpp"
+#include "office/office.hpp"
 
 namespace tarnwick::sqlite::office_detail {
 

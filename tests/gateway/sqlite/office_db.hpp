@@ -12,28 +12,11 @@
 #include <string>
 
 #include "gateway/sqlite/catalog.hpp"
+#include "support/temp_dir.hpp"
 
 namespace tarnwick::testing {
 
-// A directory removed with everything in it when the object goes away.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tw_sqlite_XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using test::TempDir;
 
 inline void ExecOrThrow(sqlite3* db, const std::string& sql) {
   char* message = nullptr;

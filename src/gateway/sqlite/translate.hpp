@@ -1,7 +1,9 @@
-// The T-SQL front end: reads the SQL Server dialect text the library and its
-// clients send and renders it for the embedded SQLite engine.
+// The T-SQL front end put to work for the embedded SQLite engine: reads the
+// server dialect text the library and its clients send and renders it as
+// SQLite text.
 //
-// Tokenizer -> recursive-descent parser -> syntax tree -> renderer. Texts that
+// Tokenizer -> recursive-descent parser -> syntax tree (gateway/tsql/, which
+// knows no engine) -> SQLite renderer (render.hpp). Texts that
 // do not parse give an error text naming the position and the token.
 #pragma once
 
@@ -9,16 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "tarnwick/variant.hpp"
+#include "gateway/tsql/parser.hpp"
 
 namespace tarnwick::tsql {
-
-// One argument of EXEC: positional when name is empty. Values are literals
-// (numbers become Long or Double, texts String, NULL Null).
-struct ExecArgument {
-  std::string name;  // "@org_id" as written, or ""
-  Variant value;
-};
 
 struct Translation {
   enum class Kind { Query, Exec } kind = Kind::Query;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "gateway/tsql/sqlite_functions.hpp"
-#include "gateway/tsql/translate.hpp"
+#include "gateway/sqlite/functions.hpp"
+#include "gateway/sqlite/translate.hpp"
 
 namespace tarnwick::tsql::testing {
 

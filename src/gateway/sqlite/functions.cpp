@@ -1,4 +1,4 @@
-#include "gateway/tsql/sqlite_functions.hpp"
+#include "gateway/sqlite/functions.hpp"
 
 #include <sqlite3.h>
 

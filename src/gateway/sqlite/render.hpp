@@ -1,5 +1,5 @@
 // SQLite renderer of the T-SQL front end: writes a parsed query as SQLite
-// text that keeps the server's meaning (see sqlite_functions.hpp for the
+// text that keeps the server's meaning (see functions.hpp for the
 // functions the text calls).
 #pragma once
 

@@ -1,6 +1,6 @@
 // The record cursor every data class shares, seen through the link classes:
 // the three cursor states, moves at the ends, the keyed load, and the column rules.
-#include "support.hpp"
+#include "support/scripted_gateway.hpp"
 
 namespace tarnwick::test {
 namespace {

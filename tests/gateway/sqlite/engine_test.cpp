@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "gateway/sqlite/engine.hpp"
-#include "sqlite/office_db.hpp"
+#include "office_db.hpp"
 #include "tarnwick/gateway.hpp"
 #include "tarnwick/recordset.hpp"
 
