@@ -84,8 +84,6 @@ constexpr std::array<std::string_view, 30> kInsertParameters{
     "@Delete_date",        "@has_no_report_data",      "@no_report_data_reason",
     "@total_receipts",     "@total_expenditures",      "@has_no_totals"};
 
-constexpr char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Each insert input names its column: "@" and the column name in any letter case.
 constexpr bool InsertParametersMatchColumns() {
   for (std::size_t i = 0; i < kInsertParameters.size(); ++i) {
@@ -93,7 +91,7 @@ constexpr bool InsertParametersMatchColumns() {
     const std::string_view column = kColumns[kFirstSettable + i].column;
     if (parameter.size() != column.size() + 1 || parameter[0] != '@') return false;
     for (std::size_t k = 0; k < column.size(); ++k) {
-      if (Fold(parameter[k + 1]) != Fold(column[k])) return false;
+      if (runtime::FoldLower(parameter[k + 1]) != runtime::FoldLower(column[k])) return false;
     }
   }
   return true;

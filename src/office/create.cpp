@@ -15,6 +15,7 @@
 #include "office/office.hpp"
 #include "office/internal.hpp"
 #include "office/sql_sources.hpp"
+#include "runtime/text.hpp"
 
 namespace tarnwick::sqlite {
 namespace office_detail {
@@ -424,9 +425,7 @@ OfficeResult CreateOfficeDatabase(const std::filesystem::path& path, const Offic
           throw Failure{OfficeStatus::InvalidSource,
                         file.path + ": defines " + definition.name + "; the file must be named after it"};
         }
-        std::string lower = definition.name;
-        std::transform(lower.begin(), lower.end(), lower.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        const std::string lower = runtime::ToLower(definition.name);
         if (lower == "sp_update_table" || lower == "sp_delete_table") {
           throw Failure{OfficeStatus::InvalidSource,
                         file.path + ": " + definition.name + " is built into the gateway and cannot be redefined"};

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "office/internal.hpp"
+#include "runtime/text.hpp"
 
 namespace tarnwick::sqlite::office_detail {
 namespace {
@@ -93,14 +94,8 @@ Day NovemberElection(int year) { return NthWeekday(year, 11, chr::Monday, 1) + c
 
 double Money(double value) { return std::round(value * 100.0) / 100.0; }
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
+using runtime::ToLower;
+using runtime::ToUpper;
 
 // --- Built-in name lists --------------------------------------------------
 
@@ -317,7 +312,7 @@ class SampleOffice {
       ++counts_.users;
     };
     auto uniqueName = [&](const std::string& first, const std::string& last) {
-      std::string base = Lower(std::string(1, first[0]) + last);
+      std::string base = ToLower(std::string(1, first[0]) + last);
       std::string name = base;
       for (int n = 2; !names.insert(name).second; ++n) name = base + std::to_string(n);
       return name;
@@ -380,10 +375,10 @@ class SampleOffice {
   const Election& NovemberOf(int year) { return november_[static_cast<std::size_t>(year - kFirstYear)]; }
 
   std::string UniqueCommitteeName(std::string name) {
-    if (committeeNames_.insert(Lower(name)).second) return name;
+    if (committeeNames_.insert(ToLower(name)).second) return name;
     for (int n = 2;; ++n) {
       std::string candidate = name + " " + std::to_string(n);
-      if (committeeNames_.insert(Lower(candidate)).second) return candidate;
+      if (committeeNames_.insert(ToLower(candidate)).second) return candidate;
     }
   }
 
@@ -394,7 +389,7 @@ class SampleOffice {
       if (c == ' ' || c == '-') {
         start = true;
       } else if (start) {
-        if (std::isalpha(static_cast<unsigned char>(c)) != 0) out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (runtime::IsAsciiLetter(c)) out += runtime::FoldUpper(c);
         start = false;
       }
     }
@@ -423,7 +418,7 @@ class SampleOffice {
       insert.BindNull(8);
     }
     insert.Bind(9, random_.Pick(kCities)).Bind(10, "NW").Bind(11, zip).Bind(12, kCountyCodes[static_cast<std::size_t>(county)]);
-    insert.Bind(13, phone).Bind(14, Lower(p.first + "." + p.last) + "@example.org");
+    insert.Bind(13, phone).Bind(14, ToLower(p.first + "." + p.last) + "@example.org");
     insert.Bind(15, Iso(when)).Bind(16, Iso(when));
     insert.Run();
     return id;
@@ -477,7 +472,7 @@ class SampleOffice {
           default: orgName = "Citizens for " + candidate.last; break;
         }
         oldName = "Committee to Elect " + shortName;
-        inhouse = Upper(candidate.last + ", " + candidate.first) + " (" + office.code + ")";
+        inhouse = ToUpper(candidate.last + ", " + candidate.first) + " (" + office.code + ")";
         level = office.level;
         partyCode = party.code;
       } else if (type == "PTY") {
@@ -517,7 +512,7 @@ class SampleOffice {
       orgName = UniqueCommitteeName(orgName);
       c.name = orgName;
       if (inhouse.empty()) {
-        inhouse = Upper(orgName.rfind("The ", 0) == 0 ? orgName.substr(4) : orgName);
+        inhouse = ToUpper(orgName.rfind("The ", 0) == 0 ? orgName.substr(4) : orgName);
       }
       char serial[24];
       std::snprintf(serial, sizeof serial, "%05lld", static_cast<long long>(i + 1));
@@ -600,7 +595,7 @@ class SampleOffice {
         } else {
           detail.Bind(4, Iso(to));
         }
-        detail.Bind(5, rowName).Bind(6, open ? inhouse : Upper(rowName)).Bind(7, Acronym(rowName));
+        detail.Bind(5, rowName).Bind(6, open ? inhouse : ToUpper(rowName)).Bind(7, Acronym(rowName));
         BindOpt(detail, 8, Opt(previousId));
         detail.Bind(9, type).Bind(10, level);
         BindOpt(detail, 11, Opt(partyCode));

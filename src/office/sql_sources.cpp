@@ -10,30 +10,18 @@
 #include <sstream>
 #include <system_error>
 
+#include "runtime/text.hpp"
+
 namespace tarnwick::sqlite {
 namespace {
 
-bool IsIdentifierStart(char c) {
-  return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_';
-}
-bool IsIdentifierChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
-}
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+using runtime::EqualsNoCase;
+using runtime::ToLower;
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
+bool IsIdentifierStart(char c) { return runtime::IsAsciiLetter(c) || c == '_'; }
+bool IsIdentifierChar(char c) { return IsIdentifierStart(c) || (c >= '0' && c <= '9'); }
+bool IsBlank(char c) { return runtime::IsWhiteSpace(c); }
+std::string_view Trim(std::string_view text) { return runtime::Trim(text, runtime::kWhiteSpace); }
 
 int LineOf(std::string_view text, std::size_t offset) {
   return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(
@@ -45,7 +33,7 @@ int LineOf(std::string_view text, std::size_t offset) {
 std::string NormalizeType(std::string_view declared, std::string& error) {
   std::string type;
   for (char c : declared) {
-    if (!IsBlank(c)) type += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!IsBlank(c)) type += runtime::FoldLower(c);
   }
   static const std::set<std::string> kPlain = {"int",  "integer", "smallint", "bit",   "money",
                                               "datetime", "date", "text",   "image", "float", "real"};
@@ -139,7 +127,7 @@ std::string ParseDeclaredParameters(std::string_view text, std::vector<DeclaredP
     std::string error;
     p.type = NormalizeType(rest, error);
     if (!error.empty()) return "parameter " + p.name + ": " + error;
-    if (!seen.insert(Lower(p.name)).second) return "parameter " + p.name + " is declared twice";
+    if (!seen.insert(ToLower(p.name)).second) return "parameter " + p.name + " is declared twice";
     out.push_back(std::move(p));
   }
   return {};

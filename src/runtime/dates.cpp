@@ -9,10 +9,13 @@
 
 #include "runtime/numeric_text.hpp"
 #include "runtime/raise.hpp"
+#include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
 namespace tarnwick::dates {
 namespace {
+
+using runtime::EqualsNoCase;
 
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::int64_t kFirstDay = -657434;  // 1 Jan 100
@@ -83,8 +86,8 @@ bool Tokenize(std::string_view s, std::vector<Token>& out) {
         ++j;
       }
       out.push_back({Token::Number, s.substr(i, j - i), value, static_cast<int>(j - i), 0});
-    } else if (std::isalpha(c)) {
-      while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j]))) ++j;
+    } else if (runtime::IsAsciiLetter(s[i])) {
+      while (j < s.size() && runtime::IsAsciiLetter(s[j])) ++j;
       out.push_back({Token::Word, s.substr(i, j - i), 0, 0, 0});
     } else if (c == ' ' || c == '\t') {
       while (j < s.size() && (s[j] == ' ' || s[j] == '\t')) ++j;
@@ -100,13 +103,6 @@ bool Tokenize(std::string_view s, std::vector<Token>& out) {
   return true;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 // 1..12 for a month name or its three-letter abbreviation ("Sept" too), else 0.
 int MonthFromName(std::string_view w) {

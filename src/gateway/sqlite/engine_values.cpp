@@ -8,27 +8,15 @@
 
 #include "runtime/dates.hpp"
 #include "runtime/numeric_text.hpp"
+#include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
 namespace tarnwick::sqlite::engine_detail {
 
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerCopy(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = Lower(c);
-  return out;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-    s.remove_suffix(1);
-  return s;
-}
+// Names, declared types and values the engine reads lose any white space around them.
+std::string_view Trim(std::string_view s) { return runtime::Trim(s, runtime::kWhiteSpace); }
 
 const char* KindName(SqlKind kind) {
   switch (kind) {
@@ -164,15 +152,10 @@ void StoreMoney(std::int64_t scaled, SqlValue& out) {
 
 }  // namespace
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
+bool SameName(std::string_view a, std::string_view b) { return runtime::EqualsNoCase(a, b); }
 
 SqlKind KindOfDeclaredType(std::string_view declared) {
-  const std::string type = LowerCopy(Trim(declared));
+  const std::string type = runtime::ToLower(Trim(declared));
   if (type.empty()) return SqlKind::None;
   std::size_t end = 0;
   while (end < type.size() && type[end] != '(' && type[end] != ' ' && type[end] != '\t') ++end;
@@ -295,7 +278,7 @@ Variant ReadColumn(sqlite3_stmt* stmt, int col, SqlKind kind) {
       if (storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(stmt, col) != 0.0);
       if (storage == SQLITE_TEXT) {
         const std::string text = TextOf(stmt, col);
-        const std::string lower = LowerCopy(Trim(text));
+        const std::string lower = runtime::ToLower(Trim(text));
         if (lower == "1" || lower == "-1" || lower == "true") return Variant(true);
         if (lower == "0" || lower == "false") return Variant(false);
         return Variant(text);

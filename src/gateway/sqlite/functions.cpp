@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gateway/tsql/stamp.hpp"
+#include "runtime/text.hpp"
 
 namespace tarnwick::tsql {
 
@@ -166,17 +167,10 @@ std::string_view CharSlice(std::string_view s, std::int64_t from, std::int64_t t
 
 std::int64_t CharCount(std::string_view s) { return static_cast<std::int64_t>(CharStarts(s).size() - 1); }
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Byte offset of `needle` in `hay` from byte `from`, ignoring ASCII letter case.
+// Byte offset of `needle` in `hay` from byte `from`, ignoring ASCII letter
+// case; an empty needle is found nowhere.
 std::size_t FindCaseBlind(std::string_view hay, std::string_view needle, std::size_t from) {
-  if (needle.empty() || needle.size() > hay.size()) return std::string_view::npos;
-  for (std::size_t i = from; i + needle.size() <= hay.size(); ++i) {
-    std::size_t k = 0;
-    while (k < needle.size() && FoldAscii(hay[i + k]) == FoldAscii(needle[k])) ++k;
-    if (k == needle.size()) return i;
-  }
-  return std::string_view::npos;
+  return needle.empty() ? std::string_view::npos : runtime::FindNoCase(hay, needle, from);
 }
 
 std::int64_t Clamp(std::int64_t v, std::int64_t lo, std::int64_t hi) { return v < lo ? lo : v > hi ? hi : v; }
@@ -386,7 +380,7 @@ void TwCastBit(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (t == SQLITE_TEXT) {
     const std::string_view s = TrimBlanks(TextOf(v));
     std::string up;
-    for (char c : s) up += static_cast<char>(FoldAscii(c));
+    for (char c : s) up += static_cast<char>(runtime::FoldLower(c));
     if (up == "true") return sqlite3_result_int(ctx, 1);
     if (up == "false") return sqlite3_result_int(ctx, 0);
   }
@@ -713,7 +707,7 @@ void TwLike(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 // case for ASCII only: "äö" finds "ÄÖ" in every query and procedure. A text
 // all ASCII is matched byte by byte, as fast as SQLite's own.
 bool AsciiLike(std::string_view p, std::string_view s, int escape) {
-  const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  const auto fold = runtime::FoldLower;
   std::size_t i = 0, k = 0, star = std::string_view::npos, mark = 0;
   while (k < s.size()) {
     if (i < p.size() && p[i] != '%') {

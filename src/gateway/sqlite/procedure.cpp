@@ -5,18 +5,14 @@
 #include <utility>
 
 #include "gateway/sqlite/catalog.hpp"
+#include "runtime/text.hpp"
 
 namespace tarnwick::sqlite::engine_detail {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-    s.remove_suffix(1);
-  return s;
-}
+// Names, declared types and values the engine reads lose any white space around them.
+std::string_view Trim(std::string_view s) { return runtime::Trim(s, runtime::kWhiteSpace); }
 
 bool IsNameChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
@@ -68,13 +64,6 @@ const std::shared_ptr<const Procedure>& Builtin(BuiltinProcedure which) {
   static const auto update = std::make_shared<const Procedure>(BuiltinDefinition(BuiltinProcedure::UpdateTable));
   static const auto remove = std::make_shared<const Procedure>(BuiltinDefinition(BuiltinProcedure::DeleteTable));
   return which == BuiltinProcedure::UpdateTable ? update : remove;
-}
-
-std::string LowerCase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
 }
 
 // A kept statement for one of the engine's own fixed texts.
@@ -141,7 +130,7 @@ std::string LookupTable(Session& session, const std::string& procedure, const Va
     session.tablesSchemaVersion = version;
   }
   const std::string name(Trim(table.CStr()));
-  std::string key = LowerCase(name);
+  std::string key = runtime::ToLower(name);
   if (const auto found = session.tables.find(key); found != session.tables.end()) {
     out = &found->second;
     return {};
@@ -411,7 +400,7 @@ std::string LoadProcedure(Session& session, std::string_view name, std::shared_p
   sqlite3_stmt* raw = lease.get();
   sqlite3_bind_text(raw, 1, wanted.c_str(), static_cast<int>(wanted.size()), SQLITE_STATIC);
   const int rc = sqlite3_step(raw);
-  std::string key = LowerCase(wanted);
+  std::string key = runtime::ToLower(wanted);
   if (rc == SQLITE_DONE) {
     session.procedures.erase(key);
     return "No stored procedure named '" + wanted + "' in the database";

@@ -9,6 +9,7 @@
 
 #include "gateway/tsql/lexer.hpp"
 #include "gateway/tsql/stamp.hpp"
+#include "runtime/text.hpp"
 
 namespace tarnwick::tsql {
 
@@ -25,15 +26,7 @@ struct Piece {
   int prec = kAtom;
 };
 
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  out += '\'';
-  return out;
-}
+using runtime::QuoteSql;
 
 std::string Wrap(const Piece& p, int min_prec) { return p.prec < min_prec ? "(" + p.text + ")" : p.text; }
 std::string Atom(const Piece& p) { return Wrap(p, kAtom); }
@@ -51,7 +44,7 @@ bool NeedsNocase(const Expr& a, const Expr& b) {
   return a.kind != ExprKind::Column && b.kind != ExprKind::Column;
 }
 
-bool IEquals(std::string_view a, std::string_view b) { return Upper(a) == Upper(b); }
+using runtime::EqualsNoCase;
 
 // The column of cast(<column> as date) (CONVERT(date, column) too), or null
 // for any other expression.
@@ -144,12 +137,12 @@ class Renderer {
     std::string found_text;
     for (const ast::SelectItem& item : core.items) {
       if (!item.alias.empty()) {
-        if (IEquals(item.alias, name)) return nullptr;
+        if (EqualsNoCase(item.alias, name)) return nullptr;
         continue;
       }
       const Expr& e = *item.expr;
-      if (e.kind != ExprKind::Column || e.parts.size() < 2 || !IEquals(e.parts.back(), name)) continue;
-      std::string text = Upper(e.parts[e.parts.size() - 2]) + "." + Upper(e.parts.back());
+      if (e.kind != ExprKind::Column || e.parts.size() < 2 || !EqualsNoCase(e.parts.back(), name)) continue;
+      std::string text = runtime::ToUpper(e.parts[e.parts.size() - 2]) + "." + runtime::ToUpper(e.parts.back());
       if (found && text != found_text) return nullptr;
       found = &e;
       found_text = std::move(text);
@@ -248,7 +241,7 @@ class Renderer {
     switch (e.kind) {
       case ExprKind::Null: out = {"NULL", kAtom}; return true;
       case ExprKind::Number: out = {e.text, kAtom}; return true;
-      case ExprKind::Text: out = {Quote(e.text), kAtom}; return true;
+      case ExprKind::Text: out = {QuoteSql(e.text), kAtom}; return true;
       case ExprKind::Hex: {
         std::string digits = e.text;
         if (digits.size() % 2 == 1) digits.insert(digits.begin(), '0');
@@ -316,7 +309,7 @@ class Renderer {
     if (e.kind == ExprKind::Text && other.kind != ExprKind::Text) {
       const std::string iso = DateLiteralIso(e.text);
       if (!iso.empty()) {
-        out = {Quote(iso), kAtom};
+        out = {QuoteSql(iso), kAtom};
         return true;
       }
     }
@@ -522,7 +515,7 @@ class Renderer {
   }
 
   bool Function(const Expr& e, Piece& out) {
-    const std::string up = Upper(e.text);
+    const std::string up = runtime::ToUpper(e.text);
     std::vector<const Expr*> args;
     for (const auto& a : e.args) args.push_back(a.get());
     if (up == "ISNULL") return Call("coalesce", args, out);

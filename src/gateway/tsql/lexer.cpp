@@ -1,15 +1,17 @@
 #include "gateway/tsql/lexer.hpp"
 
+#include "runtime/text.hpp"
+
 namespace tarnwick::tsql {
 
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+using runtime::IsAsciiLetter;
 // Bytes of multi-byte UTF-8 sequences count as letters, as the server accepts
 // accented letters in regular identifiers.
-bool IsWordStart(char c) { return IsLetter(c) || c == '_' || c == '#' || static_cast<unsigned char>(c) >= 0x80; }
+bool IsWordStart(char c) { return IsAsciiLetter(c) || c == '_' || c == '#' || static_cast<unsigned char>(c) >= 0x80; }
 bool IsWordPart(char c) { return IsWordStart(c) || IsDigit(c) || c == '@' || c == '$'; }
 
 // Shows a token the way the server's messages do, shortened when long.
@@ -20,14 +22,6 @@ std::string Shown(std::string_view text, std::size_t pos, std::size_t len) {
 }
 
 }  // namespace
-
-std::string Upper(std::string_view word) {
-  std::string out(word);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return out;
-}
 
 std::string DescribePosition(std::string_view text, std::size_t pos) {
   if (pos > text.size()) pos = text.size();

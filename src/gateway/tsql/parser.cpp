@@ -7,6 +7,8 @@
 #include <initializer_list>
 #include <utility>
 
+#include "runtime/text.hpp"
+
 namespace tarnwick::tsql {
 
 using ast::Expr;
@@ -26,7 +28,7 @@ std::string CanonicalDatePart(std::string_view word) {
       {"MI", "minute"},       {"N", "minute"},         {"SECOND", "second"}, {"SS", "second"},
       {"S", "second"},        {"MILLISECOND", "millisecond"}, {"MS", "millisecond"},
   };
-  const std::string up = Upper(word);
+  const std::string up = runtime::ToUpper(word);
   for (const auto& [name, canonical] : kParts) {
     if (up == name) return std::string(canonical);
   }
@@ -98,7 +100,7 @@ class Parser {
   }
   bool IsWord(std::string_view up, std::size_t ahead = 0) const {
     const Token& t = Peek(ahead);
-    return t.kind == TokenKind::Word && Upper(t.value) == up;
+    return t.kind == TokenKind::Word && runtime::ToUpper(t.value) == up;
   }
   bool IsSymbol(std::string_view s, std::size_t ahead = 0) const {
     const Token& t = Peek(ahead);
@@ -164,7 +166,7 @@ class Parser {
   bool IsName(std::size_t ahead = 0) const {
     const Token& t = Peek(ahead);
     if (t.kind == TokenKind::QuotedName) return true;
-    return t.kind == TokenKind::Word && !IsReserved(Upper(t.value));
+    return t.kind == TokenKind::Word && !IsReserved(runtime::ToUpper(t.value));
   }
 
   // name [. name]* ; returns false when no name stands here.
@@ -222,12 +224,12 @@ class Parser {
       ++i_;
       return true;
     }
-    if (t.kind == TokenKind::Word && Upper(t.value) == "NULL") {
+    if (t.kind == TokenKind::Word && runtime::ToUpper(t.value) == "NULL") {
       value = Variant::Null();
       ++i_;
       return true;
     }
-    if (t.kind == TokenKind::Word && !IsReserved(Upper(t.value))) {
+    if (t.kind == TokenKind::Word && !IsReserved(runtime::ToUpper(t.value))) {
       // The server takes a bare word as a text argument.
       value = Variant(t.value);
       ++i_;
@@ -450,7 +452,7 @@ class Parser {
         if (!ExpectWord("JOIN")) return nullptr;
         kind = ast::JoinKind::Inner;
       } else if (IsWord("LEFT") || IsWord("RIGHT") || IsWord("FULL")) {
-        const std::string up = Upper(Peek().value);
+        const std::string up = runtime::ToUpper(Peek().value);
         ++i_;
         AcceptWord("OUTER");
         if (!ExpectWord("JOIN")) return nullptr;
@@ -562,7 +564,7 @@ class Parser {
       if (op == "!<") op = ">=";
       if (op == "!>") op = "<=";
       if (IsWord("ALL") || IsWord("ANY") || IsWord("SOME")) {
-        const std::string quant = Upper(Peek().value);
+        const std::string quant = runtime::ToUpper(Peek().value);
         // x = ANY (query) is x IN (query); x <> ALL (query) is x NOT IN (query).
         const bool in = (op == "=" && quant != "ALL");
         const bool not_in = (op == "<>" && quant == "ALL");
@@ -741,7 +743,7 @@ class Parser {
         Fail();
         return nullptr;
     }
-    const std::string up = Upper(t.value);
+    const std::string up = runtime::ToUpper(t.value);
     if (up == "NULL") {
       ++i_;
       return Node(ExprKind::Null, t.pos);
@@ -797,7 +799,7 @@ class Parser {
   bool Type(ast::TypeName& type) {
     const Token& t = Peek();
     if (t.kind != TokenKind::Word && t.kind != TokenKind::QuotedName) return Fail();
-    type.name = Upper(t.value);
+    type.name = runtime::ToUpper(t.value);
     type.pos = t.pos;
     ++i_;
     if (type.name == "DOUBLE" && IsWord("PRECISION")) {
@@ -889,7 +891,7 @@ class Parser {
     Nest nest(*this);
     if (nest.TooDeep()) return nullptr;
     ++i_;  // (
-    const std::string up = Upper(name);
+    const std::string up = runtime::ToUpper(name);
     if (up == "DATEADD" || up == "DATEDIFF" || up == "DATEPART") {
       auto e = Node(ExprKind::DatePart, start);
       e->text = up;
@@ -900,7 +902,7 @@ class Parser {
       }
       e->op = CanonicalDatePart(part.value);
       if (e->op.empty()) {
-        FailAt("'" + part.value + "' is not a recognized " + Lower(up) + " option", part.pos);
+        FailAt("'" + part.value + "' is not a recognized " + runtime::ToLower(up) + " option", part.pos);
         return nullptr;
       }
       ++i_;
@@ -939,18 +941,12 @@ class Parser {
     return CheckKnownCall(Seal(std::move(e)));
   }
 
-  static std::string Lower(std::string s) {
-    for (char& c : s) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return s;
-  }
 
   // Checks the argument count of the server functions the renderer rewrites,
   // and turns the date functions into their own nodes.
   ExprPtr CheckKnownCall(ExprPtr e) {
     if (!e) return nullptr;
-    const std::string up = Upper(e->text);
+    const std::string up = runtime::ToUpper(e->text);
     struct Arity {
       std::string_view name;
       std::size_t min, max;
@@ -966,7 +962,7 @@ class Parser {
       if (e->star || e->args.size() < a.min || e->args.size() > a.max) {
         std::string count = std::to_string(a.min);
         if (a.max != a.min) count += " to " + std::to_string(a.max);
-        FailAt("The " + Lower(up) + " function requires " + count + " argument(s)", e->pos);
+        FailAt("The " + runtime::ToLower(up) + " function requires " + count + " argument(s)", e->pos);
         return nullptr;
       }
       break;
@@ -982,7 +978,7 @@ class Parser {
     }
     if (up == "YEAR" || up == "MONTH" || up == "DAY") {
       e->kind = ExprKind::DatePart;
-      e->op = Lower(up);
+      e->op = runtime::ToLower(up);
       e->text = "DATEPART";
     }
     return e;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "runtime/dates.hpp"
+#include "runtime/text.hpp"
 
 namespace tarnwick::tsql {
 
@@ -24,11 +25,7 @@ bool Digits(std::string_view s, std::size_t pos, std::size_t count, int& value) 
   return true;
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
+std::string_view Trim(std::string_view s) { return runtime::Trim(s, runtime::kBlanks); }
 
 std::optional<Stamp> Make(int y, int mo, int d, int h, int mi, int s, int ms) {
   if (y < 1 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo)) return std::nullopt;
@@ -39,20 +36,18 @@ std::optional<Stamp> Make(int y, int mo, int d, int h, int mi, int s, int ms) {
   return st;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool HasMonthName(std::string_view s) {
   static constexpr std::string_view kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                                  "jul", "aug", "sep", "oct", "nov", "dec"};
   std::size_t i = 0;
   while (i < s.size()) {
-    if (!((s[i] >= 'a' && s[i] <= 'z') || (s[i] >= 'A' && s[i] <= 'Z'))) {
+    if (!runtime::IsAsciiLetter(s[i])) {
       ++i;
       continue;
     }
     std::size_t j = i;
     std::string word;
-    while (j < s.size() && ((s[j] >= 'a' && s[j] <= 'z') || (s[j] >= 'A' && s[j] <= 'Z'))) word += Lower(s[j++]);
+    while (j < s.size() && runtime::IsAsciiLetter(s[j])) word += runtime::FoldLower(s[j++]);
     if (word.size() >= 3) {
       for (std::string_view m : kMonths) {
         if (word.compare(0, 3, m) == 0) return true;
