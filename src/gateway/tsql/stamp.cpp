@@ -90,40 +90,6 @@ bool HasNumericDateShape(std::string_view s) {
 
 }  // namespace
 
-std::int64_t DaysFromCivil(int year, int month, int day) {
-  // Howard Hinnant's days_from_civil.
-  const std::int64_t y = static_cast<std::int64_t>(year) - (month <= 2 ? 1 : 0);
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int64_t yoe = y - era * 400;
-  const std::int64_t mp = (month + 9) % 12;
-  const std::int64_t doy = (153 * mp + 2) / 5 + day - 1;
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-CivilDate CivilFromDays(std::int64_t z) {
-  z += 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  CivilDate c;
-  c.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  c.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  c.year = static_cast<int>(yoe + era * 400 + (c.month <= 2 ? 1 : 0));
-  return c;
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month == 2) {
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return leap ? 29 : 28;
-  }
-  return kDays[(month - 1) % 12];
-}
-
 bool InRange(const Stamp& s) {
   return s.day >= DaysFromCivil(1, 1, 1) && s.day <= DaysFromCivil(9999, 12, 31) && s.ms >= 0 && s.ms < kMsPerDay;
 }
@@ -144,40 +110,17 @@ std::string FormatStamp(const Stamp& s) {
 
 std::optional<Stamp> ParseIsoStamp(std::string_view text) {
   const std::string_view s = Trim(text);
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, ms = 0;
   if (s.size() == 8) {
+    int y = 0, mo = 0, d = 0;
     if (!Digits(s, 0, 4, y) || !Digits(s, 4, 2, mo) || !Digits(s, 6, 2, d)) return std::nullopt;
     return Make(y, mo, d, 0, 0, 0, 0);
   }
-  if (s.size() < 10 || !Digits(s, 0, 4, y) || s[4] != '-' || !Digits(s, 5, 2, mo) || s[7] != '-' ||
-      !Digits(s, 8, 2, d)) {
-    return std::nullopt;
-  }
-  if (s.size() == 10) return Make(y, mo, d, 0, 0, 0, 0);
-  if (s[10] != ' ' && s[10] != 'T') return std::nullopt;
-  if (s.size() < 16 || !Digits(s, 11, 2, h) || s[13] != ':' || !Digits(s, 14, 2, mi)) return std::nullopt;
-  std::size_t i = 16;
-  if (i < s.size() && s[i] == ':') {
-    if (!Digits(s, i + 1, 2, sec)) return std::nullopt;
-    i += 3;
-    if (i < s.size() && s[i] == '.') {
-      ++i;
-      // Up to three figures count; further figures round the milliseconds.
-      int figures = 0;
-      double frac = 0, scale = 0.1;
-      while (i < s.size() && IsDigit(s[i])) {
-        frac += (s[i] - '0') * scale;
-        scale /= 10;
-        ++i;
-        ++figures;
-      }
-      if (figures == 0) return std::nullopt;
-      ms = static_cast<int>(std::lround(frac * 1000));
-      if (ms == 1000) ms = 999;
-    }
-  }
-  if (i != s.size()) return std::nullopt;
-  return Make(y, mo, d, h, mi, sec, ms);
+  const std::optional<dates::IsoFields> f = dates::ReadIsoFields(s);
+  if (!f) return std::nullopt;
+  // Up to three figures count; further figures round the milliseconds.
+  int ms = static_cast<int>(std::lround(f->fraction * 1000));
+  if (ms == 1000) ms = 999;
+  return Make(f->year, f->month, f->day, f->hour, f->minute, f->second, ms);
 }
 
 std::optional<Stamp> ReadDateText(std::string_view text) {
