@@ -54,15 +54,7 @@ std::string NormalizeType(std::string_view declared, std::string& error) {
 
 }  // namespace
 
-std::string ProcedureDefinition::ParameterText() const {
-  std::string text;
-  for (const DeclaredParameter& p : parameters) {
-    if (!text.empty()) text += ", ";
-    text += p.name + " " + p.type;
-    if (p.output) text += " output";
-  }
-  return text;
-}
+std::string ProcedureDefinition::ParameterText() const { return ParameterListText(parameters); }
 
 std::string ReadSqlFiles(const std::filesystem::path& directory, std::vector<SqlFile>& out) {
   out.clear();
@@ -82,54 +74,6 @@ std::string ReadSqlFiles(const std::filesystem::path& directory, std::vector<Sql
     out.push_back({std::filesystem::relative(it->path(), directory).generic_string(), text.str()});
   }
   std::sort(out.begin(), out.end(), [](const SqlFile& a, const SqlFile& b) { return a.path < b.path; });
-  return {};
-}
-
-std::string ParseDeclaredParameters(std::string_view text, std::vector<DeclaredParameter>& out) {
-  out.clear();
-  // Split at the commas outside parentheses.
-  std::vector<std::string_view> items;
-  int depth = 0;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= text.size(); ++i) {
-    const char c = i < text.size() ? text[i] : ',';
-    if (c == '(') ++depth;
-    if (c == ')') --depth;
-    if (depth < 0) return "unbalanced ')' in the parameter list";
-    if (c == ',' && depth == 0) {
-      items.push_back(Trim(text.substr(start, i - start)));
-      start = i + 1;
-    }
-  }
-  if (depth != 0) return "unbalanced '(' in the parameter list";
-  if (items.size() == 1 && items[0].empty()) return {};  // no parameters
-  std::set<std::string> seen;
-  for (std::string_view item : items) {
-    if (item.empty()) return "empty parameter in the list";
-    if (item[0] != '@' || item.size() < 2 || !IsIdentifierStart(item[1])) {
-      return "parameter '" + std::string(item) + "' does not start with @name";
-    }
-    std::size_t n = 1;
-    while (n < item.size() && IsIdentifierChar(item[n])) ++n;
-    DeclaredParameter p;
-    p.name = std::string(item.substr(0, n));
-    std::string_view rest = Trim(item.substr(n));
-    // A trailing "output" (or "out") marks an output parameter.
-    for (std::string_view word : {"output", "out"}) {
-      if (rest.size() > word.size() && IsBlank(rest[rest.size() - word.size() - 1]) &&
-          EqualsNoCase(rest.substr(rest.size() - word.size()), word)) {
-        p.output = true;
-        rest = Trim(rest.substr(0, rest.size() - word.size()));
-        break;
-      }
-    }
-    if (rest.empty()) return "parameter " + p.name + " has no type";
-    std::string error;
-    p.type = NormalizeType(rest, error);
-    if (!error.empty()) return "parameter " + p.name + ": " + error;
-    if (!seen.insert(ToLower(p.name)).second) return "parameter " + p.name + " is declared twice";
-    out.push_back(std::move(p));
-  }
   return {};
 }
 
@@ -196,6 +140,13 @@ std::string ParseProcedureFile(std::string_view source, ProcedureDefinition& out
     return "line " + std::to_string(headerLine) + ": the header of " + out.name + " has no 'as'";
   }
   std::string error = ParseDeclaredParameters(source.substr(at, asAt - at), out.parameters);
+  // The office declares its parameters with the schema's types only, written one way.
+  for (DeclaredParameter& p : out.parameters) {
+    if (!error.empty()) break;
+    const std::string type = NormalizeType(p.type, error);
+    if (error.empty()) p.type = type;
+    else error = "parameter " + p.name + ": " + error;
+  }
   if (!error.empty()) return "line " + std::to_string(LineOf(source, at)) + ": " + error;
 
   std::string_view body = Trim(source.substr(asAt + 2));
@@ -242,7 +193,7 @@ std::string CheckProcedure(sqlite3* db, const ProcedureDefinition& procedure) {
       i = close + 1;
     } else if (c == '@') {
       std::size_t end = i + 1;
-      while (end < body.size() && IsIdentifierChar(body[end])) ++end;
+      while (end < body.size() && IsParameterNameChar(body[end])) ++end;
       std::string_view used(body.data() + i, end - i);
       const DeclaredParameter* p = find(used);
       if (p == nullptr) return "the body uses " + std::string(used) + ", which is not a parameter";

@@ -29,6 +29,8 @@
 #include <string_view>
 #include <vector>
 
+#include "gateway/sqlite/parameter_list.hpp"
+
 struct sqlite3;
 
 namespace tarnwick::sqlite {
@@ -45,12 +47,6 @@ std::vector<SqlFile> EmbeddedSqlFiles();
 // path. Returns an error text, empty on success.
 std::string ReadSqlFiles(const std::filesystem::path& directory, std::vector<SqlFile>& out);
 
-struct DeclaredParameter {
-  std::string name;  // "@Org_id"
-  std::string type;  // "int", "varchar(10)"
-  bool output = false;
-};
-
 struct ProcedureDefinition {
   std::string name;
   std::vector<DeclaredParameter> parameters;
@@ -62,10 +58,6 @@ struct ProcedureDefinition {
 
 // Parses one procedure file. Returns an error text naming the line, empty on success.
 std::string ParseProcedureFile(std::string_view source, ProcedureDefinition& out);
-
-// Parses the catalog's parameter text ("@a int, @b varchar(10) output").
-// Returns an error text, empty on success.
-std::string ParseDeclaredParameters(std::string_view text, std::vector<DeclaredParameter>& out);
 
 // Checks a parsed procedure against the database it goes into: every @name
 // its body uses is a declared parameter (spelled the same way), every
