@@ -18,7 +18,7 @@ std::string RunProcedure(DataGateway& gateway, const std::string& name, const st
 
 bool DeleteThrough(DataGateway& gateway, bool ready, const std::string& source, const std::string& procedure,
                    const std::vector<Parameter>& inputs) {
-  const bool result = frame::Guarded({source.c_str(), &gateway}, [&] {
+  const bool result = frame::Guarded({source.c_str(), [&gateway] { EndOpenWork(gateway); }}, [&] {
     if (!ready) return true;
     if (!RunProcedure(gateway, procedure, inputs).empty()) throw frame::EnterHandler{};
     if (gateway.InTransaction()) gateway.EndTransaction(true);

@@ -471,7 +471,7 @@ bool clsDocument::RunMEFChecks(MEFRunType RunType, const std::string& OrgID, con
 bool clsDocument::SaveData() {
   DataGateway& gateway = Gateway();
   const bool result =
-      frame::Guarded({"clsDocument.SaveData", &gateway}, [&] { return NewRecord() ? Insert() : UpdateChangedColumns(); });
+      frame::Guarded({"clsDocument.SaveData", [&gateway] { cursor::EndOpenWork(gateway); }}, [&] { return NewRecord() ? Insert() : UpdateChangedColumns(); });
   cursor::EndOpenWork(gateway);
   return result;
 }

@@ -31,7 +31,10 @@ TEST(ReportError, NestedHandlersChainInnermostFirstAndRollBack) {
   testing::RecordingGateway gateway(script);
   gateway.BeginTransaction();
   const RuntimeError e = ExpectRaises(13, [&] {
-    frame::Guarded({"clsOuter.Save", &gateway}, [&] {
+    const auto rollback = [&gateway] {
+      if (gateway.InTransaction()) gateway.EndTransaction(false);
+    };
+    frame::Guarded({"clsOuter.Save", rollback}, [&] {
       return frame::Guarded({"clsInner.Load"}, [&]() -> bool { throw RuntimeError(13, "Tarnwick", "Type mismatch"); });
     });
   });

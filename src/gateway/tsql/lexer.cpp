@@ -21,6 +21,36 @@ std::string Shown(std::string_view text, std::size_t pos, std::size_t len) {
   return s;
 }
 
+// What a quoted token holds: a text 'it''s', a name [a]]b] or "a""b".
+struct Delimited {
+  std::string value;                         // the content, each doubled closing mark made one
+  std::size_t end = std::string_view::npos;  // just past the closing mark; npos when it never closes
+  std::size_t nulAt = std::string_view::npos;  // where a NUL byte stands inside, if one does
+};
+
+// Reads from `from`, just past the opening mark, up to the closing mark.
+Delimited ReadDelimited(std::string_view text, std::size_t from, char close) {
+  Delimited d;
+  std::size_t j = from;
+  while (j < text.size()) {
+    if (text[j] == close) {
+      if (j + 1 < text.size() && text[j + 1] == close) {
+        d.value += close;
+        j += 2;
+        continue;
+      }
+      d.end = j + 1;
+      return d;
+    }
+    if (text[j] == '\0') {
+      d.nulAt = j;
+      return d;
+    }
+    d.value += text[j++];
+  }
+  return d;
+}
+
 }  // namespace
 
 std::string DescribePosition(std::string_view text, std::size_t pos) {
@@ -80,79 +110,22 @@ bool Tokenize(std::string_view text, std::vector<Token>& tokens, SyntaxError& er
     }
     Token t;
     t.pos = i;
-    if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && text[i + 1] == '\'')) {
-      std::size_t j = (c == '\'') ? i + 1 : i + 2;
-      std::string value;
-      bool closed = false;
-      while (j < n) {
-        if (text[j] == '\'') {
-          if (j + 1 < n && text[j + 1] == '\'') {
-            value += '\'';
-            j += 2;
-            continue;
-          }
-          closed = true;
-          ++j;
-          break;
-        }
-        if (text[j] == '\0') return fail("The text holds a NUL character", j);
-        value += text[j++];
+    const bool isText = c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && text[i + 1] == '\'');
+    if (isText || c == '[' || c == '"') {
+      const char close = isText ? '\'' : (c == '[' ? ']' : '"');
+      const std::size_t open = (isText && c != '\'') ? i + 1 : i;
+      Delimited d = ReadDelimited(text, open + 1, close);
+      if (d.nulAt != std::string_view::npos) return fail("The text holds a NUL character", d.nulAt);
+      if (d.end == std::string_view::npos) {
+        return fail(std::string("Unclosed quotation mark after the ") + (isText ? "character string" : "name") + " '" +
+                        Shown(text, i, n - i) + "'",
+                    i);
       }
-      if (!closed) {
-        return fail("Unclosed quotation mark after the character string '" + Shown(text, i, n - i) + "'", i);
-      }
-      t.kind = TokenKind::Text;
-      t.value = std::move(value);
-      t.length = j - i;
-      i = j;
-    } else if (c == '[') {
-      std::size_t j = i + 1;
-      std::string value;
-      bool closed = false;
-      while (j < n) {
-        if (text[j] == ']') {
-          if (j + 1 < n && text[j + 1] == ']') {
-            value += ']';
-            j += 2;
-            continue;
-          }
-          closed = true;
-          ++j;
-          break;
-        }
-        if (text[j] == '\0') return fail("The text holds a NUL character", j);
-        value += text[j++];
-      }
-      if (!closed) return fail("Unclosed quotation mark after the name '" + Shown(text, i, n - i) + "'", i);
-      if (value.empty()) return fail("An object or column name is missing or empty", i);
-      t.kind = TokenKind::QuotedName;
-      t.value = std::move(value);
-      t.length = j - i;
-      i = j;
-    } else if (c == '"') {
-      std::size_t j = i + 1;
-      std::string value;
-      bool closed = false;
-      while (j < n) {
-        if (text[j] == '"') {
-          if (j + 1 < n && text[j + 1] == '"') {
-            value += '"';
-            j += 2;
-            continue;
-          }
-          closed = true;
-          ++j;
-          break;
-        }
-        if (text[j] == '\0') return fail("The text holds a NUL character", j);
-        value += text[j++];
-      }
-      if (!closed) return fail("Unclosed quotation mark after the name '" + Shown(text, i, n - i) + "'", i);
-      if (value.empty()) return fail("An object or column name is missing or empty", i);
-      t.kind = TokenKind::QuotedName;
-      t.value = std::move(value);
-      t.length = j - i;
-      i = j;
+      if (!isText && d.value.empty()) return fail("An object or column name is missing or empty", i);
+      t.kind = isText ? TokenKind::Text : TokenKind::QuotedName;
+      t.value = std::move(d.value);
+      t.length = d.end - i;
+      i = d.end;
     } else if (c == '0' && i + 1 < n && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
       std::size_t j = i + 2;
       while (j < n && IsHexDigit(text[j])) ++j;
