@@ -1,3 +1,5 @@
+// The shared steps of a stored-procedure call: prepare, add the inputs, run,
+// and end a unit of work left open (see procedure.hpp).
 #include "cursor/procedure.hpp"
 
 #include "frame/report_error.hpp"

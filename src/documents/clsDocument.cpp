@@ -294,6 +294,9 @@ std::string clsDocument::SetupFilter(const std::string& DocType, const std::stri
                                      const std::string& EndDate, const std::string& User,
                                      const std::string& NameType, bool NotLinked) {
   DataGateway& gateway = Gateway();
+  // The name values are mapped here, before ExtendInnerWildcard, which looks
+  // for the LIKE form ("%") of a wildcard inside the name. GetDocumentList
+  // maps the whole text once more; on these values that changes nothing.
   const auto searchText = [&gateway](const std::string& text) {
     return ExtendInnerWildcard(gateway.SqlSafeText(runtime::MapWildcards(text)));
   };
@@ -370,6 +373,8 @@ bool clsDocument::GetDataDetail(std::int32_t UniqueID) {
 bool clsDocument::GetDocumentList(const std::string& Filter) {
   return frame::Guarded({"clsDocument.GetDocumentList"}, [&] {
     std::string sql(documents::kDocumentListSelect);
+    // The filter need not come from SetupFilter: a search form may write its
+    // own, with the forms' wildcards anywhere in it, so the whole text is mapped.
     sql += runtime::MapWildcards(Filter);
     sql += documents::kDocumentListOrder;
     if (!Gateway().OpenRecordset(sql, ResultSet(), 0, true).empty()) throw frame::EnterHandler{};

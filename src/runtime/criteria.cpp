@@ -1,3 +1,4 @@
+// Reading and applying the criteria texts of Filter and Find (see criteria.hpp).
 #include "runtime/criteria.hpp"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The runtime's calendar and date texts: civil dates to and from Date values,
+// the general and column date texts, and reading clerks' date texts.
 #include "runtime/dates.hpp"
 
 #include <cctype>

@@ -1,3 +1,5 @@
+// Result sets: rows of Variants with named columns, the cursor over them,
+// Filter, Find and the edits a client makes.
 #include "tarnwick/recordset.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The runtime's calendar and date texts.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// Filter and Find criteria of result sets.
 #include <gtest/gtest.h>
 
 #include <string>

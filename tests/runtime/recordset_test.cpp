@@ -1,3 +1,4 @@
+// Result sets: moves, positions, edits, column look-up and a closed set.
 #include <gtest/gtest.h>
 
 #include <string>

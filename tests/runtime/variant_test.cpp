@@ -1,3 +1,4 @@
+// Variant conversions and comparisons.
 #include <gtest/gtest.h>
 
 #include <cmath>

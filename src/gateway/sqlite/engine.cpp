@@ -1,3 +1,5 @@
+// The embedded engine: opening and checking the office file, running
+// translated texts and catalog procedures, and units of work (see engine.hpp).
 #include "gateway/sqlite/engine.hpp"
 
 #include <sys/stat.h>

@@ -1,3 +1,5 @@
+// Moving values between the office database and Variants by the declared
+// SQL types of columns and parameters (see engine_values.hpp).
 #include "gateway/sqlite/engine_values.hpp"
 
 #include <cerrno>

@@ -1,3 +1,5 @@
+// The SQLite functions that give rendered texts the server's meaning: +,
+// CAST, the string and the date functions (see functions.hpp).
 #include "gateway/sqlite/functions.hpp"
 
 #include <sqlite3.h>

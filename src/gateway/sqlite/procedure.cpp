@@ -1,3 +1,5 @@
+// Stored procedures of the office file: loading catalog entries, the two
+// built-in general procedures, and running a call (see procedure.hpp).
 #include "gateway/sqlite/procedure.hpp"
 
 #include <climits>

@@ -1,3 +1,5 @@
+// The SQLite renderer: writes a parsed T-SQL query as SQLite text with the
+// server's meaning kept (see render.hpp).
 #include "gateway/sqlite/render.hpp"
 
 #include <sqlite3.h>

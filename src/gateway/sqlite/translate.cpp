@@ -1,3 +1,5 @@
+// Translate: tokenize, parse and, for a query, render as SQLite text; every
+// failure comes back as an error text with its position.
 #include "gateway/sqlite/translate.hpp"
 
 #include <exception>

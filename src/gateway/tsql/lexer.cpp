@@ -1,3 +1,5 @@
+// The T-SQL tokenizer: words, quoted names, texts, numbers and symbols with
+// their positions; comments and blanks skipped (see lexer.hpp).
 #include "gateway/tsql/lexer.hpp"
 
 #include "runtime/text.hpp"

@@ -1,3 +1,5 @@
+// The recursive-descent T-SQL parser: statements, queries and expressions
+// into the syntax tree, with the server's messages for what does not parse.
 #include "gateway/tsql/parser.hpp"
 
 #include <algorithm>

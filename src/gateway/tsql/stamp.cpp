@@ -1,3 +1,5 @@
+// Date stamps of the T-SQL front end: reading and writing the ISO texts the
+// embedded database keeps dates as (see stamp.hpp).
 #include "gateway/tsql/stamp.hpp"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// The embedded engine against a small office file: opening and refusing
+// files, running texts and procedures, and units of work.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,3 +1,5 @@
+// Values between the office database and Variants: ISO dates, declared
+// types and parameter lists.
 #include <gtest/gtest.h>
 
 #include <string>
