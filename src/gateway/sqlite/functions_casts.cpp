@@ -122,11 +122,11 @@ void TwBitXor(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 
 // ----- CAST -----
 
-void CastDate(sqlite3_context* ctx, sqlite3_value** argv, bool date_only) {
+void CastDate(sqlite3_context* ctx, sqlite3_value** argv, bool dateOnly) {
   sqlite3_value* v = argv[0];
   const int t = sqlite3_value_type(v);
   if (t == SQLITE_NULL) return sqlite3_result_null(ctx);
-  if (date_only && t != SQLITE_TEXT) {
+  if (dateOnly && t != SQLITE_TEXT) {
     return Error(ctx, std::string("Explicit conversion from data type ") +
                           (t == SQLITE_BLOB ? "varbinary" : t == SQLITE_INTEGER ? "int" : "float") +
                           " to date is not allowed.");
@@ -137,7 +137,7 @@ void CastDate(sqlite3_context* ctx, sqlite3_value** argv, bool date_only) {
     if (t == SQLITE_TEXT) return Error(ctx, kDateConversion);
     return Error(ctx, "Arithmetic overflow error converting expression to data type datetime.");
   }
-  if (date_only) s->ms = 0;
+  if (dateOnly) s->ms = 0;
   ResultText(ctx, FormatStamp(*s));
 }
 

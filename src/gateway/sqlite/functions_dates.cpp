@@ -124,9 +124,9 @@ void TwDateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const std::string part(TextOf(argv[0]));
   const std::optional<Number> n = NumberOf(argv[1]);
   if (!n) return Error(ctx, ConversionError(TextOf(argv[1]), "int"));
-  const double amount_d = std::trunc(n->d);
-  if (std::fabs(amount_d) > 2147483647.0) return Error(ctx, kDateOverflow);
-  const auto amount = static_cast<std::int64_t>(amount_d);
+  const double amountWhole = std::trunc(n->d);
+  if (std::fabs(amountWhole) > 2147483647.0) return Error(ctx, kDateOverflow);
+  const auto amount = static_cast<std::int64_t>(amountWhole);
   Stamp s;
   if (!DateArg(ctx, argv[2], s)) return;
   Stamp r = s;
@@ -140,15 +140,15 @@ void TwDateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     const int day = std::min(c.day, DaysInMonth(static_cast<int>(year), month));
     r.day = DaysFromCivil(static_cast<int>(year), month, day);
   } else {
-    std::int64_t unit_ms = 0;
-    if (part == "day" || part == "dayofyear" || part == "weekday") unit_ms = kMsPerDay;
-    else if (part == "week") unit_ms = 7 * kMsPerDay;
-    else if (part == "hour") unit_ms = 3'600'000;
-    else if (part == "minute") unit_ms = 60'000;
-    else if (part == "second") unit_ms = 1000;
-    else if (part == "millisecond") unit_ms = 1;
+    std::int64_t unitMs = 0;
+    if (part == "day" || part == "dayofyear" || part == "weekday") unitMs = kMsPerDay;
+    else if (part == "week") unitMs = 7 * kMsPerDay;
+    else if (part == "hour") unitMs = 3'600'000;
+    else if (part == "minute") unitMs = 60'000;
+    else if (part == "second") unitMs = 1000;
+    else if (part == "millisecond") unitMs = 1;
     else return Error(ctx, "'" + part + "' is not a recognized dateadd option.");
-    if (!AddDays(s, static_cast<double>(amount) * static_cast<double>(unit_ms) / kMsPerDay, r)) {
+    if (!AddDays(s, static_cast<double>(amount) * static_cast<double>(unitMs) / kMsPerDay, r)) {
       return Error(ctx, kDateOverflow);
     }
   }
@@ -164,18 +164,18 @@ void TwDateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (!DateArg(ctx, argv[1], a) || !DateArg(ctx, argv[2], b)) return;
   const CivilDate ca = CivilFromDays(a.day), cb = CivilFromDays(b.day);
   std::int64_t r = 0;
-  const std::int64_t ms_a = a.day * kMsPerDay + a.ms, ms_b = b.day * kMsPerDay + b.ms;
-  auto floor_div = [](std::int64_t x, std::int64_t y) { return x >= 0 ? x / y : -((-x + y - 1) / y); };
+  const std::int64_t msA = a.day * kMsPerDay + a.ms, msB = b.day * kMsPerDay + b.ms;
+  auto floorDiv = [](std::int64_t x, std::int64_t y) { return x >= 0 ? x / y : -((-x + y - 1) / y); };
   if (part == "year") r = cb.year - ca.year;
   else if (part == "quarter") r = (cb.year * 4 + (cb.month - 1) / 3) - (ca.year * 4 + (ca.month - 1) / 3);
   else if (part == "month") r = (cb.year * 12 + cb.month) - (ca.year * 12 + ca.month);
   else if (part == "day" || part == "dayofyear" || part == "weekday") r = b.day - a.day;
   // Weeks turn on Sundays; day 3 after 1970-01-01 was a Sunday.
-  else if (part == "week") r = floor_div(b.day - 3, 7) - floor_div(a.day - 3, 7);
-  else if (part == "hour") r = floor_div(ms_b, 3'600'000) - floor_div(ms_a, 3'600'000);
-  else if (part == "minute") r = floor_div(ms_b, 60'000) - floor_div(ms_a, 60'000);
-  else if (part == "second") r = floor_div(ms_b, 1000) - floor_div(ms_a, 1000);
-  else if (part == "millisecond") r = ms_b - ms_a;
+  else if (part == "week") r = floorDiv(b.day - 3, 7) - floorDiv(a.day - 3, 7);
+  else if (part == "hour") r = floorDiv(msB, 3'600'000) - floorDiv(msA, 3'600'000);
+  else if (part == "minute") r = floorDiv(msB, 60'000) - floorDiv(msA, 60'000);
+  else if (part == "second") r = floorDiv(msB, 1000) - floorDiv(msA, 1000);
+  else if (part == "millisecond") r = msB - msA;
   else return Error(ctx, "'" + part + "' is not a recognized datediff option.");
   if (r < INT32_MIN || r > INT32_MAX) {
     return Error(ctx, "The datediff function resulted in an overflow. The number of dateparts separating two "

@@ -47,7 +47,7 @@ void ResultText(sqlite3_context* ctx, const std::string& s) {
 }
 
 
-std::optional<Number> ParseNumber(std::string_view s, bool allow_fraction) {
+std::optional<Number> ParseNumber(std::string_view s, bool allowFraction) {
   s = TrimBlanks(s);
   if (s.empty()) return std::nullopt;
   std::size_t k = 0;
@@ -70,7 +70,7 @@ std::optional<Number> ParseNumber(std::string_view s, bool allow_fraction) {
     if (exp == 0) return std::nullopt;
   }
   if (k != s.size()) return std::nullopt;
-  if (fraction && !allow_fraction) return std::nullopt;
+  if (fraction && !allowFraction) return std::nullopt;
   Number n;
   std::string text(s[0] == '+' ? s.substr(1) : s);
   if (!fraction) {

@@ -39,7 +39,7 @@ std::string_view TrimBlanks(std::string_view s);
 std::string Shorten(std::string_view s);
 void Error(sqlite3_context* ctx, const std::string& message);
 void ResultText(sqlite3_context* ctx, const std::string& s);
-std::optional<Number> ParseNumber(std::string_view s, bool allow_fraction = true);
+std::optional<Number> ParseNumber(std::string_view s, bool allowFraction = true);
 std::optional<Number> NumberOf(sqlite3_value* v);
 bool IsNumber(sqlite3_value* v);
 std::optional<Stamp> StampOf(sqlite3_value* v);

@@ -30,7 +30,7 @@ struct Piece {
 
 using runtime::QuoteSql;
 
-std::string Wrap(const Piece& p, int min_prec) { return p.prec < min_prec ? "(" + p.text + ")" : p.text; }
+std::string Wrap(const Piece& p, int minPrec) { return p.prec < minPrec ? "(" + p.text + ")" : p.text; }
 std::string Atom(const Piece& p) { return Wrap(p, kAtom); }
 
 bool IsLiteralNumberOrNull(const Expr& e) {
@@ -112,14 +112,14 @@ class Renderer {
   }
 
   bool OrderBy(const ast::Query& q, const ast::SelectCore* core, std::string& out) {
-    if (q.order_by.empty()) return true;
+    if (q.orderBy.empty()) return true;
     out += " ORDER BY ";
-    for (std::size_t i = 0; i < q.order_by.size(); ++i) {
+    for (std::size_t i = 0; i < q.orderBy.size(); ++i) {
       if (i > 0) out += ", ";
-      const ast::OrderItem& item = q.order_by[i];
+      const ast::OrderItem& item = q.orderBy[i];
       Piece p;
-      const Expr* select_column = core ? SelectListColumn(*core, *item.expr) : nullptr;
-      if (!Render(select_column ? *select_column : *item.expr, p)) return false;
+      const Expr* selectColumn = core ? SelectListColumn(*core, *item.expr) : nullptr;
+      if (!Render(selectColumn ? *selectColumn : *item.expr, p)) return false;
       // Ordering ignores letter case, as on the office's server.
       out += Atom(p) + " COLLATE NOCASE";
       if (item.descending) out += " DESC";
@@ -136,7 +136,7 @@ class Renderer {
     if (term.kind != ExprKind::Column || term.parts.size() != 1) return nullptr;
     const std::string& name = term.parts.front();
     const Expr* found = nullptr;
-    std::string found_text;
+    std::string foundText;
     for (const ast::SelectItem& item : core.items) {
       if (!item.alias.empty()) {
         if (EqualsNoCase(item.alias, name)) return nullptr;
@@ -145,9 +145,9 @@ class Renderer {
       const Expr& e = *item.expr;
       if (e.kind != ExprKind::Column || e.parts.size() < 2 || !EqualsNoCase(e.parts.back(), name)) continue;
       std::string text = runtime::ToUpper(e.parts[e.parts.size() - 2]) + "." + runtime::ToUpper(e.parts.back());
-      if (found && text != found_text) return nullptr;
+      if (found && text != foundText) return nullptr;
       found = &e;
-      found_text = std::move(text);
+      foundText = std::move(text);
     }
     return found;
   }
@@ -170,7 +170,7 @@ class Renderer {
         std::string source;
         if (!Table(*core.from[i], source)) return false;
         // A join listed after a comma binds on its own, as on the server.
-        if (core.from.size() > 1 && core.from[i]->is_join) source = "(" + source + ")";
+        if (core.from.size() > 1 && core.from[i]->isJoin) source = "(" + source + ")";
         out += source;
       }
     }
@@ -179,12 +179,12 @@ class Renderer {
       if (!Render(*core.where, p)) return false;
       out += " WHERE " + p.text;
     }
-    if (!core.group_by.empty()) {
+    if (!core.groupBy.empty()) {
       out += " GROUP BY ";
-      for (std::size_t i = 0; i < core.group_by.size(); ++i) {
+      for (std::size_t i = 0; i < core.groupBy.size(); ++i) {
         if (i > 0) out += ", ";
         Piece p;
-        if (!Render(*core.group_by[i], p)) return false;
+        if (!Render(*core.groupBy[i], p)) return false;
         out += Wrap(p, kOr);
       }
     }
@@ -206,7 +206,7 @@ class Renderer {
   }
 
   bool Table(const ast::TableRef& t, std::string& out) {
-    if (t.is_join) {
+    if (t.isJoin) {
       if (!Table(*t.left, out)) return false;
       switch (t.join) {
         case ast::JoinKind::Inner: out += " INNER JOIN "; break;
@@ -485,7 +485,7 @@ class Renderer {
     std::string text = "CASE";
     std::size_t i = 0;
     const Expr* operand = nullptr;
-    if (e.has_operand) {
+    if (e.hasOperand) {
       operand = e.args[0].get();
       Piece p;
       if (!Render(*operand, p)) return false;
@@ -493,8 +493,8 @@ class Renderer {
       text += Wrap(p, kOr);
       i = 1;
     }
-    const std::size_t pairs_end = e.args.size() - (e.has_else ? 1 : 0);
-    for (; i + 1 < pairs_end; i += 2) {
+    const std::size_t pairsEnd = e.args.size() - (e.hasElse ? 1 : 0);
+    for (; i + 1 < pairsEnd; i += 2) {
       std::string when;
       if (operand) {
         if (!CompareRight(*e.args[i], *operand, when)) return false;
@@ -507,7 +507,7 @@ class Renderer {
       if (!Render(*e.args[i + 1], then)) return false;
       text += " WHEN " + when + " THEN " + Wrap(then, kOr);
     }
-    if (e.has_else) {
+    if (e.hasElse) {
       Piece otherwise;
       if (!Render(*e.args.back(), otherwise)) return false;
       text += " ELSE " + Wrap(otherwise, kOr);
@@ -569,28 +569,28 @@ class Renderer {
       v = "tw_format_date(" + v + ", " + Wrap(style, kOr) + ")";
     }
     const std::string& n = t.name;
-    auto no_size = [&]() {
+    auto noSize = [&]() {
       if (t.length != -1 || t.max) return Fail("The type '" + n + "' takes no size", t.pos);
       return true;
     };
     if (n == "DATE" || n == "DATETIME" || n == "SMALLDATETIME" || n == "DATETIME2") {
-      if (n != "DATETIME2" && !no_size()) return false;
+      if (n != "DATETIME2" && !noSize()) return false;
       out = {(n == "DATE" ? "tw_cast_date(" : "tw_cast_datetime(") + v + ")", kAtom};
       return true;
     }
     if (n == "INT" || n == "INTEGER" || n == "BIGINT" || n == "SMALLINT" || n == "TINYINT") {
-      if (!no_size()) return false;
+      if (!noSize()) return false;
       const char* bits = n == "BIGINT" ? "64" : n == "SMALLINT" ? "16" : n == "TINYINT" ? "8" : "32";
       out = {"tw_cast_int(" + v + ", " + bits + ")", kAtom};
       return true;
     }
     if (n == "BIT") {
-      if (!no_size()) return false;
+      if (!noSize()) return false;
       out = {"tw_cast_bit(" + v + ")", kAtom};
       return true;
     }
     if (n == "MONEY" || n == "SMALLMONEY") {
-      if (!no_size()) return false;
+      if (!noSize()) return false;
       out = {"tw_cast_num(" + v + ", 4, 19)", kAtom};
       return true;
     }
@@ -623,7 +623,7 @@ class Renderer {
       return true;
     }
     if (n == "TEXT" || n == "NTEXT") {
-      if (!no_size()) return false;
+      if (!noSize()) return false;
       out = {"tw_cast_text(" + v + ", -1, 0)", kAtom};
       return true;
     }

@@ -17,7 +17,7 @@ std::string Translate(std::string_view tsql, Translation& out) {
     std::vector<Token> tokens;
     ParsedStatement statement;
     bool ok = Tokenize(tsql, tokens, error) && Parse(tokens, statement, error);
-    if (ok && statement.is_exec) {
+    if (ok && statement.isExec) {
       out.kind = Translation::Kind::Exec;
       out.procedure = std::move(statement.procedure);
       out.arguments = std::move(statement.arguments);

@@ -27,10 +27,10 @@ struct ExecArgument {
 };
 
 struct ParsedStatement {
-  bool is_exec = false;
-  ast::QueryPtr query;                 // when !is_exec
-  std::string procedure;               // when is_exec
-  std::vector<ExecArgument> arguments;  // when is_exec
+  bool isExec = false;
+  ast::QueryPtr query;                 // when !isExec
+  std::string procedure;               // when isExec
+  std::vector<ExecArgument> arguments;  // when isExec
 };
 
 // Parses one statement (an optional trailing semicolon allowed). Returns

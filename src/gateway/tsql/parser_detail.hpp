@@ -33,7 +33,7 @@ class Parser {
 
   bool Statement(ParsedStatement& out) {
     if (IsWord("EXEC") || IsWord("EXECUTE")) {
-      out.is_exec = true;
+      out.isExec = true;
       if (!Exec(out)) return false;
     } else {
       out.query = ParseQuery();

@@ -87,7 +87,7 @@ ExprPtr Parser::Predicate() {
   if (!lhs) return nullptr;
   if (IsComparison(Peek())) {
     std::string op = Peek().value;
-    const std::size_t op_pos = Peek().pos;
+    const std::size_t opPos = Peek().pos;
     ++i_;
     if (op == "!=") op = "<>";
     if (op == "!<") op = ">=";
@@ -96,9 +96,9 @@ ExprPtr Parser::Predicate() {
       const std::string quant = runtime::ToUpper(Peek().value);
       // x = ANY (query) is x IN (query); x <> ALL (query) is x NOT IN (query).
       const bool in = (op == "=" && quant != "ALL");
-      const bool not_in = (op == "<>" && quant == "ALL");
-      if (!in && !not_in) {
-        FailAt("Comparisons with " + quant + " other than = ANY and <> ALL are not supported", op_pos);
+      const bool notIn = (op == "<>" && quant == "ALL");
+      if (!in && !notIn) {
+        FailAt("Comparisons with " + quant + " other than = ANY and <> ALL are not supported", opPos);
         return nullptr;
       }
       ++i_;
@@ -108,7 +108,7 @@ ExprPtr Parser::Predicate() {
         return nullptr;
       }
       auto e = Node(ExprKind::InQuery, lhs->pos);
-      e->negated = not_in;
+      e->negated = notIn;
       e->query = ParseQuery();
       if (!e->query || !ExpectSymbol(")")) return nullptr;
       e->args.push_back(std::move(lhs));
@@ -300,7 +300,7 @@ ExprPtr Parser::Case() {
   if (!IsWord("WHEN")) {
     auto operand = ParseExpr();
     if (!operand) return nullptr;
-    e->has_operand = true;
+    e->hasOperand = true;
     e->args.push_back(std::move(operand));
   }
   if (!IsWord("WHEN")) {
@@ -318,7 +318,7 @@ ExprPtr Parser::Case() {
   if (AcceptWord("ELSE")) {
     auto otherwise = ParseExpr();
     if (!otherwise) return nullptr;
-    e->has_else = true;
+    e->hasElse = true;
     e->args.push_back(std::move(otherwise));
   }
   if (!ExpectWord("END")) return nullptr;

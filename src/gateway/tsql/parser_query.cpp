@@ -23,20 +23,20 @@ bool Parser::Exec(ParsedStatement& out) {
   if (!MultiPartName(name)) return false;
   out.procedure = name.back();
   if (Peek().kind == TokenKind::End || IsSymbol(";")) return true;
-  bool named_seen = false;
+  bool namedSeen = false;
   int number = 0;
   do {
     ++number;
-    const std::size_t arg_pos = Peek().pos;
+    const std::size_t argPos = Peek().pos;
     ExecArgument arg;
     if (Peek().kind == TokenKind::Variable && IsSymbol("=", 1)) {
       arg.name = Peek().value;
       i_ += 2;
-      named_seen = true;
-    } else if (named_seen) {
+      namedSeen = true;
+    } else if (namedSeen) {
       return FailAt("Must pass parameter number " + std::to_string(number) +
                         " and subsequent parameters as '@name = value'",
-                    arg_pos);
+                    argPos);
     }
     if (!ExecValue(arg.value)) return false;
     out.arguments.push_back(std::move(arg));
@@ -121,7 +121,7 @@ QueryPtr Parser::ParseQuery() {
       } else {
         AcceptWord("ASC");
       }
-      q->order_by.push_back(std::move(item));
+      q->orderBy.push_back(std::move(item));
     } while (AcceptSymbol(","));
   }
   return q;
@@ -135,7 +135,7 @@ bool Parser::Core(ast::SelectCore& core) {
     AcceptWord("ALL");
   }
   if (IsWord("TOP")) {
-    const std::size_t top_pos = Peek().pos;
+    const std::size_t topPos = Peek().pos;
     ++i_;
     if (AcceptSymbol("(")) {
       core.top = ParseExpr();
@@ -147,8 +147,8 @@ bool Parser::Core(ast::SelectCore& core) {
     } else {
       return Fail();
     }
-    if (IsWord("PERCENT")) return FailAt("TOP ... PERCENT is not supported", top_pos);
-    if (IsWord("WITH") && IsWord("TIES", 1)) return FailAt("TOP ... WITH TIES is not supported", top_pos);
+    if (IsWord("PERCENT")) return FailAt("TOP ... PERCENT is not supported", topPos);
+    if (IsWord("WITH") && IsWord("TIES", 1)) return FailAt("TOP ... WITH TIES is not supported", topPos);
   }
   do {
     if (!SelectItem(core)) return false;
@@ -170,7 +170,7 @@ bool Parser::Core(ast::SelectCore& core) {
     do {
       auto e = ParseExpr();
       if (!e) return false;
-      core.group_by.push_back(std::move(e));
+      core.groupBy.push_back(std::move(e));
     } while (AcceptSymbol(","));
   }
   if (AcceptWord("HAVING")) {
@@ -274,7 +274,7 @@ ast::TableRefPtr Parser::TableSource() {
   int joins = 0;
   for (;;) {
     ast::JoinKind kind;
-    const std::size_t join_pos = Peek().pos;
+    const std::size_t joinPos = Peek().pos;
     if (AcceptWord("JOIN")) {
       kind = ast::JoinKind::Inner;
     } else if (IsWord("INNER")) {
@@ -295,11 +295,11 @@ ast::TableRefPtr Parser::TableSource() {
       break;
     }
     if (++joins > kMaxJoins) {
-      FailAt("Too many joins (more than " + std::to_string(kMaxJoins) + ")", join_pos);
+      FailAt("Too many joins (more than " + std::to_string(kMaxJoins) + ")", joinPos);
       return nullptr;
     }
     auto node = std::make_unique<ast::TableRef>();
-    node->is_join = true;
+    node->isJoin = true;
     node->join = kind;
     node->left = std::move(left);
     node->right = TablePrimary();

@@ -85,8 +85,8 @@ bool HasNumericDateShape(std::string_view s) {
   if (!figures(1, 2)) return false;
   if (i >= s.size() || s[i] != sep) return false;
   ++i;
-  const std::size_t year_start = i;
-  if (!figures(2, 4) || i - year_start == 3) return false;
+  const std::size_t yearStart = i;
+  if (!figures(2, 4) || i - yearStart == 3) return false;
   return i == s.size() || s[i] == ' ';
 }
 
