@@ -14,6 +14,7 @@
 #include "gateway/sqlite/catalog.hpp"
 #include "office/office.hpp"
 #include "office/internal.hpp"
+#include "gateway/sqlite/functions.hpp"
 #include "office/sql_sources.hpp"
 #include "runtime/text.hpp"
 
@@ -202,6 +203,12 @@ class Builder {
       throw Failure{OfficeStatus::DatabaseError, "cannot create " + path_.string() + ": " + message};
     }
     sqlite3_extended_result_codes(db_, 1);
+    // Procedure bodies call the engine's functions (tw_date_text); they
+    // compile here only where those are known.
+    if (const int registered = tsql::RegisterTsqlFunctions(db_); registered != SQLITE_OK) {
+      throw Failure{OfficeStatus::DatabaseError,
+                    "cannot set up " + path_.string() + ": " + sqlite3_errstr(registered)};
+    }
     // Schema and procedure texts are checked as the engine will read them.
     if (const int refused = RefuseQuotedTexts(db_); refused != SQLITE_OK) {
       throw Failure{OfficeStatus::DatabaseError,

@@ -42,6 +42,7 @@ constexpr FunctionDef kFunctions[] = {
     {"tw_like", 3, TwLike},
     {"like", 2, Like},
     {"like", 3, Like},
+    {"tw_date_text", 1, TwDateText},
     {"tw_datepart", 2, TwDatePart},
     {"tw_dateadd", 3, TwDateAdd},
     {"tw_datediff", 3, TwDateDiff},

@@ -250,7 +250,4 @@ void TwCastNum(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_double(ctx, rounded);
 }
 
-// tw_format_date(x, style): CONVERT(varchar, date, style). Values that are no
-// date pass unchanged (the style means nothing for them).
-
 }  // namespace tarnwick::tsql::function_detail

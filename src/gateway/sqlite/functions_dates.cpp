@@ -17,6 +17,20 @@
 
 namespace tarnwick::tsql::function_detail {
 
+// tw_date_text(text): the day ("YYYY-MM-DD") a date text a clerk typed
+// stands for, read as every date text of the office is ("3/4/05",
+// "March 4, 2005", "2005-03-04 14:30"); NULL for an empty text or one that is
+// no date. The stored procedures read their date arguments with it.
+void TwDateText(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* v = argv[0];
+  if (sqlite3_value_type(v) != SQLITE_TEXT) return sqlite3_result_null(ctx);
+  const std::optional<Stamp> s = ReadDateText(TextOf(v));
+  if (!s) return sqlite3_result_null(ctx);
+  ResultText(ctx, FormatStamp(Stamp{s->day, 0}).substr(0, 10));
+}
+
+// tw_format_date(x, style): CONVERT(varchar, date, style). Values that are no
+// date pass unchanged (the style means nothing for them).
 void TwFormatDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_value* v = argv[0];
   if (sqlite3_value_type(v) == SQLITE_NULL) return sqlite3_result_null(ctx);

@@ -75,6 +75,7 @@ void TwIsNumeric(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwIsDate(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwLike(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void TwDateText(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwDatePart(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwDateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwDateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv);

@@ -3,6 +3,7 @@
 // derived tables must hold in the rows that come back.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "sqlite_db.hpp"
@@ -178,6 +179,36 @@ TEST(TsqlRunErrors, UnknownFunctionsAndColumnsAreReportedBySqlite) {
   Rows rows;
   EXPECT_NE(db.Query("select no_such_function(1)", rows).find("no such function"), std::string::npos);
   EXPECT_NE(db.Query("select a from no_such_table", rows).find("no such table"), std::string::npos);
+}
+
+// The stored procedures read the date texts clerks type through
+// tw_date_text: the runtime's reading, the day alone, NULL for no date.
+TEST(TsqlDateText, ReadsClerksDatesAsTheRuntimeDoes) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
+  const std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
+  ASSERT_EQ(RegisterTsqlFunctions(raw), SQLITE_OK);
+  const auto read = [raw](const char* text) {
+    sqlite3_stmt* st = nullptr;
+    std::string out = "prepare failed";
+    if (sqlite3_prepare_v2(raw, "select tw_date_text(?1)", -1, &st, nullptr) == SQLITE_OK) {
+      if (text != nullptr) sqlite3_bind_text(st, 1, text, -1, SQLITE_TRANSIENT);
+      out = sqlite3_step(st) != SQLITE_ROW                   ? "step failed"
+            : sqlite3_column_type(st, 0) == SQLITE_NULL ? "NULL"
+                                                          : reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    }
+    sqlite3_finalize(st);
+    return out;
+  };
+  EXPECT_EQ(read("3/4/2005"), "2005-03-04");
+  EXPECT_EQ(read(" 3/4/05 "), "2005-03-04");
+  EXPECT_EQ(read("12/31/29"), "2029-12-31");
+  EXPECT_EQ(read("1/1/30"), "1930-01-01");
+  EXPECT_EQ(read("March 4, 2005"), "2005-03-04");
+  EXPECT_EQ(read("2005-03-04 14:30:00"), "2005-03-04");
+  EXPECT_EQ(read("3/4/2005 2:30:00 PM"), "2005-03-04");
+  for (const char* none : {"", "   ", "abc", "2005", "2/30/2005", "13/13/2005"}) EXPECT_EQ(read(none), "NULL") << none;
+  EXPECT_EQ(read(nullptr), "NULL");
 }
 
 }  // namespace
