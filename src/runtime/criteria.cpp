@@ -279,6 +279,8 @@ class Parser {
 
 }  // namespace
 
+bool IsTextType(DataType t) { return KindOf(t) == ColumnKind::Text; }
+
 bool Clause::Matches(const Variant& cell) const {
   switch (cell.Type()) {
     case VarType::String: {

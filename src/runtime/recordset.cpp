@@ -16,24 +16,12 @@
 namespace tarnwick {
 namespace {
 
+using runtime::IsTextType;
 using runtime::Raise;
 
 // Column names are looked up without regard to letter case.
 using runtime::NoCaseEqual;
 using runtime::NoCaseHash;
-
-bool IsTextType(DataType t) {
-  switch (t) {
-    case DataType::BSTR:
-    case DataType::Char:
-    case DataType::WChar:
-    case DataType::VarChar:
-    case DataType::LongVarChar:
-    case DataType::VarWChar:
-    case DataType::LongVarWChar: return true;
-    default: return false;
-  }
-}
 
 // The value a column of type t stores for v; throws the runtime's conversion
 // errors when it cannot be converted.
