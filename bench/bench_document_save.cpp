@@ -25,7 +25,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "gateway/sqlite/office.hpp"
+#include "office/office.hpp"
 #include "tarnwick/clsDocument.hpp"
 
 namespace {

@@ -18,8 +18,8 @@
 
 #include "gateway/sqlite/catalog.hpp"
 #include "gateway/sqlite/engine.hpp"
-#include "gateway/tsql/sqlite_functions.hpp"
-#include "gateway/tsql/translate.hpp"
+#include "gateway/sqlite/functions.hpp"
+#include "gateway/sqlite/translate.hpp"
 #include "tarnwick/recordset.hpp"
 
 namespace {

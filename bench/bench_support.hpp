@@ -16,28 +16,22 @@
 #include <stdexcept>
 #include <string>
 
-#include "gateway/sqlite/office.hpp"
+#include "office/office.hpp"
+#include "support/temp_dir.hpp"
 
 namespace bench {
 
 class ScratchOffice {
  public:
   explicit ScratchOffice(std::int64_t documents) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tw_bench_XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    dir_ = pattern;
-    path_ = (dir_ / "office.db").string();
+    path_ = dir_.File("office.db");
     tarnwick::sqlite::OfficeOptions options;
     options.sampleDocuments = documents;
     const tarnwick::sqlite::OfficeResult made = tarnwick::sqlite::CreateOfficeDatabase(path_, options);
     if (!made.ok()) throw std::runtime_error("office: " + made.message);
   }
-  ~ScratchOffice() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
   const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+  std::string File(const std::string& name) const { return dir_.File(name); }
 
   // Runs SQL on the file directly.
   void Execute(const std::string& sql) const {
@@ -52,7 +46,7 @@ class ScratchOffice {
   }
 
  private:
-  std::filesystem::path dir_;
+  tarnwick::test::TempDir dir_;
   std::string path_;
 };
 

@@ -21,9 +21,9 @@
 #include <string>
 
 #include "committees/committee_queries.hpp"
-#include "gateway/sqlite/office.hpp"
-#include "gateway/tsql/sqlite_functions.hpp"
-#include "gateway/tsql/translate.hpp"
+#include "office/office.hpp"
+#include "gateway/sqlite/functions.hpp"
+#include "gateway/sqlite/translate.hpp"
 #include "tarnwick/clsOrg.hpp"
 
 namespace {

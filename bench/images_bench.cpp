@@ -51,11 +51,9 @@ std::unique_ptr<tarnwick::clsDocumentImage> Connect(const std::string& path) {
 }
 
 bench::ScratchOffice& Office() {
-  static bench::ScratchOffice office = [] {
-    bench::ScratchOffice o(10);
-    o.Execute("create table raw_blob (id integer primary key, b blob)");
-    return o;
-  }();
+  static bench::ScratchOffice office(10);
+  static const bool blobTable = (office.Execute("create table raw_blob (id integer primary key, b blob)"), true);
+  (void)blobTable;
   return office;
 }
 

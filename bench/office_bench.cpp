@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "gateway/sqlite/office.hpp"
+#include "office/office.hpp"
 #include "tarnwick/gateway.hpp"
 #include "tarnwick/recordset.hpp"
 

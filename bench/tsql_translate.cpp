@@ -6,8 +6,8 @@
 #include <string>
 
 #include "documents/document_queries.hpp"
-#include "gateway/tsql/sqlite_functions.hpp"
-#include "gateway/tsql/translate.hpp"
+#include "gateway/sqlite/functions.hpp"
+#include "gateway/sqlite/translate.hpp"
 
 namespace {
 

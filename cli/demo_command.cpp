@@ -14,7 +14,7 @@
 #include <string>
 
 #include "commands.hpp"
-#include "gateway/sqlite/office.hpp"
+#include "office/office.hpp"
 #include "progress.hpp"
 #include "record.hpp"
 #include "session.hpp"

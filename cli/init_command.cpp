@@ -15,7 +15,7 @@
 #include "commands.hpp"
 #include "progress.hpp"
 #include "gateway/sqlite/catalog.hpp"
-#include "gateway/sqlite/office.hpp"
+#include "office/office.hpp"
 
 namespace tarnwick::cli {
 namespace {

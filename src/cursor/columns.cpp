@@ -1,3 +1,5 @@
+// The column families' read and write rules: how a declared column property
+// reads the current row and writes a change back (see columns.hpp).
 #include "cursor/columns.hpp"
 
 #include "frame/report_error.hpp"

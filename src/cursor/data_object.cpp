@@ -1,3 +1,5 @@
+// The record cursor every data class shares: its result set, the moves over
+// it, and the state properties (BOF, EOF, record count) clients read.
 #include "tarnwick/data_object.hpp"
 #include "runtime/raise.hpp"
 

@@ -1,3 +1,5 @@
+// The shared steps of a stored-procedure call: prepare, add the inputs, run,
+// and end a unit of work left open (see procedure.hpp).
 #include "cursor/procedure.hpp"
 
 #include "frame/report_error.hpp"
@@ -18,7 +20,7 @@ std::string RunProcedure(DataGateway& gateway, const std::string& name, const st
 
 bool DeleteThrough(DataGateway& gateway, bool ready, const std::string& source, const std::string& procedure,
                    const std::vector<Parameter>& inputs) {
-  const bool result = frame::Guarded({source.c_str(), &gateway}, [&] {
+  const bool result = frame::Guarded({source.c_str(), [&gateway] { EndOpenWork(gateway); }}, [&] {
     if (!ready) return true;
     if (!RunProcedure(gateway, procedure, inputs).empty()) throw frame::EnterHandler{};
     if (gateway.InTransaction()) gateway.EndTransaction(true);

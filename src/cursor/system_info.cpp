@@ -1,3 +1,4 @@
+// Reading the office's system settings from lks_system_info (see system_info.hpp).
 #include "cursor/system_info.hpp"
 
 #include <memory>

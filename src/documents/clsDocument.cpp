@@ -84,8 +84,6 @@ constexpr std::array<std::string_view, 30> kInsertParameters{
     "@Delete_date",        "@has_no_report_data",      "@no_report_data_reason",
     "@total_receipts",     "@total_expenditures",      "@has_no_totals"};
 
-constexpr char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Each insert input names its column: "@" and the column name in any letter case.
 constexpr bool InsertParametersMatchColumns() {
   for (std::size_t i = 0; i < kInsertParameters.size(); ++i) {
@@ -93,7 +91,7 @@ constexpr bool InsertParametersMatchColumns() {
     const std::string_view column = kColumns[kFirstSettable + i].column;
     if (parameter.size() != column.size() + 1 || parameter[0] != '@') return false;
     for (std::size_t k = 0; k < column.size(); ++k) {
-      if (Fold(parameter[k + 1]) != Fold(column[k])) return false;
+      if (runtime::FoldLower(parameter[k + 1]) != runtime::FoldLower(column[k])) return false;
     }
   }
   return true;
@@ -296,6 +294,9 @@ std::string clsDocument::SetupFilter(const std::string& DocType, const std::stri
                                      const std::string& EndDate, const std::string& User,
                                      const std::string& NameType, bool NotLinked) {
   DataGateway& gateway = Gateway();
+  // The name values are mapped here, before ExtendInnerWildcard, which looks
+  // for the LIKE form ("%") of a wildcard inside the name. GetDocumentList
+  // maps the whole text once more; on these values that changes nothing.
   const auto searchText = [&gateway](const std::string& text) {
     return ExtendInnerWildcard(gateway.SqlSafeText(runtime::MapWildcards(text)));
   };
@@ -372,6 +373,8 @@ bool clsDocument::GetDataDetail(std::int32_t UniqueID) {
 bool clsDocument::GetDocumentList(const std::string& Filter) {
   return frame::Guarded({"clsDocument.GetDocumentList"}, [&] {
     std::string sql(documents::kDocumentListSelect);
+    // The filter need not come from SetupFilter: a search form may write its
+    // own, with the forms' wildcards anywhere in it, so the whole text is mapped.
     sql += runtime::MapWildcards(Filter);
     sql += documents::kDocumentListOrder;
     if (!Gateway().OpenRecordset(sql, ResultSet(), 0, true).empty()) throw frame::EnterHandler{};
@@ -473,7 +476,7 @@ bool clsDocument::RunMEFChecks(MEFRunType RunType, const std::string& OrgID, con
 bool clsDocument::SaveData() {
   DataGateway& gateway = Gateway();
   const bool result =
-      frame::Guarded({"clsDocument.SaveData", &gateway}, [&] { return NewRecord() ? Insert() : UpdateChangedColumns(); });
+      frame::Guarded({"clsDocument.SaveData", [&gateway] { cursor::EndOpenWork(gateway); }}, [&] { return NewRecord() ? Insert() : UpdateChangedColumns(); });
   cursor::EndOpenWork(gateway);
   return result;
 }

@@ -1,3 +1,5 @@
+// The export files' writer: 8-bit text under a temporary name, put in place
+// only when complete (see text_file.hpp).
 #include "export/text_file.hpp"
 
 #include <fcntl.h>

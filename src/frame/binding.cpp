@@ -1,3 +1,5 @@
+// Late binding: finds a class's member entry by dispatch identifier and runs
+// it with the arguments converted to its parameter types (see binding.hpp).
 #include "frame/binding.hpp"
 #include "runtime/raise.hpp"
 

@@ -16,24 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "frame/class_table.hpp"
 #include "tarnwick/error.hpp"
-#include "tarnwick/tarnwick.hpp"
+#include "tarnwick/typelib.hpp"
 
 namespace tarnwick {
 namespace {
 
 std::atomic<std::int32_t> g_factoryLocks{0};
-
-std::shared_ptr<Object> Construct(std::string_view className) {
-  if (className == "clsXrf_Org_Document") return std::make_shared<clsXrf_Org_Document>();
-  if (className == "clsOrg") return std::make_shared<clsOrg>();
-  if (className == "clsXrf_Aff_Org_Document") return std::make_shared<clsXrf_Aff_Org_Document>();
-  if (className == "clsDocumentImage") return std::make_shared<clsDocumentImage>();
-  if (className == "clsLookup_List") return std::make_shared<clsLookup_List>();
-  if (className == "clsDocument") return std::make_shared<clsDocument>();
-  if (className == "clsDocReportExport") return std::make_shared<clsDocReportExport>();
-  return nullptr;
-}
 
 RuntimeError CannotCreate(std::string_view what) {
   return RuntimeError(err::kCannotCreateObject, "Tarnwick",
@@ -151,7 +141,7 @@ const ClassFactory* FactoryFor(std::string_view id) {
 }  // namespace
 
 std::shared_ptr<Object> ClassFactory::CreateInstance() const {
-  auto object = Construct(info_->name);
+  auto object = frame::ConstructClass(info_->name);
   if (!object) throw CannotCreate(info_->progId);
   return object;
 }

@@ -1,3 +1,5 @@
+// ReportError: chains the source of a pending run-time error and re-raises
+// it, and turns other failures into run-time errors (see report_error.hpp).
 #include "frame/report_error.hpp"
 
 #include <new>

@@ -4,11 +4,11 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 #include <type_traits>
 
 #include "tarnwick/error.hpp"
-#include "tarnwick/gateway.hpp"
 
 namespace tarnwick::frame {
 
@@ -27,7 +27,9 @@ struct EnterHandler {};
 // What the handler does before reporting.
 struct ErrorHandler {
   const char* source;                  // "clsDocument.GetData"
-  DataGateway* rollback = nullptr;     // methods that call procedures: EndTransaction(false) if InTransaction
+  // Methods that call procedures: ends an open unit of work without commit.
+  // The frame knows no gateway; the caller says how.
+  std::function<void()> rollback = nullptr;
 };
 
 // Turns any failure inside the library into the RuntimeError a client sees.
@@ -40,7 +42,7 @@ template <class Body>
 auto Guarded(const ErrorHandler& handler, Body&& body) -> std::invoke_result_t<Body&> {
   using Result = std::invoke_result_t<Body&>;
   auto rollback = [&] {
-    if (handler.rollback != nullptr && handler.rollback->InTransaction()) handler.rollback->EndTransaction(false);
+    if (handler.rollback) handler.rollback();
   };
   try {
     return body();

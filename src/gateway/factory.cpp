@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "gateway/sqlite/engine.hpp"
+#include "runtime/text.hpp"
 #include "tarnwick/gateway.hpp"
 
 namespace tarnwick {
@@ -20,19 +21,9 @@ constexpr const char* kNotConnected = "Not connected to a database";
 enum class EngineKind { Embedded, Unsupported };
 
 EngineKind EngineFor(std::string_view server) {
-  while (!server.empty() && server.front() == ' ') server.remove_prefix(1);
-  while (!server.empty() && server.back() == ' ') server.remove_suffix(1);
+  server = runtime::Trim(server);
   if (server.empty()) return EngineKind::Embedded;
-  constexpr std::string_view kEmbedded = "embedded";
-  if (server.size() == kEmbedded.size()) {
-    bool same = true;
-    for (std::size_t i = 0; i < server.size(); ++i) {
-      char c = server[i];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      same = same && c == kEmbedded[i];
-    }
-    if (same) return EngineKind::Embedded;
-  }
+  if (runtime::EqualsNoCase(server, "embedded")) return EngineKind::Embedded;
   // A database server reached over the network is not served yet.
   return EngineKind::Unsupported;
 }
@@ -103,13 +94,7 @@ class SelectingGateway final : public DataGateway {
   std::string SqlSafeText(const std::string& text) override {
     // Doubling apostrophes is the same for every engine and needs no connection.
     if (engine_) return engine_->SqlSafeText(text);
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-      out += c;
-      if (c == '\'') out += '\'';
-    }
-    return out;
+    return runtime::DoubleApostrophes(text);
   }
 
  private:

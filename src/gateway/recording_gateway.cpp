@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 #include "tarnwick/gateway.hpp"
 #include "tarnwick/recordset.hpp"
@@ -27,12 +28,7 @@ constexpr std::array<std::string_view, 11> kOperations = {
     "InTransaction", "FinishProcedure", "PrepareProcedure", "AddParameter",   "GetParameter", "ExecuteProcedure",
     "OpenRecordset", "SetConnection",   "BeginTransaction", "EndTransaction", "SqlSafeText"};
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
-}
+using runtime::EqualsNoCase;
 
 std::string ArgumentText(const Variant& v) {
   switch (v.Type()) {
@@ -127,7 +123,7 @@ std::string RecordingGateway::GetParameter(const std::string& name, Variant& val
     value = exact->second;
   } else {
     for (const auto& [outputName, outputValue] : script_->lastOutputs_) {
-      if (EqualsIgnoringCase(outputName, name)) {
+      if (EqualsNoCase(outputName, name)) {
         value = outputValue;
         break;
       }
@@ -189,13 +185,7 @@ void RecordingGateway::EndTransaction(bool commit) {
 
 std::string RecordingGateway::SqlSafeText(const std::string& text) {
   Record("SqlSafeText", {Variant(text)});
-  std::string safe;
-  safe.reserve(text.size());
-  for (char c : text) {
-    safe += c;
-    if (c == '\'') safe += '\'';
-  }
-  return safe;
+  return runtime::DoubleApostrophes(text);
 }
 
 ScopedRecordingFactory::ScopedRecordingFactory(std::shared_ptr<GatewayScript> script) {

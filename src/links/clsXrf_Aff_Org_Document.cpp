@@ -1,3 +1,5 @@
+// clsXrf_Aff_Org_Document: the affiliated-committee links of a document, a
+// link class over xrf_aff_org_document (see org_document_link.hpp).
 #include "tarnwick/clsXrf_Aff_Org_Document.hpp"
 
 #include "links/link_bindings.hpp"

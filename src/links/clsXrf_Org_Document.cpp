@@ -1,3 +1,5 @@
+// clsXrf_Org_Document: the committee links of a document, a link class over
+// xrf_org_document (see org_document_link.hpp).
 #include "tarnwick/clsXrf_Org_Document.hpp"
 
 #include "links/link_bindings.hpp"

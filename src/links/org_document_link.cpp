@@ -58,7 +58,7 @@ std::int32_t OrgDocumentLink::GetOrgGroupID(std::int32_t OrgID) {
 bool OrgDocumentLink::SaveData() {
   DataGateway& gateway = Gateway();
   const std::string source = Source("SaveData");
-  return frame::Guarded({source.c_str(), &gateway}, [&] {
+  return frame::Guarded({source.c_str(), [&gateway] { cursor::EndOpenWork(gateway); }}, [&] {
     const auto current = [this](std::string_view column) {
       return std::function<Variant()>([this, column] {
         if (!ResultSet()) {

@@ -1,3 +1,4 @@
+// Reading and applying the criteria texts of Filter and Find (see criteria.hpp).
 #include "runtime/criteria.hpp"
 
 #include <cmath>
@@ -5,6 +6,7 @@
 #include "runtime/dates.hpp"
 #include "runtime/numeric_text.hpp"
 #include "runtime/raise.hpp"
+#include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
 namespace tarnwick::runtime {
@@ -12,32 +14,6 @@ namespace {
 
 constexpr int kMaxNesting = 64;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerText(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = Lower(c);
-  return out;
-}
-
-// Compares a text with an already lower-cased one, ignoring letter case.
-int CompareNoCase(std::string_view a, std::string_view lowered) {
-  const std::size_t n = std::min(a.size(), lowered.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    auto x = static_cast<unsigned char>(Lower(a[i]));
-    auto y = static_cast<unsigned char>(lowered[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == lowered.size() ? 0 : (a.size() < lowered.size() ? -1 : 1);
-}
-
-bool ContainsNoCase(std::string_view hay, std::string_view loweredNeedle) {
-  if (loweredNeedle.size() > hay.size()) return false;
-  for (std::size_t i = 0; i + loweredNeedle.size() <= hay.size(); ++i) {
-    if (CompareNoCase(hay.substr(i, loweredNeedle.size()), loweredNeedle) == 0) return true;
-  }
-  return false;
-}
 
 bool Holds(int cmp, CompareOp op) {
   switch (op) {
@@ -167,7 +143,7 @@ class Parser {
       return name;
     }
     std::size_t start = i_;
-    while (i_ < s_.size() && !IsBlank(s_[i_]) && std::string_view("<>=()'#[]").find(s_[i_]) == std::string_view::npos) {
+    while (i_ < s_.size() && !IsWhiteSpace(s_[i_]) && std::string_view("<>=()'#[]").find(s_[i_]) == std::string_view::npos) {
       ++i_;
     }
     if (i_ == start) Bad();
@@ -226,7 +202,7 @@ class Parser {
       raw = dates::GeneralText(*d);
     } else {
       std::size_t start = i_;
-      while (i_ < s_.size() && !IsBlank(s_[i_]) && s_[i_] != ')' && s_[i_] != '(') ++i_;
+      while (i_ < s_.size() && !IsWhiteSpace(s_[i_]) && s_[i_] != ')' && s_[i_] != '(') ++i_;
       raw = std::string(s_.substr(start, i_ - start));
       NumericParse n = ParseNumericText(raw);
       if (n.status != NumericStatus::Ok) Bad();  // Null, bare words and the like are no values
@@ -240,7 +216,7 @@ class Parser {
       Pattern(c, raw);
       return;
     }
-    c.text = LowerText(raw);
+    c.text = ToLower(raw);
     // A literal that cannot stand for a value of a typed column is an error,
     // never a silent non-match.
     switch (kind) {
@@ -277,22 +253,21 @@ class Parser {
     } else {
       Bad();
     }
-    c.text = LowerText(p);
+    c.text = ToLower(p);
   }
 
   std::string_view Word() {
     SkipBlanks();
     std::size_t start = i_;
-    while (i_ < s_.size() && ((s_[i_] >= 'a' && s_[i_] <= 'z') || (s_[i_] >= 'A' && s_[i_] <= 'Z'))) ++i_;
+    while (i_ < s_.size() && IsAsciiLetter(s_[i_])) ++i_;
     // A keyword stands alone: "ANDx" is no AND.
-    if (i_ < s_.size() && !IsBlank(s_[i_]) && std::string_view("(['#").find(s_[i_]) == std::string_view::npos) Bad();
+    if (i_ < s_.size() && !IsWhiteSpace(s_[i_]) && std::string_view("(['#").find(s_[i_]) == std::string_view::npos) Bad();
     return s_.substr(start, i_ - start);
   }
 
   static bool Same(std::string_view word, std::string_view lowered) { return CompareNoCase(word, lowered) == 0; }
-  static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
   void SkipBlanks() {
-    while (i_ < s_.size() && IsBlank(s_[i_])) ++i_;
+    while (i_ < s_.size() && IsWhiteSpace(s_[i_])) ++i_;
   }
 
   std::string_view s_;
@@ -303,6 +278,8 @@ class Parser {
 };
 
 }  // namespace
+
+bool IsTextType(DataType t) { return KindOf(t) == ColumnKind::Text; }
 
 bool Clause::Matches(const Variant& cell) const {
   switch (cell.Type()) {
@@ -333,7 +310,7 @@ bool Clause::Matches(const Variant& cell) const {
   switch (like) {
     case LikeShape::Whole: return CompareNoCase(s, text) == 0;
     case LikeShape::Prefix: return s.size() >= text.size() && CompareNoCase(std::string_view(s).substr(0, text.size()), text) == 0;
-    case LikeShape::Contains: return ContainsNoCase(s, text);
+    case LikeShape::Contains: return FindNoCase(s, text) != std::string_view::npos;
   }
   return false;
 }

@@ -45,6 +45,10 @@ struct CriteriaNode {
 };
 
 // Finds a column by name (letter case ignored); nullopt when there is none.
+// The column types that hold text (BSTR, Char, VarChar and their wide and
+// long forms): compared as texts, letter case ignored.
+bool IsTextType(DataType t);
+
 using ColumnLookup = std::function<std::optional<std::int32_t>(std::string_view)>;
 
 // Parses Filter criteria (singleClause = false) or Find criteria (one

@@ -1,3 +1,5 @@
+// The runtime's calendar and date texts: civil dates to and from Date values,
+// the general and column date texts, and reading clerks' date texts.
 #include "runtime/dates.hpp"
 
 #include <cctype>
@@ -9,45 +11,19 @@
 
 #include "runtime/numeric_text.hpp"
 #include "runtime/raise.hpp"
+#include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
 namespace tarnwick::dates {
 namespace {
 
+using runtime::EqualsNoCase;
+
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::int64_t kFirstDay = -657434;  // 1 Jan 100
 constexpr std::int64_t kLastDay = 2958465;   // 31 Dec 9999
 
-// Days since 1 Jan 1970 of a proleptic Gregorian date (Hinnant's algorithm).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
-  z += 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const auto doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2 ? 1 : 0));
-}
-
-const std::int64_t kOleEpoch = DaysFromCivil(1899, 12, 30);
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DaysInMonth(int y, int m) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
-}
+const std::int64_t kOleEpoch = kDateEpochDay;
 
 bool ValidDate(int y, int m, int d) {
   return y >= 100 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m);
@@ -83,8 +59,8 @@ bool Tokenize(std::string_view s, std::vector<Token>& out) {
         ++j;
       }
       out.push_back({Token::Number, s.substr(i, j - i), value, static_cast<int>(j - i), 0});
-    } else if (std::isalpha(c)) {
-      while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j]))) ++j;
+    } else if (runtime::IsAsciiLetter(s[i])) {
+      while (j < s.size() && runtime::IsAsciiLetter(s[j])) ++j;
       out.push_back({Token::Word, s.substr(i, j - i), 0, 0, 0});
     } else if (c == ' ' || c == '\t') {
       while (j < s.size() && (s[j] == ' ' || s[j] == '\t')) ++j;
@@ -100,13 +76,6 @@ bool Tokenize(std::string_view s, std::vector<Token>& out) {
   return true;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 // 1..12 for a month name or its three-letter abbreviation ("Sept" too), else 0.
 int MonthFromName(std::string_view w) {
@@ -268,7 +237,10 @@ Civil ToCivil(Date d) {
     }
   }
   Civil c{};
-  CivilFromDays(day + kOleEpoch, c.year, c.month, c.day);
+  const CivilDay date = CivilFromDays(day + kOleEpoch);
+  c.year = date.year;
+  c.month = date.month;
+  c.day = date.day;
   c.hour = static_cast<int>(secs / 3600);
   c.minute = static_cast<int>(secs / 60 % 60);
   c.second = static_cast<int>(secs % 60);
@@ -282,7 +254,7 @@ Date FromCivil(const Civil& c) {
     runtime::Raise(err::kTypeMismatch);
   }
   const std::int64_t days =
-      DaysFromCivil(c.year, static_cast<unsigned>(c.month), static_cast<unsigned>(c.day)) - kOleEpoch;
+      DaysFromCivil(c.year, c.month, c.day) - kOleEpoch;
   const double time = static_cast<double>(c.hour * 3600 + c.minute * 60 + c.second) /
                       static_cast<double>(kSecondsPerDay);
   // Before 30 Dec 1899 the whole part counts days back while the time of
@@ -375,6 +347,46 @@ Date Now() {
   Civil c{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
           local.tm_sec > 59 ? 59 : local.tm_sec};
   return FromCivil(c);
+}
+
+std::optional<IsoFields> ReadIsoFields(std::string_view s) {
+  const auto figures = [s](std::size_t pos, std::size_t count, int& value) {
+    if (pos + count > s.size()) return false;
+    int v = 0;
+    for (std::size_t i = pos; i < pos + count; ++i) {
+      if (s[i] < '0' || s[i] > '9') return false;
+      v = v * 10 + (s[i] - '0');
+    }
+    value = v;
+    return true;
+  };
+  IsoFields f;
+  if (s.size() < 10 || s[4] != '-' || s[7] != '-' || !figures(0, 4, f.year) || !figures(5, 2, f.month) ||
+      !figures(8, 2, f.day))
+    return std::nullopt;
+  if (s.size() > 10) {
+    if ((s[10] != ' ' && s[10] != 'T') || s.size() < 16 || s[13] != ':' || !figures(11, 2, f.hour) ||
+        !figures(14, 2, f.minute))
+      return std::nullopt;
+    std::size_t pos = 16;
+    if (pos < s.size()) {
+      if (s[pos] != ':' || !figures(pos + 1, 2, f.second)) return std::nullopt;
+      pos += 3;
+      if (pos < s.size()) {
+        if (s[pos] != '.' || pos + 1 == s.size()) return std::nullopt;
+        double scale = 0.1;
+        for (++pos; pos < s.size(); ++pos) {
+          if (s[pos] < '0' || s[pos] > '9') return std::nullopt;
+          f.fraction += (s[pos] - '0') * scale;
+          scale /= 10;
+        }
+      }
+    }
+  }
+  if (f.month < 1 || f.month > 12 || f.day < 1 || f.day > DaysInMonth(f.year, f.month) || f.hour > 23 ||
+      f.minute > 59 || f.second > 59)
+    return std::nullopt;
+  return f;
 }
 
 }  // namespace tarnwick::dates

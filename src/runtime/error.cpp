@@ -1,3 +1,5 @@
+// RuntimeError: the run-time error a client sees, with number, source and
+// description.
 #include "tarnwick/error.hpp"
 
 #include <string>

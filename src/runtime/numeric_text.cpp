@@ -1,3 +1,5 @@
+// Reading numbers written as text the way the runtime's conversions do (see
+// numeric_text.hpp).
 #include "runtime/numeric_text.hpp"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Result sets: rows of Variants with named columns, the cursor over them,
+// Filter, Find and the edits a client makes.
 #include "tarnwick/recordset.hpp"
 
 #include <algorithm>
@@ -8,51 +10,18 @@
 
 #include "runtime/criteria.hpp"
 #include "runtime/raise.hpp"
+#include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
 namespace tarnwick {
 namespace {
 
+using runtime::IsTextType;
 using runtime::Raise;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Column names are looked up without regard to letter case; the hash and the
-// comparison fold case themselves so a lookup never builds a key string.
-struct NoCaseHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view s) const noexcept {
-    std::uint64_t h = 14695981039346656037ull;  // FNV-1a
-    for (char c : s) {
-      h ^= static_cast<unsigned char>(Lower(c));
-      h *= 1099511628211ull;
-    }
-    return static_cast<std::size_t>(h);
-  }
-};
-struct NoCaseEqual {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-      if (Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return true;
-  }
-};
-
-bool IsTextType(DataType t) {
-  switch (t) {
-    case DataType::BSTR:
-    case DataType::Char:
-    case DataType::WChar:
-    case DataType::VarChar:
-    case DataType::LongVarChar:
-    case DataType::VarWChar:
-    case DataType::LongVarWChar: return true;
-    default: return false;
-  }
-}
+// Column names are looked up without regard to letter case.
+using runtime::NoCaseEqual;
+using runtime::NoCaseHash;
 
 // The value a column of type t stores for v; throws the runtime's conversion
 // errors when it cannot be converted.

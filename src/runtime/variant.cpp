@@ -1,3 +1,5 @@
+// Variant: the runtime's value, its conversions (CStr, CLng, CBool ...) and
+// comparisons.
 #include "tarnwick/variant.hpp"
 
 #include <charconv>

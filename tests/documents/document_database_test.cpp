@@ -4,7 +4,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "gateway/sqlite/office.hpp"
+#include "office/office.hpp"
 #include "support/sample_office.hpp"
 #include "support.hpp"
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tarnwick/tarnwick.hpp"
+#include "support/raises.hpp"
 #include "tarnwick/testing/recording_gateway.hpp"
 
 namespace tarnwick::test {
@@ -47,19 +48,6 @@ inline std::shared_ptr<Recordset> Rows(std::vector<Column> columns, const std::v
 }
 
 inline std::shared_ptr<Recordset> DocumentRows(const std::vector<Row>& rows) { return Rows(DocumentColumns(), rows); }
-
-// Expects body to throw a RuntimeError with this number; returns it.
-template <class Body>
-RuntimeError ExpectRaises(std::int32_t number, Body&& body) {
-  try {
-    body();
-  } catch (const RuntimeError& e) {
-    EXPECT_EQ(e.Number(), number) << e.Source() << ": " << e.Description();
-    return e;
-  }
-  ADD_FAILURE() << "expected run-time error " << number;
-  return RuntimeError(0, "", "");
-}
 
 struct Scripted : ::testing::Test {
   std::shared_ptr<testing::GatewayScript> script = std::make_shared<testing::GatewayScript>();

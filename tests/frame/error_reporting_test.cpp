@@ -1,7 +1,7 @@
 // How failures reach the client: the chained source, the kept number and
 // description, and the quiet False of a gateway error text.
 #include "frame/report_error.hpp"
-#include "support.hpp"
+#include "support/scripted_gateway.hpp"
 
 namespace tarnwick::test {
 namespace {
@@ -31,7 +31,10 @@ TEST(ReportError, NestedHandlersChainInnermostFirstAndRollBack) {
   testing::RecordingGateway gateway(script);
   gateway.BeginTransaction();
   const RuntimeError e = ExpectRaises(13, [&] {
-    frame::Guarded({"clsOuter.Save", &gateway}, [&] {
+    const auto rollback = [&gateway] {
+      if (gateway.InTransaction()) gateway.EndTransaction(false);
+    };
+    frame::Guarded({"clsOuter.Save", rollback}, [&] {
       return frame::Guarded({"clsInner.Load"}, [&]() -> bool { throw RuntimeError(13, "Tarnwick", "Type mismatch"); });
     });
   });

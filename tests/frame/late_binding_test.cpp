@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "support.hpp"
+#include "support/scripted_gateway.hpp"
 
 namespace tarnwick::test {
 namespace {

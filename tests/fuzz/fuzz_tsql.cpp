@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "gateway/tsql/sqlite_functions.hpp"
-#include "gateway/tsql/translate.hpp"
+#include "gateway/sqlite/functions.hpp"
+#include "gateway/sqlite/translate.hpp"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The committee-document links against a scripted gateway: moving a link,
 // deleting one, and the committee's group identifier.
-#include "frame/support.hpp"
+#include "support/scripted_gateway.hpp"
 
 namespace tarnwick::test {
 namespace {

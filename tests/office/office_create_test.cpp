@@ -7,8 +7,9 @@
 #include <sstream>
 
 #include "gateway/sqlite/catalog.hpp"
-#include "gateway/sqlite/office.hpp"
-#include "gateway/sqlite/office_sql.hpp"
+#include "gateway/sqlite/procedure.hpp"
+#include "office/office.hpp"
+#include "office/sql_sources.hpp"
 #include "office/support.hpp"
 
 namespace tarnwick {
@@ -181,6 +182,47 @@ TEST(OfficeCreate, ProcedureFileFormat) {
            "create procedure sp_x @a int as   ",                    // empty body
        }) {
     EXPECT_NE(sqlite::ParseProcedureFile(broken, p), "") << broken;
+  }
+}
+
+// The builder and the engine read parameter lists by one set of rules: every
+// procedure of db/ comes back from the catalog text the builder writes as it
+// was declared, and the engine knows the kind of every parameter.
+TEST(OfficeCreate, EveryProcedureParameterListRoundTrips) {
+  std::vector<sqlite::SqlFile> sources;
+  ASSERT_EQ(sqlite::ReadSqlFiles(TARNWICK_TEST_DB_SQL_DIR, sources), "");
+  int procedures = 0;
+  for (const sqlite::SqlFile& file : sources) {
+    if (file.path.rfind("procedures/", 0) != 0) continue;
+    ++procedures;
+    sqlite::ProcedureDefinition definition;
+    ASSERT_EQ(sqlite::ParseProcedureFile(file.text, definition), "") << file.path;
+    const std::string text = definition.ParameterText();
+    std::vector<sqlite::DeclaredParameter> again;
+    ASSERT_EQ(sqlite::ParseDeclaredParameters(text, again), "") << file.path;
+    EXPECT_EQ(sqlite::ParameterListText(again), text) << file.path;
+    ASSERT_EQ(again.size(), definition.parameters.size()) << file.path;
+    std::vector<sqlite::engine_detail::ProcedureParameter> engine;
+    ASSERT_EQ(sqlite::engine_detail::ParseParameterList(text, engine), "") << file.path;
+    ASSERT_EQ(engine.size(), definition.parameters.size()) << file.path;
+    for (std::size_t i = 0; i < again.size(); ++i) {
+      const sqlite::DeclaredParameter& declared = definition.parameters[i];
+      EXPECT_EQ(again[i].name, declared.name) << file.path;
+      EXPECT_EQ(again[i].type, declared.type) << file.path;
+      EXPECT_EQ(again[i].output, declared.output) << file.path;
+      EXPECT_EQ(engine[i].name, declared.name) << file.path;
+      EXPECT_EQ(engine[i].output, declared.output) << file.path;
+      EXPECT_NE(engine[i].kind, sqlite::engine_detail::SqlKind::None) << file.path << " " << declared.name;
+    }
+  }
+  EXPECT_GE(procedures, 10);
+
+  // What one side refuses the other refuses too.
+  for (const char* list : {"@a", "@a output", "@a int = 4", "@1a int", "@a int, @A int", "a int", "@a int,"}) {
+    std::vector<sqlite::DeclaredParameter> declared;
+    std::vector<sqlite::engine_detail::ProcedureParameter> engine;
+    EXPECT_NE(sqlite::ParseDeclaredParameters(list, declared), "") << list;
+    EXPECT_NE(sqlite::engine_detail::ParseParameterList(list, engine), "") << list;
   }
 }
 

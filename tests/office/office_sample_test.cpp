@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "gateway/sqlite/office.hpp"
+#include "office/office.hpp"
 #include "office/support.hpp"
 
 namespace tarnwick {

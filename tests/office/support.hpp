@@ -15,36 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "gateway/sqlite/office.hpp"
+#include "office/office.hpp"
+#include "support/temp_dir.hpp"
 
 namespace tarnwick::office_test {
 
-// A folder removed with everything in it when the object goes away.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tw_office_XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  // Names of the entries in the folder.
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
-    return names;
-  }
-
- private:
-  std::filesystem::path path_;
-};
+using test::TempDir;
 
 inline sqlite::OfficeResult MakeOffice(const std::string& path, std::optional<std::int64_t> sample,
                                        std::uint64_t seed = sqlite::kSampleSeed) {

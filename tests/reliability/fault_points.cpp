@@ -1,3 +1,5 @@
+// The failing gateway and the faulty SQLite file system of the write tests:
+// each fails the k-th call or disk operation once armed (see fault_points.hpp).
 #include "fault_points.hpp"
 
 #include <cstring>

@@ -45,7 +45,7 @@ TEST(SqlSafeText, AnyTextBecomesExactlyOneLiteralOfItself) {
       ASSERT_TRUE(tsql::Tokenize(sql, tokens, error)) << error.message << " in " << sql;
       tsql::ParsedStatement parsed;
       ASSERT_TRUE(tsql::Parse(tokens, parsed, error)) << error.message << " in " << sql;
-      ASSERT_FALSE(parsed.is_exec);
+      ASSERT_FALSE(parsed.isExec);
       ASSERT_EQ(parsed.query->cores.size(), 1u);
       const auto& core = parsed.query->cores[0];
       ASSERT_EQ(core.items.size(), 1u) << sql;

@@ -1,17 +1,19 @@
+// The runtime's calendar and date texts.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "runtime/dates.hpp"
 #include "tarnwick/error.hpp"
-#include "test_support.hpp"
+#include "support/raises.hpp"
 
 namespace tarnwick {
 namespace {
 
-using testing_support::ErrorOf;
+using test::ErrorOf;
 
 TEST(Dates, CivilAndSerialAgreeAtKnownPointsAndBounds) {
   struct Case { dates::Civil civil; double serial; };
@@ -119,6 +121,47 @@ TEST(Dates, FormatMmDdYyyyOfColumnTexts) {
       {"03/04/2005", "03/04/2005"},
   };
   for (const Case& c : cases) EXPECT_EQ(dates::FormatMmDdYyyy(c.in), c.out) << c.in;
+}
+
+// The one calendar: every day from 1 January 1 to 31 December 9999 comes back
+// as itself, consecutive days are consecutive numbers, and the month lengths
+// are the Gregorian ones.
+TEST(Dates, CivilDaysRoundTripOverTheWholeRange) {
+  std::int64_t expected = dates::DaysFromCivil(1, 1, 1);
+  for (int year = 1; year <= 9999; ++year) {
+    for (int month = 1; month <= 12; ++month) {
+      for (int day = 1; day <= dates::DaysInMonth(year, month); ++day, ++expected) {
+        const std::int64_t n = dates::DaysFromCivil(year, month, day);
+        ASSERT_EQ(n, expected) << year << "-" << month << "-" << day;
+        const dates::CivilDay back = dates::CivilFromDays(n);
+        ASSERT_TRUE(back.year == year && back.month == month && back.day == day) << n;
+      }
+    }
+  }
+  EXPECT_EQ(dates::DaysFromCivil(1970, 1, 1), 0);
+  EXPECT_EQ(dates::DaysInMonth(1900, 2), 28);
+  EXPECT_EQ(dates::DaysInMonth(2000, 2), 29);
+  EXPECT_EQ(dates::DaysInMonth(2004, 2), 29);
+  EXPECT_EQ(dates::DaysInMonth(2005, 13), 0);
+}
+
+TEST(Dates, IsoFieldsAreReadExactlyAndChecked) {
+  const auto f = dates::ReadIsoFields("2004-02-29T23:59:58.25");
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->year, 2004);
+  EXPECT_EQ(f->month, 2);
+  EXPECT_EQ(f->day, 29);
+  EXPECT_EQ(f->hour, 23);
+  EXPECT_EQ(f->minute, 59);
+  EXPECT_EQ(f->second, 58);
+  EXPECT_DOUBLE_EQ(f->fraction, 0.25);
+  EXPECT_TRUE(dates::ReadIsoFields("2005-03-04"));
+  EXPECT_TRUE(dates::ReadIsoFields("2005-03-04 14:30"));
+  for (const char* bad : {"2005-02-29", "2005-13-01", "2005-03-04 24:00", "2005-03-04 14:60", "2005-03-04 14:30:60",
+                          "2005-03-04 14:30:00.", "2005-03-04 14:30:00.5x", " 2005-03-04", "2005-03-04 ",
+                          "2005/03/04", "20050304", "2005-03-04 14", ""}) {
+    EXPECT_FALSE(dates::ReadIsoFields(bad)) << bad;
+  }
 }
 
 }  // namespace

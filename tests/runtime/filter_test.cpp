@@ -1,3 +1,4 @@
+// Filter and Find criteria of result sets.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,12 +6,12 @@
 
 #include "tarnwick/error.hpp"
 #include "tarnwick/recordset.hpp"
-#include "test_support.hpp"
+#include "support/raises.hpp"
 
 namespace tarnwick {
 namespace {
 
-using testing_support::ErrorOf;
+using test::ErrorOf;
 
 // Five filings: id, committee name, amount, filed date, flag, a column with blanks in its name.
 std::shared_ptr<Recordset> Filings() {

@@ -1,3 +1,4 @@
+// Result sets: moves, positions, edits, column look-up and a closed set.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,12 +6,12 @@
 
 #include "tarnwick/error.hpp"
 #include "tarnwick/recordset.hpp"
-#include "test_support.hpp"
+#include "support/raises.hpp"
 
 namespace tarnwick {
 namespace {
 
-using testing_support::ErrorOf;
+using test::ErrorOf;
 
 std::shared_ptr<Recordset> Numbers(int n) {
   std::vector<std::vector<Variant>> rows;

@@ -1,3 +1,4 @@
+// Variant conversions and comparisons.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,12 +10,12 @@
 #include "tarnwick/error.hpp"
 #include "tarnwick/recordset.hpp"
 #include "tarnwick/variant.hpp"
-#include "test_support.hpp"
+#include "support/raises.hpp"
 
 namespace tarnwick {
 namespace {
 
-using testing_support::ErrorOf;
+using test::ErrorOf;
 
 TEST(VariantText, DoubleFollowsFifteenDigitRule) {
   struct Case { double value; const char* text; };

@@ -17,14 +17,7 @@ create procedure sp_misc_data_list_export
   @receive_send_date_to varchar(30)
 as
 with raw(k, t) as (values (1, @receive_send_date_from), (2, @receive_send_date_to)),
-  s1 as (select k, trim(t) as t, substr(trim(t), instr(trim(t), '/') + 1) as r1 from raw),
-  s2 as (select k, t, cast(t as integer) as m, cast(r1 as integer) as d,
-                cast(substr(r1, instr(r1, '/') + 1) as integer) as y from s1),
-  dt(k, v) as (select k, case
-      when t is null or t = '' then null
-      when t like '%/%/%' then date(printf('%04d-%02d-%02d',
-          case when y < 30 then y + 2000 when y < 100 then y + 1900 else y end, m, d))
-      else date(t) end from s2),
+  dt(k, v) as (select k, tw_date_text(t) from raw),
   q as (select nullif(trim(@comm_type_code), '') as comm_type,
                coalesce(nullif(trim(@doc_type_code), ''), 'COR') as doc_type,
                nullif(trim(@doc_sub_type_code), '') as sub_type,

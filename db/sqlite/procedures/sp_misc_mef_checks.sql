@@ -45,14 +45,7 @@ create procedure sp_misc_mef_checks
   @election_id smallint output
 as
 with raw(k, t) as (values (1, @begin_date), (2, @end_date)),
-  s1 as (select k, trim(t) as t, substr(trim(t), instr(trim(t), '/') + 1) as r1 from raw),
-  s2 as (select k, t, cast(t as integer) as m, cast(r1 as integer) as d,
-                cast(substr(r1, instr(r1, '/') + 1) as integer) as y from s1),
-  dt(k, v) as (select k, case
-      when t is null or t = '' then null
-      when t like '%/%/%' then date(printf('%04d-%02d-%02d',
-          case when y < 30 then y + 2000 when y < 100 then y + 1900 else y end, m, d))
-      else date(t) end from s2),
+  dt(k, v) as (select k, tw_date_text(t) from raw),
   p as (select cast(nullif(trim(@org_id), '') as integer) as org_id,
                cast(nullif(trim(@document_id), '') as integer) as document_id,
                cast(nullif(trim(@doc_year), '') as integer) as doc_year,
@@ -131,14 +124,7 @@ select
     else 0 end as "@flag_mef",
   (select unique_id from election) as "@election_id";
 with raw(k, t) as (values (1, @begin_date), (2, @end_date)),
-  s1 as (select k, trim(t) as t, substr(trim(t), instr(trim(t), '/') + 1) as r1 from raw),
-  s2 as (select k, t, cast(t as integer) as m, cast(r1 as integer) as d,
-                cast(substr(r1, instr(r1, '/') + 1) as integer) as y from s1),
-  dt(k, v) as (select k, case
-      when t is null or t = '' then null
-      when t like '%/%/%' then date(printf('%04d-%02d-%02d',
-          case when y < 30 then y + 2000 when y < 100 then y + 1900 else y end, m, d))
-      else date(t) end from s2),
+  dt(k, v) as (select k, tw_date_text(t) from raw),
   q as (select cast(nullif(trim(@org_id), '') as integer) as org_id,
                cast(nullif(trim(@document_id), '') as integer) as document_id,
                coalesce((select v from dt where k = 1),

@@ -25,14 +25,7 @@ create procedure sp_misc_reports_filed_lists
   @entered_date varchar(30)
 as
 with raw(k, t) as (values (1, @due_date), (2, @begin_date), (3, @end_date), (4, @entered_date)),
-  s1 as (select k, trim(t) as t, substr(trim(t), instr(trim(t), '/') + 1) as r1 from raw),
-  s2 as (select k, t, cast(t as integer) as m, cast(r1 as integer) as d,
-                cast(substr(r1, instr(r1, '/') + 1) as integer) as y from s1),
-  dt(k, v) as (select k, case
-      when t is null or t = '' then null
-      when t like '%/%/%' then date(printf('%04d-%02d-%02d',
-          case when y < 30 then y + 2000 when y < 100 then y + 1900 else y end, m, d))
-      else date(t) end from s2),
+  dt(k, v) as (select k, tw_date_text(t) from raw),
   q as (select nullif(trim(@comm_type_code), '') as comm_type,
                cast(nullif(trim(@report_year), '') as integer) as doc_year,
                nullif(trim(@report_sub_type_code), '') as sub_type,

@@ -1,3 +1,5 @@
+// The embedded engine: opening and checking the office file, running
+// translated texts and catalog procedures, and units of work (see engine.hpp).
 #include "gateway/sqlite/engine.hpp"
 
 #include <sys/stat.h>
@@ -12,8 +14,9 @@
 #include <utility>
 
 #include "gateway/sqlite/catalog.hpp"
-#include "gateway/tsql/sqlite_functions.hpp"
-#include "gateway/tsql/translate.hpp"
+#include "gateway/sqlite/functions.hpp"
+#include "gateway/sqlite/translate.hpp"
+#include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
 namespace tarnwick::sqlite {
@@ -252,15 +255,7 @@ std::string Engine::Translate(const std::string& sql, tsql::Translation& out) {
   return {};
 }
 
-std::string Engine::SqlSafeText(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + 8);
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out;
-}
+std::string Engine::SqlSafeText(const std::string& text) { return runtime::DoubleApostrophes(text); }
 
 template <typename Work>
 std::string Engine::Atomically(const std::string& what, bool readsOnly, Work&& work) {

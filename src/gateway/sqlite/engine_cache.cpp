@@ -1,3 +1,5 @@
+// What a connection keeps between calls: compiled statements, catalog
+// entries, table layouts and translations (see engine_cache.hpp).
 #include "gateway/sqlite/engine_cache.hpp"
 
 #include <charconv>

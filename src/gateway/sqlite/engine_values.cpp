@@ -1,3 +1,5 @@
+// Moving values between the office database and Variants by the declared
+// SQL types of columns and parameters (see engine_values.hpp).
 #include "gateway/sqlite/engine_values.hpp"
 
 #include <cerrno>
@@ -8,27 +10,15 @@
 
 #include "runtime/dates.hpp"
 #include "runtime/numeric_text.hpp"
+#include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
 namespace tarnwick::sqlite::engine_detail {
 
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerCopy(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = Lower(c);
-  return out;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-    s.remove_suffix(1);
-  return s;
-}
+// Names, declared types and values the engine reads lose any white space around them.
+std::string_view Trim(std::string_view s) { return runtime::Trim(s, runtime::kWhiteSpace); }
 
 const char* KindName(SqlKind kind) {
   switch (kind) {
@@ -48,38 +38,8 @@ const char* KindName(SqlKind kind) {
 // The largest integer money value whose scaled form fits in 64 bits.
 constexpr std::int64_t kMaxMoneyUnits = std::numeric_limits<std::int64_t>::max() / 10000;
 
-// Days from 1970-01-01 to the civil date (proleptic Gregorian).
-constexpr std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2 ? 1 : 0;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
 // 30 Dec 1899, day 0 of the OLE automation date, counted from 1970-01-01.
-constexpr std::int64_t kOleEpoch = DaysFromCivil(1899, 12, 30);
-
-bool Digits(std::string_view s, std::size_t pos, std::size_t count, int& value) {
-  if (pos + count > s.size()) return false;
-  int v = 0;
-  for (std::size_t i = pos; i < pos + count; ++i) {
-    const char c = s[i];
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  value = v;
-  return true;
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month == 2) {
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return leap ? 29 : 28;
-  }
-  return kDays[month - 1];
-}
+constexpr std::int64_t kOleEpoch = dates::kDateEpochDay;
 
 std::string TextOf(sqlite3_stmt* stmt, int col) {
   const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
@@ -164,15 +124,10 @@ void StoreMoney(std::int64_t scaled, SqlValue& out) {
 
 }  // namespace
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
+bool SameName(std::string_view a, std::string_view b) { return runtime::EqualsNoCase(a, b); }
 
 SqlKind KindOfDeclaredType(std::string_view declared) {
-  const std::string type = LowerCopy(Trim(declared));
+  const std::string type = runtime::ToLower(Trim(declared));
   if (type.empty()) return SqlKind::None;
   std::size_t end = 0;
   while (end < type.size() && type[end] != '(' && type[end] != ' ' && type[end] != '\t') ++end;
@@ -222,37 +177,10 @@ DataType DataTypeOfKind(SqlKind kind) {
 }
 
 std::optional<Date> ParseIsoDate(std::string_view s) {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-  if (s.size() < 10 || s[4] != '-' || s[7] != '-' || !Digits(s, 0, 4, year) || !Digits(s, 5, 2, month) ||
-      !Digits(s, 8, 2, day))
-    return std::nullopt;
-  double fraction = 0;
-  if (s.size() > 10) {
-    if ((s[10] != ' ' && s[10] != 'T') || s.size() < 16 || s[13] != ':' || !Digits(s, 11, 2, hour) ||
-        !Digits(s, 14, 2, minute))
-      return std::nullopt;
-    std::size_t pos = 16;
-    if (pos < s.size()) {
-      if (s[pos] != ':' || !Digits(s, pos + 1, 2, second)) return std::nullopt;
-      pos += 3;
-      if (pos < s.size()) {
-        if (s[pos] != '.' || pos + 1 == s.size()) return std::nullopt;
-        double scale = 0.1;
-        for (++pos; pos < s.size(); ++pos) {
-          if (s[pos] < '0' || s[pos] > '9') return std::nullopt;
-          fraction += (s[pos] - '0') * scale;
-          scale /= 10;
-        }
-      }
-    }
-  }
-  if (year < 100 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
-      minute > 59 || second > 59)
-    return std::nullopt;
-  const double days = static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
-                                                        static_cast<unsigned>(day)) -
-                                          kOleEpoch);
-  const double time = (hour * 3600 + minute * 60 + second + fraction) / 86400.0;
+  const std::optional<dates::IsoFields> f = dates::ReadIsoFields(s);
+  if (!f || f->year < 100) return std::nullopt;
+  const double days = static_cast<double>(dates::DaysFromCivil(f->year, f->month, f->day) - kOleEpoch);
+  const double time = (f->hour * 3600 + f->minute * 60 + f->second + f->fraction) / 86400.0;
   // Before 30 Dec 1899 the whole part counts back while the time still counts forward.
   return Date{days >= 0 ? days + time : days - time};
 }
@@ -295,7 +223,7 @@ Variant ReadColumn(sqlite3_stmt* stmt, int col, SqlKind kind) {
       if (storage == SQLITE_FLOAT) return Variant(sqlite3_column_double(stmt, col) != 0.0);
       if (storage == SQLITE_TEXT) {
         const std::string text = TextOf(stmt, col);
-        const std::string lower = LowerCopy(Trim(text));
+        const std::string lower = runtime::ToLower(Trim(text));
         if (lower == "1" || lower == "-1" || lower == "true") return Variant(true);
         if (lower == "0" || lower == "false") return Variant(false);
         return Variant(text);

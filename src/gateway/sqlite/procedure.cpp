@@ -1,3 +1,5 @@
+// Stored procedures of the office file: loading catalog entries, the two
+// built-in general procedures, and running a call (see procedure.hpp).
 #include "gateway/sqlite/procedure.hpp"
 
 #include <climits>
@@ -5,23 +7,16 @@
 #include <utility>
 
 #include "gateway/sqlite/catalog.hpp"
+#include "gateway/sqlite/parameter_list.hpp"
+#include "runtime/text.hpp"
 
 namespace tarnwick::sqlite::engine_detail {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' || s.front() == '\n'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-    s.remove_suffix(1);
-  return s;
-}
+// Names, declared types and values the engine reads lose any white space around them.
+std::string_view Trim(std::string_view s) { return runtime::Trim(s, runtime::kWhiteSpace); }
 
-bool IsNameChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-         static_cast<unsigned char>(c) >= 0x80;
-}
 
 // The statement that failed to prepare, for the error text: the text up to
 // the next semicolon.
@@ -68,13 +63,6 @@ const std::shared_ptr<const Procedure>& Builtin(BuiltinProcedure which) {
   static const auto update = std::make_shared<const Procedure>(BuiltinDefinition(BuiltinProcedure::UpdateTable));
   static const auto remove = std::make_shared<const Procedure>(BuiltinDefinition(BuiltinProcedure::DeleteTable));
   return which == BuiltinProcedure::UpdateTable ? update : remove;
-}
-
-std::string LowerCase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
 }
 
 // A kept statement for one of the engine's own fixed texts.
@@ -141,7 +129,7 @@ std::string LookupTable(Session& session, const std::string& procedure, const Va
     session.tablesSchemaVersion = version;
   }
   const std::string name(Trim(table.CStr()));
-  std::string key = LowerCase(name);
+  std::string key = runtime::ToLower(name);
   if (const auto found = session.tables.find(key); found != session.tables.end()) {
     out = &found->second;
     return {};
@@ -345,47 +333,14 @@ std::string QuoteIdentifier(std::string_view name) {
 
 std::string ParseParameterList(std::string_view text, std::vector<ProcedureParameter>& out) {
   out.clear();
-  if (Trim(text).empty()) return {};
-  std::vector<std::string_view> items;
-  int depth = 0;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= text.size(); ++i) {
-    if (i == text.size() || (text[i] == ',' && depth == 0)) {
-      items.push_back(text.substr(start, i - start));
-      start = i + 1;
-    } else if (text[i] == '(') {
-      ++depth;
-    } else if (text[i] == ')') {
-      if (--depth < 0) return "unbalanced parentheses in the parameter list";
-    }
-  }
-  if (depth != 0) return "unbalanced parentheses in the parameter list";
-  for (std::string_view item : items) {
-    item = Trim(item);
-    if (item.empty()) return "an empty entry in the parameter list";
-    if (item.front() != '@') return "parameter '" + std::string(item) + "' does not start with @";
-    std::size_t end = 1;
-    while (end < item.size() && IsNameChar(item[end])) ++end;
-    if (end == 1) return "parameter '" + std::string(item) + "' has no name";
+  std::vector<DeclaredParameter> declared;
+  if (std::string error = ParseDeclaredParameters(text, declared); !error.empty()) return error;
+  for (DeclaredParameter& d : declared) {
     ProcedureParameter parameter;
-    parameter.name = std::string(item.substr(0, end));
-    std::string_view type = Trim(item.substr(end));
-    // A trailing OUTPUT (or OUT) makes it an output parameter.
-    for (std::string_view word : {std::string_view("output"), std::string_view("out")}) {
-      if (type.size() >= word.size() && SameName(type.substr(type.size() - word.size()), word) &&
-          (type.size() == word.size() || type[type.size() - word.size() - 1] == ' ' ||
-           type[type.size() - word.size() - 1] == '\t')) {
-        parameter.output = true;
-        type = Trim(type.substr(0, type.size() - word.size()));
-        break;
-      }
-    }
-    if (type.find('=') != std::string_view::npos)
-      return "parameter " + parameter.name + ": default values are not supported";
-    parameter.type = std::string(type);
-    parameter.kind = KindOfDeclaredType(type);
-    for (const auto& other : out)
-      if (SameName(other.name, parameter.name)) return "parameter " + parameter.name + " is declared twice";
+    parameter.kind = KindOfDeclaredType(d.type);
+    parameter.name = std::move(d.name);
+    parameter.type = std::move(d.type);
+    parameter.output = d.output;
     out.push_back(std::move(parameter));
   }
   return {};
@@ -411,7 +366,7 @@ std::string LoadProcedure(Session& session, std::string_view name, std::shared_p
   sqlite3_stmt* raw = lease.get();
   sqlite3_bind_text(raw, 1, wanted.c_str(), static_cast<int>(wanted.size()), SQLITE_STATIC);
   const int rc = sqlite3_step(raw);
-  std::string key = LowerCase(wanted);
+  std::string key = runtime::ToLower(wanted);
   if (rc == SQLITE_DONE) {
     session.procedures.erase(key);
     return "No stored procedure named '" + wanted + "' in the database";

@@ -39,7 +39,7 @@ enum class ExprKind {
   IsNull,        // args[0] IS [NOT] NULL; negated
   Exists,        // EXISTS (query)
   Subquery,      // (query) as a value
-  Case,          // has_operand: args[0] is the operand; then WHEN/THEN pairs; has_else: last arg
+  Case,          // hasOperand: args[0] is the operand; then WHEN/THEN pairs; hasElse: last arg
   Function,      // text: the name as written; args; distinct; star for count(*)
   Cast,          // args[0] AS type (CONVERT(type, x) too); args[1] the style of CONVERT when given
   DatePart,      // text: upper-case function name (DATEADD, DATEDIFF, DATEPART, YEAR ...);
@@ -60,8 +60,8 @@ struct Expr {
   bool negated = false;
   bool distinct = false;
   bool star = false;
-  bool has_operand = false;
-  bool has_else = false;
+  bool hasOperand = false;
+  bool hasElse = false;
 };
 
 struct SelectItem {
@@ -79,7 +79,7 @@ struct TableRef {
   JoinKind join = JoinKind::Comma;  // for a join node
   std::unique_ptr<TableRef> left, right;
   ExprPtr on;
-  bool is_join = false;
+  bool isJoin = false;
 };
 using TableRefPtr = std::unique_ptr<TableRef>;
 
@@ -89,7 +89,7 @@ struct SelectCore {
   std::vector<SelectItem> items;
   std::vector<TableRefPtr> from;  // comma-separated entries, each possibly a join tree
   ExprPtr where;
-  std::vector<ExprPtr> group_by;
+  std::vector<ExprPtr> groupBy;
   ExprPtr having;
 };
 
@@ -103,7 +103,7 @@ struct OrderItem {
 struct Query {
   std::vector<SelectCore> cores;  // at least one
   std::vector<SetOp> ops;         // ops[i] joins cores[i] and cores[i + 1]
-  std::vector<OrderItem> order_by;
+  std::vector<OrderItem> orderBy;
 };
 
 }  // namespace tarnwick::tsql::ast

@@ -1,4 +1,8 @@
+// The T-SQL tokenizer: words, quoted names, texts, numbers and symbols with
+// their positions; comments and blanks skipped (see lexer.hpp).
 #include "gateway/tsql/lexer.hpp"
+
+#include "runtime/text.hpp"
 
 namespace tarnwick::tsql {
 
@@ -6,10 +10,10 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+using runtime::IsAsciiLetter;
 // Bytes of multi-byte UTF-8 sequences count as letters, as the server accepts
 // accented letters in regular identifiers.
-bool IsWordStart(char c) { return IsLetter(c) || c == '_' || c == '#' || static_cast<unsigned char>(c) >= 0x80; }
+bool IsWordStart(char c) { return IsAsciiLetter(c) || c == '_' || c == '#' || static_cast<unsigned char>(c) >= 0x80; }
 bool IsWordPart(char c) { return IsWordStart(c) || IsDigit(c) || c == '@' || c == '$'; }
 
 // Shows a token the way the server's messages do, shortened when long.
@@ -19,15 +23,37 @@ std::string Shown(std::string_view text, std::size_t pos, std::size_t len) {
   return s;
 }
 
-}  // namespace
+// What a quoted token holds: a text 'it''s', a name [a]]b] or "a""b".
+struct Delimited {
+  std::string value;                         // the content, each doubled closing mark made one
+  std::size_t end = std::string_view::npos;  // just past the closing mark; npos when it never closes
+  std::size_t nulAt = std::string_view::npos;  // where a NUL byte stands inside, if one does
+};
 
-std::string Upper(std::string_view word) {
-  std::string out(word);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+// Reads from `from`, just past the opening mark, up to the closing mark.
+Delimited ReadDelimited(std::string_view text, std::size_t from, char close) {
+  Delimited d;
+  std::size_t j = from;
+  while (j < text.size()) {
+    if (text[j] == close) {
+      if (j + 1 < text.size() && text[j + 1] == close) {
+        d.value += close;
+        j += 2;
+        continue;
+      }
+      d.end = j + 1;
+      return d;
+    }
+    if (text[j] == '\0') {
+      d.nulAt = j;
+      return d;
+    }
+    d.value += text[j++];
   }
-  return out;
+  return d;
 }
+
+}  // namespace
 
 std::string DescribePosition(std::string_view text, std::size_t pos) {
   if (pos > text.size()) pos = text.size();
@@ -86,79 +112,22 @@ bool Tokenize(std::string_view text, std::vector<Token>& tokens, SyntaxError& er
     }
     Token t;
     t.pos = i;
-    if (c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && text[i + 1] == '\'')) {
-      std::size_t j = (c == '\'') ? i + 1 : i + 2;
-      std::string value;
-      bool closed = false;
-      while (j < n) {
-        if (text[j] == '\'') {
-          if (j + 1 < n && text[j + 1] == '\'') {
-            value += '\'';
-            j += 2;
-            continue;
-          }
-          closed = true;
-          ++j;
-          break;
-        }
-        if (text[j] == '\0') return fail("The text holds a NUL character", j);
-        value += text[j++];
+    const bool isText = c == '\'' || ((c == 'N' || c == 'n') && i + 1 < n && text[i + 1] == '\'');
+    if (isText || c == '[' || c == '"') {
+      const char close = isText ? '\'' : (c == '[' ? ']' : '"');
+      const std::size_t open = (isText && c != '\'') ? i + 1 : i;
+      Delimited d = ReadDelimited(text, open + 1, close);
+      if (d.nulAt != std::string_view::npos) return fail("The text holds a NUL character", d.nulAt);
+      if (d.end == std::string_view::npos) {
+        return fail(std::string("Unclosed quotation mark after the ") + (isText ? "character string" : "name") + " '" +
+                        Shown(text, i, n - i) + "'",
+                    i);
       }
-      if (!closed) {
-        return fail("Unclosed quotation mark after the character string '" + Shown(text, i, n - i) + "'", i);
-      }
-      t.kind = TokenKind::Text;
-      t.value = std::move(value);
-      t.length = j - i;
-      i = j;
-    } else if (c == '[') {
-      std::size_t j = i + 1;
-      std::string value;
-      bool closed = false;
-      while (j < n) {
-        if (text[j] == ']') {
-          if (j + 1 < n && text[j + 1] == ']') {
-            value += ']';
-            j += 2;
-            continue;
-          }
-          closed = true;
-          ++j;
-          break;
-        }
-        if (text[j] == '\0') return fail("The text holds a NUL character", j);
-        value += text[j++];
-      }
-      if (!closed) return fail("Unclosed quotation mark after the name '" + Shown(text, i, n - i) + "'", i);
-      if (value.empty()) return fail("An object or column name is missing or empty", i);
-      t.kind = TokenKind::QuotedName;
-      t.value = std::move(value);
-      t.length = j - i;
-      i = j;
-    } else if (c == '"') {
-      std::size_t j = i + 1;
-      std::string value;
-      bool closed = false;
-      while (j < n) {
-        if (text[j] == '"') {
-          if (j + 1 < n && text[j + 1] == '"') {
-            value += '"';
-            j += 2;
-            continue;
-          }
-          closed = true;
-          ++j;
-          break;
-        }
-        if (text[j] == '\0') return fail("The text holds a NUL character", j);
-        value += text[j++];
-      }
-      if (!closed) return fail("Unclosed quotation mark after the name '" + Shown(text, i, n - i) + "'", i);
-      if (value.empty()) return fail("An object or column name is missing or empty", i);
-      t.kind = TokenKind::QuotedName;
-      t.value = std::move(value);
-      t.length = j - i;
-      i = j;
+      if (!isText && d.value.empty()) return fail("An object or column name is missing or empty", i);
+      t.kind = isText ? TokenKind::Text : TokenKind::QuotedName;
+      t.value = std::move(d.value);
+      t.length = d.end - i;
+      i = d.end;
     } else if (c == '0' && i + 1 < n && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
       std::size_t j = i + 2;
       while (j < n && IsHexDigit(text[j])) ++j;

@@ -27,9 +27,6 @@ struct Token {
   std::size_t length = 0;  // bytes the token covers in the statement text
 };
 
-// Upper-cased copy of a word (ASCII letters only), for keyword comparison.
-std::string Upper(std::string_view word);
-
 // A failure with the byte offset it refers to.
 struct SyntaxError {
   std::string message;

@@ -8,7 +8,7 @@
 
 #include "gateway/tsql/ast.hpp"
 #include "gateway/tsql/lexer.hpp"
-#include "gateway/tsql/translate.hpp"
+#include "tarnwick/variant.hpp"
 
 namespace tarnwick::tsql {
 
@@ -19,11 +19,18 @@ inline constexpr int kMaxNesting = 100;
 inline constexpr int kMaxHeight = 1000;
 inline constexpr int kMaxJoins = 200;
 
+// One argument of EXEC: positional when name is empty. Values are literals
+// (numbers become Long or Double, texts String, NULL Null).
+struct ExecArgument {
+  std::string name;  // "@org_id" as written, or ""
+  Variant value;
+};
+
 struct ParsedStatement {
-  bool is_exec = false;
-  ast::QueryPtr query;                 // when !is_exec
-  std::string procedure;               // when is_exec
-  std::vector<ExecArgument> arguments;  // when is_exec
+  bool isExec = false;
+  ast::QueryPtr query;                 // when !isExec
+  std::string procedure;               // when isExec
+  std::vector<ExecArgument> arguments;  // when isExec
 };
 
 // Parses one statement (an optional trailing semicolon allowed). Returns

@@ -1,9 +1,12 @@
+// Date stamps of the T-SQL front end: reading and writing the ISO texts the
+// embedded database keeps dates as (see stamp.hpp).
 #include "gateway/tsql/stamp.hpp"
 
 #include <cmath>
 #include <cstdio>
 
 #include "runtime/dates.hpp"
+#include "runtime/text.hpp"
 
 namespace tarnwick::tsql {
 
@@ -24,11 +27,7 @@ bool Digits(std::string_view s, std::size_t pos, std::size_t count, int& value) 
   return true;
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
+std::string_view Trim(std::string_view s) { return runtime::Trim(s, runtime::kBlanks); }
 
 std::optional<Stamp> Make(int y, int mo, int d, int h, int mi, int s, int ms) {
   if (y < 1 || y > 9999 || mo < 1 || mo > 12 || d < 1 || d > DaysInMonth(y, mo)) return std::nullopt;
@@ -39,20 +38,18 @@ std::optional<Stamp> Make(int y, int mo, int d, int h, int mi, int s, int ms) {
   return st;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool HasMonthName(std::string_view s) {
   static constexpr std::string_view kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                                  "jul", "aug", "sep", "oct", "nov", "dec"};
   std::size_t i = 0;
   while (i < s.size()) {
-    if (!((s[i] >= 'a' && s[i] <= 'z') || (s[i] >= 'A' && s[i] <= 'Z'))) {
+    if (!runtime::IsAsciiLetter(s[i])) {
       ++i;
       continue;
     }
     std::size_t j = i;
     std::string word;
-    while (j < s.size() && ((s[j] >= 'a' && s[j] <= 'z') || (s[j] >= 'A' && s[j] <= 'Z'))) word += Lower(s[j++]);
+    while (j < s.size() && runtime::IsAsciiLetter(s[j])) word += runtime::FoldLower(s[j++]);
     if (word.size() >= 3) {
       for (std::string_view m : kMonths) {
         if (word.compare(0, 3, m) == 0) return true;
@@ -88,46 +85,12 @@ bool HasNumericDateShape(std::string_view s) {
   if (!figures(1, 2)) return false;
   if (i >= s.size() || s[i] != sep) return false;
   ++i;
-  const std::size_t year_start = i;
-  if (!figures(2, 4) || i - year_start == 3) return false;
+  const std::size_t yearStart = i;
+  if (!figures(2, 4) || i - yearStart == 3) return false;
   return i == s.size() || s[i] == ' ';
 }
 
 }  // namespace
-
-std::int64_t DaysFromCivil(int year, int month, int day) {
-  // Howard Hinnant's days_from_civil.
-  const std::int64_t y = static_cast<std::int64_t>(year) - (month <= 2 ? 1 : 0);
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const std::int64_t yoe = y - era * 400;
-  const std::int64_t mp = (month + 9) % 12;
-  const std::int64_t doy = (153 * mp + 2) / 5 + day - 1;
-  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-CivilDate CivilFromDays(std::int64_t z) {
-  z += 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  CivilDate c;
-  c.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  c.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  c.year = static_cast<int>(yoe + era * 400 + (c.month <= 2 ? 1 : 0));
-  return c;
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month == 2) {
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return leap ? 29 : 28;
-  }
-  return kDays[(month - 1) % 12];
-}
 
 bool InRange(const Stamp& s) {
   return s.day >= DaysFromCivil(1, 1, 1) && s.day <= DaysFromCivil(9999, 12, 31) && s.ms >= 0 && s.ms < kMsPerDay;
@@ -149,40 +112,17 @@ std::string FormatStamp(const Stamp& s) {
 
 std::optional<Stamp> ParseIsoStamp(std::string_view text) {
   const std::string_view s = Trim(text);
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, ms = 0;
   if (s.size() == 8) {
+    int y = 0, mo = 0, d = 0;
     if (!Digits(s, 0, 4, y) || !Digits(s, 4, 2, mo) || !Digits(s, 6, 2, d)) return std::nullopt;
     return Make(y, mo, d, 0, 0, 0, 0);
   }
-  if (s.size() < 10 || !Digits(s, 0, 4, y) || s[4] != '-' || !Digits(s, 5, 2, mo) || s[7] != '-' ||
-      !Digits(s, 8, 2, d)) {
-    return std::nullopt;
-  }
-  if (s.size() == 10) return Make(y, mo, d, 0, 0, 0, 0);
-  if (s[10] != ' ' && s[10] != 'T') return std::nullopt;
-  if (s.size() < 16 || !Digits(s, 11, 2, h) || s[13] != ':' || !Digits(s, 14, 2, mi)) return std::nullopt;
-  std::size_t i = 16;
-  if (i < s.size() && s[i] == ':') {
-    if (!Digits(s, i + 1, 2, sec)) return std::nullopt;
-    i += 3;
-    if (i < s.size() && s[i] == '.') {
-      ++i;
-      // Up to three figures count; further figures round the milliseconds.
-      int figures = 0;
-      double frac = 0, scale = 0.1;
-      while (i < s.size() && IsDigit(s[i])) {
-        frac += (s[i] - '0') * scale;
-        scale /= 10;
-        ++i;
-        ++figures;
-      }
-      if (figures == 0) return std::nullopt;
-      ms = static_cast<int>(std::lround(frac * 1000));
-      if (ms == 1000) ms = 999;
-    }
-  }
-  if (i != s.size()) return std::nullopt;
-  return Make(y, mo, d, h, mi, sec, ms);
+  const std::optional<dates::IsoFields> f = dates::ReadIsoFields(s);
+  if (!f) return std::nullopt;
+  // Up to three figures count; further figures round the milliseconds.
+  int ms = static_cast<int>(std::lround(f->fraction * 1000));
+  if (ms == 1000) ms = 999;
+  return Make(f->year, f->month, f->day, f->hour, f->minute, f->second, ms);
 }
 
 std::optional<Stamp> ReadDateText(std::string_view text) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/dates.hpp"
+
 namespace tarnwick::tsql {
 
 struct Stamp {
@@ -16,13 +18,11 @@ struct Stamp {
   std::int64_t ms = 0;   // milliseconds into the day, 0 .. 86,399,999
 };
 
-struct CivilDate {
-  int year = 1970, month = 1, day = 1;
-};
-
-std::int64_t DaysFromCivil(int year, int month, int day);
-CivilDate CivilFromDays(std::int64_t days);
-int DaysInMonth(int year, int month);
+// The calendar is the runtime's one (runtime/dates.hpp).
+using CivilDate = dates::CivilDay;
+using dates::CivilFromDays;
+using dates::DaysFromCivil;
+using dates::DaysInMonth;
 
 // Years 1 to 9999, as the server's date types allow.
 bool InRange(const Stamp& s);

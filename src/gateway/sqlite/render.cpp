@@ -1,0 +1,681 @@
+// The SQLite renderer: writes a parsed T-SQL query as SQLite text with the
+// server's meaning kept (see render.hpp).
+#include "gateway/sqlite/render.hpp"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "gateway/tsql/lexer.hpp"
+#include "gateway/tsql/stamp.hpp"
+#include "runtime/text.hpp"
+
+namespace tarnwick::tsql {
+
+using ast::Expr;
+using ast::ExprKind;
+
+namespace {
+
+// SQLite operator precedence, loosest first.
+constexpr int kOr = 1, kAnd = 2, kNot = 3, kCmp = 4, kBit = 6, kMul = 8, kUnary = 10, kAtom = 11;
+
+struct Piece {
+  std::string text;
+  int prec = kAtom;
+};
+
+using runtime::QuoteSql;
+
+std::string Wrap(const Piece& p, int minPrec) { return p.prec < minPrec ? "(" + p.text + ")" : p.text; }
+std::string Atom(const Piece& p) { return Wrap(p, kAtom); }
+
+bool IsLiteralNumberOrNull(const Expr& e) {
+  return e.kind == ExprKind::Number || e.kind == ExprKind::Null || e.kind == ExprKind::Hex;
+}
+
+// Whether a comparison of `a` and `b` must be told to ignore letter case.
+// Columns carry the schema's NOCASE collation, which SQLite applies when
+// either side is a column; literal texts and computed values carry none.
+bool NeedsNocase(const Expr& a, const Expr& b) {
+  if (IsLiteralNumberOrNull(a) || IsLiteralNumberOrNull(b)) return false;
+  if (a.kind == ExprKind::Text || b.kind == ExprKind::Text) return true;
+  return a.kind != ExprKind::Column && b.kind != ExprKind::Column;
+}
+
+using runtime::EqualsNoCase;
+
+// The column of cast(<column> as date) (CONVERT(date, column) too), or null
+// for any other expression.
+const Expr* CastDateColumn(const Expr& e) {
+  if (e.kind != ExprKind::Cast || e.args.size() != 1 || e.type.name != "DATE" || e.type.length != -1 ||
+      e.type.max) {
+    return nullptr;
+  }
+  const Expr& column = *e.args[0];
+  return column.kind == ExprKind::Column ? &column : nullptr;
+}
+
+// "YYYY-MM-DD" of a day number.
+std::string DayText(std::int64_t day) { return FormatStamp(Stamp{day, 0}).substr(0, 10); }
+
+class Renderer {
+ public:
+  explicit Renderer(SyntaxError& error) : error_(error) {}
+
+  bool Query(const ast::Query& q, std::string& out) {
+    if (q.cores.size() == 1) {
+      const ast::SelectCore& core = q.cores.front();
+      if (!Core(core, out)) return false;
+      if (!OrderBy(q, &core, out)) return false;
+      if (core.top) {
+        Piece top;
+        if (!Render(*core.top, top)) return false;
+        out += " LIMIT " + Atom(top);
+      }
+      return true;
+    }
+    for (std::size_t i = 0; i < q.cores.size(); ++i) {
+      if (i > 0) {
+        switch (q.ops[i - 1]) {
+          case ast::SetOp::Union: out += " UNION "; break;
+          case ast::SetOp::UnionAll: out += " UNION ALL "; break;
+          case ast::SetOp::Except: out += " EXCEPT "; break;
+          case ast::SetOp::Intersect: out += " INTERSECT "; break;
+        }
+      }
+      const ast::SelectCore& core = q.cores[i];
+      std::string text;
+      if (!Core(core, text)) return false;
+      if (core.top) {
+        // TOP belongs to its own member of a UNION; SQLite takes LIMIT only
+        // at the end of the whole, so the member becomes a derived table.
+        Piece top;
+        if (!Render(*core.top, top)) return false;
+        text = "SELECT * FROM (" + text + " LIMIT " + Atom(top) + ")";
+      }
+      out += text;
+    }
+    return OrderBy(q, nullptr, out);
+  }
+
+ private:
+  SyntaxError& error_;
+
+  bool Fail(std::string message, std::size_t pos) {
+    error_.message = std::move(message);
+    error_.pos = pos;
+    return false;
+  }
+
+  bool OrderBy(const ast::Query& q, const ast::SelectCore* core, std::string& out) {
+    if (q.orderBy.empty()) return true;
+    out += " ORDER BY ";
+    for (std::size_t i = 0; i < q.orderBy.size(); ++i) {
+      if (i > 0) out += ", ";
+      const ast::OrderItem& item = q.orderBy[i];
+      Piece p;
+      const Expr* selectColumn = core ? SelectListColumn(*core, *item.expr) : nullptr;
+      if (!Render(selectColumn ? *selectColumn : *item.expr, p)) return false;
+      // Ordering ignores letter case, as on the office's server.
+      out += Atom(p) + " COLLATE NOCASE";
+      if (item.descending) out += " DESC";
+    }
+    return true;
+  }
+
+  // The server resolves a bare name in ORDER BY against the select list
+  // first: ORDER BY inhouse_name means the listed OC.inhouse_name even when
+  // several joined tables have such a column. SQLite would call it ambiguous,
+  // so the listed column is written out. Null when the name is an alias, is
+  // not listed, or is listed more than once as different columns.
+  const Expr* SelectListColumn(const ast::SelectCore& core, const Expr& term) {
+    if (term.kind != ExprKind::Column || term.parts.size() != 1) return nullptr;
+    const std::string& name = term.parts.front();
+    const Expr* found = nullptr;
+    std::string foundText;
+    for (const ast::SelectItem& item : core.items) {
+      if (!item.alias.empty()) {
+        if (EqualsNoCase(item.alias, name)) return nullptr;
+        continue;
+      }
+      const Expr& e = *item.expr;
+      if (e.kind != ExprKind::Column || e.parts.size() < 2 || !EqualsNoCase(e.parts.back(), name)) continue;
+      std::string text = runtime::ToUpper(e.parts[e.parts.size() - 2]) + "." + runtime::ToUpper(e.parts.back());
+      if (found && text != foundText) return nullptr;
+      found = &e;
+      foundText = std::move(text);
+    }
+    return found;
+  }
+
+  bool Core(const ast::SelectCore& core, std::string& out) {
+    out += "SELECT ";
+    if (core.distinct) out += "DISTINCT ";
+    for (std::size_t i = 0; i < core.items.size(); ++i) {
+      if (i > 0) out += ", ";
+      const ast::SelectItem& item = core.items[i];
+      Piece p;
+      if (!Render(*item.expr, p)) return false;
+      out += Wrap(p, kOr);
+      if (!item.alias.empty()) out += " AS " + QuotedAlias(item.alias);
+    }
+    if (!core.from.empty()) {
+      out += " FROM ";
+      for (std::size_t i = 0; i < core.from.size(); ++i) {
+        if (i > 0) out += ", ";
+        std::string source;
+        if (!Table(*core.from[i], source)) return false;
+        // A join listed after a comma binds on its own, as on the server.
+        if (core.from.size() > 1 && core.from[i]->isJoin) source = "(" + source + ")";
+        out += source;
+      }
+    }
+    if (core.where) {
+      Piece p;
+      if (!Render(*core.where, p)) return false;
+      out += " WHERE " + p.text;
+    }
+    if (!core.groupBy.empty()) {
+      out += " GROUP BY ";
+      for (std::size_t i = 0; i < core.groupBy.size(); ++i) {
+        if (i > 0) out += ", ";
+        Piece p;
+        if (!Render(*core.groupBy[i], p)) return false;
+        out += Wrap(p, kOr);
+      }
+    }
+    if (core.having) {
+      Piece p;
+      if (!Render(*core.having, p)) return false;
+      out += " HAVING " + p.text;
+    }
+    return true;
+  }
+
+  static std::string QuotedAlias(const std::string& alias) {
+    std::string out = "\"";
+    for (char c : alias) {
+      out += c;
+      if (c == '"') out += '"';
+    }
+    return out + "\"";
+  }
+
+  bool Table(const ast::TableRef& t, std::string& out) {
+    if (t.isJoin) {
+      if (!Table(*t.left, out)) return false;
+      switch (t.join) {
+        case ast::JoinKind::Inner: out += " INNER JOIN "; break;
+        case ast::JoinKind::Left: out += " LEFT JOIN "; break;
+        case ast::JoinKind::Right: out += " RIGHT JOIN "; break;
+        case ast::JoinKind::Full: out += " FULL JOIN "; break;
+        case ast::JoinKind::Cross: out += " CROSS JOIN "; break;
+        case ast::JoinKind::Comma: out += ", "; break;
+      }
+      if (!Table(*t.right, out)) return false;
+      if (t.on) {
+        Piece p;
+        if (!Render(*t.on, p)) return false;
+        out += " ON " + p.text;
+      }
+      return true;
+    }
+    if (t.query) {
+      std::string inner;
+      if (!Query(*t.query, inner)) return false;
+      out += "(" + inner + ")";
+    } else {
+      // Owner and database prefixes (dbo.ref_org) name nothing in the
+      // embedded database: the table is its last name part.
+      out += SqliteName(t.name.back());
+    }
+    if (!t.alias.empty()) out += " AS " + SqliteName(t.alias);
+    return true;
+  }
+
+  // ----- expressions -----
+
+  bool Render(const Expr& e, Piece& out) {
+    switch (e.kind) {
+      case ExprKind::Null: out = {"NULL", kAtom}; return true;
+      case ExprKind::Number: out = {e.text, kAtom}; return true;
+      case ExprKind::Text: out = {QuoteSql(e.text), kAtom}; return true;
+      case ExprKind::Hex: {
+        std::string digits = e.text;
+        if (digits.size() % 2 == 1) digits.insert(digits.begin(), '0');
+        out = {"X'" + digits + "'", kAtom};
+        return true;
+      }
+      case ExprKind::Column: {
+        // A column is [table.]column; owner and database prefixes drop.
+        const std::size_t n = e.parts.size();
+        std::string text = n >= 2 ? SqliteName(e.parts[n - 2]) + "." : std::string();
+        out = {text + SqliteName(e.parts[n - 1]), kAtom};
+        return true;
+      }
+      case ExprKind::Star:
+        out = {e.parts.empty() ? std::string("*") : SqliteName(e.parts.back()) + ".*", kAtom};
+        return true;
+      case ExprKind::Now:
+        out = {e.op == "utc" ? "datetime('now')" : "datetime('now', 'localtime')", kAtom};
+        return true;
+      case ExprKind::Unary: return Unary(e, out);
+      case ExprKind::Binary: return Binary(e, out);
+      case ExprKind::Between: return Between(e, out);
+      case ExprKind::InList: return InList(e, out);
+      case ExprKind::InQuery: {
+        Piece left;
+        std::string q;
+        if (!Render(*e.args[0], left) || !Query(*e.query, q)) return false;
+        std::string l = Wrap(left, kCmp + 1);
+        if (e.args[0]->kind != ExprKind::Column && !IsLiteralNumberOrNull(*e.args[0])) {
+          l = Atom(left) + " COLLATE NOCASE";
+        }
+        out = {l + (e.negated ? " NOT IN (" : " IN (") + q + ")", kCmp};
+        return true;
+      }
+      case ExprKind::Like: return Like(e, out);
+      case ExprKind::IsNull: {
+        Piece p;
+        if (!Render(*e.args[0], p)) return false;
+        out = {Wrap(p, kCmp + 1) + (e.negated ? " IS NOT NULL" : " IS NULL"), kCmp};
+        return true;
+      }
+      case ExprKind::Exists: {
+        std::string q;
+        if (!Query(*e.query, q)) return false;
+        out = {"EXISTS (" + q + ")", kAtom};
+        return true;
+      }
+      case ExprKind::Subquery: {
+        std::string q;
+        if (!Query(*e.query, q)) return false;
+        out = {"(" + q + ")", kAtom};
+        return true;
+      }
+      case ExprKind::Case: return Case(e, out);
+      case ExprKind::Function: return Function(e, out);
+      case ExprKind::Cast: return Cast(e, out);
+      case ExprKind::DatePart: return DatePart(e, out);
+    }
+    return Fail("Unknown expression", e.pos);
+  }
+
+  // An operand of a comparison: a date text compared with anything but
+  // another text becomes the ISO text the database stores dates in.
+  bool Operand(const Expr& e, const Expr& other, Piece& out) {
+    if (e.kind == ExprKind::Text && other.kind != ExprKind::Text) {
+      const std::string iso = DateLiteralIso(e.text);
+      if (!iso.empty()) {
+        out = {QuoteSql(iso), kAtom};
+        return true;
+      }
+    }
+    return Render(e, out);
+  }
+
+  // The right-hand side of a comparison with `left`, case-blind when needed.
+  bool CompareRight(const Expr& right, const Expr& left, std::string& out) {
+    Piece p;
+    if (!Operand(right, left, p)) return false;
+    out = NeedsNocase(left, right) ? Atom(p) + " COLLATE NOCASE" : Wrap(p, kCmp + 1);
+    return true;
+  }
+
+  bool Call(const std::string& name, const std::vector<const Expr*>& args, Piece& out) {
+    std::string text = name + "(";
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      if (i > 0) text += ", ";
+      Piece p;
+      if (!Render(*args[i], p)) return false;
+      text += Wrap(p, kOr);
+    }
+    out = {text + ")", kAtom};
+    return true;
+  }
+
+  bool Unary(const Expr& e, Piece& out) {
+    Piece p;
+    if (!Render(*e.args[0], p)) return false;
+    if (e.op == "NOT") {
+      out = {"NOT " + Wrap(p, kNot), kNot};
+      return true;
+    }
+    std::string operand = Wrap(p, kUnary);
+    // Two minus signs in a row would start a comment.
+    if (!operand.empty() && (operand[0] == '-' || operand[0] == '+')) operand = " " + operand;
+    out = {e.op + operand, kUnary};
+    return true;
+  }
+
+  bool Binary(const Expr& e, Piece& out) {
+    const Expr& l = *e.args[0];
+    const Expr& r = *e.args[1];
+    const std::string& op = e.op;
+    if (op == "+" || op == "-" || op == "^") {
+      // + joins texts and adds numbers, chosen by the values at run time;
+      // - also subtracts days from dates kept as text.
+      const char* fn = op == "+" ? "tw_add" : op == "-" ? "tw_sub" : "tw_bitxor";
+      return Call(fn, {&l, &r}, out);
+    }
+    if (op == "AND" || op == "OR") {
+      const int prec = op == "AND" ? kAnd : kOr;
+      Piece a, b;
+      if (!Render(l, a) || !Render(r, b)) return false;
+      out = {Wrap(a, prec) + " " + op + " " + Wrap(b, prec + 1), prec};
+      return true;
+    }
+    if (op == "*" || op == "/" || op == "%" || op == "&" || op == "|") {
+      const int prec = (op == "&" || op == "|") ? kBit : kMul;
+      Piece a, b;
+      if (!Render(l, a) || !Render(r, b)) return false;
+      out = {Wrap(a, prec) + " " + op + " " + Wrap(b, prec + 1), prec};
+      return true;
+    }
+    // Comparisons.
+    if (DayRange(l, r, op, out)) return true;
+    Piece a;
+    std::string right;
+    if (!Operand(l, r, a) || !CompareRight(r, l, right)) return false;
+    out = {Wrap(a, kCmp + 1) + " " + op + " " + right, kCmp};
+    return true;
+  }
+
+  // cast(column as date) compared with a date text, in either order, as a
+  // range on the column itself, so that SQLite can use the column's index
+  // (the document search filters received, entry and update dates so). Dates
+  // are kept as ISO texts: a value of day D sorts at or after 'D' and before
+  // the next day's text whatever its time of day, and a Null fails both
+  // bounds as it fails the comparison. Only the column loses its time of day
+  // (the text keeps its own), so cast(c) >= '3/4/2005 2:30 PM' wants the days
+  // after 3/4 and an equality
+  // with such a text holds for no day; that one, <> and texts that are no
+  // date keep the plain rendering. False when the comparison is not of this
+  // shape and `out` is untouched.
+  bool DayRange(const Expr& l, const Expr& r, std::string op, Piece& out) {
+    const Expr* column = CastDateColumn(l);
+    const Expr* literal = &r;
+    if (!column) {
+      column = CastDateColumn(r);
+      literal = &l;
+      // 'D' < cast(c) reads as cast(c) > 'D'.
+      if (op == "<") op = ">";
+      else if (op == ">") op = "<";
+      else if (op == "<=") op = ">=";
+      else if (op == ">=") op = "<=";
+    }
+    if (!column || literal->kind != ExprKind::Text) return false;
+    const std::optional<Stamp> s = ReadDateText(literal->text);
+    if (!s) return false;
+    const std::int64_t timed = s->ms != 0 ? 1 : 0;
+    std::optional<std::int64_t> from, before;  // first day in, first day after
+    if (op == ">=") from = s->day + timed;
+    else if (op == ">") from = s->day + 1;
+    else if (op == "<=") before = s->day + 1;
+    else if (op == "<") before = s->day + timed;
+    else if (op == "=" && !timed) from = s->day, before = s->day + 1;
+    else return false;
+    // A bound past 31 Dec 9999 has no text that sorts after every date.
+    if ((from && !InRange(Stamp{*from, 0})) || (before && !InRange(Stamp{*before, 0}))) return false;
+    Piece c;
+    if (!Render(*column, c)) return false;
+    const std::string lower = from ? c.text + " >= '" + DayText(*from) + "'" : std::string();
+    const std::string upper = before ? c.text + " < '" + DayText(*before) + "'" : std::string();
+    if (from && before) out = {"(" + lower + " AND " + upper + ")", kAtom};
+    else out = {from ? lower : upper, kCmp};
+    return true;
+  }
+
+  bool Between(const Expr& e, Piece& out) {
+    const Expr& x = *e.args[0];
+    Piece p;
+    std::string low, high;
+    if (!Render(x, p) || !CompareRight(*e.args[1], x, low) || !CompareRight(*e.args[2], x, high)) return false;
+    out = {Wrap(p, kCmp + 1) + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + low + " AND " + high, kCmp};
+    return true;
+  }
+
+  bool InList(const Expr& e, Piece& out) {
+    const Expr& x = *e.args[0];
+    bool nocase = x.kind != ExprKind::Column && !IsLiteralNumberOrNull(x);
+    std::string items;
+    for (std::size_t i = 1; i < e.args.size(); ++i) {
+      if (e.args[i]->kind == ExprKind::Text) nocase = true;
+      Piece p;
+      if (!Operand(*e.args[i], x, p)) return false;
+      if (i > 1) items += ", ";
+      items += Wrap(p, kOr);
+    }
+    if (IsLiteralNumberOrNull(x)) nocase = false;
+    Piece left;
+    if (!Render(x, left)) return false;
+    const std::string l = nocase ? Atom(left) + " COLLATE NOCASE" : Wrap(left, kCmp + 1);
+    out = {l + (e.negated ? " NOT IN (" : " IN (") + items + ")", kCmp};
+    return true;
+  }
+
+  bool Like(const Expr& e, Piece& out) {
+    const Expr& pattern = *e.args[1];
+    if (pattern.kind == ExprKind::Text && pattern.text.find('[') != std::string::npos) {
+      // Character ranges ([a-c], [^x]) are the server's own; tw_like reads them.
+      std::vector<const Expr*> args = {e.args[0].get(), e.args[1].get()};
+      if (e.args.size() > 2) args.push_back(e.args[2].get());
+      Piece call;
+      if (!Call("tw_like", args, call)) return false;
+      out = e.negated ? Piece{"NOT " + call.text, kNot} : call;
+      return true;
+    }
+    Piece x, p;
+    if (!Render(*e.args[0], x) || !Render(pattern, p)) return false;
+    std::string text = Wrap(x, kCmp + 1) + (e.negated ? " NOT LIKE " : " LIKE ") + Wrap(p, kCmp + 1);
+    if (e.args.size() > 2) {
+      Piece esc;
+      if (!Render(*e.args[2], esc)) return false;
+      text += " ESCAPE " + Wrap(esc, kCmp + 1);
+    }
+    out = {text, kCmp};
+    return true;
+  }
+
+  bool Case(const Expr& e, Piece& out) {
+    std::string text = "CASE";
+    std::size_t i = 0;
+    const Expr* operand = nullptr;
+    if (e.hasOperand) {
+      operand = e.args[0].get();
+      Piece p;
+      if (!Render(*operand, p)) return false;
+      text += ' ';
+      text += Wrap(p, kOr);
+      i = 1;
+    }
+    const std::size_t pairsEnd = e.args.size() - (e.hasElse ? 1 : 0);
+    for (; i + 1 < pairsEnd; i += 2) {
+      std::string when;
+      if (operand) {
+        if (!CompareRight(*e.args[i], *operand, when)) return false;
+      } else {
+        Piece w;
+        if (!Render(*e.args[i], w)) return false;
+        when = w.text;
+      }
+      Piece then;
+      if (!Render(*e.args[i + 1], then)) return false;
+      text += " WHEN " + when + " THEN " + Wrap(then, kOr);
+    }
+    if (e.hasElse) {
+      Piece otherwise;
+      if (!Render(*e.args.back(), otherwise)) return false;
+      text += " ELSE " + Wrap(otherwise, kOr);
+    }
+    out = {text + " END", kAtom};
+    return true;
+  }
+
+  bool Function(const Expr& e, Piece& out) {
+    const std::string up = runtime::ToUpper(e.text);
+    std::vector<const Expr*> args;
+    for (const auto& a : e.args) args.push_back(a.get());
+    if (up == "ISNULL") return Call("coalesce", args, out);
+    if (up == "LEN") {
+      // LEN leaves trailing blanks uncounted.
+      Piece p;
+      if (!Call("rtrim", args, p)) return false;
+      out = {"length(" + p.text + ")", kAtom};
+      return true;
+    }
+    if (up == "DATALENGTH") {
+      Piece p;
+      if (!Render(*args[0], p)) return false;
+      out = {"length(CAST(" + Wrap(p, kOr) + " AS BLOB))", kAtom};
+      return true;
+    }
+    static const std::pair<std::string_view, std::string_view> kRenamed[] = {
+        {"SUBSTRING", "tw_substring"}, {"LEFT", "tw_left"},         {"RIGHT", "tw_right"},
+        {"CHARINDEX", "tw_charindex"}, {"REPLACE", "tw_replace"},   {"ISNUMERIC", "tw_isnumeric"},
+        {"ISDATE", "tw_isdate"},
+    };
+    for (const auto& [from, to] : kRenamed) {
+      if (up == from) return Call(std::string(to), args, out);
+    }
+    std::string name = SqliteName(e.text);
+    if (e.star) {
+      out = {name + "(*)", kAtom};
+      return true;
+    }
+    if (e.distinct) {
+      Piece p;
+      if (!Call(name, args, p)) return false;
+      out = {name + "(DISTINCT " + p.text.substr(name.size() + 1), kAtom};
+      return true;
+    }
+    // Functions the server and SQLite share (count, max, coalesce, upper ...)
+    // and unknown ones pass as written; SQLite names any it does not have.
+    return Call(name, args, out);
+  }
+
+  bool Cast(const Expr& e, Piece& out) {
+    const ast::TypeName& t = e.type;
+    Piece value;
+    if (!Render(*e.args[0], value)) return false;
+    std::string v = Wrap(value, kOr);
+    if (e.args.size() > 1) {
+      Piece style;
+      if (!Render(*e.args[1], style)) return false;
+      v = "tw_format_date(" + v + ", " + Wrap(style, kOr) + ")";
+    }
+    const std::string& n = t.name;
+    auto noSize = [&]() {
+      if (t.length != -1 || t.max) return Fail("The type '" + n + "' takes no size", t.pos);
+      return true;
+    };
+    if (n == "DATE" || n == "DATETIME" || n == "SMALLDATETIME" || n == "DATETIME2") {
+      if (n != "DATETIME2" && !noSize()) return false;
+      out = {(n == "DATE" ? "tw_cast_date(" : "tw_cast_datetime(") + v + ")", kAtom};
+      return true;
+    }
+    if (n == "INT" || n == "INTEGER" || n == "BIGINT" || n == "SMALLINT" || n == "TINYINT") {
+      if (!noSize()) return false;
+      const char* bits = n == "BIGINT" ? "64" : n == "SMALLINT" ? "16" : n == "TINYINT" ? "8" : "32";
+      out = {"tw_cast_int(" + v + ", " + bits + ")", kAtom};
+      return true;
+    }
+    if (n == "BIT") {
+      if (!noSize()) return false;
+      out = {"tw_cast_bit(" + v + ")", kAtom};
+      return true;
+    }
+    if (n == "MONEY" || n == "SMALLMONEY") {
+      if (!noSize()) return false;
+      out = {"tw_cast_num(" + v + ", 4, 19)", kAtom};
+      return true;
+    }
+    if (n == "DECIMAL" || n == "NUMERIC" || n == "DEC") {
+      const int precision = t.length == -1 ? 18 : t.length;
+      const int scale = t.scale == -1 ? 0 : t.scale;
+      if (t.max || precision < 1 || precision > 38 || scale > precision) {
+        return Fail("The size given to the type '" + n + "' is not valid", t.pos);
+      }
+      out = {"tw_cast_num(" + v + ", " + std::to_string(scale) + ", " + std::to_string(precision) + ")", kAtom};
+      return true;
+    }
+    if (n == "FLOAT" || n == "REAL") {
+      out = {"tw_cast_num(" + v + ", -1, 53)", kAtom};
+      return true;
+    }
+    if (n == "VARCHAR" || n == "NVARCHAR" || n == "CHAR" || n == "NCHAR") {
+      const bool fixed = n == "CHAR" || n == "NCHAR";
+      const int limit = (n[0] == 'N') ? 4000 : 8000;
+      if (t.max && fixed) return Fail("The type '" + n + "' cannot be of size max", t.pos);
+      if (!t.max && t.length != -1 && (t.length < 1 || t.length > limit)) {
+        return Fail("The size (" + std::to_string(t.length) + ") given to the type '" + n +
+                        "' exceeds the maximum allowed (" + std::to_string(limit) + ")",
+                    t.pos);
+      }
+      if (t.scale != -1) return Fail("The type '" + n + "' takes one size", t.pos);
+      // Without a size, CAST and CONVERT make 30 characters.
+      const int size = t.max ? -1 : (t.length == -1 ? 30 : t.length);
+      out = {"tw_cast_text(" + v + ", " + std::to_string(size) + ", " + (fixed ? "1" : "0") + ")", kAtom};
+      return true;
+    }
+    if (n == "TEXT" || n == "NTEXT") {
+      if (!noSize()) return false;
+      out = {"tw_cast_text(" + v + ", -1, 0)", kAtom};
+      return true;
+    }
+    if (n == "VARBINARY" || n == "BINARY" || n == "IMAGE") {
+      std::string blob = "CAST(" + v + " AS BLOB)";
+      if (!t.max && t.length != -1) blob = "substr(" + blob + ", 1, " + std::to_string(t.length) + ")";
+      out = {blob, kAtom};
+      return true;
+    }
+    return Fail("Type '" + n + "' is not a defined system type", t.pos);
+  }
+
+  bool DatePart(const Expr& e, Piece& out) {
+    std::vector<const Expr*> args;
+    for (const auto& a : e.args) args.push_back(a.get());
+    Piece call;
+    const std::string fn = e.text == "DATEADD" ? "tw_dateadd" : e.text == "DATEDIFF" ? "tw_datediff" : "tw_datepart";
+    if (!Call(fn, args, call)) return false;
+    // The date part goes first, as a text.
+    out = {fn + "('" + e.op + "', " + call.text.substr(fn.size() + 1), kAtom};
+    return true;
+  }
+};
+
+}  // namespace
+
+std::string SqliteName(const std::string& name) {
+  bool plain = !name.empty() && !(name[0] >= '0' && name[0] <= '9');
+  for (char c : name) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    if (!ok) {
+      plain = false;
+      break;
+    }
+  }
+  if (plain && sqlite3_keyword_check(name.data(), static_cast<int>(name.size())) == 0) return name;
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
+}
+
+std::string DateLiteralIso(const std::string& text) {
+  const std::optional<Stamp> s = ReadDateText(text);
+  return s ? FormatStamp(*s) : std::string();
+}
+
+bool RenderSqlite(const ast::Query& query, std::string& out, SyntaxError& error) {
+  Renderer r(error);
+  return r.Query(query, out);
+}
+
+}  // namespace tarnwick::tsql

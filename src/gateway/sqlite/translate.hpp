@@ -1,0 +1,28 @@
+// The T-SQL front end put to work for the embedded SQLite engine: reads the
+// server dialect text the library and its clients send and renders it as
+// SQLite text.
+//
+// Tokenizer -> recursive-descent parser -> syntax tree (gateway/tsql/, which
+// knows no engine) -> SQLite renderer (render.hpp). Texts that
+// do not parse give an error text naming the position and the token.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "gateway/tsql/parser.hpp"
+
+namespace tarnwick::tsql {
+
+struct Translation {
+  enum class Kind { Query, Exec } kind = Kind::Query;
+  std::string sql;                     // Query: SQLite text
+  std::string procedure;               // Exec: the procedure name
+  std::vector<ExecArgument> arguments; // Exec: in the order written
+};
+
+// Returns an error text, empty on success.
+std::string Translate(std::string_view tsql, Translation& out);
+
+}  // namespace tarnwick::tsql
