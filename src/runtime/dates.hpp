@@ -78,9 +78,8 @@ std::string MmDdYyyy(Date d);
 // "yyyy-mm-dd hh:mm:ss": how the embedded database stores dates.
 std::string IsoText(Date d);
 
-// Reads a date text the way the runtime's CDate does: US order "3/4/2005",
-// "3/4/2005 2:30:00 PM", "3-4-05", "March 4, 2005", ISO "2005-03-04 14:30:00",
-// a time alone "14:30". Nothing when the text is no date.
+// Reads a date text the way the runtime's CDate does (the rules are listed in
+// date_text.hpp). Nothing when the text is no date.
 std::optional<Date> ParseText(std::string_view text);
 
 // Format(value, "mm/dd/yyyy") applied to a text: a text that reads as a date

@@ -8,6 +8,7 @@
 #include <limits>
 #include <system_error>
 
+#include "runtime/number_text.hpp"
 #include "runtime/raise.hpp"
 #include "tarnwick/error.hpp"
 
@@ -17,7 +18,6 @@ namespace {
 constexpr std::int32_t kExponentCap = 100000;  // far beyond any double or Currency
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 int RadixDigit(char c, int radix) {
   int d = -1;
@@ -53,7 +53,7 @@ DecimalNumber FromInteger(std::int64_t v) {
   DecimalNumber n;
   n.negative = v < 0;
   std::uint64_t mag = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
-  n.digits = std::to_string(mag);
+  if (mag != 0) n.digits = std::to_string(mag);  // zero has no significant digits
   return n;
 }
 
@@ -90,13 +90,13 @@ bool ReadExponent(std::string_view text, std::size_t& i, std::int32_t& exponent)
 
 NumericParse ParseNumericText(std::string_view text) {
   NumericParse result;
-  std::size_t i = 0, end = text.size();
-  while (i < end && IsBlank(text[i])) ++i;
-  while (end > i && IsBlank(text[end - 1])) --end;
-  text = text.substr(0, end);
-  if (i >= text.size()) return result;
+  const std::optional<NumberMarks> marks = ReadNumberMarks(text);
+  if (!marks) return result;
+  text = marks->body;
+  std::size_t i = 0;
 
   if (text[i] == '&' && i + 1 < text.size()) {
+    if (marks->marked) return result;
     char r = text[i + 1];
     int radix = (r == 'H' || r == 'h') ? 16 : (r == 'O' || r == 'o') ? 8 : 0;
     if (radix == 0) return result;
@@ -109,8 +109,7 @@ NumericParse ParseNumericText(std::string_view text) {
   }
 
   DecimalNumber n;
-  if (text[i] == '+' || text[i] == '-') n.negative = text[i++] == '-';
-  if (i < text.size() && text[i] == '$') ++i;
+  n.negative = marks->negative;
   bool anyDigit = false;
   for (; i < text.size(); ++i) {
     char c = text[i];
@@ -222,7 +221,8 @@ bool IsNumeric(const Variant& v) {
     case VarType::Long:
     case VarType::Double:
     case VarType::Currency: return true;
-    case VarType::String: return ParseNumericText(v.CStr()).status == NumericStatus::Ok;
+    // A number too large for any kind is still a number (its conversions overflow).
+    case VarType::String: return ParseNumericText(v.CStr()).status != NumericStatus::NotNumeric;
     default: return false;
   }
 }

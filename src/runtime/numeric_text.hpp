@@ -26,10 +26,9 @@ struct NumericParse {
   DecimalNumber number;
 };
 
-// Accepts blanks before and after, one sign in front, an optional "$",
-// digits with "," grouping, one ".", an "E" exponent, or "&H"/"&O" radix
-// texts (16-bit when the value fits 16 bits, else 32-bit, "&HFFFF" is -1).
-// Overflow is reported for a radix text beyond 32 bits.
+// Reads a number with its marks as number_text.hpp lists them; "&H"/"&O"
+// radix texts are 16-bit when the value fits 16 bits, else 32-bit ("&HFFFF"
+// is -1). Overflow is reported for a radix text beyond 32 bits.
 NumericParse ParseNumericText(std::string_view text);
 
 // The nearest double; nullopt when the magnitude is beyond the double range.
@@ -44,7 +43,9 @@ std::optional<std::int64_t> ToCurrencyScaled(const DecimalNumber& n);
 double Val(std::string_view text);
 
 // IsNumeric: numeric kinds, Boolean and Empty are numeric; a String is when
-// ParseNumericText accepts it whole; Null, Date, bytes and objects are not.
+// ParseNumericText finds a number (also one too large for every kind, so that
+// IsNumeric is False exactly where CDbl and CCur raise 13); Null, Date, bytes
+// and objects are not.
 bool IsNumeric(const Variant& v);
 
 }  // namespace tarnwick::runtime

@@ -1,0 +1,139 @@
+// A writing clerk killed with SIGKILL at a random moment, again and again, on
+// one office file: after every kill the file passes SQLite's integrity check
+// and every document shows either the whole of a save or none of it.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "office/support.hpp"
+#include "tarnwick/tarnwick.hpp"
+
+namespace tarnwick {
+namespace {
+
+constexpr int kKills = 100;
+constexpr int kDocuments = 6;
+
+// The writer: saves three columns of one of the documents in one unit of
+// work, over and over, each time with the next number, and now and then a
+// new document with its link. Says "ready" through the pipe once connected.
+[[noreturn]] void Writer(const std::string& file, const std::vector<std::int32_t>& ids, std::int32_t org,
+                         int ready, std::uint64_t seed) {
+  std::mt19937_64 random(seed);
+  clsDocument doc;
+  clsXrf_Org_Document link;
+  if (!doc.ConnectionVariables(file, "embedded", "", "", false) ||
+      !link.ConnectionVariables(file, "embedded", "", "", false))
+    ::_exit(2);
+  const char byte = 1;
+  if (::write(ready, &byte, 1) != 1) ::_exit(2);
+  for (std::int64_t n = static_cast<std::int64_t>(seed % 1000000) * 1000;; ++n) {
+    try {
+      if (random() % 8 == 0) {
+        if (doc.GetData()) {
+          doc.Title("crash new " + std::to_string(n));
+          if (doc.SaveData() && link.GetData(0)) {
+            link.OrgID(std::to_string(org));
+            link.DocumentID(std::to_string(doc.UniqueID()));
+            link.SaveData();
+          }
+        }
+        continue;
+      }
+      if (!doc.GetData(ids[random() % ids.size()])) continue;
+      const std::string mark = "crash " + std::to_string(n);
+      doc.Title(mark);
+      doc.NameListed(mark);
+      doc.AmountDue(Currency{n * 10000});
+      doc.SaveData();
+    } catch (const RuntimeError&) {
+    }
+  }
+}
+
+TEST(CrashSafety, KilledWritersNeverLeaveAHalfSaveOrABrokenFile) {
+  office_test::TempDir dir;
+  const std::string file = dir.File("office.db");
+  ASSERT_TRUE(office_test::MakeOffice(file, 10).ok());
+  std::vector<std::int32_t> ids;
+  {
+    clsDocument doc;
+    ASSERT_TRUE(doc.ConnectionVariables(file, "embedded", "", "", false));
+    for (int k = 0; k < kDocuments; ++k) {
+      ASSERT_TRUE(doc.GetData());
+      doc.Title("crash 0");
+      doc.NameListed("crash 0");
+      doc.AmountDue(Currency{0});
+      ASSERT_TRUE(doc.SaveData()) << doc.LastErrorText();
+      ids.push_back(doc.UniqueID());
+    }
+  }
+  const std::int32_t org =
+      std::stoi(office_test::Db(file).Text("select min(unique_id) from ref_org where unique_id = group_id"));
+  std::string idList;
+  for (std::int32_t id : ids) idList += (idList.empty() ? "" : ",") + std::to_string(id);
+
+  std::mt19937_64 random(20261206);
+  int killedWhileWriting = 0;
+  for (int kill = 0; kill < kKills; ++kill) {
+    SCOPED_TRACE("kill " + std::to_string(kill));
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::close(pipeFds[0]);
+      Writer(file, ids, org, pipeFds[1], random());
+    }
+    ::close(pipeFds[1]);
+    char byte = 0;
+    const bool ready = ::read(pipeFds[0], &byte, 1) == 1;
+    ::close(pipeFds[0]);
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 40000));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the writer stopped by itself: " << status;
+    killedWhileWriting += ready ? 1 : 0;
+
+    // Opening the file read-write lets SQLite roll back what the writer left unfinished.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "pragma integrity_check", -1, &st, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok");
+    sqlite3_finalize(st);
+    const std::string sql = "select title, name_listed, cast(amount_due as integer) from ref_document "
+                            "where unique_id in (" + idList + ")";
+    ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK);
+    int rows = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      ++rows;
+      const std::string title = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+      const std::string amount = "crash " + std::to_string(sqlite3_column_int64(st, 2));
+      EXPECT_EQ(title, name) << "a save is half visible";
+      EXPECT_EQ(title, amount) << "a save is half visible";
+    }
+    sqlite3_finalize(st);
+    EXPECT_EQ(rows, kDocuments);
+    sqlite3_close(db);
+    if (::testing::Test::HasFailure()) break;
+  }
+  EXPECT_EQ(killedWhileWriting, kKills) << "every writer was connected and writing when killed";
+  EXPECT_EQ(office_test::Db(file).Text("select count(*) from pragma_foreign_key_check"), "0");
+}
+
+}  // namespace
+}  // namespace tarnwick
