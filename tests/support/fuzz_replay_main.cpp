@@ -14,10 +14,15 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+// A target that prepares itself first (a scratch folder, a sample office)
+// defines this, as libFuzzer expects; the replay calls it the same way.
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 int main(int argc, char** argv) {
+  if (LLVMFuzzerInitialize != nullptr) LLVMFuzzerInitialize(&argc, &argv);
   std::size_t replayed = 0;
   for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] == '-') continue;  // a libFuzzer option a target's preparation added
     std::error_code ec;
     std::vector<std::filesystem::path> files;
     for (const auto& entry : std::filesystem::directory_iterator(argv[i], ec)) {
