@@ -4,6 +4,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "support/forwarding_gateway.hpp"
 #include "office/office.hpp"
 #include "support/sample_office.hpp"
 #include "support.hpp"
@@ -122,41 +123,20 @@ TEST_F(SampleOffice, DocumentIsCreatedFoundEditedLinkedCheckedAndDeleted) {
 
 // Passes every call to the office database and fails the chosen column
 // update, as a lost connection would.
-class FailingUpdates final : public DataGateway {
+class FailingUpdates final : public test::ForwardingGateway {
  public:
-  explicit FailingUpdates(int failAt) : inner_(CreateDefaultGateway()), failAt_(failAt) {}
-  bool InTransaction() override { return inner_->InTransaction(); }
-  void FinishProcedure() override { inner_->FinishProcedure(); }
+  explicit FailingUpdates(int failAt) : ForwardingGateway(CreateDefaultGateway()), failAt_(failAt) {}
   std::string PrepareProcedure(const std::string& name) override {
     if (name == "sp_update_table") ++updates_;
-    return inner_->PrepareProcedure(name);
-  }
-  std::string AddParameter(const std::string& name, const Variant& value) override {
-    return inner_->AddParameter(name, value);
-  }
-  std::string GetParameter(const std::string& name, Variant& value) override {
-    return inner_->GetParameter(name, value);
+    return ForwardingGateway::PrepareProcedure(name);
   }
   std::string ExecuteProcedure(std::int32_t& rows, bool returnsRows, std::shared_ptr<Recordset>& result,
                                std::int32_t options) override {
     if (updates_ == failAt_) throw RuntimeError(-2147467259, "Gateway", "Connection lost");
-    return inner_->ExecuteProcedure(rows, returnsRows, result, options);
+    return ForwardingGateway::ExecuteProcedure(rows, returnsRows, result, options);
   }
-  std::string OpenRecordset(const std::string& sql, std::shared_ptr<Recordset>& result, std::int32_t options,
-                            bool scrollable) override {
-    return inner_->OpenRecordset(sql, result, options, scrollable);
-  }
-  bool SetConnection(const std::string& db, const std::string& server, const std::string& user,
-                     const std::string& pass, bool trusted, std::int32_t timeout, const std::string& r1,
-                     const std::string& r2) override {
-    return inner_->SetConnection(db, server, user, pass, trusted, timeout, r1, r2);
-  }
-  void BeginTransaction() override { inner_->BeginTransaction(); }
-  void EndTransaction(bool commit) override { inner_->EndTransaction(commit); }
-  std::string SqlSafeText(const std::string& text) override { return inner_->SqlSafeText(text); }
 
  private:
-  std::unique_ptr<DataGateway> inner_;
   int failAt_;
   int updates_ = 0;
 };

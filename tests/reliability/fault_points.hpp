@@ -24,6 +24,7 @@
 #include <string>
 
 #include "tarnwick/error.hpp"
+#include "support/forwarding_gateway.hpp"
 #include "tarnwick/gateway.hpp"
 
 namespace tarnwick::test {
@@ -49,56 +50,43 @@ struct FaultPlan {
   void Disarm() { armed = false; }
 };
 
-class FailingGateway final : public DataGateway {
+class FailingGateway final : public ForwardingGateway {
  public:
-  FailingGateway(std::unique_ptr<DataGateway> inner, FaultPlan& plan) : inner_(std::move(inner)), plan_(plan) {}
-  bool InTransaction() override { return inner_->InTransaction(); }
-  void FinishProcedure() override { inner_->FinishProcedure(); }
+  FailingGateway(std::unique_ptr<DataGateway> inner, FaultPlan& plan)
+      : ForwardingGateway(std::move(inner)), plan_(plan) {}
   std::string PrepareProcedure(const std::string& name) override {
-    return plan_.Fail("PrepareProcedure") ? kInjected : inner_->PrepareProcedure(name);
-  }
-  std::string AddParameter(const std::string& name, const Variant& value) override {
-    return inner_->AddParameter(name, value);
-  }
-  std::string GetParameter(const std::string& name, Variant& value) override {
-    return inner_->GetParameter(name, value);
+    return plan_.Fail("PrepareProcedure") ? kInjected : ForwardingGateway::PrepareProcedure(name);
   }
   std::string ExecuteProcedure(std::int32_t& rows, bool returnsRows, std::shared_ptr<Recordset>& result,
                                std::int32_t options) override {
-    return plan_.Fail("ExecuteProcedure") ? kInjected : inner_->ExecuteProcedure(rows, returnsRows, result, options);
+    return plan_.Fail("ExecuteProcedure") ? kInjected
+                                          : ForwardingGateway::ExecuteProcedure(rows, returnsRows, result, options);
   }
   std::string OpenRecordset(const std::string& sql, std::shared_ptr<Recordset>& result, std::int32_t options,
                             bool scrollable) override {
-    if (!plan_.Fail("OpenRecordset")) return inner_->OpenRecordset(sql, result, options, scrollable);
+    if (!plan_.Fail("OpenRecordset")) return ForwardingGateway::OpenRecordset(sql, result, options, scrollable);
     result = Recordset::Create();
     return kInjected;
   }
   std::string OpenForwardOnly(const std::string& sql, std::unique_ptr<RowStream>& rows) override {
-    if (!plan_.Fail("OpenForwardOnly")) return inner_->OpenForwardOnly(sql, rows);
+    if (!plan_.Fail("OpenForwardOnly")) return ForwardingGateway::OpenForwardOnly(sql, rows);
     rows.reset();
     return kInjected;
   }
-  bool SetConnection(const std::string& a, const std::string& b, const std::string& c, const std::string& d, bool e,
-                     std::int32_t f, const std::string& g, const std::string& h) override {
-    return inner_->SetConnection(a, b, c, d, e, f, g, h);
-  }
   void BeginTransaction() override {
     if (plan_.Fail("BeginTransaction")) throw RuntimeError(kFailure, "DataGateway.BeginTransaction", kInjected);
-    inner_->BeginTransaction();
+    ForwardingGateway::BeginTransaction();
   }
   void EndTransaction(bool commit) override {
     // A rollback is what a failure leads to; it is not itself failed.
     if (commit && plan_.Fail("EndTransaction")) throw RuntimeError(kFailure, "DataGateway.EndTransaction", kInjected);
-    inner_->EndTransaction(commit);
+    ForwardingGateway::EndTransaction(commit);
   }
-  std::string SqlSafeText(const std::string& text) override { return inner_->SqlSafeText(text); }
-  std::string LastErrorText() const override { return inner_->LastErrorText(); }
 
   static constexpr const char* kInjected = "injected failure";
   static constexpr std::int32_t kFailure = -2147467259;
 
  private:
-  std::unique_ptr<DataGateway> inner_;
   FaultPlan& plan_;
 };
 
