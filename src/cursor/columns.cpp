@@ -207,4 +207,9 @@ ListOutcome OpenList(DataObject& o, const std::string& sql) {
   return ListOutcome::Rows;
 }
 
+Recordset& RequireResultSet(const std::shared_ptr<Recordset>& rs) {
+  if (!rs) runtime::Raise(err::kObjectNotSet);
+  return *rs;
+}
+
 }  // namespace tarnwick::cursor

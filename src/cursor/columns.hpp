@@ -90,6 +90,10 @@ bool ReadBoolean(const DataObject& o, const ColumnProperty& p);
 tarnwick::Bytes ReadBytes(const DataObject& o, const ColumnProperty& p);
 void WriteValue(DataObject& o, const ColumnProperty& p, const Variant& v);
 
+// The result set a query left, for the steps that read it directly.
+// Raises 91 (object not set) when there is none.
+Recordset& RequireResultSet(const std::shared_ptr<Recordset>& rs);
+
 // The entry of a class's column table for one property, found at compile time
 // so that the early-bound accessors cannot name a property the table lacks.
 template <std::size_t N>

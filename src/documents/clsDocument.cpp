@@ -98,20 +98,8 @@ constexpr bool InsertParametersMatchColumns() {
 }
 static_assert(InsertParametersMatchColumns(), "sp_insert_ref_document inputs out of step with the columns");
 
-consteval std::size_t IndexOf(std::string_view property) {
-  for (std::size_t i = 0; i < kColumns.size(); ++i) {
-    if (kColumns[i].property == property) return i;
-  }
-  throw "the document object has no such column property";
-}
-
 // has_image is read for HasImage only, which has its own conversion.
 constexpr ColumnProperty kHasImage{"HasImage", "has_image", Family::Text};
-
-Recordset& Require(const std::shared_ptr<Recordset>& rs) {
-  if (!rs) runtime::Raise(err::kObjectNotSet);
-  return *rs;
-}
 
 // A name searched with a wildcard in the middle (ab%cd) also finds names that
 // go on after the last part.
@@ -204,20 +192,20 @@ Variant clsDocument::Dispatch(const MemberInfo& member, std::span<Variant> args)
 // ---------------------------------------------------------------------------
 // Column properties: each accessor reads or writes its entry of kColumns.
 
-std::int32_t clsDocument::UniqueID() const { return cursor::ReadLong(*this, kColumns[IndexOf("UniqueID")]); }
+std::int32_t clsDocument::UniqueID() const { return cursor::ReadLong(*this, cursor::Column(kColumns, "UniqueID")); }
 
 #define TW_DOCUMENT_TEXT_COLUMN(Name)                                                                   \
-  std::string clsDocument::Name() const { return cursor::ReadText(*this, kColumns[IndexOf(#Name)]); } \
+  std::string clsDocument::Name() const { return cursor::ReadText(*this, cursor::Column(kColumns, #Name)); } \
   void clsDocument::Name(const std::string& value) {                                                    \
-    cursor::WriteValue(*this, kColumns[IndexOf(#Name)], Variant(value));                                \
+    cursor::WriteValue(*this, cursor::Column(kColumns, #Name), Variant(value));                                \
   }
 #define TW_DOCUMENT_MONEY_COLUMN(Name)                                                                            \
-  tarnwick::Currency clsDocument::Name() const { return cursor::ReadCurrency(*this, kColumns[IndexOf(#Name)]); } \
+  tarnwick::Currency clsDocument::Name() const { return cursor::ReadCurrency(*this, cursor::Column(kColumns, #Name)); } \
   void clsDocument::Name(tarnwick::Currency value) {                                                              \
-    cursor::WriteValue(*this, kColumns[IndexOf(#Name)], Variant(value));                                          \
+    cursor::WriteValue(*this, cursor::Column(kColumns, #Name), Variant(value));                                          \
   }
 #define TW_DOCUMENT_READ_ONLY_COLUMN(Name) \
-  std::string clsDocument::Name() const { return cursor::ReadText(*this, kColumns[IndexOf(#Name)]); }
+  std::string clsDocument::Name() const { return cursor::ReadText(*this, cursor::Column(kColumns, #Name)); }
 
 // Date columns are text properties too; their family formats them.
 TW_DOCUMENT_TEXT_COLUMN(DocTypeCode)
@@ -491,7 +479,7 @@ bool clsDocument::Insert() {
   for (std::size_t i = 0; i < kInsertParameters.size(); ++i) {
     const std::string_view column = kColumns[kFirstSettable + i].column;
     inputs.emplace_back(std::string(kInsertParameters[i]), std::function<Variant()>([this, column] {
-                          return Require(ResultSet()).Fields().Item(column).Value();
+                          return cursor::RequireResultSet(ResultSet()).Fields().Item(column).Value();
                         }));
   }
   if (!cursor::RunProcedure(gateway, "sp_insert_" + Table(), inputs).empty()) return false;
@@ -507,7 +495,7 @@ bool clsDocument::Insert() {
 // work, so no column of the row changes.
 bool clsDocument::UpdateChangedColumns() {
   DataGateway& gateway = Gateway();
-  Recordset& rs = Require(ResultSet());
+  Recordset& rs = cursor::RequireResultSet(ResultSet());
   const std::int32_t id = rs.Fields().Item("unique_id").Value().CLng();
   if (!gateway.InTransaction()) gateway.BeginTransaction();
   FieldCollection& fields = rs.Fields();

@@ -44,13 +44,7 @@ constexpr std::array<ColumnProperty, 13> kColumns{{
     {"PageCountAlt", "alt_doc_page_ct", Family::Text},
 }};
 
-consteval std::size_t IndexOf(std::string_view property) {
-  for (std::size_t i = 0; i < kColumns.size(); ++i) {
-    if (kColumns[i].property == property) return i;
-  }
-  throw "the image object has no such column property";
-}
-#define TW_IMAGE_COLUMN(Name) kColumns[IndexOf(Name)]
+#define TW_IMAGE_COLUMN(Name) cursor::Column(kColumns, Name)
 
 const frame::Bindings& Members() {
   static const frame::Bindings bindings = [] {
@@ -70,14 +64,9 @@ const frame::Bindings& Members() {
   return bindings;
 }
 
-Recordset& Require(const std::shared_ptr<Recordset>& rs) {
-  if (!rs) runtime::Raise(err::kObjectNotSet);
-  return *rs;
-}
-
 // An image size of the current row: above 0 means there is an image; Null does not.
 bool SizeAboveZero(const std::shared_ptr<Recordset>& rs, std::string_view column) {
-  const Variant& size = Require(rs).Fields().Item(column).Value();
+  const Variant& size = cursor::RequireResultSet(rs).Fields().Item(column).Value();
   return !size.IsNull() && size.CDbl() > 0;
 }
 
@@ -182,7 +171,7 @@ bool clsDocumentImage::SaveData(const std::string& DocID) {
   return frame::Guarded({"clsDocumentImage.SaveData"}, [&] {
     // The row's values are read as each parameter is added.
     auto current = [this](std::string_view column) {
-      return [this, column] { return Require(ResultSet()).Fields().Item(column).Value(); };
+      return [this, column] { return cursor::RequireResultSet(ResultSet()).Fields().Item(column).Value(); };
     };
     const std::vector<cursor::Parameter> inputs{
         {"@document_id", Variant(DocID)},

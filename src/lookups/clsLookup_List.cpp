@@ -130,11 +130,6 @@ std::string DateFilter(tarnwick::Date when) {
          "' and expire_date is null)) ";
 }
 
-Recordset& Require(const std::shared_ptr<Recordset>& rs) {
-  if (!rs) runtime::Raise(err::kObjectNotSet);
-  return *rs;
-}
-
 // Moves a set to row n (1-based) of the rows its filter lets through.
 void MoveToRow(Recordset& rs, std::int32_t n) {
   rs.MoveFirst();
@@ -225,7 +220,7 @@ bool clsLookup_List::GetData(zubList List, tarnwick::Date EffTransDate, std::int
 // Lookups by code.
 
 std::string clsLookup_List::Lookup(const std::string& msCode, std::string_view column) {
-  Recordset& rs = Require(ResultSet());
+  Recordset& rs = cursor::RequireResultSet(ResultSet());
   const std::string_view wanted = runtime::Trim(msCode);
   std::string result;
   rs.MoveFirst();
@@ -245,7 +240,7 @@ std::string clsLookup_List::GetDelta(const std::string& msCode) { return Lookup(
 std::string clsLookup_List::GetBitCheck(const std::string& msCode) { return Lookup(msCode, "BitCheck"); }
 
 std::int32_t clsLookup_List::FindIndex(const std::string& Code, const std::string& Desc) {
-  Recordset& rs = Require(ResultSet());
+  Recordset& rs = cursor::RequireResultSet(ResultSet());
   if (rs.BOF() && rs.EndOfFile()) return -1;
   const std::int32_t before = rs.AbsolutePosition();
   std::int32_t result = -1;
