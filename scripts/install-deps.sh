@@ -3,7 +3,8 @@
 # With --fuzz also clang and its sanitizer and libFuzzer runtime.
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libgtest-dev libgmock-dev
-          libbenchmark-dev libfmt-dev libcli11-dev nlohmann-json3-dev)
+          libbenchmark-dev libfmt-dev libcli11-dev nlohmann-json3-dev
+          postgresql libpq-dev)
 [ "${1:-}" = "--fuzz" ] && packages+=(clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -7,4 +7,5 @@ build="${BUILD_DIR:-build}"
 scripts/install-deps.sh
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo ${CMAKE_ARGS:-}
 cmake --build "$build" -j"$(nproc)"
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+# The server engine's tests run against a private PostgreSQL cluster of their own.
+scripts/with-postgres.sh ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
