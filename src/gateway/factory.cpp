@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "gateway/postgres/create.hpp"
 #include "gateway/sqlite/engine.hpp"
 #include "runtime/text.hpp"
 #include "tarnwick/gateway.hpp"
@@ -18,14 +19,15 @@ namespace {
 constexpr const char* kNotConnected = "Not connected to a database";
 
 // The engines SetConnection can choose from, by the server argument.
-enum class EngineKind { Embedded, Unsupported };
+enum class EngineKind { Embedded, Server };
 
 EngineKind EngineFor(std::string_view server) {
   server = runtime::Trim(server);
   if (server.empty()) return EngineKind::Embedded;
   if (runtime::EqualsNoCase(server, "embedded")) return EngineKind::Embedded;
-  // A database server reached over the network is not served yet.
-  return EngineKind::Unsupported;
+  // Any other name is where the office server listens: a host, host:port
+  // or a socket folder.
+  return EngineKind::Server;
 }
 
 // Delegates to the engine chosen by the last successful SetConnection; until
@@ -72,9 +74,7 @@ class SelectingGateway final : public DataGateway {
     std::unique_ptr<DataGateway> engine;
     switch (EngineFor(server)) {
       case EngineKind::Embedded: engine = std::make_unique<sqlite::Engine>(); break;
-      case EngineKind::Unsupported:
-        lastError_ = "No database engine serves the server '" + server + "'; give \"\" or \"embedded\"";
-        return false;
+      case EngineKind::Server: engine = postgres::CreateServerEngine(); break;
     }
     if (!engine->SetConnection(databaseName, server, userName, password, trusted, timeout, reserved1, reserved2)) {
       lastError_ = engine->LastErrorText();

@@ -94,9 +94,12 @@ Connection Connect(const ConnectionSettings& settings, std::string& error) {
   add("user", settings.user);
   if (!settings.trusted) add("password", settings.password);
   add("connect_timeout", timeout);
-  add("client_encoding", std::string("UTF8"));
-  add("application_name", std::string("tarnwick"));
-  add("options", std::string("-c DateStyle=ISO,MDY -c IntervalStyle=postgres -c extra_float_digits=3"));
+  // libpq reads the values when it connects: they must outlive this call's arguments.
+  static const std::string kEncoding = "UTF8", kApplication = "tarnwick",
+                           kOptions = "-c DateStyle=ISO,MDY -c IntervalStyle=postgres -c extra_float_digits=3";
+  add("client_encoding", kEncoding);
+  add("application_name", kApplication);
+  add("options", kOptions);
   keys.push_back(nullptr);
   values.push_back(nullptr);
 

@@ -1,0 +1,64 @@
+// The PostgreSQL renderer without a server: what it refuses, and the forms
+// the server's planner depends on (the day range on a date column, the
+// output names as written, NULLs first).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "gateway/postgres/render.hpp"
+
+namespace tarnwick::postgres {
+namespace {
+
+OfficeColumns Office() {
+  OfficeColumns office;
+  auto& doc = office["ref_document"];
+  doc["unique_id"] = {ValueKind::Number, false};
+  doc["title"] = {ValueKind::Text, true};
+  doc["receive_send_date"] = {ValueKind::Date, false};
+  doc["is_amendment"] = {ValueKind::Boolean, false};
+  return office;
+}
+
+std::string Rendered(const std::string& sql) {
+  Translation t;
+  const std::string error = TranslatePostgres(sql, Office(), t);
+  return error.empty() ? t.sql : "error: " + error;
+}
+
+TEST(PostgresRender, RefusesWhatIsNoOfficeTableOrKnownFunction) {
+  EXPECT_NE(Rendered("select * from pg_class").find("Invalid object name 'pg_class'"), std::string::npos);
+  EXPECT_NE(Rendered("select * from information_schema.tables").find("Invalid object name"), std::string::npos);
+  EXPECT_NE(Rendered("select pg_sleep(10)").find("not a recognized built-in function"), std::string::npos);
+  EXPECT_NE(Rendered("select lo_import('/etc/passwd')").find("not a recognized"), std::string::npos);
+  EXPECT_NE(Rendered("select cast(title as geometry) from ref_document").find("not a defined system type"),
+            std::string::npos);
+  EXPECT_EQ(Rendered("select title from dbo.REF_DOCUMENT"),
+            "SELECT \"title\" AS \"title\" FROM \"ref_document\"");
+}
+
+TEST(PostgresRender, KeepsTheFormsThePlannerAndTheClassesRelyOn) {
+  // A day range on the column itself, so that its index serves the search.
+  EXPECT_EQ(Rendered("select unique_id from ref_document rd where cast(RD.receive_send_date as date) >= '4/1/2004' "
+                     "and cast(rd.receive_send_date as date) <= '4/30/2004'"),
+            "SELECT \"unique_id\" AS \"unique_id\" FROM \"ref_document\" AS \"rd\" WHERE "
+            "\"rd\".\"receive_send_date\" >= TIMESTAMP '2004-04-01 00:00:00' AND "
+            "\"rd\".\"receive_send_date\" < TIMESTAMP '2004-05-01 00:00:00'");
+  // A citext column meets a literal as it is; a computed text is made case-blind.
+  EXPECT_EQ(Rendered("select 1 from ref_document where title = 'x' and title + 'y' = 'xy' and is_amendment = 1"),
+            "SELECT 1 FROM \"ref_document\" WHERE \"title\" = 'x' AND (\"title\" || 'y')::citext = 'xy' AND "
+            "\"is_amendment\" = true");
+  EXPECT_EQ(Rendered("select top 5 title as 'Title' from ref_document order by Title desc, 1"),
+            "SELECT \"title\" AS \"Title\" FROM \"ref_document\" ORDER BY \"Title\" DESC NULLS LAST, 1 NULLS FIRST "
+            "LIMIT 5");
+}
+
+TEST(PostgresRender, LikeCharacterClassesBecomeAnchoredExpressions) {
+  EXPECT_EQ(LikePatternRegex("[a-c]%", 0), "^[a-c].*$");
+  EXPECT_EQ(LikePatternRegex("[^x]_.", 0), "^[^x].\\.$");
+  EXPECT_EQ(LikePatternRegex("a!%b[", '!'), "^a%b\\[$");
+  EXPECT_EQ(LikePatternRegex("(1+1)[\\]", 0), "^\\(1\\+1\\)[\\\\]$");
+}
+
+}  // namespace
+}  // namespace tarnwick::postgres
