@@ -42,6 +42,8 @@ struct SqlFile {
 
 // The sources built into the library, sorted by path.
 std::vector<SqlFile> EmbeddedSqlFiles();
+// The office server's sources built into the library (db/postgres), sorted by path.
+std::vector<SqlFile> EmbeddedServerSqlFiles();
 
 // Reads the .sql files under `directory` (laid out as db/sqlite), sorted by
 // path. Returns an error text, empty on success.

@@ -94,12 +94,13 @@ Connection Connect(const ConnectionSettings& settings, std::string& error) {
   add("user", settings.user);
   if (!settings.trusted) add("password", settings.password);
   add("connect_timeout", timeout);
-  // libpq reads the values when it connects: they must outlive this call's arguments.
-  static const std::string kEncoding = "UTF8", kApplication = "tarnwick",
-                           kOptions = "-c DateStyle=ISO,MDY -c IntervalStyle=postgres -c extra_float_digits=3";
-  add("client_encoding", kEncoding);
-  add("application_name", kApplication);
-  add("options", kOptions);
+  // libpq reads the values when it connects: each must outlive the call.
+  const std::string encoding = "UTF8";
+  const std::string application = "tarnwick";
+  const std::string sessionOptions = "-c DateStyle=ISO,MDY -c IntervalStyle=postgres -c extra_float_digits=3";
+  add("client_encoding", encoding);
+  add("application_name", application);
+  add("options", sessionOptions);
   keys.push_back(nullptr);
   values.push_back(nullptr);
 
