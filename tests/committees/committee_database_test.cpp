@@ -38,12 +38,14 @@ class CommitteeOffice : public SampleOfficeSuite<4000> {
 
 };
 
+TW_ON_BOTH_ENGINES(CommitteeOffice);
+
 // The committee search form: one name, one way of searching for it.
 struct Search {
   std::string infoType, name, first = {}, nameType = {};
 };
 
-TEST_F(CommitteeOffice, EachNameSearchFindsTheCommitteesThatCarryTheName) {
+TEST_P(CommitteeOffice, EachNameSearchFindsTheCommitteesThatCarryTheName) {
   auto org = Connected();
   const std::string cnc = Query("select org_group_id from org_committee where comm_type_code = 'CNC' and "
                                 "trans_end_date is null and previous_id is not null limit 1");
@@ -89,10 +91,10 @@ TEST_F(CommitteeOffice, EachNameSearchFindsTheCommitteesThatCarryTheName) {
   EXPECT_EQ(org->CommTypeCode(), "CNC");
 }
 
-TEST_F(CommitteeOffice, OnlyCurrentCommitteesAreListedWithCandidatesOfCandidateCommitteesOnly) {
+TEST_P(CommitteeOffice, OnlyCurrentCommitteesAreListedWithCandidatesOfCandidateCommitteesOnly) {
   auto org = Connected();
   ASSERT_TRUE(org->GetDataList(""));
-  const std::set<std::string> all = Expected("1");
+  const std::set<std::string> all = Expected("1 = 1");
   EXPECT_EQ(Groups(*org), all);
   EXPECT_EQ(org->RecordCount(), static_cast<std::int32_t>(all.size())) << "one row per committee";
   EXPECT_EQ(org->Count(), 0);
@@ -123,12 +125,12 @@ TEST_F(CommitteeOffice, OnlyCurrentCommitteesAreListedWithCandidatesOfCandidateC
   ASSERT_TRUE(org->GetDataList("AND ro.group_id = " + group + " "));
   EXPECT_EQ(org->RecordCount(), 1);
   EXPECT_EQ(org->StatusCode(), Query("select current_status_code from ref_org where group_id = " + group +
-                                     " order by trans_date desc limit 1"));
+                                     " order by trans_date desc nulls last limit 1"));
   // A name the committee no longer carries finds nothing.
   const std::string oldName = Query(
       "select old.org_name from org_committee old join org_committee cur on cur.org_group_id = old.org_group_id "
-      "and cur.trans_end_date is null where old.trans_end_date is not null and instr(lower(cur.org_name), "
-      "lower(old.org_name)) = 0 and old.org_name not in (select org_name from org_committee where "
+      "and cur.trans_end_date is null where old.trans_end_date is not null and lower(cur.org_name) not like "
+      "'%' || lower(old.org_name) || '%' and old.org_name not in (select org_name from org_committee where "
       "trans_end_date is null) limit 1");
   EXPECT_FALSE(org->GetDataList(org->SetupFilter("", "", "", "1", oldName, "", "", "", "O"))) << oldName;
 
@@ -144,7 +146,7 @@ TEST_F(CommitteeOffice, OnlyCurrentCommitteesAreListedWithCandidatesOfCandidateC
   ExpectRaises(err::kItemNotFound, [&] { org->OrgID(); });
 }
 
-TEST_F(CommitteeOffice, AffectedCommitteesOfADocument) {
+TEST_P(CommitteeOffice, AffectedCommitteesOfADocument) {
   auto org = Connected();
   const std::string document =
       Query("select document_id from XRF_AFF_ORG_DOCUMENT group by document_id having count(*) > 1 limit 1");
@@ -160,7 +162,7 @@ TEST_F(CommitteeOffice, AffectedCommitteesOfADocument) {
   EXPECT_FALSE(org->GetAffectedCommitteeDocumentList("0"));
 }
 
-TEST_F(CommitteeOffice, HostileSearchTextsGiveFalseOrRowsNeverACrash) {
+TEST_P(CommitteeOffice, HostileSearchTextsGiveFalseOrRowsNeverACrash) {
   auto org = Connected();
   const auto search = [&](const std::string& infoType, const std::string& name, const std::string& nameType) {
     return org->GetDataList(org->SetupFilter("", "", "", infoType, name, name, "", "", nameType));
@@ -170,7 +172,7 @@ TEST_F(CommitteeOffice, HostileSearchTextsGiveFalseOrRowsNeverACrash) {
   EXPECT_FALSE(search("4", "Zo\xc3\xab \xe2\x82\xac", ""));
   EXPECT_TRUE(search("1", "[a-z]", "O")) << "a character class, as the office's server reads it";
   EXPECT_TRUE(search("1", "%", "O")) << "a typed % is a wildcard";
-  EXPECT_EQ(org->RecordCount(), static_cast<std::int32_t>(Expected("1").size()));
+  EXPECT_EQ(org->RecordCount(), static_cast<std::int32_t>(Expected("1 = 1").size()));
   EXPECT_TRUE(search("1", "*", "O"));
   EXPECT_TRUE(search("1", "_", "O"));
   // Codes are not made safe: an apostrophe breaks the text and the query returns False.

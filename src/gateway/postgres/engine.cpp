@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "gateway/postgres/create.hpp"
+#include "office/server_office.hpp"
 #include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 

@@ -47,10 +47,6 @@
 
 namespace tarnwick::postgres {
 
-// The schema version of the office databases this library works with; the
-// office keeps it in its tw_office table.
-inline constexpr int kServerSchemaVersion = 1;
-
 struct ProcedureParameter {
   std::string name;  // as the catalog holds it, lower case
   Oid type = 0;

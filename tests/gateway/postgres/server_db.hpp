@@ -6,50 +6,25 @@
 
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
 #include "gateway/postgres/connection.hpp"
+#include "office/server_office.hpp"
+#include "support/server_office.hpp"
 
 namespace tarnwick::testing {
 
-// Whether the test server is configured; without it a server test is
-// skipped, unless TARNWICK_PG_REQUIRED=1 makes it fail.
-inline bool PgConfigured() { return std::getenv("TARNWICK_PG_SOCKET") && std::getenv("TARNWICK_PG_PORT"); }
-inline bool PgRequired() {
-  const char* r = std::getenv("TARNWICK_PG_REQUIRED");
-  return r && std::string(r) == "1";
-}
+using test::ServerConfigured;
 
-#define TW_REQUIRE_SERVER()                                                         \
-  do {                                                                              \
-    if (!::tarnwick::testing::PgConfigured()) {                                     \
-      if (::tarnwick::testing::PgRequired()) FAIL() << "no test server configured"; \
-      GTEST_SKIP() << "no test server configured (TARNWICK_PG_SOCKET/PORT)";        \
-    }                                                                               \
-  } while (0)
-
-// The server argument of the superuser's socket.
-inline std::string PgSocketServer() {
-  return std::string(std::getenv("TARNWICK_PG_SOCKET")) + ":" + std::getenv("TARNWICK_PG_PORT");
-}
-inline std::string PgSuperuser() {
-  const char* u = std::getenv("TARNWICK_PG_SUPERUSER");
-  return u ? u : "postgres";
-}
+// The server argument of the superuser's socket, and the superuser.
+inline std::string PgSocketServer() { return test::ServerSettings("").server; }
+inline std::string PgSuperuser() { return test::ServerSettings("").user; }
 
 inline postgres::Connection PgConnect(const std::string& database) {
-  postgres::ConnectionSettings s;
-  s.server = PgSocketServer();
-  s.database = database;
-  s.user = PgSuperuser();
-  s.trusted = true;
   std::string error;
-  postgres::Connection c = postgres::Connect(s, error);
+  postgres::Connection c = postgres::Connect(test::ServerSettings(database), error);
   if (!c) throw std::runtime_error(error);
   return c;
 }
@@ -67,16 +42,9 @@ inline std::string PgText(PGconn* c, const std::string& sql) {
   return PQgetvalue(r.get(), 0, 0);
 }
 
-// A database name no other suite or run uses at the same time.
-inline std::string UniqueDatabase(const std::string& stem) {
-  static std::atomic<int> counter{0};
-  return stem + "_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
-}
-
 inline const char* kServerSchema = R"sql(
 create extension if not exists citext;
 create table tw_office (version int not null);
-insert into tw_office values (1);
 create table ref_document (
   unique_id serial primary key,
   doc_type_code citext,
@@ -135,17 +103,16 @@ end $$;
 class ServerDbSuite : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!PgConfigured()) return;
-    database_ = UniqueDatabase("tw_engine");
+    if (!ServerConfigured()) return;
+    database_ = test::UniqueDatabaseName("engine");
     auto admin = PgConnect("postgres");
     PgExec(admin.get(), "CREATE DATABASE " + database_);
     auto db = PgConnect(database_);
     PgExec(db.get(), kServerSchema);
+    PgExec(db.get(), "insert into tw_office values (" + std::to_string(postgres::kServerSchemaVersion) + ")");
   }
   static void TearDownTestSuite() {
-    if (!PgConfigured() || database_.empty()) return;
-    auto admin = PgConnect("postgres");
-    postgres::ExecText(admin.get(), "DROP DATABASE IF EXISTS " + database_ + " WITH (FORCE)");
+    if (!database_.empty()) test::DropServerDatabase(database_);
     database_.clear();
   }
   void SetUp() override { TW_REQUIRE_SERVER(); }
