@@ -369,29 +369,34 @@ std::string Engine::RunCall(Call& call, bool keepRows, Rows& rows) {
   sql += ")";
   std::vector<const char*> values;
   for (const auto& t : texts) values.push_back(t ? t->c_str() : nullptr);
+  const int count = static_cast<int>(values.size());
+  const auto send = [&]() {
+    return Result(PQexecParams(conn_.get(), sql.c_str(), count, nullptr, values.data(), nullptr, nullptr, 0));
+  };
+  if (!p.returnsCursor) {
+    // A CALL is atomic by itself: outside a unit of work it needs no
+    // transaction around it, inside one its savepoint travels with it.
+    if (inUnit_) return CallUnderSavepoint(sql, values, call);
+    for (int attempt = 0;; ++attempt) {
+      Result r = send();
+      if (Succeeded(r.get())) {
+        std::string cursor;
+        ReadOutputs(r.get(), call, cursor);
+        return {};
+      }
+      std::string error = "Procedure " + p.name + ": " + Failure(r.get());
+      if (!Retryable(r.get()) || attempt + 1 >= kRetries || Lost()) return error;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5 << attempt));
+    }
+  }
   const auto run = [&](bool& retryable) -> std::string {
-    Result r(PQexecParams(conn_.get(), sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr,
-                          nullptr, 0));
+    Result r = send();
     if (!Succeeded(r.get())) {
       retryable = Retryable(r.get());
       return "Procedure " + p.name + ": " + Failure(r.get());
     }
     std::string cursor;
-    if (PQntuples(r.get()) == 1) {
-      for (int c = 0; c < PQnfields(r.get()); ++c) {
-        const int index = p.IndexOf(PQfname(r.get(), c));
-        if (index < 0) continue;
-        if (p.returnsCursor && static_cast<std::size_t>(index) + 1 == p.parameters.size()) {
-          cursor = Value(r.get(), 0, c);
-          continue;
-        }
-        call.values[static_cast<std::size_t>(index)] =
-            PQgetisnull(r.get(), 0, c)
-                ? Variant::Null()
-                : ReadValue(types_.ClassOf(PQftype(r.get(), c)), PQfmod(r.get(), c),
-                            std::string_view(PQgetvalue(r.get(), 0, c), PQgetlength(r.get(), 0, c)));
-      }
-    }
+    ReadOutputs(r.get(), call, cursor);
     if (cursor.empty()) return {};
     const std::string name = QuoteIdentifier(cursor);
     if (keepRows) {
@@ -406,6 +411,70 @@ std::string Engine::RunCall(Call& call, bool keepRows, Rows& rows) {
     return {};
   };
   return Atomically(run);
+}
+
+void Engine::ReadOutputs(const PGresult* r, Call& call, std::string& cursor) const {
+  const ProcedureInfo& p = *call.procedure;
+  if (PQntuples(r) != 1) return;
+  for (int c = 0; c < PQnfields(r); ++c) {
+    const int index = p.IndexOf(PQfname(r, c));
+    if (index < 0) continue;
+    if (p.returnsCursor && static_cast<std::size_t>(index) + 1 == p.parameters.size()) {
+      cursor = Value(r, 0, c);
+      continue;
+    }
+    call.values[static_cast<std::size_t>(index)] =
+        PQgetisnull(r, 0, c) ? Variant::Null()
+                             : ReadValue(types_.ClassOf(PQftype(r, c)), PQfmod(r, c),
+                                         std::string_view(PQgetvalue(r, 0, c), PQgetlength(r, 0, c)));
+  }
+}
+
+// SAVEPOINT, the CALL and RELEASE go to the server together (libpq's
+// pipeline), so a call inside a unit of work costs one round trip; when the
+// call fails, the savepoint undoes it.
+std::string Engine::CallUnderSavepoint(const std::string& sql, const std::vector<const char*>& values, Call& call) {
+  PGconn* c = conn_.get();
+  const std::string& name = call.procedure->name;
+  if (!PQenterPipelineMode(c)) return "Procedure " + name + ": " + Failure(nullptr);
+  const bool sent = PQsendQueryParams(c, "SAVEPOINT tw_call", 0, nullptr, nullptr, nullptr, nullptr, 0) &&
+                    PQsendQueryParams(c, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
+                                      nullptr, nullptr, 0) &&
+                    PQsendQueryParams(c, "RELEASE SAVEPOINT tw_call", 0, nullptr, nullptr, nullptr, nullptr, 0) &&
+                    PQpipelineSync(c);
+  std::string error;
+  if (!sent) error = Failure(nullptr);
+  // One result (and its end) per statement, then the sync.
+  for (int step = 0; sent && step < 3; ++step) {
+    Result r(PQgetResult(c));
+    if (!r) {
+      if (error.empty()) error = Failure(nullptr);
+      break;
+    }
+    const ExecStatusType status = PQresultStatus(r.get());
+    if (status == PGRES_PIPELINE_ABORTED) {
+      // skipped after an earlier failure
+    } else if (!Succeeded(r.get())) {
+      if (error.empty()) error = Failure(r.get());
+    } else if (step == 1) {
+      std::string cursor;
+      ReadOutputs(r.get(), call, cursor);
+    }
+    while (PGresult* rest = PQgetResult(c)) PQclear(rest);
+  }
+  // Up to the sync's own result.
+  for (int guard = 0; sent && !Lost() && guard < 8; ++guard) {
+    Result r(PQgetResult(c));
+    if (!r) continue;
+    if (PQresultStatus(r.get()) == PGRES_PIPELINE_SYNC) break;
+  }
+  PQexitPipelineMode(c);
+  if (!error.empty() && !Lost()) {
+    Exec("ROLLBACK TO SAVEPOINT tw_call");
+    Exec("RELEASE SAVEPOINT tw_call");
+  }
+  if (Lost()) inUnit_ = false;
+  return error.empty() ? error : "Procedure " + name + ": " + error;
 }
 
 std::string Engine::PrepareProcedure(const std::string& name) {

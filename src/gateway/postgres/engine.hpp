@@ -114,6 +114,10 @@ class Engine final : public DataGateway {
   std::string Atomically(Work&& work);
   std::string RunCall(Call& call, bool keepRows, Rows& rows);
   std::string RunQuery(const std::string& sql, Rows& rows);
+  // Reads a CALL's output parameters into call; cursor receives the name of
+  // the cursor a row-returning procedure opened.
+  void ReadOutputs(const PGresult* r, Call& call, std::string& cursor) const;
+  std::string CallUnderSavepoint(const std::string& sql, const std::vector<const char*>& values, Call& call);
   std::string MapArguments(const Translation& translation, Call& call) const;
   // The server's error for a failed result, noting a lost connection.
   std::string Failure(const PGresult* result);
