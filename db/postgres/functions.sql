@@ -186,3 +186,71 @@ begin
   raise exception using errcode = '22P02', message = 'a yes/no value must be 1, -1, True, 0 or False, not ''' || value || '''';
 end
 $$;
+
+-- A date argument of a procedure that stores it: Null for Null or an empty
+-- text, the date and time the text names, and an error naming the argument
+-- for a text that names no date (a date column cannot keep it as typed).
+create function tw_document_date(value text, argument text) returns timestamp(0)
+language plpgsql stable as $$
+declare
+  result timestamp(0);
+begin
+  if value is null or btrim(value) = '' then
+    return null;
+  end if;
+  result := tw_datetime_text(value);
+  if result is null then
+    raise exception using errcode = '22007',
+      message = argument || ': ''' || value || ''' is no date';
+  end if;
+  return result;
+end
+$$;
+
+-- A number typed as text ("1234.5", "-3", "$1,234.50", "1e3"), or Null for
+-- a text that is no number.
+create function tw_number_text(value text) returns numeric
+language plpgsql immutable as $$
+declare
+  t text := btrim(replace(replace(value, ',', ''), '$', ''));
+begin
+  if t !~* '^[+-]?(\d+\.?\d*|\.\d+)(e[+-]?\d+)?$' then
+    return null;
+  end if;
+  return t::numeric;
+end
+$$;
+
+-- The office table a general procedure names (letter case ignored): one of
+-- the office's own tables, never the server's catalogs nor the office marker.
+-- An error names the procedure and the table that is not there.
+create function tw_office_table(procedure_name text, wanted text) returns oid
+language plpgsql stable as $$
+declare
+  found oid;
+begin
+  if wanted is null or wanted = '' then
+    raise exception using errcode = '22023', message = procedure_name || ': @table must name a table';
+  end if;
+  select c.oid into found
+  from pg_class c
+  where c.relnamespace = 'public'::regnamespace and c.relkind = 'r'
+    and lower(c.relname) = lower(wanted) and c.relname not like 'tw\_%';
+  if found is null then
+    raise exception using errcode = '42P01',
+      message = procedure_name || ': the database has no table named ''' || wanted || '''';
+  end if;
+  return found;
+end
+$$;
+
+-- A whole number typed as text, read as the office's file engine casts a
+-- text: the number it starts with ("2004", " 42 ", "12abc" reads 12), 0 when
+-- it starts with none, Null for Null or an empty text.
+create function tw_integer_text(value text) returns integer
+language sql immutable as $$
+  select case
+    when nullif(btrim(value), '') is null then null
+    else coalesce((regexp_match(btrim(value), '^[+-]?\d{1,9}'))[1]::integer, 0)
+  end
+$$;
