@@ -37,9 +37,7 @@ class SampleOffice : public SampleOfficeSuite<60> {
   }
 };
 
-// The server office has no document procedures yet (sp_insert_ref_document,
-// sp_update_table ...): the document's life runs on the embedded file only.
-INSTANTIATE_TEST_SUITE_P(Embedded, SampleOffice, ::testing::Values(OfficeEngine::Embedded), OfficeEngineName);
+TW_ON_BOTH_ENGINES(SampleOffice);
 
 TEST_P(SampleOffice, DocumentIsCreatedFoundEditedLinkedCheckedAndDeleted) {
   auto doc = Connected<clsDocument>();

@@ -1,9 +1,12 @@
-// Many clerks on one office file, each in a process of its own: they save new
+// Many clerks on one office (a file, or a database on the office server),
+// each in a process of its own: they save new
 // documents, change columns, move committee links and delete documents
 // through the library's classes for a bounded time, and write every write
 // the library acknowledged (and every one it refused, with its error text)
 // to a journal of their own. Verify then reads the file and the journals and
 // says whether every acknowledged write is there, once, and nothing else.
+// A write the database refused for a deadlock or a lost race must come back
+// as a refusal with its text, never as an acknowledged write that is missing.
 //
 // Shared by the load test of the suite (a few seconds) and the load program
 // in bench/ (30 s and its figures).
@@ -28,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "gateway/postgres/connection.hpp"
 #include "tarnwick/tarnwick.hpp"
 
 namespace tarnwick::load {
@@ -40,6 +44,15 @@ struct Figures {
   std::vector<std::string> refusals;  // what each refused write said, and after how long
   double seconds = 0;
   std::vector<std::string> problems;  // empty when the file and the journals agree
+};
+
+// Where the clerks work: an office file, or an office database on the
+// server (reached as a trusted user).
+struct Office {
+  std::string database;  // the file, or the database on the server
+  std::string server = "embedded";
+  std::string user;
+  bool OnServer() const { return server != "embedded"; }
 };
 
 namespace detail {
@@ -68,21 +81,76 @@ class Journal {
 
 inline bool IsBusyText(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text.find("busy") != std::string::npos || text.find("locked") != std::string::npos;
+  return text.find("busy") != std::string::npos || text.find("locked") != std::string::npos ||
+         text.find("deadlock") != std::string::npos || text.find("serializ") != std::string::npos;
+}
+
+// Every row of a query on the office, each value as text ("<null>" for Null);
+// a failure is added to problems.
+inline std::vector<std::vector<std::string>> Rows(const Office& office, const std::string& sql,
+                                                  std::vector<std::string>& problems) {
+  std::vector<std::vector<std::string>> result;
+  if (office.OnServer()) {
+    postgres::ConnectionSettings settings;
+    settings.server = office.server;
+    settings.database = office.database;
+    settings.user = office.user;
+    settings.trusted = true;
+    std::string error;
+    postgres::Connection conn = postgres::Connect(settings, error);
+    if (!conn) {
+      problems.push_back(error);
+      return result;
+    }
+    postgres::Result r(PQexec(conn.get(), sql.c_str()));
+    if (!postgres::Succeeded(r.get())) {
+      problems.push_back(postgres::ErrorText(conn.get(), r.get()) + " in " + sql);
+      return result;
+    }
+    for (int i = 0; i < PQntuples(r.get()); ++i) {
+      std::vector<std::string> row;
+      for (int c = 0; c < PQnfields(r.get()); ++c)
+        row.emplace_back(PQgetisnull(r.get(), i, c) ? "<null>" : PQgetvalue(r.get(), i, c));
+      result.push_back(std::move(row));
+    }
+    return result;
+  }
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(office.database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    problems.push_back("cannot open " + office.database);
+    sqlite3_close(db);
+    return result;
+  }
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    problems.push_back(std::string(sqlite3_errmsg(db)) + " in " + sql);
+  } else {
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      std::vector<std::string> row;
+      for (int c = 0; c < sqlite3_column_count(st); ++c) {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+        row.emplace_back(t ? t : "<null>");
+      }
+      result.push_back(std::move(row));
+    }
+  }
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  return result;
 }
 
 }  // namespace detail
 
 // The body of one clerk process: works until `seconds` have passed.
 // committees: identifiers of committees a document may be linked to.
-inline void RunClerk(const std::string& file, int clerk, const std::vector<std::int32_t>& committees,
+inline void RunClerk(const Office& office, int clerk, const std::vector<std::int32_t>& committees,
                      double seconds, const std::string& journalPath) {
   detail::Journal journal(journalPath);
   std::mt19937_64 random(static_cast<std::uint64_t>(clerk) * 7919u + 17u);
   clsDocument doc;
   clsXrf_Org_Document link;
-  if (!doc.ConnectionVariables(file, "embedded", "", "", false) ||
-      !link.ConnectionVariables(file, "embedded", "", "", false)) {
+  if (!doc.ConnectionVariables(office.database, office.server, office.user, "", office.OnServer()) ||
+      !link.ConnectionVariables(office.database, office.server, office.user, "", office.OnServer())) {
     journal.Line("F cannot connect");
     return;
   }
@@ -161,8 +229,8 @@ inline void RunClerk(const std::string& file, int clerk, const std::vector<std::
   }
 }
 
-// Reads the journals and the file; fills the counts and the problems found.
-inline void Verify(const std::string& file, const std::vector<std::string>& journals, Figures& out) {
+// Reads the journals and the office; fills the counts and the problems found.
+inline void Verify(const Office& office, const std::vector<std::string>& journals, Figures& out) {
   struct Expect {
     std::string title;
     std::int32_t org = 0;  // 0: no link acknowledged
@@ -211,30 +279,7 @@ inline void Verify(const std::string& file, const std::vector<std::string>& jour
     }
   }
 
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    out.problems.push_back("cannot open " + file);
-    sqlite3_close(db);
-    return;
-  }
-  const auto rows = [&](const std::string& sql) {
-    std::vector<std::vector<std::string>> result;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-      out.problems.push_back(std::string(sqlite3_errmsg(db)) + " in " + sql);
-      return result;
-    }
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      std::vector<std::string> row;
-      for (int c = 0; c < sqlite3_column_count(st); ++c) {
-        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-        row.emplace_back(t ? t : "<null>");
-      }
-      result.push_back(std::move(row));
-    }
-    sqlite3_finalize(st);
-    return result;
-  };
+  const auto rows = [&](const std::string& sql) { return detail::Rows(office, sql, out.problems); };
   // Every document the clerks made, as the file has it.
   std::map<std::int32_t, std::string> stored;
   for (const auto& r : rows("select unique_id, title from ref_document where title like 'load c%'")) {
@@ -273,27 +318,21 @@ inline void Verify(const std::string& file, const std::vector<std::string>& jour
                                                             : std::vector<std::int32_t>{expect.org};
     if (links[id] != want) out.problems.push_back(name + " has not exactly its acknowledged link");
   }
-  for (const auto& r : rows("pragma integrity_check")) {
-    if (r[0] != "ok") out.problems.push_back("integrity: " + r[0]);
+  if (!office.OnServer()) {
+    for (const auto& r : rows("pragma integrity_check")) {
+      if (r[0] != "ok") out.problems.push_back("integrity: " + r[0]);
+    }
   }
-  sqlite3_close(db);
 }
 
-// Runs `clerks` processes on the file for `seconds` and verifies the result.
-// Journals are written into `folder`.
-inline Figures RunClerks(const std::string& file, const std::string& folder, int clerks, double seconds) {
+// Runs `clerks` processes on the office for `seconds` and verifies the
+// result. Journals are written into `folder`.
+inline Figures RunClerks(const Office& office, const std::string& folder, int clerks, double seconds) {
   Figures out;
   std::vector<std::int32_t> committees;
-  {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "select unique_id from ref_org where unique_id = group_id order by unique_id limit 20",
-                           -1, &st, nullptr) == SQLITE_OK) {
-      while (sqlite3_step(st) == SQLITE_ROW) committees.push_back(sqlite3_column_int(st, 0));
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
+  for (const auto& r : detail::Rows(office, "select unique_id from ref_org where unique_id = group_id "
+                                            "order by unique_id limit 20", out.problems)) {
+    committees.push_back(std::stoi(r[0]));
   }
   if (committees.size() < 2) {
     out.problems.push_back("the office has too few committees");
@@ -306,7 +345,7 @@ inline Figures RunClerks(const std::string& file, const std::string& folder, int
     journals.push_back(folder + "/clerk" + std::to_string(k) + ".journal");
     const pid_t pid = ::fork();
     if (pid == 0) {
-      RunClerk(file, k, committees, seconds, journals.back());
+      RunClerk(office, k, committees, seconds, journals.back());
       ::_exit(0);
     }
     if (pid < 0) out.problems.push_back("fork failed");
@@ -320,8 +359,13 @@ inline Figures RunClerks(const std::string& file, const std::string& folder, int
     }
   }
   out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  Verify(file, journals, out);
+  Verify(office, journals, out);
   return out;
+}
+
+// The same on an office file.
+inline Figures RunClerks(const std::string& file, const std::string& folder, int clerks, double seconds) {
+  return RunClerks(Office{file, "embedded", ""}, folder, clerks, seconds);
 }
 
 }  // namespace tarnwick::load
