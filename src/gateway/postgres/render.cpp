@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "gateway/postgres/connection.hpp"
+#include "gateway/tsql/query_shapes.hpp"
 #include "gateway/tsql/stamp.hpp"
 #include "runtime/numeric_text.hpp"
 #include "runtime/text.hpp"
@@ -136,12 +137,7 @@ class Renderer {
     std::vector<std::string> aliases;
     for (std::size_t i = 0; i < q.cores.size(); ++i) {
       if (i > 0) {
-        switch (q.ops[i - 1]) {
-          case ast::SetOp::Union: out += " UNION "; break;
-          case ast::SetOp::UnionAll: out += " UNION ALL "; break;
-          case ast::SetOp::Except: out += " EXCEPT "; break;
-          case ast::SetOp::Intersect: out += " INTERSECT "; break;
-        }
+        out += tsql::SetOpKeyword(q.ops[i - 1]);
       }
       const ast::SelectCore& core = q.cores[i];
       std::string text;
@@ -206,7 +202,7 @@ class Renderer {
         out = Name(e.parts.front());
         return true;
       }
-      if (const Expr* listed = SelectListColumn(*core, e)) {
+      if (const Expr* listed = tsql::SelectListColumn(*core, e)) {
         Piece p;
         if (!Render(*listed, p)) return false;
         out = Atom(p);
@@ -223,26 +219,6 @@ class Renderer {
       out = Atom(p);
     }
     return true;
-  }
-
-  // The listed column a bare name in ORDER BY stands for (ORDER BY
-  // inhouse_name means the listed OC.inhouse_name even when several joined
-  // tables have such a column); null when it is not listed, or listed more
-  // than once as different columns.
-  static const Expr* SelectListColumn(const ast::SelectCore& core, const Expr& term) {
-    const std::string& name = term.parts.front();
-    const Expr* found = nullptr;
-    std::string foundText;
-    for (const ast::SelectItem& item : core.items) {
-      if (!item.alias.empty()) continue;
-      const Expr& e = *item.expr;
-      if (e.kind != ExprKind::Column || e.parts.size() < 2 || !runtime::EqualsNoCase(e.parts.back(), name)) continue;
-      std::string text = runtime::ToLower(e.parts[e.parts.size() - 2]) + "." + runtime::ToLower(e.parts.back());
-      if (found && text != foundText) return nullptr;
-      found = &e;
-      foundText = std::move(text);
-    }
-    return found;
   }
 
   // Puts the core's tables into the current scope; renders them into `out` when given.
@@ -329,14 +305,7 @@ class Renderer {
   bool Table(const ast::TableRef& t, std::string& out) {
     if (t.isJoin) {
       if (!Table(*t.left, out)) return false;
-      switch (t.join) {
-        case ast::JoinKind::Inner: out += " INNER JOIN "; break;
-        case ast::JoinKind::Left: out += " LEFT JOIN "; break;
-        case ast::JoinKind::Right: out += " RIGHT JOIN "; break;
-        case ast::JoinKind::Full: out += " FULL JOIN "; break;
-        case ast::JoinKind::Cross: out += " CROSS JOIN "; break;
-        case ast::JoinKind::Comma: out += " CROSS JOIN "; break;
-      }
+      out += tsql::JoinKeyword(t.join);
       if (!Table(*t.right, out)) return false;
       if (t.on) {
         Piece p;
@@ -581,7 +550,7 @@ class Renderer {
       return true;
     }
     // Comparisons.
-    if (DayRange(l, r, op, out)) return true;
+    if (DaysOfColumn(l, r, op, out)) return true;
     Piece a, b;
     if (!Pair(l, r, a, b)) return false;
     CaseBlind(a, b);
@@ -623,47 +592,16 @@ class Renderer {
     return true;
   }
 
-  // The column of cast(<column> as date), or null for any other expression.
-  static const Expr* CastDateColumn(const Expr& e) {
-    if (e.kind != ExprKind::Cast || e.args.size() != 1 || e.type.name != "DATE" || e.type.length != -1 ||
-        e.type.max)
-      return nullptr;
-    const Expr& column = *e.args[0];
-    return column.kind == ExprKind::Column ? &column : nullptr;
-  }
-
-  // cast(column as date) compared with a date text, in either order, as a
-  // range on the column itself so that its index serves the search (the
-  // document search filters its dates so). Only the column loses its time of
-  // day: cast(c) >= '3/4/2005 2:30 PM' wants the days after 3/4, and an
-  // equality with such a text keeps the plain form. False when the
-  // comparison is not of this shape, with `out` untouched.
-  bool DayRange(const Expr& l, const Expr& r, std::string op, Piece& out) {
-    const Expr* column = CastDateColumn(l);
-    const Expr* literal = &r;
-    if (!column) {
-      column = CastDateColumn(r);
-      literal = &l;
-      if (op == "<") op = ">";
-      else if (op == ">") op = "<";
-      else if (op == "<=") op = ">=";
-      else if (op == ">=") op = "<=";
-    }
-    if (!column || literal->kind != ExprKind::Text) return false;
-    const std::optional<tsql::Stamp> s = tsql::ReadDateText(literal->text);
-    if (!s) return false;
-    const std::int64_t timed = s->ms != 0 ? 1 : 0;
-    std::optional<std::int64_t> from, before;
-    if (op == ">=") from = s->day + timed;
-    else if (op == ">") from = s->day + 1;
-    else if (op == "<=") before = s->day + 1;
-    else if (op == "<") before = s->day + timed;
-    else if (op == "=" && !timed) from = s->day, before = s->day + 1;
-    else return false;
-    if ((from && !tsql::InRange(tsql::Stamp{*from, 0})) || (before && !tsql::InRange(tsql::Stamp{*before, 0})))
-      return false;
+  // cast(column as date) compared with a date text as a range on the column
+  // (see tsql::DayRangeOf). False when the comparison is not of this shape,
+  // with `out` untouched.
+  bool DaysOfColumn(const Expr& l, const Expr& r, const std::string& op, Piece& out) {
+    const std::optional<tsql::DayRange> range = tsql::DayRangeOf(l, r, op);
+    if (!range) return false;
     Piece c;
-    if (!Render(*column, c)) return false;
+    if (!Render(*range->column, c)) return false;
+    const std::optional<std::int64_t>& from = range->from;
+    const std::optional<std::int64_t>& before = range->before;
     const std::string lower = from ? c.text + " >= " + TimestampLiteral(tsql::Stamp{*from, 0}) : std::string();
     const std::string upper = before ? c.text + " < " + TimestampLiteral(tsql::Stamp{*before, 0}) : std::string();
     if (from && before) out = {"(" + lower + " AND " + upper + ")", kAtom, ValueKind::Boolean};
@@ -986,15 +924,8 @@ class Renderer {
     if (n == "VARCHAR" || n == "NVARCHAR" || n == "CHAR" || n == "NCHAR" || n == "TEXT" || n == "NTEXT") {
       const bool fixed = n == "CHAR" || n == "NCHAR";
       const bool unsized = n == "TEXT" || n == "NTEXT";
-      const int limit = (n[0] == 'N') ? 4000 : 8000;
-      if (unsized && !noSize()) return false;
-      if (t.max && fixed) return Fail("The type '" + n + "' cannot be of size max", t.pos);
-      if (!t.max && t.length != -1 && (t.length < 1 || t.length > limit)) {
-        return Fail("The size (" + std::to_string(t.length) + ") given to the type '" + n +
-                        "' exceeds the maximum allowed (" + std::to_string(limit) + ")",
-                    t.pos);
-      }
-      if (t.scale != -1) return Fail("The type '" + n + "' takes one size", t.pos);
+      int size = -1;
+      if (unsized ? !noSize() : !tsql::TextTypeSize(t, size, error_)) return false;
       std::string textValue;
       if (e.args.size() > 1 && value.kind == ValueKind::Date) {
         const Expr& styleExpr = *e.args[1];
@@ -1006,8 +937,6 @@ class Renderer {
       } else {
         textValue = AsText(value);
       }
-      // Without a size, CAST and CONVERT make 30 characters.
-      const int size = unsized || t.max ? -1 : (t.length == -1 ? 30 : t.length);
       if (fixed) textValue = "rpad(" + textValue + ", " + std::to_string(size) + ")";
       else if (size > 0) textValue = "left(" + textValue + ", " + std::to_string(size) + ")";
       out = {textValue, kAtom, ValueKind::Text};

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "gateway/tsql/lexer.hpp"
+#include "gateway/tsql/query_shapes.hpp"
 #include "gateway/tsql/stamp.hpp"
 #include "runtime/text.hpp"
 
@@ -48,17 +49,6 @@ bool NeedsNocase(const Expr& a, const Expr& b) {
 
 using runtime::EqualsNoCase;
 
-// The column of cast(<column> as date) (CONVERT(date, column) too), or null
-// for any other expression.
-const Expr* CastDateColumn(const Expr& e) {
-  if (e.kind != ExprKind::Cast || e.args.size() != 1 || e.type.name != "DATE" || e.type.length != -1 ||
-      e.type.max) {
-    return nullptr;
-  }
-  const Expr& column = *e.args[0];
-  return column.kind == ExprKind::Column ? &column : nullptr;
-}
-
 // "YYYY-MM-DD" of a day number.
 std::string DayText(std::int64_t day) { return FormatStamp(Stamp{day, 0}).substr(0, 10); }
 
@@ -80,12 +70,7 @@ class Renderer {
     }
     for (std::size_t i = 0; i < q.cores.size(); ++i) {
       if (i > 0) {
-        switch (q.ops[i - 1]) {
-          case ast::SetOp::Union: out += " UNION "; break;
-          case ast::SetOp::UnionAll: out += " UNION ALL "; break;
-          case ast::SetOp::Except: out += " EXCEPT "; break;
-          case ast::SetOp::Intersect: out += " INTERSECT "; break;
-        }
+        out += SetOpKeyword(q.ops[i - 1]);
       }
       const ast::SelectCore& core = q.cores[i];
       std::string text;
@@ -125,31 +110,6 @@ class Renderer {
       if (item.descending) out += " DESC";
     }
     return true;
-  }
-
-  // The server resolves a bare name in ORDER BY against the select list
-  // first: ORDER BY inhouse_name means the listed OC.inhouse_name even when
-  // several joined tables have such a column. SQLite would call it ambiguous,
-  // so the listed column is written out. Null when the name is an alias, is
-  // not listed, or is listed more than once as different columns.
-  const Expr* SelectListColumn(const ast::SelectCore& core, const Expr& term) {
-    if (term.kind != ExprKind::Column || term.parts.size() != 1) return nullptr;
-    const std::string& name = term.parts.front();
-    const Expr* found = nullptr;
-    std::string foundText;
-    for (const ast::SelectItem& item : core.items) {
-      if (!item.alias.empty()) {
-        if (EqualsNoCase(item.alias, name)) return nullptr;
-        continue;
-      }
-      const Expr& e = *item.expr;
-      if (e.kind != ExprKind::Column || e.parts.size() < 2 || !EqualsNoCase(e.parts.back(), name)) continue;
-      std::string text = runtime::ToUpper(e.parts[e.parts.size() - 2]) + "." + runtime::ToUpper(e.parts.back());
-      if (found && text != foundText) return nullptr;
-      found = &e;
-      foundText = std::move(text);
-    }
-    return found;
   }
 
   bool Core(const ast::SelectCore& core, std::string& out) {
@@ -208,14 +168,7 @@ class Renderer {
   bool Table(const ast::TableRef& t, std::string& out) {
     if (t.isJoin) {
       if (!Table(*t.left, out)) return false;
-      switch (t.join) {
-        case ast::JoinKind::Inner: out += " INNER JOIN "; break;
-        case ast::JoinKind::Left: out += " LEFT JOIN "; break;
-        case ast::JoinKind::Right: out += " RIGHT JOIN "; break;
-        case ast::JoinKind::Full: out += " FULL JOIN "; break;
-        case ast::JoinKind::Cross: out += " CROSS JOIN "; break;
-        case ast::JoinKind::Comma: out += ", "; break;
-      }
+      out += JoinKeyword(t.join);
       if (!Table(*t.right, out)) return false;
       if (t.on) {
         Piece p;
@@ -377,7 +330,7 @@ class Renderer {
       return true;
     }
     // Comparisons.
-    if (DayRange(l, r, op, out)) return true;
+    if (DaysOfColumn(l, r, op, out)) return true;
     Piece a;
     std::string right;
     if (!Operand(l, r, a) || !CompareRight(r, l, right)) return false;
@@ -385,44 +338,17 @@ class Renderer {
     return true;
   }
 
-  // cast(column as date) compared with a date text, in either order, as a
-  // range on the column itself, so that SQLite can use the column's index
-  // (the document search filters received, entry and update dates so). Dates
-  // are kept as ISO texts: a value of day D sorts at or after 'D' and before
-  // the next day's text whatever its time of day, and a Null fails both
-  // bounds as it fails the comparison. Only the column loses its time of day
-  // (the text keeps its own), so cast(c) >= '3/4/2005 2:30 PM' wants the days
-  // after 3/4 and an equality
-  // with such a text holds for no day; that one, <> and texts that are no
-  // date keep the plain rendering. False when the comparison is not of this
-  // shape and `out` is untouched.
-  bool DayRange(const Expr& l, const Expr& r, std::string op, Piece& out) {
-    const Expr* column = CastDateColumn(l);
-    const Expr* literal = &r;
-    if (!column) {
-      column = CastDateColumn(r);
-      literal = &l;
-      // 'D' < cast(c) reads as cast(c) > 'D'.
-      if (op == "<") op = ">";
-      else if (op == ">") op = "<";
-      else if (op == "<=") op = ">=";
-      else if (op == ">=") op = "<=";
-    }
-    if (!column || literal->kind != ExprKind::Text) return false;
-    const std::optional<Stamp> s = ReadDateText(literal->text);
-    if (!s) return false;
-    const std::int64_t timed = s->ms != 0 ? 1 : 0;
-    std::optional<std::int64_t> from, before;  // first day in, first day after
-    if (op == ">=") from = s->day + timed;
-    else if (op == ">") from = s->day + 1;
-    else if (op == "<=") before = s->day + 1;
-    else if (op == "<") before = s->day + timed;
-    else if (op == "=" && !timed) from = s->day, before = s->day + 1;
-    else return false;
-    // A bound past 31 Dec 9999 has no text that sorts after every date.
-    if ((from && !InRange(Stamp{*from, 0})) || (before && !InRange(Stamp{*before, 0}))) return false;
+  // cast(column as date) compared with a date text as a range on the column
+  // (see DayRangeOf); dates are kept as ISO texts, so a value of day D sorts
+  // at or after 'D' and before the next day's text whatever its time of day.
+  // False when the comparison is not of this shape and `out` is untouched.
+  bool DaysOfColumn(const Expr& l, const Expr& r, const std::string& op, Piece& out) {
+    const std::optional<DayRange> range = DayRangeOf(l, r, op);
+    if (!range) return false;
     Piece c;
-    if (!Render(*column, c)) return false;
+    if (!Render(*range->column, c)) return false;
+    const std::optional<std::int64_t>& from = range->from;
+    const std::optional<std::int64_t>& before = range->before;
     const std::string lower = from ? c.text + " >= '" + DayText(*from) + "'" : std::string();
     const std::string upper = before ? c.text + " < '" + DayText(*before) + "'" : std::string();
     if (from && before) out = {"(" + lower + " AND " + upper + ")", kAtom};
@@ -609,16 +535,8 @@ class Renderer {
     }
     if (n == "VARCHAR" || n == "NVARCHAR" || n == "CHAR" || n == "NCHAR") {
       const bool fixed = n == "CHAR" || n == "NCHAR";
-      const int limit = (n[0] == 'N') ? 4000 : 8000;
-      if (t.max && fixed) return Fail("The type '" + n + "' cannot be of size max", t.pos);
-      if (!t.max && t.length != -1 && (t.length < 1 || t.length > limit)) {
-        return Fail("The size (" + std::to_string(t.length) + ") given to the type '" + n +
-                        "' exceeds the maximum allowed (" + std::to_string(limit) + ")",
-                    t.pos);
-      }
-      if (t.scale != -1) return Fail("The type '" + n + "' takes one size", t.pos);
-      // Without a size, CAST and CONVERT make 30 characters.
-      const int size = t.max ? -1 : (t.length == -1 ? 30 : t.length);
+      int size = 0;
+      if (!TextTypeSize(t, size, error_)) return false;
       out = {"tw_cast_text(" + v + ", " + std::to_string(size) + ", " + (fixed ? "1" : "0") + ")", kAtom};
       return true;
     }
