@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "gateway/postgres/connection.hpp"
+#include "support/server_office.hpp"
 #include "tarnwick/tarnwick.hpp"
 
 namespace tarnwick::load {
@@ -102,16 +103,10 @@ inline std::vector<std::vector<std::string>> Rows(const Office& office, const st
       problems.push_back(error);
       return result;
     }
-    postgres::Result r(PQexec(conn.get(), sql.c_str()));
-    if (!postgres::Succeeded(r.get())) {
-      problems.push_back(postgres::ErrorText(conn.get(), r.get()) + " in " + sql);
-      return result;
-    }
-    for (int i = 0; i < PQntuples(r.get()); ++i) {
-      std::vector<std::string> row;
-      for (int c = 0; c < PQnfields(r.get()); ++c)
-        row.emplace_back(PQgetisnull(r.get(), i, c) ? "<null>" : PQgetvalue(r.get(), i, c));
-      result.push_back(std::move(row));
+    try {
+      result = test::ServerRows(conn.get(), sql);
+    } catch (const std::exception& e) {
+      problems.push_back(e.what());
     }
     return result;
   }
