@@ -823,7 +823,9 @@ class Renderer {
       return true;
     }
     if (up == "REPLACE") {
-      out = {"replace(" + text(0) + "::citext, " + text(1) + "::citext, " + text(2) + ")", kAtom, ValueKind::Text};
+      // citext's replace finds the text case-blind.
+      const auto blind = [&](std::size_t i) { return "(" + text(i) + ")::citext"; };
+      out = {"replace(" + blind(0) + ", " + blind(1) + ", " + blind(2) + ")", kAtom, ValueKind::Text};
       return true;
     }
     if (up == "UPPER" || up == "LOWER" || up == "LTRIM" || up == "RTRIM" || up == "REVERSE") {

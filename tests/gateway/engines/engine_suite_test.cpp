@@ -153,6 +153,40 @@ TEST_P(OfficeEngines, QueriesKeepTheOfficeServersMeaning) {
             (std::vector<std::string>{"1", "3", "9"}));
 }
 
+TEST_P(OfficeEngines, FunctionsAndConversionsGiveTheSameAnswers) {
+  const std::string one = " from ref_document where unique_id = 1";
+  EXPECT_EQ(First("select substring(title, 7, 3) + left(title, 2) + right(title, 3)" + one), "repFiort");
+  EXPECT_EQ(First("select charindex('REP', title)" + one), "7");
+  EXPECT_EQ(First("select charindex('r', title, 4)" + one), "7");
+  EXPECT_EQ(First("select replace(title, 'REPORT', 'paper')" + one), "First paper");
+  EXPECT_EQ(First("select upper(title) + lower(doc_type_code) + ltrim('  x') + rtrim('y  ') + '|'" + one),
+            "FIRST REPORTrptxy|");
+  EXPECT_EQ(First("select len('ab  ') + datalength(title)" + one), "14");
+  EXPECT_EQ(First("select isnumeric(doc_year) + isnumeric(title) + isnumeric(' 1.5e3 ')" + one), "2");
+  EXPECT_EQ(First("select convert(varchar, due_date, 101) + ' ' + convert(varchar(10), due_date, 120)" + one),
+            "03/05/2004 2004-03-05");
+  EXPECT_EQ(First("select datepart(weekday, due_date) * 100 + datepart(dayofyear, due_date)" + one), "665");
+  EXPECT_EQ(First("select datediff(month, '12/31/2003', due_date) + datediff(year, due_date, '1/1/2006')" + one), "5");
+  EXPECT_EQ(First("select cast(amount_due as int) + cast('12' as int) + cast(2.9 as int)" + one), "1248");
+  EXPECT_EQ(First("select case when cast(score * 4 as bit) = 1 then 'y' else 'n' end" + one), "y");
+  EXPECT_EQ(First("select isnull(cast(org_id as varchar(5)), 'none') from ref_document where unique_id = 3"),
+            "none");
+  EXPECT_EQ(First("select count(*) from ref_document where due_date between '1/1/2004' and '12/31/2004'"), "1");
+  EXPECT_EQ(First("select count(*) from ref_document where doc_type_code in ('rpt', 'x')"), "2");
+  EXPECT_EQ(First("select count(*) from ref_document where doc_type_code + '' in ('rpt', 'x')"), "2");
+  EXPECT_EQ(First("select case doc_type_code when 'rpt' then 'report' else 'other' end" + one), "report");
+  EXPECT_EQ(First("select count(distinct doc_type_code) from ref_document"), "2");
+  EXPECT_EQ(First("select max(title) from ref_document where title like '%e%'"), "Letter");
+  EXPECT_EQ(First("select sum(doc_year) - 6000 from ref_document"), "14");
+  EXPECT_EQ(First("select count(*) from ref_document where title not like '%report' and not (org_id is null)"),
+            "1");
+  EXPECT_EQ(Column("select doc_type_code, count(*) from ref_document group by doc_type_code having count(*) > 1"),
+            (std::vector<std::string>{"RPT"}));
+  EXPECT_EQ(Column("select d.title from (select top 2 title, unique_id from ref_document order by unique_id desc) d "
+                   "order by d.title"),
+            (std::vector<std::string>{"Amended report", "Letter"}));
+}
+
 TEST_P(OfficeEngines, ClientTextsMayOnlyRead) {
   for (const char* sql : {"select * from pg_authid", "select * from sqlite_master", "select * from tw_nothing",
                           "select pg_terminate_backend(1)", "select nextval('ref_document_unique_id_seq')",
