@@ -204,6 +204,7 @@ void Engine::BeginTransaction() {
   if (auto e = Exec("BEGIN"); !e.empty())
     throw RuntimeError(kDatabaseFailure, "DataGateway.BeginTransaction", Note("Cannot begin a unit of work: " + e));
   inUnit_ = true;
+  unitClean_ = true;
 }
 
 void Engine::EndTransaction(bool commit) {
@@ -436,6 +437,24 @@ void Engine::ReadOutputs(const PGresult* r, Call& call, std::string& cursor) con
 std::string Engine::CallUnderSavepoint(const std::string& sql, const std::vector<const char*>& values, Call& call) {
   PGconn* c = conn_.get();
   const std::string& name = call.procedure->name;
+  if (unitClean_) {
+    Result r(PQexecParams(c, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr, nullptr, 0));
+    if (Succeeded(r.get())) {
+      unitClean_ = false;
+      std::string cursor;
+      ReadOutputs(r.get(), call, cursor);
+      return {};
+    }
+    std::string error = "Procedure " + name + ": " + Failure(r.get());
+    if (Lost()) return error;
+    // Nothing else was done in the unit: undoing it all undoes only this call.
+    Exec("ROLLBACK");
+    if (auto e = Exec("BEGIN"); !e.empty()) {
+      inUnit_ = false;
+      return error + "; the unit of work could not be begun again: " + e;
+    }
+    return error;
+  }
   if (!PQenterPipelineMode(c)) return "Procedure " + name + ": " + Failure(nullptr);
   const bool sent = PQsendQueryParams(c, "SAVEPOINT tw_call", 0, nullptr, nullptr, nullptr, nullptr, 0) &&
                     PQsendQueryParams(c, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(),

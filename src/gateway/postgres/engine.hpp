@@ -18,7 +18,8 @@
 //
 // Units of work. BeginTransaction opens a server transaction. Every call
 // inside it runs under a savepoint, so a failed call undoes only itself and
-// the unit may go on; outside one every call is its own transaction. A
+// the unit may go on (the first procedure of a unit needs none: when it
+// fails, the unit is begun again, as empty as it was); outside one every call is its own transaction. A
 // serialization failure or deadlock outside a unit of work is retried a few
 // times; inside one it is the call's error text (the unit is the caller's to
 // retry).
@@ -132,6 +133,9 @@ class Engine final : public DataGateway {
   std::optional<Call> call_;
   bool executed_ = false;
   bool inUnit_ = false;
+  // No procedure has run in the open unit of work yet: a failing call can
+  // then be undone with the whole (empty) unit, without a savepoint.
+  bool unitClean_ = false;
   std::string lastError_;
 };
 

@@ -264,6 +264,10 @@ TEST_P(OfficeEngines, AFailedCallUndoesOnlyItselfAndUnitsOfWorkCommitOrRollBack)
   g.BeginTransaction();
   EXPECT_TRUE(g.InTransaction());
   EXPECT_THROW(g.BeginTransaction(), RuntimeError);
+  // A failing first call leaves the unit open and usable, then later ones.
+  ASSERT_EQ(g.PrepareProcedure("sp_fail_midway"), "");
+  EXPECT_NE(g.ExecuteProcedure(rows, false, rs, 0), "");
+  EXPECT_TRUE(g.InTransaction());
   ASSERT_EQ(g.PrepareProcedure("sp_insert_ref_document"), "");
   ASSERT_EQ(g.AddParameter("@Title", Variant("kept")), "");
   ASSERT_EQ(g.ExecuteProcedure(rows, false, rs, 0), "");
@@ -272,6 +276,7 @@ TEST_P(OfficeEngines, AFailedCallUndoesOnlyItselfAndUnitsOfWorkCommitOrRollBack)
   EXPECT_NE(g.ExecuteProcedure(rows, false, rs, 0), "");
   EXPECT_NE(g.OpenRecordset("select nosuchcolumn from ref_document", rs, 0, true), "");
   EXPECT_EQ(First("select count(*) from ref_document where title = 'KEPT'"), "1");
+  EXPECT_EQ(First("select count(*) from ref_document where title = 'midway'"), "0");
   EXPECT_EQ(Committed("select count(*) from ref_document where title = 'kept'"), "0");
   g.EndTransaction(true);
   EXPECT_FALSE(g.InTransaction());
