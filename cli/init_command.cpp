@@ -123,7 +123,8 @@ void AddInitCommand(CLI::App& app) {
       ->check(CLI::Range(std::int64_t{0}, office::kMaxSampleDocuments));
   cmd->add_flag("--force", args->force, "Replace FILE (or the server's database) if it exists");
   cmd->add_option("--sql", args->sqlDirectory,
-                  "Read the database's SQL from this folder (laid out as db/sqlite) instead of the built-in copy")
+                  "Read the database's SQL from this folder (laid out as db/sqlite, or db/postgres with --server) "
+                  "instead of the built-in copy")
       ->type_name("DIR")
       ->check(CLI::ExistingDirectory);
   cmd->add_option("--server", args->server,

@@ -235,6 +235,26 @@ std::string TemporaryName(const std::string& target, std::string_view kind) {
   return name;
 }
 
+// Databases that runs for this office killed half way left behind: one
+// being built ("tw_init_...") or an old office set aside for its replacement
+// ("tw_old_..."). A database still in use (a build in progress holds its
+// connection) cannot be dropped and stays.
+void RemoveLeftovers(PGconn* maintenance, const std::string& target) {
+  std::string pattern = "^tw_(init|old)_[0-9]+_[0-9]+_";
+  for (char c : target) {
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+          (static_cast<unsigned char>(c) & 0x80) != 0))
+      pattern += '\\';
+    pattern += c;
+  }
+  pattern += "$";
+  Result found = Run(maintenance, "select datname from pg_database where datname ~ $1", {pattern});
+  if (!Succeeded(found.get())) return;
+  for (int i = 0; i < PQntuples(found.get()); ++i) {
+    Result(PQexec(maintenance, ("drop database " + QuoteIdentifier(PQgetvalue(found.get(), i, 0))).c_str()));
+  }
+}
+
 // The sample office built as a file by the file builder, removed on every way out.
 class SampleFile {
  public:
@@ -622,6 +642,7 @@ OfficeResult CreateServerOffice(const ConnectionSettings& office, const OfficeOp
     const std::string& target = office.database;
 
     Connection maintenance = Open(office, "postgres");
+    RemoveLeftovers(maintenance.get(), target);
     if (DatabaseExists(maintenance.get(), target)) {
       if (!options.overwrite) {
         throw Failure{OfficeStatus::AlreadyExists, "the office database '" + target + "' already exists"};

@@ -49,6 +49,12 @@ TEST(ServerOfficeCreate, ExistingOfficeIsKeptUnlessForcedAndNeverReplacedWhileIn
   const std::string name = UniqueDatabaseName("create");
   dropped.names.push_back(name);
 
+  // What a run killed half way left: a half-built database, no client on it.
+  const std::string leftover = "tw_init_1_0_" + name;
+  {
+    auto admin = Connected("postgres");
+    ASSERT_EQ(postgres::ExecText(admin.get(), "create database " + leftover), "");
+  }
   std::vector<std::string> stages;
   OfficeOptions options;
   options.progress = [&](const sqlite::OfficeProgress& p) {
