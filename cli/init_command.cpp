@@ -1,10 +1,13 @@
 // `tarnwick init FILE [--sample N] [--force]`: creates an office database,
 // empty or filled with the sample office.
+// `tarnwick init --server HOST[:PORT] --database NAME [--user U]
+// [--password P | --trusted] [--sample N] [--force]`: the same on the office
+// server.
 //
-// Exit codes: 0 created; 1 the database could not be written; 2 bad
-// arguments; 3 the file exists (give --force to replace it); 4 the SQL
-// sources are broken (only with --sql); 5 --force was given but a client has
-// the office open.
+// Exit codes: 0 created; 1 the database could not be written (or the server
+// could not be reached); 2 bad arguments; 3 the file or database exists (give
+// --force to replace it); 4 the SQL sources are broken (only with --sql); 5
+// --force was given but a client has the office open.
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
@@ -16,6 +19,7 @@
 #include "progress.hpp"
 #include "gateway/sqlite/catalog.hpp"
 #include "office/office.hpp"
+#include "office/server_office.hpp"
 
 namespace tarnwick::cli {
 namespace {
@@ -27,9 +31,27 @@ struct InitArguments {
   std::int64_t sample = -1;
   bool force = false;
   std::string sqlDirectory;
+  // The office server: with a server, the database on it instead of FILE.
+  std::string server, database, user, password;
+  bool trusted = false;
 };
 
 int RunInit(const InitArguments& args) {
+  const bool onServer = !args.server.empty();
+  if (onServer == !args.file.empty()) {
+    fmt::print(stderr, "tarnwick init: {}\n",
+               onServer ? "give either FILE or --server, not both"
+                        : "give the database FILE to create, or --server and --database");
+    return 2;
+  }
+  if (onServer && args.database.empty()) {
+    fmt::print(stderr, "tarnwick init: --server needs --database NAME, the office database to create on it\n");
+    return 2;
+  }
+  if (!onServer && (!args.database.empty() || !args.user.empty() || !args.password.empty() || args.trusted)) {
+    fmt::print(stderr, "tarnwick init: --database, --user, --password and --trusted go with --server\n");
+    return 2;
+  }
   office::OfficeOptions options;
   options.overwrite = args.force;
   if (args.sample >= 0) options.sampleDocuments = args.sample;
@@ -39,7 +61,16 @@ int RunInit(const InitArguments& args) {
     options.progress = [progress](const office::OfficeProgress& p) { progress->Update(p.stage, p.done, p.total); };
   }
 
-  const office::OfficeResult result = office::CreateOfficeDatabase(args.file, options);
+  postgres::ConnectionSettings server;
+  server.server = args.server;
+  server.database = args.database;
+  server.user = args.user;
+  server.password = args.password;
+  server.trusted = args.trusted;
+  const std::string target =
+      onServer ? fmt::format("the office database '{}' on {}", args.database, args.server) : args.file;
+  const office::OfficeResult result = onServer ? postgres::CreateServerOffice(server, options)
+                                               : office::CreateOfficeDatabase(args.file, options);
   progress->Clear();
   switch (result.status) {
     case office::OfficeStatus::Ok: break;
@@ -64,10 +95,10 @@ int RunInit(const InitArguments& args) {
   if (options.sampleDocuments) {
     fmt::print("Created {} (schema version {}): sample office with {} documents, {} committees, {} officer terms, "
                "{} staff rows, {} scanned documents and {} procedures in {:.1f} s\n",
-               args.file, office::kSchemaVersion, s.documents, s.committees, s.officers, s.users, s.images,
+               target, office::kSchemaVersion, s.documents, s.committees, s.officers, s.users, s.images,
                s.procedures, s.seconds);
   } else {
-    fmt::print("Created {} (schema version {}): empty office with {} procedures in {:.1f} s\n", args.file,
+    fmt::print("Created {} (schema version {}): empty office with {} procedures in {:.1f} s\n", target,
                office::kSchemaVersion, s.procedures, s.seconds);
   }
   return 0;
@@ -78,7 +109,7 @@ int RunInit(const InitArguments& args) {
 void AddInitCommand(CLI::App& app) {
   auto* cmd = app.add_subcommand("init", "Create an office database, empty or with a sample office");
   auto args = std::make_shared<InitArguments>();
-  cmd->add_option("FILE", args->file, "The database file to create")->required();
+  cmd->add_option("FILE", args->file, "The database file to create (or give --server and --database)");
   cmd->add_option("--sample", args->sample,
                   "Fill a sample office with N documents (the same N always gives the same office)")
       ->type_name("N")
@@ -90,15 +121,28 @@ void AddInitCommand(CLI::App& app) {
           },
           "N"))
       ->check(CLI::Range(std::int64_t{0}, office::kMaxSampleDocuments));
-  cmd->add_flag("--force", args->force, "Replace FILE if it exists");
+  cmd->add_flag("--force", args->force, "Replace FILE (or the server's database) if it exists");
   cmd->add_option("--sql", args->sqlDirectory,
-                  "Read the database's SQL from this folder (laid out as db/sqlite) instead of the built-in copy")
+                  "Read the database's SQL from this folder (laid out as db/sqlite, or db/postgres with --server) "
+                  "instead of the built-in copy")
       ->type_name("DIR")
       ->check(CLI::ExistingDirectory);
+  cmd->add_option("--server", args->server,
+                  "Create the office on this database server: HOST, HOST:PORT or a socket folder")
+      ->type_name("HOST[:PORT]");
+  cmd->add_option("--database", args->database, "The database to create on the server")->type_name("NAME");
+  cmd->add_option("--user", args->user, "User name on the server (may create databases)")->type_name("NAME");
+  auto* password =
+      cmd->add_option("--password", args->password, "Password on the server (else $PGPASSWORD or ~/.pgpass)")
+          ->type_name("TEXT");
+  cmd->add_flag("--trusted", args->trusted, "Send no password: the server knows the user by its login")
+      ->excludes(password);
   cmd->footer(
-      "Exit codes: 0 created, 1 the database could not be written, 2 bad arguments,\n"
-      "3 FILE exists (give --force), 4 the SQL sources are broken, 5 FILE is in use by a client.\n"
-      "Example: tarnwick init office.db --sample 1000");
+      "Exit codes: 0 created, 1 the database could not be written or the server not reached,\n"
+      "2 bad arguments, 3 FILE or the database exists (give --force), 4 the SQL sources are broken,\n"
+      "5 the office is in use by a client.\n"
+      "Examples: tarnwick init office.db --sample 1000\n"
+      "          tarnwick init --server db.example.org --database office --user clerk --password ...");
   cmd->callback([args] {
     const int rc = RunInit(*args);
     if (rc != 0) throw CLI::RuntimeError(rc);

@@ -152,11 +152,29 @@ begin
 end
 $$;
 
--- The day a clerk's date text names (its time left out), or Null: the
--- procedures read their date arguments with it.
+-- The day a date argument of a procedure names (its time left out), or
+-- Null. Only texts shaped as the office writes dates count: ISO
+-- ("2004-03-05", "2004-03-05 14:30:00", "20040305"), month/day/year with
+-- "/", "-" or "." between one or two figures and a year of two or four
+-- ("3/5/2004", "3-5-04", a time may follow after a blank), or a month name
+-- with a four-figure year ("March 5, 2004"). Anything else ("2004", "3/5",
+-- "cnc") sets no limit.
 create function tw_date_text(value text) returns date
-language sql stable as $$
-  select tw_datetime_text(value)::date
+language plpgsql stable as $$
+declare
+  t text := btrim(value, ' ');
+begin
+  if t is null or t = '' then
+    return null;
+  elsif t ~ '^\d{8}$' then
+    return tw_make_date(substr(t, 1, 4)::integer, substr(t, 5, 2)::integer, substr(t, 7, 2)::integer);
+  elsif t ~ '^\d{4}-\d{2}-\d{2}([ Tt]\d{2}:\d{2}(:\d{2}(\.\d+)?)?)?$'
+        or t ~ '^\d{1,2}([-/.])\d{1,2}\1(\d{2}|\d{4})( |$)'
+        or (t ~* '[a-z]{3}' and t ~ '\d{4}') then
+    return tw_datetime_text(t)::date;
+  end if;
+  return null;
+end
 $$;
 
 -- An amount typed as text: "1,234.50" and "$1234.50" read as 1234.5. Null

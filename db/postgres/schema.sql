@@ -467,7 +467,7 @@ create table adm_default_reg_setting (
 -- Committee reference rows with their status description.
 create view vw_zub_ref_org_detail as
 select ro.unique_id, ro.group_id, ro.is_fund, ro.id_1, ro.id_2, ro.id_3, ro.id_4,
-       ro.id_1 || '-' || ro.id_2 || '-' || ro.id_3 || '-' || ro.id_4 as full_id,
+       (ro.id_1 || '-' || ro.id_2 || '-' || ro.id_3 || '-' || ro.id_4)::citext as full_id,
        ro.current_status_code,
        (select st.Description from lks_org_status st where st.Code = ro.current_status_code) as current_status_desc,
        ro.entered_method_code, ro.entered_date, ro.trans_date, ro.trans_type,

@@ -1,0 +1,71 @@
+// The server's readers of clerks' date texts read what the embedded engine's
+// tw_date_text reads, text for text.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+#include "gateway/sqlite/functions.hpp"
+#include "support/server_office.hpp"
+
+namespace tarnwick::test {
+namespace {
+
+class ServerTextReaders : public ServerOfficeSuite<0> {};
+
+std::string FileDateText(sqlite3* db, const std::string& text) {
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, "select tw_date_text(?1)", -1, &stmt, nullptr) != SQLITE_OK)
+    throw std::runtime_error(sqlite3_errmsg(db));
+  sqlite3_bind_text(stmt, 1, text.c_str(), -1, SQLITE_TRANSIENT);
+  std::string out = "<null>";
+  if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL)
+    out = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+  sqlite3_finalize(stmt);
+  return out;
+}
+
+TEST_F(ServerTextReaders, DatesReadAsTheEmbeddedEngineReadsThem) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
+  ASSERT_EQ(tsql::RegisterTsqlFunctions(db.get()), SQLITE_OK);
+  auto conn = Open();
+
+  const std::vector<std::string> texts = {
+      "3/5/2004", "03/05/2004", " 3/5/2004 ", "3-5-2004", "3.5.2004", "3 5 2004", "3 / 5 / 2004", "3/5/04",
+      "3/5/29", "3/5/30", "3/5/99", "3/5/0", "13/1/2005", "1/13/2005", "2/29/2004", "2/29/2001", "2/30/2004",
+      "0/5/2004", "3/0/2004", "3/5/99999", "3/5/50", "3/5/150", "2004-03-05", "2004-3-5", "2004/03/05",
+      "2004-03-05 14:30:00", "2004-03-05T14:30", "2004-13-05", "3/5/2004 2:30:00 PM", "3/5/2004 14:30",
+      "3/5/2004 12:00 AM", "3/5/2004 25:00", "3/5/2004 2:61", "3/5/2004 13:00 AM", "March 5, 2004",
+      "march 5 2004", "MAR 5 2004", "Mar-5-2004", "5-Mar-2004", "5 March 2004", "2004 Mar 5", "Sept 9, 2004",
+      "Sep 9, 04", "Mar 5, 29", "29Feb01", "March 2005", "3/2005", "2005/3", "Smarch 5, 2004", "March 5 2004 x",
+      "hello", "", "   ", "20040305", "20041305", "Jan 2004", "2004", "3//5/2004", "3/5/2004/1", "12345", "3/5", "5/3"};
+  for (const std::string& text : texts) {
+    const char* value = text.c_str();
+    postgres::Result result(PQexecParams(conn.get(), "select tw_date_text($1)::text", 1, nullptr, &value, nullptr,
+                                         nullptr, 0));
+    ASSERT_TRUE(postgres::Succeeded(result.get())) << text << ": " << postgres::ErrorText(conn.get(), result.get());
+    const std::string server = PQgetisnull(result.get(), 0, 0) ? "<null>" : PQgetvalue(result.get(), 0, 0);
+    EXPECT_EQ(server, FileDateText(db.get(), text)) << "'" << text << "'";
+  }
+}
+
+TEST_F(ServerTextReaders, AmountsYesNoAndNumbersReadAsTheProceduresNeed) {
+  auto conn = Open();
+  EXPECT_EQ(ServerRows(conn.get(), "select tw_money_text('1,234.50'), tw_money_text('$1234.50'), "
+                                   "tw_money_text(' $1,000 '), tw_money_text(''), tw_money_text('abc'), "
+                                   "tw_money_text('12abc'), tw_money_text('-3.25')"),
+            (std::vector<std::vector<std::string>>{{"1234.50", "1234.50", "1000", "<null>", "0", "12", "-3.25"}}));
+  EXPECT_EQ(ServerRows(conn.get(), "select tw_yes_no_text('1'), tw_yes_no_text('-1'), tw_yes_no_text('true'), "
+                                   "tw_yes_no_text(' FALSE '), tw_yes_no_text('0'), tw_yes_no_text('')"),
+            (std::vector<std::vector<std::string>>{{"t", "t", "t", "f", "f", "<null>"}}));
+  EXPECT_NE(postgres::ExecText(conn.get(), "select tw_yes_no_text('maybe')"), "");
+  EXPECT_EQ(ServerRows(conn.get(), "select tw_integer_text(' 2004 '), tw_integer_text('12abc'), "
+                                   "tw_integer_text('abc'), tw_integer_text('')"),
+            (std::vector<std::vector<std::string>>{{"2004", "12", "0", "<null>"}}));
+}
+
+}  // namespace
+}  // namespace tarnwick::test
