@@ -776,6 +776,13 @@ class Renderer {
       out = {"count(*)", kAtom, ValueKind::Number};
       return true;
     }
+    if (up == "NULLIF") {
+      if (e.args.size() != 2) return Fail("The nullif function requires 2 argument(s)", e.pos);
+      Piece a, b;
+      if (!Pair(*e.args[0], *e.args[1], a, b)) return false;
+      out = Call("nullif", {a, b}, a.kind);
+      return true;
+    }
     if (!Args(e, args)) return false;
     const auto text = [&](std::size_t i) { return AsText(args[i]); };
     const auto number = [&](std::size_t i) { return Numeric(args[i], kOr); };
@@ -848,19 +855,14 @@ class Renderer {
         up == "ROUND") {
       std::vector<Piece> numbers;
       for (std::size_t i = 0; i < e.args.size(); ++i) {
-        Piece p;
-        if (!RenderAs(*e.args[i], ValueKind::Number, p)) return false;
+        // Only a literal is rendered again (as a number): an argument that
+        // is a call itself would otherwise be rendered twice at every level.
+        Piece p = args[i];
+        if (IsLiteral(*e.args[i]) && !RenderAs(*e.args[i], ValueKind::Number, p)) return false;
         numbers.push_back({Numeric(p, kOr), kAtom, ValueKind::Number});
       }
       if (up == "ROUND" && !numbers.empty()) numbers[0].text = Atom(numbers[0]) + "::numeric";
       out = Call(runtime::ToLower(up), numbers, ValueKind::Number);
-      return true;
-    }
-    if (up == "NULLIF") {
-      if (args.size() != 2) return Fail("The nullif function requires 2 argument(s)", e.pos);
-      Piece a, b;
-      if (!Pair(*e.args[0], *e.args[1], a, b)) return false;
-      out = Call("nullif", {a, b}, a.kind);
       return true;
     }
     return Fail("'" + e.text + "' is not a recognized built-in function name", e.pos);
