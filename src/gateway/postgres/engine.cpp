@@ -268,6 +268,8 @@ std::string Engine::Atomically(Work&& work) {
       if (!error.empty()) Exec("ROLLBACK TO SAVEPOINT tw_call");
       Exec("RELEASE SAVEPOINT tw_call");
     }
+    // What ran may have written: a later failure must not undo it with the unit.
+    if (error.empty()) unitClean_ = false;
     return error;
   }
   for (int attempt = 0;; ++attempt) {
