@@ -250,10 +250,18 @@ begin
   if wanted is null or wanted = '' then
     raise exception using errcode = '22023', message = procedure_name || ': @table must name a table';
   end if;
+  -- The office's tables are named in lower case, which the catalog's index
+  -- finds at once; only a name in other letters needs the whole catalog read.
   select c.oid into found
   from pg_class c
-  where c.relnamespace = 'public'::regnamespace and c.relkind = 'r'
-    and lower(c.relname) = lower(wanted) and c.relname not like 'tw\_%';
+  where c.relname = lower(wanted) and c.relnamespace = 'public'::regnamespace and c.relkind = 'r'
+    and c.relname not like 'tw\_%';
+  if found is null then
+    select c.oid into found
+    from pg_class c
+    where c.relnamespace = 'public'::regnamespace and c.relkind = 'r'
+      and lower(c.relname) = lower(wanted) and c.relname not like 'tw\_%';
+  end if;
   if found is null then
     raise exception using errcode = '42P01',
       message = procedure_name || ': the database has no table named ''' || wanted || '''';

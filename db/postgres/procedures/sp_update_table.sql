@@ -32,10 +32,18 @@ begin
   if wanted_column is null or wanted_column = '' then
     raise exception using errcode = '22023', message = 'sp_update_table: @column must name a column';
   end if;
+  -- Columns are named in lower case: the catalog's index finds them at once,
+  -- and only a column named in other letters needs the table's columns read.
   select a.attname, format_type(a.atttypid, a.atttypmod), t.typname
   into column_name, column_type, type_name
   from pg_attribute a join pg_type t on t.oid = a.atttypid
-  where a.attrelid = table_oid and a.attnum > 0 and not a.attisdropped and lower(a.attname) = lower(wanted_column);
+  where a.attrelid = table_oid and a.attname = lower(wanted_column) and a.attnum > 0 and not a.attisdropped;
+  if column_name is null then
+    select a.attname, format_type(a.atttypid, a.atttypmod), t.typname
+    into column_name, column_type, type_name
+    from pg_attribute a join pg_type t on t.oid = a.atttypid
+    where a.attrelid = table_oid and a.attnum > 0 and not a.attisdropped and lower(a.attname) = lower(wanted_column);
+  end if;
   if column_name is null then
     raise exception using errcode = '42703',
       message = 'sp_update_table: table ''' || table_name || ''' has no column ''' || sp_update_table."column" || '''';
