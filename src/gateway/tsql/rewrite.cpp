@@ -1,0 +1,381 @@
+// Planning rewrites (see rewrite.hpp).
+//
+// Left joins that a condition makes inner. An engine must read the tables of
+// a chain of left joins in the order written: the document search, which
+// left-joins the committee, its candidate and its report link to every
+// document, reads every document even when the condition asks for one
+// committee's name. Written as the inner joins they are, the engine may
+// start from the few committees that match and reach their documents by
+// index.
+//
+// The rule: a join `L LEFT JOIN R ON c` becomes `L INNER JOIN R ON c` when a
+// condition that applies to the whole result (a conjunct of WHERE, or of the
+// ON of an inner join that is not itself inside the optional side of an
+// outer join) cannot be true on a row whose R columns are all Null. Such a
+// row is exactly what the left join adds over the inner join: an L row with
+// no match, every column of R Null. The condition would drop every such row,
+// so both joins give the same rows, each as often, and the same order once
+// the query's ORDER BY applies. A condition cannot be true on all-Null R
+// columns when it is
+//   - a comparison (=, <>, <, ...), LIKE or NOT LIKE, [NOT] BETWEEN or
+//     [NOT] IN (list) whose tested value is Null when R's columns are, or
+//     IN (sub-select) with such a value (NOT IN (sub-select) is true for a
+//     Null value when the sub-select is empty, so it does not count);
+//   - IS NOT NULL of such a value;
+//   - an AND with such a part, or an OR whose parts all are such.
+// A value is Null when R's columns are if it is a column of R (named with
+// R's alias, or its table's name), or arithmetic, a sign, or a CAST of such
+// a value: each is Null when an operand is. Function calls and CASE do not
+// count (ISNULL and COALESCE turn a Null into a value). A bare column name
+// does not count either, since the pass cannot tell which table it names.
+//
+// Once a join is inner, its ON conjuncts and its right side apply to the
+// whole result as well, so the rule runs again until nothing changes: a
+// condition on the committee's name makes the committee join inner, whose ON
+// (the link's committee equals the committee) then makes the link join inner.
+#include "gateway/tsql/rewrite.hpp"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/text.hpp"
+
+namespace tarnwick::tsql {
+
+using ast::Expr;
+using ast::ExprKind;
+using ast::JoinKind;
+using ast::TableRef;
+
+namespace {
+
+// The names a join's tables answer to: the alias, or the table's own name.
+using Names = std::vector<std::string>;
+
+void CollectNames(const TableRef& t, Names& out) {
+  if (t.isJoin) {
+    if (t.left) CollectNames(*t.left, out);
+    if (t.right) CollectNames(*t.right, out);
+    return;
+  }
+  if (!t.alias.empty()) out.push_back(runtime::ToUpper(t.alias));
+  else if (!t.name.empty()) out.push_back(runtime::ToUpper(t.name.back()));
+}
+
+bool Names_Contain(const Names& names, const std::string& qualifier) {
+  const std::string up = runtime::ToUpper(qualifier);
+  for (const std::string& n : names) {
+    if (n == up) return true;
+  }
+  return false;
+}
+
+// True when `e` is Null whenever every column of the named tables is.
+bool NullWith(const Expr& e, const Names& names) {
+  switch (e.kind) {
+    case ExprKind::Column:
+      return e.parts.size() >= 2 && Names_Contain(names, e.parts[e.parts.size() - 2]);
+    case ExprKind::Unary:
+      return e.op != "NOT" && NullWith(*e.args[0], names);
+    case ExprKind::Binary: {
+      static const char* const kArithmetic[] = {"+", "-", "*", "/", "%", "&", "|", "^"};
+      for (const char* op : kArithmetic) {
+        if (e.op == op) return NullWith(*e.args[0], names) || NullWith(*e.args[1], names);
+      }
+      return false;
+    }
+    case ExprKind::Cast:
+      return NullWith(*e.args[0], names);
+    default:
+      return false;
+  }
+}
+
+bool IsComparison(const std::string& op) {
+  static const char* const kComparisons[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>"};
+  for (const char* c : kComparisons) {
+    if (op == c) return true;
+  }
+  return false;
+}
+
+// True when condition `e` cannot be true while every column of the named
+// tables is Null.
+bool RejectsNulls(const Expr& e, const Names& names) {
+  switch (e.kind) {
+    case ExprKind::Binary:
+      if (e.op == "AND") return RejectsNulls(*e.args[0], names) || RejectsNulls(*e.args[1], names);
+      if (e.op == "OR") return RejectsNulls(*e.args[0], names) && RejectsNulls(*e.args[1], names);
+      return IsComparison(e.op) && (NullWith(*e.args[0], names) || NullWith(*e.args[1], names));
+    case ExprKind::Like:
+      return NullWith(*e.args[0], names) || NullWith(*e.args[1], names);
+    case ExprKind::Between:
+    case ExprKind::InList:
+      return NullWith(*e.args[0], names);
+    case ExprKind::InQuery:
+      return !e.negated && NullWith(*e.args[0], names);
+    case ExprKind::IsNull:
+      return e.negated && NullWith(*e.args[0], names);
+    default:
+      return false;
+  }
+}
+
+void Conjuncts(const Expr* e, std::vector<const Expr*>& out) {
+  if (e == nullptr) return;
+  if (e->kind == ExprKind::Binary && e->op == "AND") {
+    Conjuncts(e->args[0].get(), out);
+    Conjuncts(e->args[1].get(), out);
+    return;
+  }
+  out.push_back(e);
+}
+
+// The conditions that apply to the whole result of a FROM entry, and its
+// left joins whose optional side is not itself optional.
+struct Reach {
+  std::vector<const Expr*> conditions;
+  std::vector<TableRef*> leftJoins;
+};
+
+void Gather(TableRef& t, Reach& reach) {
+  if (!t.isJoin) return;
+  switch (t.join) {
+    case JoinKind::Inner:
+    case JoinKind::Comma:
+    case JoinKind::Cross:
+      Conjuncts(t.on.get(), reach.conditions);
+      Gather(*t.left, reach);
+      Gather(*t.right, reach);
+      break;
+    case JoinKind::Left:
+      reach.leftJoins.push_back(&t);
+      Gather(*t.left, reach);
+      break;
+    case JoinKind::Right:
+      Gather(*t.right, reach);
+      break;
+    case JoinKind::Full:
+      break;
+  }
+}
+
+void InnerJoins(ast::SelectCore& core) {
+  bool changed = true;
+  while (changed) {
+    changed = false;
+    Reach reach;
+    Conjuncts(core.where.get(), reach.conditions);
+    for (ast::TableRefPtr& entry : core.from) Gather(*entry, reach);
+    for (TableRef* join : reach.leftJoins) {
+      Names names;
+      CollectNames(*join->right, names);
+      for (const Expr* condition : reach.conditions) {
+        if (RejectsNulls(*condition, names)) {
+          join->join = JoinKind::Inner;
+          changed = true;
+          break;
+        }
+      }
+    }
+  }
+}
+
+// ----- conditions pushed into the sub-select they belong to -----
+//
+// A derived table is answered as a whole before the query around it filters
+// it: the document search gathers every open candidate term with its name
+// (the `cnd` sub-select) and only then keeps the candidates of one last name.
+// A condition of the outer WHERE that names only columns of an inner-joined
+// derived table D is copied into D's own WHERE, each column replaced by the
+// expression D selects for it. The rule: a row of D that fails the condition
+// is dropped from the result in any case, since the outer WHERE tests the
+// same values on it; D is joined inner (or listed after a comma), so a row of
+// D no outer row meets was never in the result, and no row is padded with
+// Nulls in its place. The outer condition stays where it was. D must be one
+// plain SELECT (no UNION, TOP, DISTINCT, GROUP BY or HAVING, whose rows
+// depend on the rows they see), each named column must be selected exactly
+// once and as a plain column, and the condition must read no sub-select, no
+// clock and no function, so that it gives the same answer on both sides. Inside D the copied condition may in
+// turn make a left join inner.
+
+ast::ExprPtr Clone(const Expr& e);
+
+ast::QueryPtr CloneQuery(const ast::Query& q);
+
+std::unique_ptr<TableRef> CloneTable(const TableRef& t) {
+  auto copy = std::make_unique<TableRef>();
+  copy->name = t.name;
+  if (t.query) copy->query = CloneQuery(*t.query);
+  copy->alias = t.alias;
+  copy->join = t.join;
+  if (t.left) copy->left = CloneTable(*t.left);
+  if (t.right) copy->right = CloneTable(*t.right);
+  if (t.on) copy->on = Clone(*t.on);
+  copy->isJoin = t.isJoin;
+  return copy;
+}
+
+ast::QueryPtr CloneQuery(const ast::Query& q) {
+  auto copy = std::make_unique<ast::Query>();
+  for (const ast::SelectCore& core : q.cores) {
+    ast::SelectCore c;
+    c.distinct = core.distinct;
+    if (core.top) c.top = Clone(*core.top);
+    for (const ast::SelectItem& item : core.items) c.items.push_back({Clone(*item.expr), item.alias});
+    for (const ast::TableRefPtr& entry : core.from) c.from.push_back(CloneTable(*entry));
+    if (core.where) c.where = Clone(*core.where);
+    for (const ast::ExprPtr& g : core.groupBy) c.groupBy.push_back(Clone(*g));
+    if (core.having) c.having = Clone(*core.having);
+    copy->cores.push_back(std::move(c));
+  }
+  copy->ops = q.ops;
+  for (const ast::OrderItem& item : q.orderBy) copy->orderBy.push_back({Clone(*item.expr), item.descending});
+  return copy;
+}
+
+ast::ExprPtr Clone(const Expr& e) {
+  auto copy = std::make_unique<Expr>();
+  copy->kind = e.kind;
+  copy->pos = e.pos;
+  copy->height = e.height;
+  copy->text = e.text;
+  copy->op = e.op;
+  copy->parts = e.parts;
+  for (const ast::ExprPtr& arg : e.args) copy->args.push_back(Clone(*arg));
+  if (e.query) copy->query = CloneQuery(*e.query);
+  copy->type = e.type;
+  copy->negated = e.negated;
+  copy->distinct = e.distinct;
+  copy->star = e.star;
+  copy->hasOperand = e.hasOperand;
+  copy->hasElse = e.hasElse;
+  return copy;
+}
+
+// True when every column `e` names is qualified by `alias`, and `e` reads
+// no sub-select, no clock and calls no function (which might not give the
+// same answer twice).
+bool OnlyColumnsOf(const Expr& e, const std::string& alias) {
+  if (e.query || e.kind == ExprKind::Now || e.kind == ExprKind::Star || e.kind == ExprKind::Function) return false;
+  if (e.kind == ExprKind::Column) return e.parts.size() == 2 && runtime::EqualsNoCase(e.parts[0], alias);
+  for (const ast::ExprPtr& arg : e.args) {
+    if (!OnlyColumnsOf(*arg, alias)) return false;
+  }
+  return true;
+}
+
+// The column D selects under `name`, or null when it selects none, more than
+// one, or a computed value (whose letter-case rules for comparisons differ
+// from a column's).
+const Expr* SelectedAs(const ast::SelectCore& core, const std::string& name) {
+  const Expr* found = nullptr;
+  for (const ast::SelectItem& item : core.items) {
+    const Expr& e = *item.expr;
+    const bool named = item.alias.empty()
+                           ? e.kind == ExprKind::Column && runtime::EqualsNoCase(e.parts.back(), name)
+                           : runtime::EqualsNoCase(item.alias, name);
+    if (e.kind == ExprKind::Star) return nullptr;
+    if (!named) continue;
+    if (found || e.kind != ExprKind::Column) return nullptr;
+    found = &e;
+  }
+  return found;
+}
+
+// `e` with each column of D replaced by what D selects for it; null when a
+// column cannot be replaced.
+ast::ExprPtr Substitute(const Expr& e, const ast::SelectCore& core) {
+  if (e.kind == ExprKind::Column) {
+    const Expr* selected = SelectedAs(core, e.parts.back());
+    return selected ? Clone(*selected) : nullptr;
+  }
+  ast::ExprPtr copy = Clone(e);
+  for (std::size_t i = 0; i < e.args.size(); ++i) {
+    copy->args[i] = Substitute(*e.args[i], core);
+    if (!copy->args[i]) return nullptr;
+  }
+  return copy;
+}
+
+// The derived tables of a FROM entry joined inner at the top of the result.
+void InnerDerived(TableRef& t, std::vector<TableRef*>& out) {
+  if (!t.isJoin) {
+    if (t.query && !t.alias.empty()) out.push_back(&t);
+    return;
+  }
+  if (t.join == JoinKind::Inner || t.join == JoinKind::Comma || t.join == JoinKind::Cross) {
+    InnerDerived(*t.left, out);
+    InnerDerived(*t.right, out);
+  } else if (t.join == JoinKind::Left) {
+    InnerDerived(*t.left, out);
+  } else if (t.join == JoinKind::Right) {
+    InnerDerived(*t.right, out);
+  }
+}
+
+void PushIntoDerived(ast::SelectCore& core) {
+  std::vector<TableRef*> derived;
+  for (ast::TableRefPtr& entry : core.from) InnerDerived(*entry, derived);
+  if (derived.empty()) return;
+  std::vector<const Expr*> conditions;
+  Conjuncts(core.where.get(), conditions);
+  for (TableRef* d : derived) {
+    ast::Query& q = *d->query;
+    if (q.cores.size() != 1) continue;
+    ast::SelectCore& inner = q.cores.front();
+    if (inner.distinct || inner.top || !inner.groupBy.empty() || inner.having) continue;
+    for (const Expr* condition : conditions) {
+      if (!OnlyColumnsOf(*condition, d->alias)) continue;
+      ast::ExprPtr pushed = Substitute(*condition, inner);
+      if (!pushed) continue;
+      if (!inner.where) {
+        inner.where = std::move(pushed);
+        continue;
+      }
+      auto both = std::make_unique<Expr>();
+      both->kind = ExprKind::Binary;
+      both->op = "AND";
+      both->pos = inner.where->pos;
+      both->height = 1 + std::max(inner.where->height, pushed->height);
+      both->args.push_back(std::move(inner.where));
+      both->args.push_back(std::move(pushed));
+      inner.where = std::move(both);
+    }
+  }
+}
+
+void RewriteQuery(ast::Query& query);
+
+void RewriteExpr(Expr* e) {
+  if (e == nullptr) return;
+  if (e->query) RewriteQuery(*e->query);
+  for (ast::ExprPtr& arg : e->args) RewriteExpr(arg.get());
+}
+
+void RewriteTable(TableRef* t) {
+  if (t == nullptr) return;
+  if (t->query) RewriteQuery(*t->query);
+  RewriteTable(t->left.get());
+  RewriteTable(t->right.get());
+  RewriteExpr(t->on.get());
+}
+
+void RewriteQuery(ast::Query& query) {
+  for (ast::SelectCore& core : query.cores) {
+    InnerJoins(core);
+    PushIntoDerived(core);
+    for (ast::SelectItem& item : core.items) RewriteExpr(item.expr.get());
+    for (ast::TableRefPtr& entry : core.from) RewriteTable(entry.get());
+    RewriteExpr(core.where.get());
+    RewriteExpr(core.having.get());
+  }
+}
+
+}  // namespace
+
+void RewriteForPlanning(ast::Query& query) { RewriteQuery(query); }
+
+}  // namespace tarnwick::tsql
