@@ -8,6 +8,10 @@ create index ix_ref_document_year on ref_document (doc_year, doc_type_code);
 create index ix_ref_document_type on ref_document (doc_type_code, doc_sub_type_code);
 create index ix_ref_document_sub_type on ref_document (doc_sub_type_code);
 create index ix_ref_document_user on ref_document (user_id);
+-- The search form's user condition compares the number with a quoted text,
+-- which the T-SQL translation makes case-blind: only an index in that
+-- collation serves it.
+create index ix_ref_document_user_text on ref_document (user_id collate nocase);
 create index ix_ref_document_received on ref_document (receive_send_date);
 create index ix_ref_document_entered on ref_document (entry_date);
 create index ix_ref_document_updated on ref_document (update_date);
