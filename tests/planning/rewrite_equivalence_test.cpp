@@ -227,5 +227,36 @@ TEST_F(RewriteEquivalence, ConditionsOnASubSelectAreCopiedIntoIt) {
   }
 }
 
+TEST_F(RewriteEquivalence, OptionalSubSelectsBecomeJoinsOnlyWhenEveryRowStays) {
+  struct Text {
+    std::string outer, on, inner, where;
+    bool joins;  // the sub-select must be read as two joins
+  };
+  const std::string b = "left join org_name_address na on na.unique_id = ";
+  const std::vector<Text> texts = {
+      {"select r.unique_id, c.n, c.f from ref_org r", "c.g = r.group_id", b + "o.entity_id",
+       " where o.trans_end_date is null", true},
+      // The officer without a name row would meet name row 1.
+      {"select r.unique_id, c.n, c.f from ref_org r", "c.g = r.group_id", b + "isnull(o.entity_id, 1)", "", false},
+      // The join condition or the sub-select's condition reads the name.
+      {"select r.unique_id, c.n, c.f from ref_org r", "c.g = r.group_id and c.n like 'a%'", b + "o.entity_id", "",
+       false},
+      {"select r.unique_id, c.n, c.f from ref_org r", "c.g = r.group_id", b + "o.entity_id",
+       " where na.last_name like 'b%'", false},
+      // A bare name, or a name the sub-select's tables would hide.
+      {"select unique_id, c.n, c.f from ref_org r", "c.g = r.group_id", b + "o.entity_id", "", false},
+      {"select o.unique_id, c.n, c.f from ref_org o join ref_org r on r.unique_id = o.unique_id", "c.g = o.group_id",
+       b + "o.entity_id", "", false},
+  };
+  for (const Text& t : texts) {
+    const std::string text = t.outer +
+                             " left join (select o.org_group_id as g, na.last_name as n, na.first_name as f "
+                             "from org_officers o " +
+                             t.inner + t.where + ") c on " + t.on + " where r.group_id < 60 order by 1, 2, 3";
+    EXPECT_EQ(Translated(text, tsql::Rewrites::Apply).find("(SELECT") == std::string::npos, t.joins) << text;
+    ExpectSameRows(text);
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick::test
