@@ -258,5 +258,22 @@ TEST_F(RewriteEquivalence, OptionalSubSelectsBecomeJoinsOnlyWhenEveryRowStays) {
   }
 }
 
+TEST_F(RewriteEquivalence, CurrentCommitteeViewIsTheOpenDetailRowWithTheLatestReferenceRow) {
+  // The view is written for the planner; these are the rows it stands for.
+  const std::string joined =
+      "select ro.unique_id, ro.group_id, ro.id_1, ro.id_2, ro.id_3, ro.id_4, ro.current_status_code, "
+      "(select Description from lks_org_status where Code = ro.current_status_code), ro.trans_date, oc.org_name, "
+      "oc.inhouse_name, oc.old_acronym, oc.previous_id, oc.comm_type_code, "
+      "(select Description from lks_committee_type where Code = oc.comm_type_code), oc.comm_level_code, "
+      "oc.party_code, oc.mef_required from org_committee oc join ref_org ro on ro.group_id = oc.org_group_id "
+      "where oc.trans_end_date is null and ro.unique_id = (select r2.unique_id from ref_org r2 "
+      "where r2.group_id = oc.org_group_id order by r2.trans_date desc, r2.unique_id desc limit 1)";
+  const std::string view = "select * from vw_zub_ORG_Committee_ref_current";
+  EXPECT_NE(Query("select count(*) from ref_org group by group_id having count(*) > 1 limit 1"), "<none>");
+  EXPECT_EQ(Query("select count(*) from (" + joined + ")"), Query("select count(*) from (" + view + ")"));
+  EXPECT_EQ(Query("select count(*) from (" + joined + " except " + view + ")"), "0");
+  EXPECT_EQ(Query("select count(*) from (" + view + " except " + joined + ")"), "0");
+}
+
 }  // namespace
 }  // namespace tarnwick::test
