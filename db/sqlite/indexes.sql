@@ -26,8 +26,10 @@ create unique index ux_xrf_report_document on xrf_report_document (report_id, do
 create index ix_xrf_report_document_doc on xrf_report_document (document_id);
 
 -- Committees: the current reference row of a group is its latest trans_date;
--- a group has at most one open detail row.
-create index ix_ref_org_group on ref_org (group_id, trans_date);
+-- a group has at most one open detail row. The current-committee view reads
+-- the identifier and status of a group's latest reference row from the
+-- group's index alone, in the order it asks for.
+create index ix_ref_org_group on ref_org (group_id, trans_date, unique_id, id_1, id_2, id_3, id_4, current_status_code);
 create index ix_org_committee_group on org_committee (org_group_id, trans_end_date);
 create unique index ux_org_committee_open on org_committee (org_group_id) where trans_end_date is null;
 create index ix_org_committee_name on org_committee (org_name);

@@ -256,6 +256,18 @@ ast::ExprPtr Clone(const Expr& e) {
   return copy;
 }
 
+// `a AND b`.
+ast::ExprPtr Both(ast::ExprPtr a, ast::ExprPtr b) {
+  auto both = std::make_unique<Expr>();
+  both->kind = ExprKind::Binary;
+  both->op = "AND";
+  both->pos = a->pos;
+  both->height = 1 + std::max(a->height, b->height);
+  both->args.push_back(std::move(a));
+  both->args.push_back(std::move(b));
+  return both;
+}
+
 // True when every column `e` names is qualified by `alias`, and `e` reads
 // no sub-select, no clock and calls no function (which might not give the
 // same answer twice).
@@ -332,18 +344,7 @@ void PushIntoDerived(ast::SelectCore& core) {
       if (!OnlyColumnsOf(*condition, d->alias)) continue;
       ast::ExprPtr pushed = Substitute(*condition, inner);
       if (!pushed) continue;
-      if (!inner.where) {
-        inner.where = std::move(pushed);
-        continue;
-      }
-      auto both = std::make_unique<Expr>();
-      both->kind = ExprKind::Binary;
-      both->op = "AND";
-      both->pos = inner.where->pos;
-      both->height = 1 + std::max(inner.where->height, pushed->height);
-      both->args.push_back(std::move(inner.where));
-      both->args.push_back(std::move(pushed));
-      inner.where = std::move(both);
+      inner.where = inner.where ? Both(std::move(inner.where), std::move(pushed)) : std::move(pushed);
     }
   }
 }
@@ -515,16 +516,7 @@ bool UnnestOptional(ast::Query& query, ast::SelectCore& core, TableRef& join) {
     if (NamesColumnOf(*column, alias)) column = Clone(*SelectedAs(inner, column->parts.back()));
   });
   ast::ExprPtr on = std::move(join.on);
-  if (inner.where) {
-    auto both = std::make_unique<Expr>();
-    both->kind = ExprKind::Binary;
-    both->op = "AND";
-    both->pos = on->pos;
-    both->height = 1 + std::max(on->height, inner.where->height);
-    both->args.push_back(std::move(on));
-    both->args.push_back(std::move(inner.where));
-    on = std::move(both);
-  }
+  if (inner.where) on = Both(std::move(on), std::move(inner.where));
   auto first = std::make_unique<TableRef>();
   first->isJoin = true;
   first->join = JoinKind::Left;
