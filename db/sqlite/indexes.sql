@@ -8,6 +8,10 @@ create index ix_ref_document_year on ref_document (doc_year, doc_type_code);
 create index ix_ref_document_type on ref_document (doc_type_code, doc_sub_type_code);
 create index ix_ref_document_sub_type on ref_document (doc_sub_type_code);
 create index ix_ref_document_user on ref_document (user_id);
+-- The search form's user condition compares the number with a quoted text,
+-- which the T-SQL translation makes case-blind: only an index in that
+-- collation serves it.
+create index ix_ref_document_user_text on ref_document (user_id collate nocase);
 create index ix_ref_document_received on ref_document (receive_send_date);
 create index ix_ref_document_entered on ref_document (entry_date);
 create index ix_ref_document_updated on ref_document (update_date);
@@ -22,8 +26,10 @@ create unique index ux_xrf_report_document on xrf_report_document (report_id, do
 create index ix_xrf_report_document_doc on xrf_report_document (document_id);
 
 -- Committees: the current reference row of a group is its latest trans_date;
--- a group has at most one open detail row.
-create index ix_ref_org_group on ref_org (group_id, trans_date);
+-- a group has at most one open detail row. The current-committee view reads
+-- the identifier and status of a group's latest reference row from the
+-- group's index alone, in the order it asks for.
+create index ix_ref_org_group on ref_org (group_id, trans_date, unique_id, id_1, id_2, id_3, id_4, current_status_code);
 create index ix_org_committee_group on org_committee (org_group_id, trans_end_date);
 create unique index ux_org_committee_open on org_committee (org_group_id) where trans_end_date is null;
 create index ix_org_committee_name on org_committee (org_name);

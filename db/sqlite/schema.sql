@@ -481,19 +481,34 @@ select oc.unique_id, oc.org_group_id as org_id, oc.org_group_id,
 from org_committee oc;
 
 -- One row per committee: the group's latest reference row with the open detail row.
+-- Written over the detail rows alone, the reference row's columns each read
+-- from the group's latest row, so that SQLite can fold the view into a query
+-- that left-joins it (the document search) and reach one committee by index;
+-- a view that joins two tables is built whole, every committee, each time.
 create view vw_zub_ORG_Committee_ref_current as
-select ro.unique_id, ro.group_id as ref_group_id, ro.id_1, ro.id_2, ro.id_3, ro.id_4,
-       ro.current_status_code,
-       (select st.Description from lks_org_status st where st.Code = ro.current_status_code) as status_desc,
-       ro.trans_date, oc.org_name, oc.inhouse_name, oc.old_acronym, oc.previous_id, oc.comm_type_code,
+select (select r.unique_id from ref_org r where r.group_id = oc.org_group_id
+        order by r.trans_date desc, r.unique_id desc limit 1) as unique_id,
+       oc.org_group_id as ref_group_id,
+       (select r.id_1 from ref_org r where r.group_id = oc.org_group_id
+        order by r.trans_date desc, r.unique_id desc limit 1) as id_1,
+       (select r.id_2 from ref_org r where r.group_id = oc.org_group_id
+        order by r.trans_date desc, r.unique_id desc limit 1) as id_2,
+       (select r.id_3 from ref_org r where r.group_id = oc.org_group_id
+        order by r.trans_date desc, r.unique_id desc limit 1) as id_3,
+       (select r.id_4 from ref_org r where r.group_id = oc.org_group_id
+        order by r.trans_date desc, r.unique_id desc limit 1) as id_4,
+       (select r.current_status_code from ref_org r where r.group_id = oc.org_group_id
+        order by r.trans_date desc, r.unique_id desc limit 1) as current_status_code,
+       (select st.Description from lks_org_status st where st.Code = (select r.current_status_code from ref_org r where r.group_id = oc.org_group_id
+        order by r.trans_date desc, r.unique_id desc limit 1)) as status_desc,
+       (select r.trans_date from ref_org r where r.group_id = oc.org_group_id
+        order by r.trans_date desc, r.unique_id desc limit 1) as trans_date,
+       oc.org_name, oc.inhouse_name, oc.old_acronym, oc.previous_id, oc.comm_type_code,
        (select ct.Description from lks_committee_type ct where ct.Code = oc.comm_type_code) as comm_type_desc,
        oc.comm_level_code, oc.party_code, oc.mef_required
 from org_committee oc
-join ref_org ro on ro.group_id = oc.org_group_id
 where oc.trans_end_date is null
-  and ro.unique_id = (select r2.unique_id from ref_org r2
-                      where r2.group_id = oc.org_group_id
-                      order by r2.trans_date desc, r2.unique_id desc limit 1);
+  and exists (select 1 from ref_org r where r.group_id = oc.org_group_id);
 
 -- Officers whose term is open.
 create view VW_ZUB_ORG_Officers_Ref_Current as

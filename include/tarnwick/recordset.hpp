@@ -84,6 +84,10 @@ class Recordset : public std::enable_shared_from_this<Recordset> {
   // empty). Every row must have columns.size() values.
   static std::shared_ptr<Recordset> FromRows(std::vector<Column> columns,
                                              std::vector<std::vector<Variant>> rows);
+  // The same over the values of every row one after the other, columns.size()
+  // values a row: the set takes the values as they are, without a copy.
+  // REQUIRES: cells.size() is a multiple of columns.size() (no cells without columns).
+  static std::shared_ptr<Recordset> FromCells(std::vector<Column> columns, std::vector<Variant> cells);
 
   Recordset(const Recordset&) = delete;
   Recordset& operator=(const Recordset&) = delete;

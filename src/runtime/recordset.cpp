@@ -196,12 +196,35 @@ std::shared_ptr<Recordset> Recordset::Create() { return std::shared_ptr<Recordse
 
 std::shared_ptr<Recordset> Recordset::FromRows(std::vector<Column> columns, std::vector<std::vector<Variant>> rows) {
   const std::size_t width = columns.size();
-  if (rows.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) ||
-      columns.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+  if (rows.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     Raise(err::kOverflow, runtime::kRecordsetSource);
   }
   for (const auto& row : rows) {
     if (row.size() != width) Raise(err::kBadCriteria, runtime::kRecordsetSource);
+  }
+  std::vector<Variant> cells;
+  cells.reserve(rows.size() * width);
+  for (auto& row : rows) {
+    for (Variant& v : row) cells.push_back(std::move(v));
+    row = {};  // release each row's block as we go
+  }
+  if (width == 0) {
+    // Rows without columns: keep their count.
+    std::shared_ptr<Recordset> rs = FromCells(std::move(columns), {});
+    rs->impl_->rowCount = rs->impl_->loadedRows = rows.size();
+    return rs;
+  }
+  return FromCells(std::move(columns), std::move(cells));
+}
+
+std::shared_ptr<Recordset> Recordset::FromCells(std::vector<Column> columns, std::vector<Variant> cells) {
+  const std::size_t width = columns.size();
+  if (columns.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) ||
+      (width != 0 && cells.size() / width >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))) {
+    Raise(err::kOverflow, runtime::kRecordsetSource);
+  }
+  if ((width == 0 && !cells.empty()) || (width != 0 && cells.size() % width != 0)) {
+    Raise(err::kBadCriteria, runtime::kRecordsetSource);
   }
   std::shared_ptr<Recordset> rs(new Recordset());
   Impl& im = *rs->impl_;
@@ -211,13 +234,10 @@ std::shared_ptr<Recordset> Recordset::FromRows(std::vector<Column> columns, std:
     im.byName.try_emplace(columns[c].name, static_cast<std::int32_t>(c));  // the first of equal names wins
   }
   im.columns = std::move(columns);
-  im.cells.reserve(rows.size() * width);
-  for (auto& row : rows) {
-    for (Variant& v : row) im.cells.push_back(std::move(v));
-    row = {};  // release each row's block as we go
-  }
-  im.rowCount = rows.size();
-  im.loadedRows = rows.size();
+  const std::size_t rows = width == 0 ? 0 : cells.size() / width;
+  im.cells = std::move(cells);
+  im.rowCount = rows;
+  im.loadedRows = rows;
   im.open = true;
   im.pos = 0;
   return rs;

@@ -199,5 +199,22 @@ TEST(RecordsetState, ClosedSetRefusesEverythingButState) {
   EXPECT_NE(ErrorOf([] { Recordset::FromRows({{"a", DataType::Integer}}, {{Variant(), Variant()}}); }), 0);
 }
 
+TEST(RecordsetCells, RowsAfterOneAnotherReadAsRows) {
+  auto rs = Recordset::FromCells({{"n", DataType::Integer}, {"name", DataType::VarChar}},
+                                 {Variant(std::int32_t{1}), Variant("a"), Variant(std::int32_t{2}), Variant::Null()});
+  EXPECT_EQ(rs->RecordCount(), 2);
+  EXPECT_EQ(rs->Collect("name").Text(), "a");
+  rs->MoveNext();
+  EXPECT_EQ(Where(*rs), "2");
+  EXPECT_TRUE(rs->Collect("name").IsNull());
+  rs->MoveNext();
+  EXPECT_EQ(Where(*rs), "EOF");
+  EXPECT_EQ(Where(*Recordset::FromCells({{"n", DataType::Integer}}, {})), "empty");
+  // A last row cut short, or values without columns, are refused.
+  EXPECT_NE(ErrorOf([] { Recordset::FromCells({{"a", DataType::Integer}, {"b", DataType::Integer}}, {Variant()}); }),
+            0);
+  EXPECT_NE(ErrorOf([] { Recordset::FromCells({}, {Variant()}); }), 0);
+}
+
 }  // namespace
 }  // namespace tarnwick

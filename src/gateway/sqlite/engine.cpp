@@ -76,7 +76,7 @@ bool SeveralStatements(Session& session, const std::string& sql) {
 
 std::shared_ptr<Recordset> ToRecordset(StatementResults& results) {
   if (!results.hasRows) return Recordset::Create();  // a command that returned no rows: a closed set
-  return Recordset::FromRows(std::move(results.columns), std::move(results.rows));
+  return Recordset::FromCells(std::move(results.columns), std::move(results.cells));
 }
 
 // Runs a keyed load on the statement kept for its shape, the key bound.

@@ -298,13 +298,41 @@ Variant ReadColumn(sqlite3_stmt* stmt, int col, SqlKind kind) {
 
 namespace {
 
+// The values of one column among cells kept row after row.
+class ColumnValues {
+ public:
+  ColumnValues(std::vector<Variant>& cells, std::size_t column, std::size_t width)
+      : cells_(cells), column_(column), width_(width) {}
+
+  class Iterator {
+   public:
+    Iterator(std::vector<Variant>& cells, std::size_t at, std::size_t step) : cells_(&cells), at_(at), step_(step) {}
+    Variant& operator*() const { return (*cells_)[at_]; }
+    Iterator& operator++() {
+      at_ += step_;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return at_ != other.at_; }
+
+   private:
+    std::vector<Variant>* cells_;
+    std::size_t at_, step_;
+  };
+  // The index after the last row's value is the size plus the column.
+  Iterator begin() const { return {cells_, column_, width_}; }
+  Iterator end() const { return {cells_, column_ + cells_.size(), width_}; }
+
+ private:
+  std::vector<Variant>& cells_;
+  std::size_t column_, width_;
+};
+
 // An expression or a union over a money column loses the column's type. A
 // column whose values are numbers and at least one amount kept as decimal
 // text (StoreMoney) is such a column: it reads as Currency, exactly.
-bool TypeKeptAmounts(std::size_t c, Column& column, std::vector<std::vector<Variant>>& rows) {
+bool TypeKeptAmounts(ColumnValues values, Column& column) {
   bool kept = false;
-  for (const auto& row : rows) {
-    const Variant& v = row[c];
+  for (const Variant& v : values) {
     if (v.Type() == VarType::Bytes) {
       const Bytes& bytes = v.AsBytes();
       if (!MoneyFromText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) return false;
@@ -314,8 +342,7 @@ bool TypeKeptAmounts(std::size_t c, Column& column, std::vector<std::vector<Vari
     }
   }
   if (!kept) return false;
-  for (auto& row : rows) {
-    Variant& v = row[c];
+  for (Variant& v : values) {
     if (v.Type() == VarType::Bytes) {
       const Bytes& bytes = v.AsBytes();
       v = Variant(*MoneyFromText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
@@ -330,14 +357,15 @@ bool TypeKeptAmounts(std::size_t c, Column& column, std::vector<std::vector<Vari
 }  // namespace
 
 void TypeUntypedColumns(const std::vector<SqlKind>& kinds, std::vector<Column>& columns,
-                        std::vector<std::vector<Variant>>& rows) {
+                        std::vector<Variant>& cells) {
   for (std::size_t c = 0; c < columns.size(); ++c) {
     if (kinds[c] != SqlKind::None) continue;
-    if (TypeKeptAmounts(c, columns[c], rows)) continue;
+    const ColumnValues values{cells, c, columns.size()};
+    if (TypeKeptAmounts(values, columns[c])) continue;
     const Variant* first = nullptr;
-    for (const auto& row : rows) {
-      if (!row[c].IsNull()) {
-        first = &row[c];
+    for (const Variant& v : values) {
+      if (!v.IsNull()) {
+        first = &v;
         break;
       }
     }
@@ -350,15 +378,15 @@ void TypeUntypedColumns(const std::vector<SqlKind>& kinds, std::vector<Column>& 
       case VarType::Double: {
         // Numbers: a column mixing whole and fractional values is a Double column.
         bool allNumeric = true, anyDouble = false;
-        for (const auto& row : rows) {
-          const VarType t = row[c].Type();
+        for (const Variant& v : values) {
+          const VarType t = v.Type();
           anyDouble = anyDouble || t == VarType::Double;
           allNumeric = allNumeric && (t == VarType::Long || t == VarType::Double || t == VarType::Null);
         }
         if (allNumeric && anyDouble) {
           columns[c].type = DataType::Double;
-          for (auto& row : rows)
-            if (row[c].Type() == VarType::Long) row[c] = Variant(static_cast<double>(row[c].CLng()));
+          for (Variant& v : values)
+            if (v.Type() == VarType::Long) v = Variant(static_cast<double>(v.CLng()));
         } else {
           columns[c].type = first->Type() == VarType::Long ? DataType::Integer : DataType::Double;
         }
@@ -368,14 +396,14 @@ void TypeUntypedColumns(const std::vector<SqlKind>& kinds, std::vector<Column>& 
         // An expression over a date column (max(update_date), date(x)) still
         // reads as a date when every value is one.
         bool allDates = ParseIsoDate(first->CStr()).has_value();
-        for (const auto& row : rows) {
+        for (const Variant& v : values) {
           if (!allDates) break;
-          allDates = row[c].IsNull() || (row[c].Type() == VarType::String && ParseIsoDate(row[c].CStr()));
+          allDates = v.IsNull() || (v.Type() == VarType::String && ParseIsoDate(v.CStr()));
         }
         if (allDates) {
           columns[c].type = DataType::DBTimeStamp;
-          for (auto& row : rows)
-            if (!row[c].IsNull()) row[c] = Variant(*ParseIsoDate(row[c].CStr()));
+          for (Variant& v : values)
+            if (!v.IsNull()) v = Variant(*ParseIsoDate(v.CStr()));
         } else {
           columns[c].type = DataType::VarChar;
         }

@@ -49,8 +49,9 @@ Variant ReadUntyped(sqlite3_stmt* stmt, int col);
 // Types every untyped result column from its values: the first non-null
 // value decides; a text column whose every value is an ISO date becomes a
 // date column. `kinds` holds each column's declared kind (None = untyped).
+// `cells` holds the rows one after the other, columns.size() values each.
 void TypeUntypedColumns(const std::vector<SqlKind>& kinds, std::vector<Column>& columns,
-                        std::vector<std::vector<Variant>>& rows);
+                        std::vector<Variant>& cells);
 
 // A value as the database stores it for a column or parameter of `kind`.
 struct SqlValue {

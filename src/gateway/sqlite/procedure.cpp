@@ -424,7 +424,7 @@ int CollectRows(sqlite3_stmt* stmt, StatementResults& results) {
   std::vector<SqlKind> kinds(static_cast<std::size_t>(count));
   results.hasRows = true;
   results.columns.clear();
-  results.rows.clear();
+  results.cells.clear();
   results.columns.reserve(kinds.size());
   for (int c = 0; c < count; ++c) {
     const char* declared = sqlite3_column_decltype(stmt, c);
@@ -432,13 +432,11 @@ int CollectRows(sqlite3_stmt* stmt, StatementResults& results) {
     const char* name = sqlite3_column_name(stmt, c);
     results.columns.push_back(Column{name ? name : "", DataTypeOfKind(kinds[static_cast<std::size_t>(c)])});
   }
+  // The values go straight into one block, as the result set keeps them.
   for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
-    std::vector<Variant> row;
-    row.reserve(kinds.size());
-    for (int c = 0; c < count; ++c) row.push_back(ReadColumn(stmt, c, kinds[static_cast<std::size_t>(c)]));
-    results.rows.push_back(std::move(row));
+    for (int c = 0; c < count; ++c) results.cells.push_back(ReadColumn(stmt, c, kinds[static_cast<std::size_t>(c)]));
   }
-  if (rc == SQLITE_DONE) TypeUntypedColumns(kinds, results.columns, results.rows);
+  if (rc == SQLITE_DONE) TypeUntypedColumns(kinds, results.columns, results.cells);
   return rc;
 }
 

@@ -109,7 +109,7 @@ struct ProcedureCall {
 struct StatementResults {
   bool hasRows = false;  // some statement returned a result (possibly empty)
   std::vector<Column> columns;
-  std::vector<std::vector<Variant>> rows;
+  std::vector<Variant> cells;  // row after row, columns.size() values each
 };
 
 // Runs every statement of `sql` in order. With a call, "@name" parameters are

@@ -6,11 +6,12 @@
 
 #include "gateway/tsql/lexer.hpp"
 #include "gateway/tsql/parser.hpp"
+#include "gateway/tsql/rewrite.hpp"
 #include "gateway/sqlite/render.hpp"
 
 namespace tarnwick::tsql {
 
-std::string Translate(std::string_view tsql, Translation& out) {
+std::string Translate(std::string_view tsql, Translation& out, Rewrites rewrites) {
   out = Translation{};
   SyntaxError error;
   try {
@@ -23,6 +24,7 @@ std::string Translate(std::string_view tsql, Translation& out) {
       out.arguments = std::move(statement.arguments);
       return {};
     }
+    if (ok && rewrites == Rewrites::Apply) RewriteForPlanning(*statement.query);
     if (ok) ok = RenderSqlite(*statement.query, out.sql, error);
     if (ok) return {};
   } catch (const std::bad_alloc&) {

@@ -3,7 +3,7 @@
 // SQLite text.
 //
 // Tokenizer -> recursive-descent parser -> syntax tree (gateway/tsql/, which
-// knows no engine) -> SQLite renderer (render.hpp). Texts that
+// knows no engine) -> planning rewrites (gateway/tsql/rewrite.hpp) -> SQLite renderer (render.hpp). Texts that
 // do not parse give an error text naming the position and the token.
 #pragma once
 
@@ -22,7 +22,12 @@ struct Translation {
   std::vector<ExecArgument> arguments; // Exec: in the order written
 };
 
+// Whether a query goes through the planning rewrites (rewrite.hpp) before it
+// is rendered. Both give the same rows in the same order; the plain form is
+// kept for the checks that prove it.
+enum class Rewrites { Apply, Skip };
+
 // Returns an error text, empty on success.
-std::string Translate(std::string_view tsql, Translation& out);
+std::string Translate(std::string_view tsql, Translation& out, Rewrites rewrites = Rewrites::Apply);
 
 }  // namespace tarnwick::tsql
