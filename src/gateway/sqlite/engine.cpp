@@ -122,6 +122,7 @@ void Engine::Close() {
   call_.reset();
   executed_ = false;
   translations_.Clear([](tsql::Translation&) {});
+  columns_ = nullptr;
   if (db_) sqlite3_set_authorizer(db_, nullptr, nullptr);
   // Every kept statement is finalized before the connection closes.
   session_.reset();
@@ -250,7 +251,8 @@ std::string Engine::Translate(const std::string& sql, tsql::Translation& out) {
     out = *kept;
     return {};
   }
-  if (auto e = tsql::Translate(sql, out); !e.empty()) return e;
+  if (!columns_) columns_ = tsql::DatabaseColumns(db_);
+  if (auto e = tsql::Translate(sql, out, tsql::Rewrites::Apply, columns_); !e.empty()) return e;
   if (sql.size() <= kLongestKeptText) translations_.Put(sql, out, [](tsql::Translation&) {});
   return {};
 }

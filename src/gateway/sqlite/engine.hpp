@@ -97,6 +97,8 @@ class Engine final : public DataGateway {
   sqlite3* db_ = nullptr;
   std::unique_ptr<engine_detail::Session> session_;  // while connected
   engine_detail::LruMap<tsql::Translation> translations_{kTranslationsKept};
+  // The columns of the office's tables, as the translations' rewrites ask for them.
+  tsql::ColumnLookup columns_;
   static constexpr std::size_t kTranslationsKept = 128;
   // Longer texts are translated every time rather than kept.
   static constexpr std::size_t kLongestKeptText = 16 * 1024;

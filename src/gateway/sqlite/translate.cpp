@@ -3,15 +3,20 @@
 #include "gateway/sqlite/translate.hpp"
 
 #include <exception>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
 
 #include "gateway/tsql/lexer.hpp"
 #include "gateway/tsql/parser.hpp"
 #include "gateway/tsql/rewrite.hpp"
 #include "gateway/sqlite/render.hpp"
+#include "runtime/text.hpp"
 
 namespace tarnwick::tsql {
 
-std::string Translate(std::string_view tsql, Translation& out, Rewrites rewrites) {
+std::string Translate(std::string_view tsql, Translation& out, Rewrites rewrites, const ColumnLookup& columns) {
   out = Translation{};
   SyntaxError error;
   try {
@@ -24,7 +29,7 @@ std::string Translate(std::string_view tsql, Translation& out, Rewrites rewrites
       out.arguments = std::move(statement.arguments);
       return {};
     }
-    if (ok && rewrites == Rewrites::Apply) RewriteForPlanning(*statement.query);
+    if (ok && rewrites == Rewrites::Apply) RewriteForPlanning(*statement.query, columns);
     if (ok) ok = RenderSqlite(*statement.query, out.sql, error);
     if (ok) return {};
   } catch (const std::bad_alloc&) {
@@ -36,6 +41,27 @@ std::string Translate(std::string_view tsql, Translation& out, Rewrites rewrites
   }
   out = Translation{};
   return error.message + " " + DescribePosition(tsql, error.pos);
+}
+
+ColumnLookup DatabaseColumns(sqlite3* db) {
+  auto known = std::make_shared<std::map<std::string, std::set<std::string>>>();
+  return [db, known](const std::string& table, const std::string& column) {
+    const std::string key = runtime::ToLower(table);
+    auto found = known->find(key);
+    if (found == known->end()) {
+      std::set<std::string> names;
+      sqlite3_stmt* statement = nullptr;
+      if (sqlite3_prepare_v2(db, "select name from pragma_table_info(?1)", -1, &statement, nullptr) == SQLITE_OK) {
+        sqlite3_bind_text(statement, 1, table.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+          names.insert(runtime::ToLower(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))));
+        }
+      }
+      sqlite3_finalize(statement);
+      found = known->emplace(key, std::move(names)).first;
+    }
+    return found->second.count(runtime::ToLower(column)) > 0;
+  };
 }
 
 }  // namespace tarnwick::tsql

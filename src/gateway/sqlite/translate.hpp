@@ -7,11 +7,14 @@
 // do not parse give an error text naming the position and the token.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "gateway/tsql/parser.hpp"
+#include "gateway/tsql/rewrite.hpp"
 
 namespace tarnwick::tsql {
 
@@ -28,6 +31,14 @@ struct Translation {
 enum class Rewrites { Apply, Skip };
 
 // Returns an error text, empty on success.
-std::string Translate(std::string_view tsql, Translation& out, Rewrites rewrites = Rewrites::Apply);
+// `columns` tells the rewrites which columns the database's tables have.
+std::string Translate(std::string_view tsql, Translation& out, Rewrites rewrites = Rewrites::Apply,
+                      const ColumnLookup& columns = {});
+
+// The column lookup of an open database: a table's or view's columns are
+// read the first time it is asked about and kept for the lookup's life, so
+// a lookup belongs with one connection and a schema that does not change
+// under it. A name the database does not know has no columns.
+ColumnLookup DatabaseColumns(sqlite3* db);
 
 }  // namespace tarnwick::tsql

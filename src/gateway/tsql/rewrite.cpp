@@ -375,8 +375,10 @@ void PushIntoDerived(ast::SelectCore& core) {
 // query does not use already. The query around it must name every column
 // with its table outside its sub-selects (ORDER BY may name a selected
 // column alone), and select no `*`, so that the two tables now in its FROM
-// change what no bare name means. A bare name in a sub-select of the query
-// means what it meant: it is found in the sub-select's own tables first.
+// change what no bare name means. In sub-selects elsewhere in the query, and
+// in the conditions that move out of D, a bare name must be one their own
+// tables give (the column lookup says so): any other is looked for in the
+// tables of the query, where A or B could take it.
 
 // True when `e`, outside its sub-selects, names every column with a table.
 bool AllQualified(const Expr* e) {
@@ -465,12 +467,147 @@ void EachColumnIn(ast::Query& q, const std::function<void(ast::ExprPtr&)>& visit
   for (ast::OrderItem& item : q.orderBy) EachColumnPtr(item.expr, visit);
 }
 
+// A table or view of the query's FROM, or a sub-select's, that gives a
+// column of this name: a named one when the database says it has one, a
+// derived table when its select list gives the name.
+bool GivesColumn(const TableRef& t, const std::string& name, const ColumnLookup& columns) {
+  if (t.isJoin) return GivesColumn(*t.left, name, columns) || GivesColumn(*t.right, name, columns);
+  if (t.query) {
+    for (const ast::SelectItem& item : t.query->cores.front().items) {
+      const Expr& e = *item.expr;
+      const std::string& given = !item.alias.empty()                                 ? item.alias
+                                 : e.kind == ExprKind::Column && !e.parts.empty() ? e.parts.back()
+                                                                                  : std::string();
+      if (runtime::EqualsNoCase(given, name)) return true;
+    }
+    return false;
+  }
+  return columns && !t.name.empty() && columns(t.name.back(), name);
+}
+
+// The FROM lists a bare name inside a sub-select is looked up in, from the
+// sub-select's own out to (not including) the query being rewritten.
+struct Scope {
+  const ast::SelectCore* core;
+  const Scope* up;
+};
+
+bool Settled(const std::string& name, const Scope* scope, const ColumnLookup& columns) {
+  for (; scope != nullptr; scope = scope->up) {
+    for (const ast::TableRefPtr& entry : scope->core->from) {
+      if (GivesColumn(*entry, name, columns)) return true;
+    }
+  }
+  return false;
+}
+
+bool Unsettled(ast::Query& q, const Scope* up, const ColumnLookup& columns);
+
+bool Unsettled(Expr* e, const Scope* scope, const ColumnLookup& columns) {
+  if (e == nullptr) return false;
+  if (e->kind == ExprKind::Column && e->parts.size() < 2 && !e->parts.empty() &&
+      !Settled(e->parts.front(), scope, columns)) {
+    return true;
+  }
+  if (e->query && Unsettled(*e->query, scope, columns)) return true;
+  for (ast::ExprPtr& arg : e->args) {
+    if (Unsettled(arg.get(), scope, columns)) return true;
+  }
+  return false;
+}
+
+bool Unsettled(TableRef* t, const Scope* scope, const Scope* up, const ColumnLookup& columns) {
+  if (t == nullptr) return false;
+  // A derived table sees the scopes around its query, not its neighbours.
+  if (t->query && Unsettled(*t->query, up, columns)) return true;
+  return Unsettled(t->left.get(), scope, up, columns) || Unsettled(t->right.get(), scope, up, columns) ||
+         Unsettled(t->on.get(), scope, columns);
+}
+
+// True when `q` (a sub-select) names a column without its table that its own
+// tables, or those of the sub-selects around it, do not give: such a name is
+// looked for in the tables of the query being rewritten, which a change to
+// those tables could make ambiguous or point elsewhere. Without a column
+// lookup every bare name counts as unsettled.
+bool Unsettled(ast::Query& q, const Scope* up, const ColumnLookup& columns) {
+  for (ast::SelectCore& core : q.cores) {
+    const Scope scope{&core, up};
+    for (ast::SelectItem& item : core.items) {
+      if (Unsettled(item.expr.get(), &scope, columns)) return true;
+    }
+    for (ast::TableRefPtr& entry : core.from) {
+      if (Unsettled(entry.get(), &scope, up, columns)) return true;
+    }
+    for (ast::ExprPtr& g : core.groupBy) {
+      if (Unsettled(g.get(), &scope, columns)) return true;
+    }
+    if (Unsettled(core.where.get(), &scope, columns) || Unsettled(core.having.get(), &scope, columns)) return true;
+  }
+  // ORDER BY may also name the select list's columns.
+  const Scope last{&q.cores.back(), up};
+  for (ast::OrderItem& item : q.orderBy) {
+    Expr* e = item.expr.get();
+    if (e->kind == ExprKind::Column && e->parts.size() == 1) {
+      bool listed = false;
+      for (const ast::SelectItem& s : q.cores.front().items) {
+        listed = listed || runtime::EqualsNoCase(s.alias, e->parts.front()) ||
+                 (s.expr->kind == ExprKind::Column && runtime::EqualsNoCase(s.expr->parts.back(), e->parts.front()));
+      }
+      if (listed) continue;
+    }
+    if (Unsettled(e, &last, columns)) return true;
+  }
+  return false;
+}
+
+// True when a sub-select within `e` (outside `skip`) names a column its own
+// tables do not give.
+bool UnsettledInSubSelects(Expr* e, const ColumnLookup& columns) {
+  if (e == nullptr) return false;
+  if (e->query && Unsettled(*e->query, nullptr, columns)) return true;
+  for (ast::ExprPtr& arg : e->args) {
+    if (UnsettledInSubSelects(arg.get(), columns)) return true;
+  }
+  return false;
+}
+
+bool UnsettledInSubSelects(TableRef* t, const TableRef* skip, const ColumnLookup& columns) {
+  if (t == nullptr || t == skip) return false;
+  if (t->query && Unsettled(*t->query, nullptr, columns)) return true;
+  return UnsettledInSubSelects(t->left.get(), skip, columns) || UnsettledInSubSelects(t->right.get(), skip, columns) ||
+         UnsettledInSubSelects(t->on.get(), columns);
+}
+
+// The same for every sub-select of `core` and of the query's ORDER BY, but for `skip`.
+bool UnsettledInSubSelects(ast::Query& query, ast::SelectCore& core, const TableRef* skip,
+                           const ColumnLookup& columns) {
+  for (ast::SelectItem& item : core.items) {
+    if (UnsettledInSubSelects(item.expr.get(), columns)) return true;
+  }
+  for (ast::TableRefPtr& entry : core.from) {
+    if (UnsettledInSubSelects(entry.get(), skip, columns)) return true;
+  }
+  for (ast::ExprPtr& g : core.groupBy) {
+    if (UnsettledInSubSelects(g.get(), columns)) return true;
+  }
+  for (ast::OrderItem& item : query.orderBy) {
+    if (UnsettledInSubSelects(item.expr.get(), columns)) return true;
+  }
+  return UnsettledInSubSelects(core.where.get(), columns) || UnsettledInSubSelects(core.having.get(), columns);
+}
+
+// True when `e` names every column with its table, and its sub-selects every
+// column their own tables do not give.
+bool WhollyQualified(Expr* e, const ColumnLookup& columns) {
+  return AllQualified(e) && !UnsettledInSubSelects(e, columns);
+}
+
 bool NamesColumnOf(const Expr& e, const std::string& name) {
   return e.kind == ExprKind::Column && e.parts.size() == 2 && runtime::EqualsNoCase(e.parts[0], name);
 }
 
 // Unnests the optional sub-select `join->right` when the rule allows it.
-bool UnnestOptional(ast::Query& query, ast::SelectCore& core, TableRef& join) {
+bool UnnestOptional(ast::Query& query, ast::SelectCore& core, TableRef& join, const ColumnLookup& columns) {
   TableRef& d = *join.right;
   if (!d.query || d.alias.empty() || d.query->cores.size() != 1 || !d.query->orderBy.empty()) return false;
   ast::SelectCore& inner = d.query->cores.front();
@@ -492,6 +629,13 @@ bool UnnestOptional(ast::Query& query, ast::SelectCore& core, TableRef& join) {
     if (!NamesColumnOf(e, a.front()) && !NamesColumnOf(e, b.front())) return false;
   }
   if (!CoreQualified(core) || !OrderByQualified(query, core)) return false;
+  // A bare name in another sub-select of the query, or in the conditions
+  // that move out of D, could come to mean a column of A or B, or stop
+  // meaning one of D's: only fully named ones leave every name as it was.
+  if (UnsettledInSubSelects(query, core, &d, columns) || !WhollyQualified(ab.on.get(), columns) ||
+      (inner.where && !WhollyQualified(inner.where.get(), columns))) {
+    return false;
+  }
   // Every column of D the query names must be selected once; the join's own
   // condition may name only those of A.
   bool mapped = true;
@@ -531,52 +675,52 @@ bool UnnestOptional(ast::Query& query, ast::SelectCore& core, TableRef& join) {
   return true;
 }
 
-void UnnestJoins(ast::Query& query, ast::SelectCore& core, TableRef& t) {
+void UnnestJoins(ast::Query& query, ast::SelectCore& core, TableRef& t, const ColumnLookup& columns) {
   if (!t.isJoin) return;
-  UnnestJoins(query, core, *t.left);
-  if (t.join == JoinKind::Left) UnnestOptional(query, core, t);
-  UnnestJoins(query, core, *t.right);
+  UnnestJoins(query, core, *t.left, columns);
+  if (t.join == JoinKind::Left) UnnestOptional(query, core, t, columns);
+  UnnestJoins(query, core, *t.right, columns);
 }
 
-void UnnestOptionalSubSelects(ast::Query& query) {
+void UnnestOptionalSubSelects(ast::Query& query, const ColumnLookup& columns) {
   if (query.cores.size() != 1) return;
   ast::SelectCore& core = query.cores.front();
-  for (ast::TableRefPtr& entry : core.from) UnnestJoins(query, core, *entry);
+  for (ast::TableRefPtr& entry : core.from) UnnestJoins(query, core, *entry, columns);
 }
 
-void RewriteQuery(ast::Query& query);
+void RewriteQuery(ast::Query& query, const ColumnLookup& columns);
 
-void RewriteExpr(Expr* e) {
+void RewriteExpr(Expr* e, const ColumnLookup& columns) {
   if (e == nullptr) return;
-  if (e->query) RewriteQuery(*e->query);
-  for (ast::ExprPtr& arg : e->args) RewriteExpr(arg.get());
+  if (e->query) RewriteQuery(*e->query, columns);
+  for (ast::ExprPtr& arg : e->args) RewriteExpr(arg.get(), columns);
 }
 
-void RewriteTable(TableRef* t) {
+void RewriteTable(TableRef* t, const ColumnLookup& columns) {
   if (t == nullptr) return;
-  if (t->query) RewriteQuery(*t->query);
-  RewriteTable(t->left.get());
-  RewriteTable(t->right.get());
-  RewriteExpr(t->on.get());
+  if (t->query) RewriteQuery(*t->query, columns);
+  RewriteTable(t->left.get(), columns);
+  RewriteTable(t->right.get(), columns);
+  RewriteExpr(t->on.get(), columns);
 }
 
-void RewriteQuery(ast::Query& query) {
+void RewriteQuery(ast::Query& query, const ColumnLookup& columns) {
   for (ast::SelectCore& core : query.cores) {
     InnerJoins(core);
     PushIntoDerived(core);
   }
   // What stays optional after the conditions had their say.
-  UnnestOptionalSubSelects(query);
+  UnnestOptionalSubSelects(query, columns);
   for (ast::SelectCore& core : query.cores) {
-    for (ast::SelectItem& item : core.items) RewriteExpr(item.expr.get());
-    for (ast::TableRefPtr& entry : core.from) RewriteTable(entry.get());
-    RewriteExpr(core.where.get());
-    RewriteExpr(core.having.get());
+    for (ast::SelectItem& item : core.items) RewriteExpr(item.expr.get(), columns);
+    for (ast::TableRefPtr& entry : core.from) RewriteTable(entry.get(), columns);
+    RewriteExpr(core.where.get(), columns);
+    RewriteExpr(core.having.get(), columns);
   }
 }
 
 }  // namespace
 
-void RewriteForPlanning(ast::Query& query) { RewriteQuery(query); }
+void RewriteForPlanning(ast::Query& query, const ColumnLookup& columns) { RewriteQuery(query, columns); }
 
 }  // namespace tarnwick::tsql

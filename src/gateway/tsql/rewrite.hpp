@@ -6,12 +6,22 @@
 // The pass knows no engine: every renderer of the syntax tree may apply it.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "gateway/tsql/ast.hpp"
 
 namespace tarnwick::tsql {
 
+// Whether the database's table or view `table` has a column `column`
+// (letter case ignored). The rewrites use it to tell which tables a bare
+// column name in a sub-select belongs to.
+using ColumnLookup = std::function<bool(const std::string& table, const std::string& column)>;
+
 // Rewrites `query` in place, with every query nested in it (derived tables,
-// sub-selects). A query no rule applies to is left as it was.
-void RewriteForPlanning(ast::Query& query);
+// sub-selects). A query no rule applies to is left as it was. Without a
+// column lookup, a rewrite that could change what a bare name means is not
+// made.
+void RewriteForPlanning(ast::Query& query, const ColumnLookup& columns = {});
 
 }  // namespace tarnwick::tsql
