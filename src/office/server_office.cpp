@@ -95,7 +95,7 @@ struct ServerSources {
   std::vector<SqlFile> files;
   std::map<std::string, const SqlFile*> byPath;
   std::vector<const SqlFile*> procedures;
-  std::vector<SqlFile> fileSources;  // for the sample office: empty means the embedded ones
+  std::vector<SqlFile> fileSources;  // for the office's rows: empty means the embedded ones
 
   const SqlFile& Require(const std::string& path) const {
     auto it = byPath.find(path);
@@ -113,7 +113,7 @@ ServerSources ReadSources(const OfficeOptions& options) {
       throw Failure{OfficeStatus::InvalidSource, error};
     const std::filesystem::path beside = options.sqlDirectory.lexically_normal().parent_path() / "sqlite";
     std::error_code ec;
-    if (options.sampleDocuments && std::filesystem::is_directory(beside, ec)) {
+    if (std::filesystem::is_directory(beside, ec)) {
       if (std::string error = sqlite::ReadSqlFiles(beside, sources.fileSources); !error.empty())
         throw Failure{OfficeStatus::InvalidSource, error};
     }
@@ -122,15 +122,13 @@ ServerSources ReadSources(const OfficeOptions& options) {
     sources.byPath[file.path] = &file;
     if (file.path.rfind("procedures/", 0) == 0) {
       sources.procedures.push_back(&file);
-    } else if (file.path != "schema.sql" && file.path != "functions.sql" && file.path != "defaults.sql" &&
-               file.path != "sample.sql" && file.path != "indexes.sql") {
+    } else if (file.path != "schema.sql" && file.path != "functions.sql" && file.path != "indexes.sql") {
       throw Failure{OfficeStatus::InvalidSource,
                     file.path + " is not part of the office server database (expected schema.sql, functions.sql, "
-                                "defaults.sql, sample.sql, indexes.sql and procedures/*.sql)"};
+                                "indexes.sql and procedures/*.sql)"};
     }
   }
-  for (const char* path : {"schema.sql", "functions.sql", "defaults.sql", "indexes.sql"}) sources.Require(path);
-  if (options.sampleDocuments) sources.Require("sample.sql");
+  for (const char* path : {"schema.sql", "functions.sql", "indexes.sql"}) sources.Require(path);
   if (sources.procedures.empty()) throw Failure{OfficeStatus::InvalidSource, "the SQL sources have no procedures"};
   return sources;
 }
@@ -256,7 +254,7 @@ void RemoveLeftovers(PGconn* maintenance, const std::string& target) {
   }
 }
 
-// The sample office built as a file by the file builder, removed on every way out.
+// The office's rows built as a file by the file builder, removed on every way out.
 class SampleFile {
  public:
   SampleFile() {
@@ -291,7 +289,7 @@ sqlite::OfficeSummary BuildSampleFile(const SampleFile& file, const OfficeOption
   const OfficeResult made = sqlite::CreateOfficeDatabase(file.path(), fileOptions);
   if (!made.ok()) {
     throw Failure{made.status == OfficeStatus::InvalidSource ? OfficeStatus::InvalidSource : OfficeStatus::DatabaseError,
-                  "cannot build the sample office: " + made.message};
+                  "cannot build the office's rows: " + made.message};
   }
   return made.summary;
 }
@@ -303,7 +301,7 @@ class SqliteReader {
       const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
       sqlite3_close(db_);
       db_ = nullptr;
-      throw Failure{OfficeStatus::DatabaseError, "cannot read the sample office: " + why};
+      throw Failure{OfficeStatus::DatabaseError, "cannot read the office's rows: " + why};
     }
   }
   ~SqliteReader() { sqlite3_close(db_); }
@@ -500,9 +498,10 @@ std::vector<std::string> TablesInLoadOrder(PGconn* conn) {
   return tables;
 }
 
-// Fills the tables that the server's defaults and fixed sample rows left
-// empty with the rows of the sample office file, so that both engines hold
-// the same rows under the same identifiers. Returns the rows copied.
+// Fills the empty tables of the new database with the rows of the office
+// built as a file (its standard codes and settings, and the sample office
+// when one was asked for), so that both engines hold the same rows under the
+// same identifiers. Returns the rows copied.
 std::int64_t CopySample(PGconn* conn, const std::filesystem::path& path, const OfficeProgressCallback& progress) {
   SqliteReader file(path);
   std::vector<std::pair<std::string, std::int64_t>> work;
@@ -554,7 +553,7 @@ void Report(const OfficeProgressCallback& progress, std::string_view stage, std:
 
 // Loads the whole office into the new database.
 sqlite::OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const OfficeOptions& options,
-                           const SampleFile* sample, const sqlite::OfficeSummary& sampleSummary) {
+                           const SampleFile& sample, const sqlite::OfficeSummary& sampleSummary) {
   const OfficeProgressCallback& progress = options.progress;
   Report(progress, "schema");
   Must(conn, "cannot start the build", "begin");
@@ -566,12 +565,11 @@ sqlite::OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const Off
                                                    std::to_string(kServerSchemaVersion)};
   }
   RunScript(conn, sources.Require("functions.sql"));
-  RunScript(conn, sources.Require("defaults.sql"));
-  if (sample != nullptr) {
-    RunScript(conn, sources.Require("sample.sql"));
-    CopySample(conn, sample->path(), progress);
-    SetSequences(conn);
-  }
+  // The standard codes and settings, and the sample office when one was
+  // asked for, are the rows the file builder wrote: they are kept once, in
+  // db/sqlite, and copied from there.
+  CopySample(conn, sample.path(), progress);
+  SetSequences(conn);
   Report(progress, "indexes");
   // Sorting a large table's keys in memory rather than on disk builds its
   // indexes several times faster; the setting lasts for this session only.
@@ -657,18 +655,16 @@ OfficeResult CreateServerOffice(const ConnectionSettings& office, const OfficeOp
       }
     }
 
-    std::unique_ptr<SampleFile> sample;
-    sqlite::OfficeSummary sampleSummary;
-    if (options.sampleDocuments) {
-      sample = std::make_unique<SampleFile>();
-      sampleSummary = BuildSampleFile(*sample, options, sources);
-    }
+    // The office's rows are built as a file first (an empty office, or the
+    // sample), then copied.
+    auto sample = std::make_unique<SampleFile>();
+    const sqlite::OfficeSummary sampleSummary = BuildSampleFile(*sample, options, sources);
 
     TemporaryDatabase built(maintenance.get(), TemporaryName(target, "init"));
     built.Create();
     {
       Connection conn = Open(office, built.name());
-      result.summary = Fill(conn.get(), sources, options, sample.get(), sampleSummary);
+      result.summary = Fill(conn.get(), sources, options, *sample, sampleSummary);
     }
     sample.reset();
     Report(options.progress, "finishing");
