@@ -1,12 +1,14 @@
 // Feeds arbitrary texts to the T-SQL front end. Every text must come back as
-// a translation or an error text, never a crash, a hang or a sanitizer report;
-// a translated query must also be accepted or rejected cleanly by SQLite.
+// a translation or an error text, never a crash, a hang or a sanitizer report,
+// from the SQLite renderer and from the PostgreSQL one alike; a query
+// translated for SQLite must also be accepted or rejected cleanly by SQLite.
 #include <sqlite3.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "gateway/postgres/render.hpp"
 #include "gateway/sqlite/functions.hpp"
 #include "gateway/sqlite/translate.hpp"
 
@@ -16,6 +18,14 @@ int budget = 0;
 
 // Stops a translated query that would run long (a join of many copies of t).
 int Progress(void*) { return --budget < 0 ? 1 : 0; }
+
+// The server renderer's view of the same table t.
+const tarnwick::postgres::OfficeColumns& ServerColumns() {
+  using tarnwick::postgres::ValueKind;
+  static const tarnwick::postgres::OfficeColumns columns = {
+      {"t", {{"a", {ValueKind::Text, true}}, {"b", {ValueKind::Number, false}}, {"d", {ValueKind::Date, false}}}}};
+  return columns;
+}
 
 sqlite3* Database() {
   static sqlite3* db = [] {
@@ -36,6 +46,8 @@ sqlite3* Database() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
+  tarnwick::postgres::Translation server;
+  tarnwick::postgres::TranslatePostgres(text, ServerColumns(), server);
   tarnwick::tsql::Translation out;
   const std::string error = tarnwick::tsql::Translate(text, out);
   if (!error.empty() || out.kind != tarnwick::tsql::Translation::Kind::Query) return 0;
