@@ -1068,28 +1068,17 @@ bool RenderPostgres(const ast::Query& query, const OfficeColumns& office, std::s
 
 std::string TranslatePostgres(std::string_view text, const OfficeColumns& office, Translation& out) {
   out = Translation{};
-  SyntaxError error;
-  try {
-    std::vector<tsql::Token> tokens;
-    tsql::ParsedStatement statement;
-    bool ok = tsql::Tokenize(text, tokens, error) && tsql::Parse(tokens, statement, error);
-    if (ok && statement.isExec) {
+  std::string error = tsql::ParseAndRender(text, [&](tsql::ParsedStatement& statement, SyntaxError& failure) {
+    if (statement.isExec) {
       out.isExec = true;
       out.procedure = std::move(statement.procedure);
       out.arguments = std::move(statement.arguments);
-      return {};
+      return true;
     }
-    if (ok) ok = RenderPostgres(*statement.query, office, out.sql, error);
-    if (ok) return {};
-  } catch (const std::bad_alloc&) {
-    out = Translation{};
-    return "The text is too large to translate";
-  } catch (const std::exception& e) {
-    out = Translation{};
-    return std::string("The text could not be translated: ") + e.what();
-  }
-  out = Translation{};
-  return error.message + " " + tsql::DescribePosition(text, error.pos);
+    return RenderPostgres(*statement.query, office, out.sql, failure);
+  });
+  if (!error.empty()) out = Translation{};
+  return error;
 }
 
 }  // namespace tarnwick::postgres

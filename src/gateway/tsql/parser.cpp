@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
+#include <new>
 #include <initializer_list>
 #include <utility>
 
@@ -14,6 +16,21 @@
 #include "runtime/text.hpp"
 
 namespace tarnwick::tsql {
+
+std::string ParseAndRender(std::string_view text,
+                           const std::function<bool(ParsedStatement&, SyntaxError&)>& render) {
+  SyntaxError error;
+  try {
+    std::vector<Token> tokens;
+    ParsedStatement statement;
+    if (Tokenize(text, tokens, error) && Parse(tokens, statement, error) && render(statement, error)) return {};
+  } catch (const std::bad_alloc&) {
+    return "The text is too large to translate";
+  } catch (const std::exception& e) {
+    return std::string("The text could not be translated: ") + e.what();
+  }
+  return error.message + " " + DescribePosition(text, error.pos);
+}
 
 std::string CanonicalDatePart(std::string_view word) {
   static const std::pair<std::string_view, std::string_view> kParts[] = {

@@ -2,6 +2,7 @@
 // statement into a syntax tree, a query or a procedure call.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,14 @@ struct ParsedStatement {
 // Parses one statement (an optional trailing semicolon allowed). Returns
 // false with `error` filled when the text does not parse.
 bool Parse(const std::vector<Token>& tokens, ParsedStatement& out, SyntaxError& error);
+
+// The steps every engine's translation shares: tokenizes and parses `text`,
+// then hands the statement to `render`, which renders a query (false with
+// `error` filled when it cannot) or takes a procedure call. Returns an error
+// text naming the position, empty on success; a text too large to hold, or
+// any other failure on the way, also comes back as an error text.
+std::string ParseAndRender(std::string_view text,
+                           const std::function<bool(ParsedStatement&, SyntaxError&)>& render);
 
 // The canonical date part (year, month, day, ...) for a date part word of
 // DATEADD, DATEDIFF and DATEPART (yy, mm, dd ...); empty when unknown.
