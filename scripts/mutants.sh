@@ -12,7 +12,9 @@
 #
 # The suite runs as the README's test command runs it, with a private
 # PostgreSQL cluster started once for the whole run, and stops at the first
-# failing test. Builds go to BUILD_DIR (build-mutants by default), without
+# failing test. The test programs of the mutated file's own folder run first
+# (src/documents/... -> tw_test_documents*): most mutants die there in
+# seconds, and only the rest need the whole suite. The verdict is the same. Builds go to BUILD_DIR (build-mutants by default), without
 # the benchmarks, and in Release so each relink is quick.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,8 +28,21 @@ build="${BUILD_DIR:-build-mutants}"
 jobs="$(nproc)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTARNWICK_BUILD_BENCH=OFF ${CMAKE_ARGS:-} >/dev/null
 
+# Succeeds when a test program named after the mutated file's top folder
+# under src/ fails, that is when the near tests kill the mutant.
+near_tests_fail() {
+  local top="${1#src/}"
+  top="${top%%/*}"
+  local program
+  for program in "$build"/tests/tw_test_"$top"*; do
+    [ -x "$program" ] || continue
+    (cd "$build/tests" && timeout 600 "$program" --gtest_brief=1) </dev/null >"$build/mutant-near.log" 2>&1 || return 0
+  done
+  return 1
+}
+
 run_suite() {
-  ctest --test-dir "$build" --stop-on-failure -j"$jobs" --timeout 600 >"$build/mutant-suite.log" 2>&1
+  ctest --test-dir "$build" --stop-on-failure -j"$jobs" --timeout 600 </dev/null >"$build/mutant-suite.log" 2>&1
 }
 
 echo "building and testing the unmutated tree"
@@ -38,7 +53,8 @@ mutated=""
 restore() {
   if [ -n "$mutated" ]; then cp -p "$build/mutant-original" "$mutated"; touch "$mutated"; mutated=""; fi
 }
-trap restore EXIT INT TERM
+trap restore EXIT
+trap 'restore; exit 130' INT TERM
 
 total=0 killed=0 survived=0 unbuilt=0 started=$SECONDS
 while IFS=$'\t' read -r file exact replacement bug; do
@@ -56,8 +72,10 @@ while IFS=$'\t' read -r file exact replacement bug; do
   content="${content%x}"
   printf '%s' "${content/"$exact"/"$replacement"}" >"$file"
   t0=$SECONDS
-  if ! cmake --build "$build" -j"$jobs" >"$build/mutant-build.log" 2>&1; then
+  if ! cmake --build "$build" -j"$jobs" </dev/null >"$build/mutant-build.log" 2>&1; then
     verdict="DOES NOT BUILD"; unbuilt=$((unbuilt + 1))
+  elif near_tests_fail "$file"; then
+    verdict="killed"; killed=$((killed + 1))
   elif run_suite; then
     verdict="SURVIVED"; survived=$((survived + 1))
   else
