@@ -7,8 +7,8 @@
 #include <thread>
 #include <utility>
 
+#include "gateway/postgres/catalog.hpp"
 #include "gateway/postgres/create.hpp"
-#include "office/server_office.hpp"
 #include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 

@@ -17,25 +17,14 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "gateway/postgres/catalog.hpp"
 #include "gateway/tsql/ast.hpp"
 #include "gateway/tsql/lexer.hpp"
 #include "gateway/tsql/parser.hpp"
 
 namespace tarnwick::postgres {
-
-// What a value is, as far as the renderer needs to know.
-enum class ValueKind { Unknown, Number, Text, Date, Boolean, Binary };
-
-struct ColumnKind {
-  ValueKind kind = ValueKind::Unknown;
-  bool citext = false;  // a case-blind text column
-};
-
-// The office's tables and views: name (lower case) -> column (lower case) -> kind.
-using OfficeColumns = std::unordered_map<std::string, std::unordered_map<std::string, ColumnKind>>;
 
 // Renders `query` into `out`. Returns false with `error` filled for a
 // construct the server cannot take (an unknown table, function or type).
