@@ -143,7 +143,7 @@ class PlainReader {
   PlainReader() {
     Check(sqlite3_open_v2(TheOffice().Path().c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr), db_, "open");
     sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    if (tarnwick::tsql::RegisterTsqlFunctions(db_) != SQLITE_OK) throw std::runtime_error("functions");
+    if (tarnwick::sqlite::RegisterTsqlFunctions(db_) != SQLITE_OK) throw std::runtime_error("functions");
   }
   ~PlainReader() { sqlite3_close(db_); }
   std::size_t Read() {

@@ -111,7 +111,7 @@ class RawStatement {
     if (!error.empty()) throw std::runtime_error(error);
     sql_ = t.sql;
     if (sqlite3_open_v2(Office().c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-        tarnwick::tsql::RegisterTsqlFunctions(db_) != SQLITE_OK ||
+        tarnwick::sqlite::RegisterTsqlFunctions(db_) != SQLITE_OK ||
         sqlite3_prepare_v2(db_, sql_.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) {
       throw std::runtime_error(std::string("raw statement: ") + sqlite3_errmsg(db_));
     }

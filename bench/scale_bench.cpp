@@ -75,7 +75,7 @@ class Raw {
  public:
   Raw() {
     if (sqlite3_open_v2(Office().c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-        tarnwick::tsql::RegisterTsqlFunctions(db_) != SQLITE_OK) {
+        tarnwick::sqlite::RegisterTsqlFunctions(db_) != SQLITE_OK) {
       throw std::runtime_error(std::string("raw connection: ") + sqlite3_errmsg(db_));
     }
   }

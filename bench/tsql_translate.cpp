@@ -32,7 +32,7 @@ BENCHMARK(BM_TranslateDocumentSearch);
 void BM_FunctionsPerRow(benchmark::State& state) {
   sqlite3* db = nullptr;
   sqlite3_open(":memory:", &db);
-  tarnwick::tsql::RegisterTsqlFunctions(db);
+  tarnwick::sqlite::RegisterTsqlFunctions(db);
   sqlite3_exec(db,
                "create table t (a text, b text, d text);"
                "with recursive n(i) as (select 1 union all select i + 1 from n where i < 10000) "

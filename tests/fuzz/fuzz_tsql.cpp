@@ -31,7 +31,7 @@ sqlite3* Database() {
   static sqlite3* db = [] {
     sqlite3* d = nullptr;
     sqlite3_open(":memory:", &d);
-    tarnwick::tsql::RegisterTsqlFunctions(d);
+    tarnwick::sqlite::RegisterTsqlFunctions(d);
     sqlite3_exec(d,
                  "create table t (a varchar(10) collate nocase, b int, d datetime);"
                  "insert into t values ('x', 1, '2005-03-04 14:30:00'), (NULL, NULL, NULL), ('Y', 2, 'zz');",

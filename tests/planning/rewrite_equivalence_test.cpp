@@ -60,7 +60,7 @@ class RewriteEquivalence : public SampleOfficeSuite<20000> {
   // Both translations of `text` on the office; they must agree row for row.
   static std::size_t ExpectSameRows(const std::string& text) {
     office_test::Db db(file_);
-    tsql::RegisterTsqlFunctions(db.get());
+    sqlite::RegisterTsqlFunctions(db.get());
     const auto plain = db.Rows(Translated(text, tsql::Rewrites::Skip));
     const auto rewritten = db.Rows(Translated(text, tsql::Rewrites::Apply));
     EXPECT_EQ(plain.size(), rewritten.size()) << text;

@@ -205,7 +205,7 @@ bool Engine::Open(const std::string& path) {
   // The link tables refer to the committee and the document they join.
   if (sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_OK)
     return fail("The database '" + path + "' cannot check its links: " + EngineCause(db), db);
-  if (const int registered = tsql::RegisterTsqlFunctions(db); registered != SQLITE_OK)
+  if (const int registered = sqlite::RegisterTsqlFunctions(db); registered != SQLITE_OK)
     return fail("The database '" + path + "' cannot take the SQL functions the library uses: " +
                     sqlite3_errstr(registered),
                 db);

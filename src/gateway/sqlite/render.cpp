@@ -14,10 +14,21 @@
 #include "gateway/tsql/stamp.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::tsql {
+namespace tarnwick::sqlite {
 
+namespace ast = tsql::ast;
 using ast::Expr;
 using ast::ExprKind;
+using tsql::DayRange;
+using tsql::DayRangeOf;
+using tsql::FormatStamp;
+using tsql::JoinKeyword;
+using tsql::ReadDateText;
+using tsql::SelectListColumn;
+using tsql::SetOpKeyword;
+using tsql::Stamp;
+using tsql::SyntaxError;
+using tsql::TextTypeSize;
 
 namespace {
 
@@ -604,4 +615,4 @@ bool RenderSqlite(const ast::Query& query, std::string& out, SyntaxError& error)
   return r.Query(query, out);
 }
 
-}  // namespace tarnwick::tsql
+}  // namespace tarnwick::sqlite

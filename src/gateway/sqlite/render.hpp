@@ -8,11 +8,11 @@
 #include "gateway/tsql/ast.hpp"
 #include "gateway/tsql/lexer.hpp"
 
-namespace tarnwick::tsql {
+namespace tarnwick::sqlite {
 
 // Renders `query` into `out`. Returns false with `error` filled for a
 // construct the embedded engine cannot express (an unknown CAST type, say).
-bool RenderSqlite(const ast::Query& query, std::string& out, SyntaxError& error);
+bool RenderSqlite(const tsql::ast::Query& query, std::string& out, tsql::SyntaxError& error);
 
 // An identifier as SQLite reads it: bare when it is a plain word and no
 // SQLite keyword, else in double quotes.
@@ -22,4 +22,4 @@ std::string SqliteName(const std::string& name);
 // ('1/1/1900', '3/4/2005 2:30:00 PM'), or empty when it is no date.
 std::string DateLiteralIso(const std::string& text);
 
-}  // namespace tarnwick::tsql
+}  // namespace tarnwick::sqlite

@@ -24,7 +24,7 @@ std::string Translate(std::string_view tsql, Translation& out, Rewrites rewrites
       return true;
     }
     if (rewrites == Rewrites::Apply) RewriteForPlanning(*statement.query, columns);
-    return RenderSqlite(*statement.query, out.sql, failure);
+    return sqlite::RenderSqlite(*statement.query, out.sql, failure);
   });
   if (!error.empty()) out = Translation{};
   return error;

@@ -18,7 +18,7 @@ class SqliteDb {
  public:
   SqliteDb() {
     sqlite3_open(":memory:", &db_);
-    rc_ = RegisterTsqlFunctions(db_);
+    rc_ = sqlite::RegisterTsqlFunctions(db_);
   }
   ~SqliteDb() { sqlite3_close(db_); }
   SqliteDb(const SqliteDb&) = delete;
