@@ -19,7 +19,8 @@
 #include "gateway/sqlite/catalog.hpp"
 #include "gateway/sqlite/engine.hpp"
 #include "gateway/sqlite/functions.hpp"
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/sqlite/render.hpp"
+#include "gateway/tsql/translate.hpp"
 #include "tarnwick/recordset.hpp"
 
 namespace {
@@ -103,7 +104,7 @@ class Office {
     sqlite3_close(db);
 
     tarnwick::tsql::Translation translation;
-    const std::string error = tarnwick::tsql::Translate(kSearch, translation);
+    const std::string error = tarnwick::tsql::Translate(kSearch, tarnwick::sqlite::Renderer(), translation);
     if (!error.empty()) throw std::runtime_error("translate: " + error);
     translated_ = translation.sql;
   }

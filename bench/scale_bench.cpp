@@ -36,7 +36,8 @@
 #include <vector>
 
 #include "gateway/sqlite/functions.hpp"
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/sqlite/render.hpp"
+#include "gateway/tsql/translate.hpp"
 #include "office/office.hpp"
 #include "support/forwarding_gateway.hpp"
 #include "tarnwick/clsDocument.hpp"
@@ -496,7 +497,8 @@ Prepared Prepare(const Case& c) {
   tarnwick::tsql::Translation translation, plain;
   for (auto [out, rewrites] : {std::pair{&translation, tarnwick::tsql::Rewrites::Apply},
                                std::pair{&plain, tarnwick::tsql::Rewrites::Skip}}) {
-    if (const std::string error = tarnwick::tsql::Translate(text, *out, rewrites); !error.empty()) {
+    const std::string error = tarnwick::tsql::Translate(text, tarnwick::sqlite::Renderer(rewrites), *out);
+    if (!error.empty()) {
       throw std::runtime_error(c.name + ": " + error);
     }
   }

@@ -24,8 +24,8 @@ namespace ast = tsql::ast;
 namespace {
 
 // PostgreSQL operator precedence, loosest first.
-constexpr int kOr = 1, kAnd = 2, kNot = 3, kIs = 4, kCmp = 5, kLike = 6, kOther = 7, kAdd = 8, kMul = 9,
-              kUnary = 10, kAtom = 11;
+constexpr int kOr = tsql::kLoosest, kAnd = 2, kNot = 3, kIs = 4, kCmp = 5, kLike = 6, kOther = 7, kAdd = 8,
+              kMul = 9, kUnary = 10, kAtom = tsql::kTightest;
 
 struct Piece {
   std::string text;
@@ -37,8 +37,8 @@ struct Piece {
 
 using runtime::QuoteSql;
 
-std::string Wrap(const Piece& p, int minPrec) { return p.prec < minPrec ? "(" + p.text + ")" : p.text; }
-std::string Atom(const Piece& p) { return Wrap(p, kAtom); }
+using tsql::Atom;
+using tsql::Wrap;
 
 bool IsLiteral(const Expr& e) {
   return e.kind == ExprKind::Number || e.kind == ExprKind::Text || e.kind == ExprKind::Null;
@@ -105,7 +105,8 @@ const char* DateStyle(int style) {
   }
 }
 
-struct Source {
+// A table of a FROM list in scope: what its columns are.
+struct ScopeEntry {
   std::string alias;  // lower case; the table's name when it has no alias
   const std::unordered_map<std::string, ColumnKind>* columns = nullptr;
   std::unordered_map<std::string, ColumnKind> derived;  // a derived table's columns
@@ -115,86 +116,60 @@ struct Source {
 // The output columns of a query: name (lower case) and kind.
 using Outputs = std::vector<std::pair<std::string, ColumnKind>>;
 
-class Renderer {
+class Writer final : public tsql::QueryWriter {
  public:
-  Renderer(const OfficeColumns& office, SyntaxError& error) : office_(office), error_(error) {}
+  Writer(const OfficeColumns& office, SyntaxError& error) : QueryWriter(error), office_(office) {}
 
+  // Writes `q`; `outputs`, when given, receives its output columns.
   bool Query(const ast::Query& q, std::string& out, Outputs* outputs) {
-    if (q.cores.size() == 1) {
-      const ast::SelectCore& core = q.cores.front();
-      std::vector<std::string> aliases;
-      scopes_.emplace_back();
-      bool ok = Core(core, out, outputs, &aliases) && OrderBy(q, &core, aliases, out);
-      scopes_.pop_back();
-      if (!ok) return false;
-      if (core.top) {
-        Piece top;
-        if (!Render(*core.top, top)) return false;
-        out += " LIMIT " + Atom(top);
-      }
-      return true;
-    }
-    std::vector<std::string> aliases;
-    for (std::size_t i = 0; i < q.cores.size(); ++i) {
-      if (i > 0) {
-        out += tsql::SetOpKeyword(q.ops[i - 1]);
-      }
-      const ast::SelectCore& core = q.cores[i];
-      std::string text;
-      scopes_.emplace_back();
-      const bool ok = Core(core, text, i == 0 ? outputs : nullptr, i == 0 ? &aliases : nullptr);
-      scopes_.pop_back();
-      if (!ok) return false;
-      if (core.top) {
-        // TOP belongs to its own member; the member keeps its LIMIT in parentheses.
-        Piece top;
-        if (!Render(*core.top, top)) return false;
-        text = "(" + text + " LIMIT " + Atom(top) + ")";
-      }
-      out += text;
-    }
-    return OrderBy(q, nullptr, aliases, out);
+    Outputs* const outer = std::exchange(outputs_, outputs);
+    const bool ok = QueryWriter::Query(q, out);
+    outputs_ = outer;
+    return ok;
   }
 
  private:
   const OfficeColumns& office_;
-  SyntaxError& error_;
-  std::vector<std::vector<Source>> scopes_;
+  std::vector<std::vector<ScopeEntry>> scopes_;
+  Outputs* outputs_ = nullptr;  // the output columns of the query being written, when asked for
   int derivedCount_ = 0;
-
-  bool Fail(std::string message, std::size_t pos) {
-    error_.message = std::move(message);
-    error_.pos = pos;
-    return false;
-  }
 
   // ----- queries -----
 
-  bool OrderBy(const ast::Query& q, const ast::SelectCore* core, const std::vector<std::string>& aliases,
-               std::string& out) {
-    if (q.orderBy.empty()) return true;
-    out += " ORDER BY ";
-    for (std::size_t i = 0; i < q.orderBy.size(); ++i) {
-      if (i > 0) out += ", ";
-      const ast::OrderItem& item = q.orderBy[i];
-      std::string term;
-      if (!OrderTerm(core, aliases, *item.expr, term)) return false;
-      // NULLs come first when rising, as on the office's server.
-      out += term + (item.descending ? " DESC NULLS LAST" : " NULLS FIRST");
-    }
+  bool Expression(const Expr& e, tsql::Piece& out) override {
+    Piece p;
+    if (!Render(e, p)) return false;
+    out = {std::move(p.text), p.prec};
     return true;
   }
 
-  bool OrderTerm(const ast::SelectCore* core, const std::vector<std::string>& aliases, const Expr& e,
-                 std::string& out) {
+  void EnterSelect() override { scopes_.emplace_back(); }
+  void LeaveSelect() override { scopes_.pop_back(); }
+
+  // The member keeps its LIMIT in parentheses.
+  std::string LimitedMember(const std::string& limited) override { return "(" + limited + ")"; }
+
+  std::string DayLiteral(std::int64_t day) override { return TimestampLiteral(tsql::Stamp{day, 0}); }
+
+  bool OrderTerm(const ast::Query& q, const ast::SelectCore* core, const ast::OrderItem& item,
+                 std::string& out) override {
+    if (!OrderExpression(q.cores.front(), core, *item.expr, out)) return false;
+    // NULLs come first when rising, as on the office's server.
+    out += item.descending ? " DESC NULLS LAST" : " NULLS FIRST";
+    return true;
+  }
+
+  // An ORDER BY term: a position, an alias of the first member's select
+  // list, a listed column, or an expression.
+  bool OrderExpression(const ast::SelectCore& first, const ast::SelectCore* core, const Expr& e, std::string& out) {
     if (e.kind == ExprKind::Number) {
       out = e.text;  // a position in the select list
       return true;
     }
     if (e.kind == ExprKind::Column && e.parts.size() == 1) {
-      for (const std::string& alias : aliases) {
-        if (runtime::EqualsNoCase(alias, e.parts.front())) {
-          out = Alias(alias);
+      for (const ast::SelectItem& item : first.items) {
+        if (!item.alias.empty() && runtime::EqualsNoCase(item.alias, e.parts.front())) {
+          out = Alias(item.alias);
           return true;
         }
       }
@@ -221,23 +196,11 @@ class Renderer {
     return true;
   }
 
-  // Puts the core's tables into the current scope; renders them into `out` when given.
-  bool Sources(const ast::SelectCore& core, std::string* out) {
-    for (std::size_t i = 0; i < core.from.size(); ++i) {
-      std::string source;
-      if (!Table(*core.from[i], source)) return false;
-      if (!out) continue;
-      if (i > 0) *out += ", ";
-      // A join listed after a comma binds on its own, as on the server.
-      if (core.from.size() > 1 && core.from[i]->isJoin) source = "(" + source + ")";
-      *out += source;
-    }
-    return true;
-  }
-
-  bool Core(const ast::SelectCore& core, std::string& out, Outputs* outputs, std::vector<std::string>* aliases) {
+  bool Select(const ast::SelectCore& core, bool first, std::string& out) override {
+    Outputs* const outputs = first ? outputs_ : nullptr;
+    // The tables come first: the select list names their columns.
     std::string from;
-    if (!Sources(core, &from)) return false;
+    if (!FromList(core, from)) return false;
     out += "SELECT ";
     if (core.distinct) out += "DISTINCT ";
     for (std::size_t i = 0; i < core.items.size(); ++i) {
@@ -255,44 +218,24 @@ class Renderer {
       // A listed column keeps the spelling the text gave it.
       if (name.empty() && e.kind == ExprKind::Column) name = e.parts.back();
       if (!name.empty()) out += " AS " + Alias(name);
-      if (!item.alias.empty() && aliases) aliases->push_back(item.alias);
       if (outputs) outputs->emplace_back(runtime::ToLower(name), ColumnKind{p.kind, p.citext});
     }
     if (!from.empty()) out += " FROM " + from;
-    if (core.where) {
-      Piece p;
-      if (!Render(*core.where, p)) return false;
-      out += " WHERE " + p.text;
-    }
-    if (!core.groupBy.empty()) {
-      out += " GROUP BY ";
-      for (std::size_t i = 0; i < core.groupBy.size(); ++i) {
-        if (i > 0) out += ", ";
-        Piece p;
-        if (!Render(*core.groupBy[i], p)) return false;
-        out += Wrap(p, kOr);
-      }
-    }
-    if (core.having) {
-      Piece p;
-      if (!Render(*core.having, p)) return false;
-      out += " HAVING " + p.text;
-    }
-    return true;
+    return Filters(core, out);
   }
 
   bool Star(const Expr& e, std::string& out, Outputs* outputs) {
-    const std::vector<Source>& scope = scopes_.back();
+    const std::vector<ScopeEntry>& scope = scopes_.back();
     if (e.parts.empty()) {
       out += "*";
       if (outputs) {
-        for (const Source& s : scope)
+        for (const ScopeEntry& s : scope)
           for (const auto& [name, kind] : s.Columns()) outputs->emplace_back(name, kind);
       }
       return true;
     }
     const std::string qualifier = runtime::ToLower(e.parts.back());
-    for (const Source& s : scope) {
+    for (const ScopeEntry& s : scope) {
       if (s.alias != qualifier) continue;
       out += Name(e.parts.back()) + ".*";
       if (outputs)
@@ -302,21 +245,9 @@ class Renderer {
     return Fail("The object name '" + e.parts.back() + "' is not in the FROM clause", e.pos);
   }
 
-  bool Table(const ast::TableRef& t, std::string& out) {
-    if (t.isJoin) {
-      if (!Table(*t.left, out)) return false;
-      out += tsql::JoinKeyword(t.join);
-      if (!Table(*t.right, out)) return false;
-      if (t.on) {
-        Piece p;
-        if (!Render(*t.on, p)) return false;
-        out += " ON " + p.text;
-      } else if (t.join != ast::JoinKind::Cross && t.join != ast::JoinKind::Comma) {
-        out += " ON true";
-      }
-      return true;
-    }
-    Source source;
+  // Puts the table into the current scope as it writes it.
+  bool Source(const ast::TableRef& t, std::string& out) override {
+    ScopeEntry source;
     if (t.query) {
       std::string inner;
       Outputs columns;
@@ -348,7 +279,7 @@ class Renderer {
     for (auto scope = scopes_.rbegin(); scope != scopes_.rend(); ++scope) {
       std::optional<ColumnKind> found;
       bool mixed = false;
-      for (const Source& s : *scope) {
+      for (const ScopeEntry& s : *scope) {
         if (!qualifier.empty() && s.alias != qualifier) continue;
         const auto& columns = s.Columns();
         const auto c = columns.find(column);
@@ -520,10 +451,7 @@ class Renderer {
       out = p;
       return true;
     }
-    std::string operand = Numeric(p, kUnary);
-    // Two minus signs in a row would start a comment.
-    if (!operand.empty() && (operand[0] == '-' || operand[0] == '+')) operand = " " + operand;
-    out = {e.op + operand, kUnary, ValueKind::Number};
+    out = {tsql::Signed(e.op, Numeric(p, kUnary)), kUnary, ValueKind::Number};
     return true;
   }
 
@@ -550,7 +478,11 @@ class Renderer {
       return true;
     }
     // Comparisons.
-    if (DaysOfColumn(l, r, op, out)) return true;
+    bool both = false;
+    if (std::string range; DaysOfColumn(l, r, op, range, both)) {
+      out = {range, both ? kAtom : kCmp, ValueKind::Boolean};
+      return true;
+    }
     Piece a, b;
     if (!Pair(l, r, a, b)) return false;
     CaseBlind(a, b);
@@ -589,23 +521,6 @@ class Renderer {
     if (IsLiteral(l) && !RenderAs(l, ValueKind::Number, a)) return false;
     if (IsLiteral(r) && !RenderAs(r, ValueKind::Number, b)) return false;
     out = {Numeric(a, kAdd) + " " + e.op + " " + Numeric(b, kAdd + 1), kAdd, ValueKind::Number};
-    return true;
-  }
-
-  // cast(column as date) compared with a date text as a range on the column
-  // (see tsql::DayRangeOf). False when the comparison is not of this shape,
-  // with `out` untouched.
-  bool DaysOfColumn(const Expr& l, const Expr& r, const std::string& op, Piece& out) {
-    const std::optional<tsql::DayRange> range = tsql::DayRangeOf(l, r, op);
-    if (!range) return false;
-    Piece c;
-    if (!Render(*range->column, c)) return false;
-    const std::optional<std::int64_t>& from = range->from;
-    const std::optional<std::int64_t>& before = range->before;
-    const std::string lower = from ? c.text + " >= " + TimestampLiteral(tsql::Stamp{*from, 0}) : std::string();
-    const std::string upper = before ? c.text + " < " + TimestampLiteral(tsql::Stamp{*before, 0}) : std::string();
-    if (from && before) out = {"(" + lower + " AND " + upper + ")", kAtom, ValueKind::Boolean};
-    else out = {from ? lower : upper, kCmp, ValueKind::Boolean};
     return true;
   }
 
@@ -1061,24 +976,11 @@ std::string LikePatternRegex(std::string_view pattern, char escape) {
   return out + "$";
 }
 
-bool RenderPostgres(const ast::Query& query, const OfficeColumns& office, std::string& out, SyntaxError& error) {
-  Renderer r(office, error);
-  return r.Query(query, out, nullptr);
-}
+Renderer::Renderer(const OfficeColumns& office) : office_(office) {}
 
-std::string TranslatePostgres(std::string_view text, const OfficeColumns& office, Translation& out) {
-  out = Translation{};
-  std::string error = tsql::ParseAndRender(text, [&](tsql::ParsedStatement& statement, SyntaxError& failure) {
-    if (statement.isExec) {
-      out.isExec = true;
-      out.procedure = std::move(statement.procedure);
-      out.arguments = std::move(statement.arguments);
-      return true;
-    }
-    return RenderPostgres(*statement.query, office, out.sql, failure);
-  });
-  if (!error.empty()) out = Translation{};
-  return error;
+bool Renderer::Render(ast::Query& query, std::string& out, SyntaxError& error) const {
+  Writer writer(office_, error);
+  return writer.Query(query, out, nullptr);
 }
 
 }  // namespace tarnwick::postgres

@@ -17,30 +17,24 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "gateway/postgres/catalog.hpp"
-#include "gateway/tsql/ast.hpp"
-#include "gateway/tsql/lexer.hpp"
-#include "gateway/tsql/parser.hpp"
+#include "gateway/tsql/render.hpp"
 
 namespace tarnwick::postgres {
 
-// Renders `query` into `out`. Returns false with `error` filled for a
-// construct the server cannot take (an unknown table, function or type).
-bool RenderPostgres(const tsql::ast::Query& query, const OfficeColumns& office, std::string& out,
-                    tsql::SyntaxError& error);
+class Renderer final : public tsql::Renderer {
+ public:
+  // `office` must outlive the renderer.
+  explicit Renderer(const OfficeColumns& office);
 
-struct Translation {
-  bool isExec = false;
-  std::string sql;                            // a query: PostgreSQL text
-  std::string procedure;                      // an exec: the procedure name as written
-  std::vector<tsql::ExecArgument> arguments;  // an exec: in the order written
+  // False with `error` filled for a construct the server cannot take (an
+  // unknown table, function or type).
+  bool Render(tsql::ast::Query& query, std::string& out, tsql::SyntaxError& error) const override;
+
+ private:
+  const OfficeColumns& office_;
 };
-
-// Tokenizes, parses and renders a T-SQL text. Returns an error text naming
-// the position, empty on success.
-std::string TranslatePostgres(std::string_view tsql, const OfficeColumns& office, Translation& out);
 
 // A T-SQL LIKE pattern with character classes ([a-c], [^x]) as an anchored
 // POSIX regular expression; escape is the ESCAPE character or 0.

@@ -15,7 +15,8 @@
 
 #include "gateway/sqlite/catalog.hpp"
 #include "gateway/sqlite/functions.hpp"
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/sqlite/render.hpp"
+#include "gateway/tsql/translate.hpp"
 #include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
@@ -251,8 +252,8 @@ std::string Engine::Translate(const std::string& sql, tsql::Translation& out) {
     out = *kept;
     return {};
   }
-  if (!columns_) columns_ = tsql::DatabaseColumns(db_);
-  if (auto e = tsql::Translate(sql, out, tsql::Rewrites::Apply, columns_); !e.empty()) return e;
+  if (!columns_) columns_ = DatabaseColumns(db_);
+  if (auto e = tsql::Translate(sql, Renderer(tsql::Rewrites::Apply, columns_), out); !e.empty()) return e;
   if (sql.size() <= kLongestKeptText) translations_.Put(sql, out, [](tsql::Translation&) {});
   return {};
 }

@@ -18,6 +18,11 @@ namespace tarnwick::tsql {
 // column name in a sub-select belongs to.
 using ColumnLookup = std::function<bool(const std::string& table, const std::string& column)>;
 
+// Whether a query goes through the planning rewrites before it is rendered.
+// Both give the same rows in the same order; the plain form is kept for the
+// checks that prove it.
+enum class Rewrites { Apply, Skip };
+
 // Rewrites `query` in place, with every query nested in it (derived tables,
 // sub-selects). A query no rule applies to is left as it was. Without a
 // column lookup, a rewrite that could change what a bare name means is not
