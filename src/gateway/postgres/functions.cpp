@@ -311,10 +311,7 @@ bool FunctionWriter::Cast(const Expr& e, Piece& out) {
   Piece value;
   if (!Render(*e.args[0], value)) return false;
   const std::string& n = t.name;
-  auto noSize = [&]() {
-    if (t.length != -1 || t.max) return Fail("The type '" + n + "' takes no size", t.pos);
-    return true;
-  };
+  const auto noSize = [&] { return tsql::NoTypeSize(t, error_); };
   // A date text (and only a literal one) is read here as the server reads it.
   const auto date = [&]() -> std::string {
     if (e.args[0]->kind == ExprKind::Text) {
@@ -351,10 +348,8 @@ bool FunctionWriter::Cast(const Expr& e, Piece& out) {
     return true;
   }
   if (n == "DECIMAL" || n == "NUMERIC" || n == "DEC") {
-    const int precision = t.length == -1 ? 18 : t.length;
-    const int scale = t.scale == -1 ? 0 : t.scale;
-    if (t.max || precision < 1 || precision > 38 || scale > precision)
-      return Fail("The size given to the type '" + n + "' is not valid", t.pos);
+    int precision = 0, scale = 0;
+    if (!tsql::DecimalTypeSize(t, precision, scale, error_)) return false;
     out = {v + "::numeric(" + std::to_string(precision) + "," + std::to_string(scale) + ")", kAtom,
            ValueKind::Number};
     return true;

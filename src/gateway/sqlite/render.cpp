@@ -417,10 +417,7 @@ class Writer final : public tsql::QueryWriter {
       v = "tw_format_date(" + v + ", " + Wrap(style, kOr) + ")";
     }
     const std::string& n = t.name;
-    auto noSize = [&]() {
-      if (t.length != -1 || t.max) return Fail("The type '" + n + "' takes no size", t.pos);
-      return true;
-    };
+    const auto noSize = [&] { return tsql::NoTypeSize(t, error_); };
     if (n == "DATE" || n == "DATETIME" || n == "SMALLDATETIME" || n == "DATETIME2") {
       if (n != "DATETIME2" && !noSize()) return false;
       out = {(n == "DATE" ? "tw_cast_date(" : "tw_cast_datetime(") + v + ")", kAtom};
@@ -443,11 +440,8 @@ class Writer final : public tsql::QueryWriter {
       return true;
     }
     if (n == "DECIMAL" || n == "NUMERIC" || n == "DEC") {
-      const int precision = t.length == -1 ? 18 : t.length;
-      const int scale = t.scale == -1 ? 0 : t.scale;
-      if (t.max || precision < 1 || precision > 38 || scale > precision) {
-        return Fail("The size given to the type '" + n + "' is not valid", t.pos);
-      }
+      int precision = 0, scale = 0;
+      if (!tsql::DecimalTypeSize(t, precision, scale, error_)) return false;
       out = {"tw_cast_num(" + v + ", " + std::to_string(scale) + ", " + std::to_string(precision) + ")", kAtom};
       return true;
     }
