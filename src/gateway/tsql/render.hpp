@@ -13,8 +13,8 @@
 // kLoosest (OR) to kTightest (an atom); each engine's levels lie between,
 // and an operand binding looser than its place asks is put in parentheses.
 //
-// Thread safety: a Renderer renders on any thread; a QueryWriter writes one
-// query and belongs to the thread that writes it.
+// Thread safety: a Renderer renders on one thread at a time (the SQLite
+// one's column lookup learns as it goes); a QueryWriter writes one query.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Planning rewrites of a parsed query: the same question asked in a shape an
 // engine's planner can answer from its indexes. Each rewrite keeps the rows
 // and their order exactly, Nulls and duplicates included; the rule that makes
-// each one safe is written beside it in rewrite.cpp.
+// each one safe is written beside it (rewrite.cpp, rewrite_unnest.cpp).
 //
 // The pass knows no engine: every renderer of the syntax tree may apply it.
 #pragma once
