@@ -19,7 +19,8 @@
 #include "gateway/sqlite/catalog.hpp"
 #include "gateway/sqlite/engine.hpp"
 #include "gateway/sqlite/functions.hpp"
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/sqlite/render.hpp"
+#include "gateway/tsql/translate.hpp"
 #include "tarnwick/recordset.hpp"
 
 namespace {
@@ -103,7 +104,7 @@ class Office {
     sqlite3_close(db);
 
     tarnwick::tsql::Translation translation;
-    const std::string error = tarnwick::tsql::Translate(kSearch, translation);
+    const std::string error = tarnwick::tsql::Translate(kSearch, tarnwick::sqlite::Renderer(), translation);
     if (!error.empty()) throw std::runtime_error("translate: " + error);
     translated_ = translation.sql;
   }
@@ -143,7 +144,7 @@ class PlainReader {
   PlainReader() {
     Check(sqlite3_open_v2(TheOffice().Path().c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr), db_, "open");
     sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    if (tarnwick::tsql::RegisterTsqlFunctions(db_) != SQLITE_OK) throw std::runtime_error("functions");
+    if (tarnwick::sqlite::RegisterTsqlFunctions(db_) != SQLITE_OK) throw std::runtime_error("functions");
   }
   ~PlainReader() { sqlite3_close(db_); }
   std::size_t Read() {

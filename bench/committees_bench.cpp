@@ -23,7 +23,8 @@
 #include "committees/committee_queries.hpp"
 #include "office/office.hpp"
 #include "gateway/sqlite/functions.hpp"
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/sqlite/render.hpp"
+#include "gateway/tsql/translate.hpp"
 #include "tarnwick/clsOrg.hpp"
 
 namespace {
@@ -107,11 +108,11 @@ class RawStatement {
  public:
   explicit RawStatement(const std::string& tsql) {
     tarnwick::tsql::Translation t;
-    const std::string error = tarnwick::tsql::Translate(tsql, t);
+    const std::string error = tarnwick::tsql::Translate(tsql, tarnwick::sqlite::Renderer(), t);
     if (!error.empty()) throw std::runtime_error(error);
     sql_ = t.sql;
     if (sqlite3_open_v2(Office().c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-        tarnwick::tsql::RegisterTsqlFunctions(db_) != SQLITE_OK ||
+        tarnwick::sqlite::RegisterTsqlFunctions(db_) != SQLITE_OK ||
         sqlite3_prepare_v2(db_, sql_.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) {
       throw std::runtime_error(std::string("raw statement: ") + sqlite3_errmsg(db_));
     }

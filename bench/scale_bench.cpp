@@ -36,7 +36,8 @@
 #include <vector>
 
 #include "gateway/sqlite/functions.hpp"
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/sqlite/render.hpp"
+#include "gateway/tsql/translate.hpp"
 #include "office/office.hpp"
 #include "support/forwarding_gateway.hpp"
 #include "tarnwick/clsDocument.hpp"
@@ -75,7 +76,7 @@ class Raw {
  public:
   Raw() {
     if (sqlite3_open_v2(Office().c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK ||
-        tarnwick::tsql::RegisterTsqlFunctions(db_) != SQLITE_OK) {
+        tarnwick::sqlite::RegisterTsqlFunctions(db_) != SQLITE_OK) {
       throw std::runtime_error(std::string("raw connection: ") + sqlite3_errmsg(db_));
     }
   }
@@ -496,7 +497,8 @@ Prepared Prepare(const Case& c) {
   tarnwick::tsql::Translation translation, plain;
   for (auto [out, rewrites] : {std::pair{&translation, tarnwick::tsql::Rewrites::Apply},
                                std::pair{&plain, tarnwick::tsql::Rewrites::Skip}}) {
-    if (const std::string error = tarnwick::tsql::Translate(text, *out, rewrites); !error.empty()) {
+    const std::string error = tarnwick::tsql::Translate(text, tarnwick::sqlite::Renderer(rewrites), *out);
+    if (!error.empty()) {
       throw std::runtime_error(c.name + ": " + error);
     }
   }

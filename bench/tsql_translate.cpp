@@ -7,7 +7,8 @@
 
 #include "documents/document_queries.hpp"
 #include "gateway/sqlite/functions.hpp"
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/sqlite/render.hpp"
+#include "gateway/tsql/translate.hpp"
 
 namespace {
 
@@ -21,7 +22,7 @@ const std::string kDocumentSearch =
 void BM_TranslateDocumentSearch(benchmark::State& state) {
   for (auto _ : state) {
     tarnwick::tsql::Translation t;
-    benchmark::DoNotOptimize(tarnwick::tsql::Translate(kDocumentSearch, t));
+    benchmark::DoNotOptimize(tarnwick::tsql::Translate(kDocumentSearch, tarnwick::sqlite::Renderer(), t));
     benchmark::DoNotOptimize(t.sql.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kDocumentSearch.size()));
@@ -32,14 +33,15 @@ BENCHMARK(BM_TranslateDocumentSearch);
 void BM_FunctionsPerRow(benchmark::State& state) {
   sqlite3* db = nullptr;
   sqlite3_open(":memory:", &db);
-  tarnwick::tsql::RegisterTsqlFunctions(db);
+  tarnwick::sqlite::RegisterTsqlFunctions(db);
   sqlite3_exec(db,
                "create table t (a text, b text, d text);"
                "with recursive n(i) as (select 1 union all select i + 1 from n where i < 10000) "
                "insert into t select 'x' || i, 'y', '2005-03-04 14:30:00' from n;",
                nullptr, nullptr, nullptr);
   tarnwick::tsql::Translation t;
-  tarnwick::tsql::Translate("select a + '-' + b, cast(d as date) from t where cast(d as date) >= '1/1/2005'", t);
+  tarnwick::tsql::Translate("select a + '-' + b, cast(d as date) from t where cast(d as date) >= '1/1/2005'",
+                           tarnwick::sqlite::Renderer(), t);
   sqlite3_stmt* st = nullptr;
   sqlite3_prepare_v2(db, t.sql.c_str(), -1, &st, nullptr);
   std::int64_t rows = 0;

@@ -205,7 +205,7 @@ class Builder {
     sqlite3_extended_result_codes(db_, 1);
     // Procedure bodies call the engine's functions (tw_date_text); they
     // compile here only where those are known.
-    if (const int registered = tsql::RegisterTsqlFunctions(db_); registered != SQLITE_OK) {
+    if (const int registered = sqlite::RegisterTsqlFunctions(db_); registered != SQLITE_OK) {
       throw Failure{OfficeStatus::DatabaseError,
                     "cannot set up " + path_.string() + ": " + sqlite3_errstr(registered)};
     }

@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "gateway/postgres/catalog.hpp"
 #include "office/sql_sources.hpp"
 #include "runtime/text.hpp"
 
@@ -559,10 +560,10 @@ sqlite::OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const Off
   Must(conn, "cannot start the build", "begin");
   RunScript(conn, sources.Require("schema.sql"));
   const std::int64_t version = Count(conn, "cannot read the office's version", "select version from tw_office");
-  if (version != kServerSchemaVersion) {
+  if (version != postgres::kServerSchemaVersion) {
     throw Failure{OfficeStatus::InvalidSource, "schema.sql gives the office version " + std::to_string(version) +
                                                    "; this library builds version " +
-                                                   std::to_string(kServerSchemaVersion)};
+                                                   std::to_string(postgres::kServerSchemaVersion)};
   }
   RunScript(conn, sources.Require("functions.sql"));
   // The standard codes and settings, and the sample office when one was

@@ -10,7 +10,8 @@
 
 #include "gateway/postgres/render.hpp"
 #include "gateway/sqlite/functions.hpp"
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/sqlite/render.hpp"
+#include "gateway/tsql/translate.hpp"
 
 namespace {
 
@@ -31,7 +32,7 @@ sqlite3* Database() {
   static sqlite3* db = [] {
     sqlite3* d = nullptr;
     sqlite3_open(":memory:", &d);
-    tarnwick::tsql::RegisterTsqlFunctions(d);
+    tarnwick::sqlite::RegisterTsqlFunctions(d);
     sqlite3_exec(d,
                  "create table t (a varchar(10) collate nocase, b int, d datetime);"
                  "insert into t values ('x', 1, '2005-03-04 14:30:00'), (NULL, NULL, NULL), ('Y', 2, 'zz');",
@@ -46,10 +47,10 @@ sqlite3* Database() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  tarnwick::postgres::Translation server;
-  tarnwick::postgres::TranslatePostgres(text, ServerColumns(), server);
+  tarnwick::tsql::Translation server;
+  tarnwick::tsql::Translate(text, tarnwick::postgres::Renderer(ServerColumns()), server);
   tarnwick::tsql::Translation out;
-  const std::string error = tarnwick::tsql::Translate(text, out);
+  const std::string error = tarnwick::tsql::Translate(text, tarnwick::sqlite::Renderer(), out);
   if (!error.empty() || out.kind != tarnwick::tsql::Translation::Kind::Query) return 0;
   // Run what came out, a few rows at most, so the SQLite functions are fuzzed too.
   sqlite3_stmt* st = nullptr;

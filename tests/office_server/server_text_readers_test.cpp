@@ -30,7 +30,7 @@ TEST_F(ServerTextReaders, DatesReadAsTheEmbeddedEngineReadsThem) {
   sqlite3* raw = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
   std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
-  ASSERT_EQ(tsql::RegisterTsqlFunctions(db.get()), SQLITE_OK);
+  ASSERT_EQ(sqlite::RegisterTsqlFunctions(db.get()), SQLITE_OK);
   auto conn = Open();
 
   const std::vector<std::string> texts = {

@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "documents/document_queries.hpp"
+#include "gateway/sqlite/catalog.hpp"
 #include "gateway/sqlite/functions.hpp"
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/sqlite/render.hpp"
+#include "gateway/tsql/translate.hpp"
 #include "support/forwarding_gateway.hpp"
 #include "support/sample_office.hpp"
 #include "tarnwick/clsDocument.hpp"
@@ -50,9 +52,9 @@ class RewriteEquivalence : public SampleOfficeSuite<20000> {
   // The text as the engine translates it: the rewrites know the office's columns.
   static std::string Translated(const std::string& text, tsql::Rewrites rewrites) {
     static office_test::Db schema(file_);
-    static const tsql::ColumnLookup columns = tsql::DatabaseColumns(schema.get());
+    static const tsql::ColumnLookup columns = sqlite::DatabaseColumns(schema.get());
     tsql::Translation t;
-    const std::string error = tsql::Translate(text, t, rewrites, columns);
+    const std::string error = tsql::Translate(text, sqlite::Renderer(rewrites, columns), t);
     EXPECT_EQ(error, "") << text;
     return t.sql;
   }
@@ -60,7 +62,7 @@ class RewriteEquivalence : public SampleOfficeSuite<20000> {
   // Both translations of `text` on the office; they must agree row for row.
   static std::size_t ExpectSameRows(const std::string& text) {
     office_test::Db db(file_);
-    tsql::RegisterTsqlFunctions(db.get());
+    sqlite::RegisterTsqlFunctions(db.get());
     const auto plain = db.Rows(Translated(text, tsql::Rewrites::Skip));
     const auto rewritten = db.Rows(Translated(text, tsql::Rewrites::Apply));
     EXPECT_EQ(plain.size(), rewritten.size()) << text;

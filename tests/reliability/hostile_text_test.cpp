@@ -43,11 +43,12 @@ TEST(SqlSafeText, AnyTextBecomesExactlyOneLiteralOfItself) {
         continue;
       }
       ASSERT_TRUE(tsql::Tokenize(sql, tokens, error)) << error.message << " in " << sql;
-      tsql::ParsedStatement parsed;
-      ASSERT_TRUE(tsql::Parse(tokens, parsed, error)) << error.message << " in " << sql;
-      ASSERT_FALSE(parsed.isExec);
-      ASSERT_EQ(parsed.query->cores.size(), 1u);
-      const auto& core = parsed.query->cores[0];
+      tsql::Translation parsed;
+      tsql::ast::QueryPtr query;
+      ASSERT_TRUE(tsql::Parse(tokens, parsed, query, error)) << error.message << " in " << sql;
+      ASSERT_TRUE(query);
+      ASSERT_EQ(query->cores.size(), 1u);
+      const auto& core = query->cores[0];
       ASSERT_EQ(core.items.size(), 1u) << sql;
       ASSERT_EQ(core.items[0].expr->kind, tsql::ast::ExprKind::Text) << sql;
       EXPECT_EQ(core.items[0].expr->text, text);

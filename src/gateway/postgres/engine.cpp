@@ -7,8 +7,8 @@
 #include <thread>
 #include <utility>
 
+#include "gateway/postgres/catalog.hpp"
 #include "gateway/postgres/create.hpp"
-#include "office/server_office.hpp"
 #include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
@@ -236,12 +236,12 @@ void Engine::EndTransaction(bool commit) {
 
 std::string Engine::SqlSafeText(const std::string& text) { return runtime::DoubleApostrophes(text); }
 
-std::string Engine::Translate(const std::string& sql, Translation& out) {
+std::string Engine::Translate(const std::string& sql, tsql::Translation& out) {
   if (auto kept = translations_.find(sql); kept != translations_.end()) {
     out = kept->second;
     return {};
   }
-  if (auto e = TranslatePostgres(sql, office_, out); !e.empty()) return e;
+  if (auto e = tsql::Translate(sql, Renderer(office_), out); !e.empty()) return e;
   if (sql.size() <= kLongestKeptText) {
     if (translations_.size() >= kTranslationsKept) translations_.clear();
     translations_.emplace(sql, out);
@@ -251,9 +251,9 @@ std::string Engine::Translate(const std::string& sql, Translation& out) {
 
 std::string Engine::Render(const std::string& sql, std::string& out) {
   if (!conn_) return kNotConnected;
-  Translation t;
+  tsql::Translation t;
   if (auto e = Translate(sql, t); !e.empty()) return e;
-  if (t.isExec) return "An exec text renders as a procedure call, not as a query";
+  if (t.kind == tsql::Translation::Kind::Exec) return "An exec text renders as a procedure call, not as a query";
   out = t.sql;
   return {};
 }
@@ -561,7 +561,7 @@ std::string Engine::ExecuteProcedure(std::int32_t& rowsAffected, bool returnsRow
   }
 }
 
-std::string Engine::MapArguments(const Translation& translation, Call& call) const {
+std::string Engine::MapArguments(const tsql::Translation& translation, Call& call) const {
   const ProcedureInfo& p = *call.procedure;
   const std::size_t inputs = p.parameters.size() - (p.returnsCursor ? 1 : 0);
   std::size_t position = 0;
@@ -588,10 +588,10 @@ std::string Engine::OpenRecordset(const std::string& sql, std::shared_ptr<Record
   };
   if (!conn_) return failed(kNotConnected);
   try {
-    Translation translation;
+    tsql::Translation translation;
     if (auto e = Translate(sql, translation); !e.empty()) return failed(e);
     Rows rows;
-    if (translation.isExec) {
+    if (translation.kind == tsql::Translation::Kind::Exec) {
       auto found = procedures_.find(Lower(translation.procedure));
       if (found == procedures_.end()) return failed("Could not find stored procedure '" + translation.procedure + "'");
       Call call;

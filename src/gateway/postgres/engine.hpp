@@ -43,6 +43,7 @@
 
 #include "gateway/postgres/connection.hpp"
 #include "gateway/postgres/render.hpp"
+#include "gateway/tsql/translate.hpp"
 #include "gateway/postgres/values.hpp"
 #include "tarnwick/gateway.hpp"
 
@@ -107,7 +108,7 @@ class Engine final : public DataGateway {
   void Close();
   std::string Note(std::string error);
   std::string Load();
-  std::string Translate(const std::string& sql, Translation& out);
+  std::string Translate(const std::string& sql, tsql::Translation& out);
   // Runs work as one all-or-nothing step: its own transaction outside a unit
   // of work (retried on a serialization failure or deadlock), a savepoint
   // inside one.
@@ -119,7 +120,7 @@ class Engine final : public DataGateway {
   // the cursor a row-returning procedure opened.
   void ReadOutputs(const PGresult* r, Call& call, std::string& cursor) const;
   std::string CallUnderSavepoint(const std::string& sql, const std::vector<const char*>& values, Call& call);
-  std::string MapArguments(const Translation& translation, Call& call) const;
+  std::string MapArguments(const tsql::Translation& translation, Call& call) const;
   // The server's error for a failed result, noting a lost connection.
   std::string Failure(const PGresult* result);
   std::string Exec(const char* sql);
@@ -129,7 +130,7 @@ class Engine final : public DataGateway {
   TypeMap types_;
   OfficeColumns office_;
   std::unordered_map<std::string, ProcedureInfo> procedures_;  // by lower-case name
-  std::unordered_map<std::string, Translation> translations_;
+  std::unordered_map<std::string, tsql::Translation> translations_;
   std::optional<Call> call_;
   bool executed_ = false;
   bool inUnit_ = false;

@@ -134,14 +134,14 @@ class Engine::Stream final : public RowStream {
 std::string Engine::OpenForwardOnly(const std::string& sql, std::unique_ptr<RowStream>& rows) {
   rows.reset();
   if (!conn_) return Note("Not connected to a database");
-  Translation translation;
+  tsql::Translation translation;
   try {
     if (auto e = Translate(sql, translation); !e.empty()) return Note("OpenForwardOnly \"" + sql + "\": " + e);
   } catch (const std::exception& e) {
     return Note("OpenForwardOnly \"" + sql + "\": " + e.what());
   }
   // A procedure's rows come through its cursor: they are collected first.
-  if (translation.isExec) return DataGateway::OpenForwardOnly(sql, rows);
+  if (translation.kind == tsql::Translation::Kind::Exec) return DataGateway::OpenForwardOnly(sql, rows);
   auto stream = std::make_unique<Stream>(*this);
   if (auto e = stream->Start(translation.sql); !e.empty()) return Note("OpenForwardOnly \"" + sql + "\": " + e);
   rows = std::move(stream);

@@ -17,41 +17,24 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <vector>
 
-#include "gateway/tsql/ast.hpp"
-#include "gateway/tsql/lexer.hpp"
-#include "gateway/tsql/parser.hpp"
+#include "gateway/postgres/catalog.hpp"
+#include "gateway/tsql/render.hpp"
 
 namespace tarnwick::postgres {
 
-// What a value is, as far as the renderer needs to know.
-enum class ValueKind { Unknown, Number, Text, Date, Boolean, Binary };
+class Renderer final : public tsql::Renderer {
+ public:
+  // `office` must outlive the renderer.
+  explicit Renderer(const OfficeColumns& office);
 
-struct ColumnKind {
-  ValueKind kind = ValueKind::Unknown;
-  bool citext = false;  // a case-blind text column
+  // False with `error` filled for a construct the server cannot take (an
+  // unknown table, function or type).
+  bool Render(tsql::ast::Query& query, std::string& out, tsql::SyntaxError& error) const override;
+
+ private:
+  const OfficeColumns& office_;
 };
-
-// The office's tables and views: name (lower case) -> column (lower case) -> kind.
-using OfficeColumns = std::unordered_map<std::string, std::unordered_map<std::string, ColumnKind>>;
-
-// Renders `query` into `out`. Returns false with `error` filled for a
-// construct the server cannot take (an unknown table, function or type).
-bool RenderPostgres(const tsql::ast::Query& query, const OfficeColumns& office, std::string& out,
-                    tsql::SyntaxError& error);
-
-struct Translation {
-  bool isExec = false;
-  std::string sql;                            // a query: PostgreSQL text
-  std::string procedure;                      // an exec: the procedure name as written
-  std::vector<tsql::ExecArgument> arguments;  // an exec: in the order written
-};
-
-// Tokenizes, parses and renders a T-SQL text. Returns an error text naming
-// the position, empty on success.
-std::string TranslatePostgres(std::string_view tsql, const OfficeColumns& office, Translation& out);
 
 // A T-SQL LIKE pattern with character classes ([a-c], [^x]) as an anchored
 // POSIX regular expression; escape is the ESCAPE character or 0.

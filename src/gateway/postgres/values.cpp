@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "gateway/sqlite/engine_values.hpp"
+#include "gateway/sqlite/values.hpp"
 #include "runtime/dates.hpp"
 #include "runtime/numeric_text.hpp"
 #include "runtime/text.hpp"

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "gateway/postgres/render.hpp"
+#include "gateway/postgres/catalog.hpp"
 #include "tarnwick/recordset.hpp"
 #include "tarnwick/variant.hpp"
 

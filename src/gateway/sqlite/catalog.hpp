@@ -22,6 +22,8 @@
 
 #include <cstdint>
 
+#include "gateway/tsql/rewrite.hpp"
+
 namespace tarnwick::sqlite {
 
 inline constexpr std::int32_t kApplicationId = 0x54574B31;  // "TWK1"
@@ -39,5 +41,12 @@ inline int RefuseQuotedTexts(sqlite3* db) {
   if (rc == SQLITE_OK) rc = sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   return rc;
 }
+
+// The column lookup of an open database, for the planning rewrites: a
+// table's or view's columns are read the first time it is asked about and
+// kept for the lookup's life, so a lookup belongs with one connection and a
+// schema that does not change under it. A name the database does not know
+// has no columns.
+tsql::ColumnLookup DatabaseColumns(sqlite3* db);
 
 }  // namespace tarnwick::sqlite

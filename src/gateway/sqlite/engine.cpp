@@ -15,7 +15,8 @@
 
 #include "gateway/sqlite/catalog.hpp"
 #include "gateway/sqlite/functions.hpp"
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/sqlite/render.hpp"
+#include "gateway/tsql/translate.hpp"
 #include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
@@ -205,7 +206,7 @@ bool Engine::Open(const std::string& path) {
   // The link tables refer to the committee and the document they join.
   if (sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr) != SQLITE_OK)
     return fail("The database '" + path + "' cannot check its links: " + EngineCause(db), db);
-  if (const int registered = tsql::RegisterTsqlFunctions(db); registered != SQLITE_OK)
+  if (const int registered = sqlite::RegisterTsqlFunctions(db); registered != SQLITE_OK)
     return fail("The database '" + path + "' cannot take the SQL functions the library uses: " +
                     sqlite3_errstr(registered),
                 db);
@@ -251,8 +252,8 @@ std::string Engine::Translate(const std::string& sql, tsql::Translation& out) {
     out = *kept;
     return {};
   }
-  if (!columns_) columns_ = tsql::DatabaseColumns(db_);
-  if (auto e = tsql::Translate(sql, out, tsql::Rewrites::Apply, columns_); !e.empty()) return e;
+  if (!columns_) columns_ = DatabaseColumns(db_);
+  if (auto e = tsql::Translate(sql, Renderer(tsql::Rewrites::Apply, columns_), out); !e.empty()) return e;
   if (sql.size() <= kLongestKeptText) translations_.Put(sql, out, [](tsql::Translation&) {});
   return {};
 }

@@ -31,7 +31,8 @@
 
 #include "gateway/sqlite/engine_cache.hpp"
 #include "gateway/sqlite/procedure.hpp"
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/tsql/rewrite.hpp"
+#include "gateway/tsql/translate.hpp"
 #include "tarnwick/gateway.hpp"
 
 namespace tarnwick::sqlite {

@@ -7,7 +7,7 @@
 
 #include "gateway/sqlite/functions_support.hpp"
 
-namespace tarnwick::tsql {
+namespace tarnwick::sqlite {
 
 namespace {
 
@@ -59,4 +59,4 @@ int RegisterTsqlFunctions(sqlite3* db) {
   return SQLITE_OK;
 }
 
-}  // namespace tarnwick::tsql
+}  // namespace tarnwick::sqlite

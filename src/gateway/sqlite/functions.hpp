@@ -10,11 +10,11 @@
 
 struct sqlite3;
 
-namespace tarnwick::tsql {
+namespace tarnwick::sqlite {
 
 // Registers every function the renderer emits on `db`. Call once for each
 // connection before running translated texts. Returns SQLITE_OK or the
 // SQLite error code of the registration that failed.
 int RegisterTsqlFunctions(sqlite3* db);
 
-}  // namespace tarnwick::tsql
+}  // namespace tarnwick::sqlite

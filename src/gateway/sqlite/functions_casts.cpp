@@ -15,7 +15,7 @@
 #include "gateway/tsql/stamp.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::tsql::function_detail {
+namespace tarnwick::sqlite::function_detail {
 
 // ----- + - ^ -----
 
@@ -250,4 +250,4 @@ void TwCastNum(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_double(ctx, rounded);
 }
 
-}  // namespace tarnwick::tsql::function_detail
+}  // namespace tarnwick::sqlite::function_detail

@@ -15,7 +15,7 @@
 #include "gateway/tsql/stamp.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::tsql::function_detail {
+namespace tarnwick::sqlite::function_detail {
 
 // tw_date_text(text): the day ("YYYY-MM-DD") a date text a clerk typed
 // stands for, read as every date text of the office is ("3/4/05",
@@ -198,4 +198,4 @@ void TwDateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, r);
 }
 
-}  // namespace tarnwick::tsql::function_detail
+}  // namespace tarnwick::sqlite::function_detail

@@ -15,7 +15,7 @@
 #include "gateway/tsql/stamp.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::tsql::function_detail {
+namespace tarnwick::sqlite::function_detail {
 
 std::string_view TextOf(sqlite3_value* v) {
   const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
@@ -167,4 +167,4 @@ bool AddDays(const Stamp& s, double days, Stamp& out) {
   return InRange(out);
 }
 
-}  // namespace tarnwick::tsql::function_detail
+}  // namespace tarnwick::sqlite::function_detail

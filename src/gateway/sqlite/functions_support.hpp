@@ -17,7 +17,19 @@
 
 #include "gateway/tsql/stamp.hpp"
 
-namespace tarnwick::tsql::function_detail {
+namespace tarnwick::sqlite::function_detail {
+
+// Dates are the T-SQL front end's stamps, kept in the database as ISO texts.
+using tsql::CivilDate;
+using tsql::CivilFromDays;
+using tsql::DaysFromCivil;
+using tsql::DaysInMonth;
+using tsql::FormatStamp;
+using tsql::InRange;
+using tsql::ParseIsoStamp;
+using tsql::ReadDateText;
+using tsql::Stamp;
+using tsql::StampFromServerDays;
 
 inline constexpr std::int64_t kMsPerDay = 86'400'000;
 
@@ -80,4 +92,4 @@ void TwDatePart(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwDateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwDateDiff(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
-}  // namespace tarnwick::tsql::function_detail
+}  // namespace tarnwick::sqlite::function_detail

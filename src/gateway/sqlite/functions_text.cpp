@@ -16,7 +16,7 @@
 #include "gateway/tsql/stamp.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::tsql::function_detail {
+namespace tarnwick::sqlite::function_detail {
 
 // ----- text functions -----
 
@@ -304,4 +304,4 @@ void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_int(ctx, MatchPattern(items, CodePoints(text)) ? 1 : 0);
 }
 
-}  // namespace tarnwick::tsql::function_detail
+}  // namespace tarnwick::sqlite::function_detail

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "gateway/sqlite/engine_cache.hpp"
-#include "gateway/sqlite/engine_values.hpp"
+#include "gateway/sqlite/values.hpp"
 #include "tarnwick/recordset.hpp"
 #include "tarnwick/variant.hpp"
 

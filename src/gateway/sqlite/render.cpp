@@ -9,30 +9,32 @@
 #include <optional>
 #include <utility>
 
-#include "gateway/tsql/lexer.hpp"
 #include "gateway/tsql/query_shapes.hpp"
 #include "gateway/tsql/stamp.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::tsql {
+namespace tarnwick::sqlite {
 
+namespace ast = tsql::ast;
 using ast::Expr;
 using ast::ExprKind;
+using tsql::Atom;
+using tsql::FormatStamp;
+using tsql::Piece;
+using tsql::ReadDateText;
+using tsql::SelectListColumn;
+using tsql::Stamp;
+using tsql::SyntaxError;
+using tsql::TextTypeSize;
+using tsql::Wrap;
 
 namespace {
 
 // SQLite operator precedence, loosest first.
-constexpr int kOr = 1, kAnd = 2, kNot = 3, kCmp = 4, kBit = 6, kMul = 8, kUnary = 10, kAtom = 11;
-
-struct Piece {
-  std::string text;
-  int prec = kAtom;
-};
+constexpr int kOr = tsql::kLoosest, kAnd = 2, kNot = 3, kCmp = 4, kBit = 6, kMul = 8, kUnary = 10,
+              kAtom = tsql::kTightest;
 
 using runtime::QuoteSql;
-
-std::string Wrap(const Piece& p, int minPrec) { return p.prec < minPrec ? "(" + p.text + ")" : p.text; }
-std::string Atom(const Piece& p) { return Wrap(p, kAtom); }
 
 bool IsLiteralNumberOrNull(const Expr& e) {
   return e.kind == ExprKind::Number || e.kind == ExprKind::Null || e.kind == ExprKind::Hex;
@@ -52,67 +54,33 @@ using runtime::EqualsNoCase;
 // "YYYY-MM-DD" of a day number.
 std::string DayText(std::int64_t day) { return FormatStamp(Stamp{day, 0}).substr(0, 10); }
 
-class Renderer {
+class Writer final : public tsql::QueryWriter {
  public:
-  explicit Renderer(SyntaxError& error) : error_(error) {}
-
-  bool Query(const ast::Query& q, std::string& out) {
-    if (q.cores.size() == 1) {
-      const ast::SelectCore& core = q.cores.front();
-      if (!Core(core, out)) return false;
-      if (!OrderBy(q, &core, out)) return false;
-      if (core.top) {
-        Piece top;
-        if (!Render(*core.top, top)) return false;
-        out += " LIMIT " + Atom(top);
-      }
-      return true;
-    }
-    for (std::size_t i = 0; i < q.cores.size(); ++i) {
-      if (i > 0) {
-        out += SetOpKeyword(q.ops[i - 1]);
-      }
-      const ast::SelectCore& core = q.cores[i];
-      std::string text;
-      if (!Core(core, text)) return false;
-      if (core.top) {
-        // TOP belongs to its own member of a UNION; SQLite takes LIMIT only
-        // at the end of the whole, so the member becomes a derived table.
-        Piece top;
-        if (!Render(*core.top, top)) return false;
-        text = "SELECT * FROM (" + text + " LIMIT " + Atom(top) + ")";
-      }
-      out += text;
-    }
-    return OrderBy(q, nullptr, out);
-  }
+  explicit Writer(SyntaxError& error) : QueryWriter(error) {}
 
  private:
-  SyntaxError& error_;
+  bool Expression(const Expr& e, Piece& out) override { return Render(e, out); }
 
-  bool Fail(std::string message, std::size_t pos) {
-    error_.message = std::move(message);
-    error_.pos = pos;
-    return false;
-  }
-
-  bool OrderBy(const ast::Query& q, const ast::SelectCore* core, std::string& out) {
-    if (q.orderBy.empty()) return true;
-    out += " ORDER BY ";
-    for (std::size_t i = 0; i < q.orderBy.size(); ++i) {
-      if (i > 0) out += ", ";
-      const ast::OrderItem& item = q.orderBy[i];
-      Piece p;
-      const Expr* selectColumn = core ? SelectListColumn(*core, *item.expr) : nullptr;
-      if (!Render(selectColumn ? *selectColumn : *item.expr, p)) return false;
-      // Ordering ignores letter case, as on the office's server.
-      out += Atom(p) + " COLLATE NOCASE";
-      if (item.descending) out += " DESC";
-    }
+  bool OrderTerm(const ast::Query&, const ast::SelectCore* core, const ast::OrderItem& item,
+                 std::string& out) override {
+    Piece p;
+    const Expr* selectColumn = core ? SelectListColumn(*core, *item.expr) : nullptr;
+    if (!Render(selectColumn ? *selectColumn : *item.expr, p)) return false;
+    // Ordering ignores letter case, as on the office's server.
+    out = Atom(p) + " COLLATE NOCASE";
+    if (item.descending) out += " DESC";
     return true;
   }
 
-  bool Core(const ast::SelectCore& core, std::string& out) {
+  // SQLite takes LIMIT only at the end of the whole, so the member becomes a
+  // derived table.
+  std::string LimitedMember(const std::string& limited) override { return "SELECT * FROM (" + limited + ")"; }
+
+  // Dates are kept as ISO texts, so a value of day D sorts at or after 'D'
+  // and before the next day's text whatever its time of day.
+  std::string DayLiteral(std::int64_t day) override { return "'" + DayText(day) + "'"; }
+
+  bool Select(const ast::SelectCore& core, bool, std::string& out) override {
     out += "SELECT ";
     if (core.distinct) out += "DISTINCT ";
     for (std::size_t i = 0; i < core.items.size(); ++i) {
@@ -125,35 +93,9 @@ class Renderer {
     }
     if (!core.from.empty()) {
       out += " FROM ";
-      for (std::size_t i = 0; i < core.from.size(); ++i) {
-        if (i > 0) out += ", ";
-        std::string source;
-        if (!Table(*core.from[i], source)) return false;
-        // A join listed after a comma binds on its own, as on the server.
-        if (core.from.size() > 1 && core.from[i]->isJoin) source = "(" + source + ")";
-        out += source;
-      }
+      if (!FromList(core, out)) return false;
     }
-    if (core.where) {
-      Piece p;
-      if (!Render(*core.where, p)) return false;
-      out += " WHERE " + p.text;
-    }
-    if (!core.groupBy.empty()) {
-      out += " GROUP BY ";
-      for (std::size_t i = 0; i < core.groupBy.size(); ++i) {
-        if (i > 0) out += ", ";
-        Piece p;
-        if (!Render(*core.groupBy[i], p)) return false;
-        out += Wrap(p, kOr);
-      }
-    }
-    if (core.having) {
-      Piece p;
-      if (!Render(*core.having, p)) return false;
-      out += " HAVING " + p.text;
-    }
-    return true;
+    return Filters(core, out);
   }
 
   static std::string QuotedAlias(const std::string& alias) {
@@ -165,18 +107,7 @@ class Renderer {
     return out + "\"";
   }
 
-  bool Table(const ast::TableRef& t, std::string& out) {
-    if (t.isJoin) {
-      if (!Table(*t.left, out)) return false;
-      out += JoinKeyword(t.join);
-      if (!Table(*t.right, out)) return false;
-      if (t.on) {
-        Piece p;
-        if (!Render(*t.on, p)) return false;
-        out += " ON " + p.text;
-      }
-      return true;
-    }
+  bool Source(const ast::TableRef& t, std::string& out) override {
     if (t.query) {
       std::string inner;
       if (!Query(*t.query, inner)) return false;
@@ -298,10 +229,7 @@ class Renderer {
       out = {"NOT " + Wrap(p, kNot), kNot};
       return true;
     }
-    std::string operand = Wrap(p, kUnary);
-    // Two minus signs in a row would start a comment.
-    if (!operand.empty() && (operand[0] == '-' || operand[0] == '+')) operand = " " + operand;
-    out = {e.op + operand, kUnary};
+    out = {tsql::Signed(e.op, Wrap(p, kUnary)), kUnary};
     return true;
   }
 
@@ -330,29 +258,15 @@ class Renderer {
       return true;
     }
     // Comparisons.
-    if (DaysOfColumn(l, r, op, out)) return true;
+    bool both = false;
+    if (std::string range; DaysOfColumn(l, r, op, range, both)) {
+      out = {range, both ? kAtom : kCmp};
+      return true;
+    }
     Piece a;
     std::string right;
     if (!Operand(l, r, a) || !CompareRight(r, l, right)) return false;
     out = {Wrap(a, kCmp + 1) + " " + op + " " + right, kCmp};
-    return true;
-  }
-
-  // cast(column as date) compared with a date text as a range on the column
-  // (see DayRangeOf); dates are kept as ISO texts, so a value of day D sorts
-  // at or after 'D' and before the next day's text whatever its time of day.
-  // False when the comparison is not of this shape and `out` is untouched.
-  bool DaysOfColumn(const Expr& l, const Expr& r, const std::string& op, Piece& out) {
-    const std::optional<DayRange> range = DayRangeOf(l, r, op);
-    if (!range) return false;
-    Piece c;
-    if (!Render(*range->column, c)) return false;
-    const std::optional<std::int64_t>& from = range->from;
-    const std::optional<std::int64_t>& before = range->before;
-    const std::string lower = from ? c.text + " >= '" + DayText(*from) + "'" : std::string();
-    const std::string upper = before ? c.text + " < '" + DayText(*before) + "'" : std::string();
-    if (from && before) out = {"(" + lower + " AND " + upper + ")", kAtom};
-    else out = {from ? lower : upper, kCmp};
     return true;
   }
 
@@ -503,10 +417,7 @@ class Renderer {
       v = "tw_format_date(" + v + ", " + Wrap(style, kOr) + ")";
     }
     const std::string& n = t.name;
-    auto noSize = [&]() {
-      if (t.length != -1 || t.max) return Fail("The type '" + n + "' takes no size", t.pos);
-      return true;
-    };
+    const auto noSize = [&] { return tsql::NoTypeSize(t, error_); };
     if (n == "DATE" || n == "DATETIME" || n == "SMALLDATETIME" || n == "DATETIME2") {
       if (n != "DATETIME2" && !noSize()) return false;
       out = {(n == "DATE" ? "tw_cast_date(" : "tw_cast_datetime(") + v + ")", kAtom};
@@ -529,11 +440,8 @@ class Renderer {
       return true;
     }
     if (n == "DECIMAL" || n == "NUMERIC" || n == "DEC") {
-      const int precision = t.length == -1 ? 18 : t.length;
-      const int scale = t.scale == -1 ? 0 : t.scale;
-      if (t.max || precision < 1 || precision > 38 || scale > precision) {
-        return Fail("The size given to the type '" + n + "' is not valid", t.pos);
-      }
+      int precision = 0, scale = 0;
+      if (!tsql::DecimalTypeSize(t, precision, scale, error_)) return false;
       out = {"tw_cast_num(" + v + ", " + std::to_string(scale) + ", " + std::to_string(precision) + ")", kAtom};
       return true;
     }
@@ -599,9 +507,13 @@ std::string DateLiteralIso(const std::string& text) {
   return s ? FormatStamp(*s) : std::string();
 }
 
-bool RenderSqlite(const ast::Query& query, std::string& out, SyntaxError& error) {
-  Renderer r(error);
-  return r.Query(query, out);
+Renderer::Renderer(tsql::Rewrites rewrites, tsql::ColumnLookup columns)
+    : rewrites_(rewrites), columns_(std::move(columns)) {}
+
+bool Renderer::Render(ast::Query& query, std::string& out, SyntaxError& error) const {
+  if (rewrites_ == tsql::Rewrites::Apply) tsql::RewriteForPlanning(query, columns_);
+  Writer writer(error);
+  return writer.Query(query, out);
 }
 
-}  // namespace tarnwick::tsql
+}  // namespace tarnwick::sqlite

@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <exception>
-#include <new>
 #include <initializer_list>
 #include <utility>
 
@@ -16,21 +14,6 @@
 #include "runtime/text.hpp"
 
 namespace tarnwick::tsql {
-
-std::string ParseAndRender(std::string_view text,
-                           const std::function<bool(ParsedStatement&, SyntaxError&)>& render) {
-  SyntaxError error;
-  try {
-    std::vector<Token> tokens;
-    ParsedStatement statement;
-    if (Tokenize(text, tokens, error) && Parse(tokens, statement, error) && render(statement, error)) return {};
-  } catch (const std::bad_alloc&) {
-    return "The text is too large to translate";
-  } catch (const std::exception& e) {
-    return std::string("The text could not be translated: ") + e.what();
-  }
-  return error.message + " " + DescribePosition(text, error.pos);
-}
 
 std::string CanonicalDatePart(std::string_view word) {
   static const std::pair<std::string_view, std::string_view> kParts[] = {
@@ -67,9 +50,9 @@ bool IsReserved(const std::string& up) {
 
 }  // namespace parser_detail
 
-bool Parse(const std::vector<Token>& tokens, ParsedStatement& out, SyntaxError& error) {
+bool Parse(const std::vector<Token>& tokens, Translation& out, ast::QueryPtr& query, SyntaxError& error) {
   parser_detail::Parser parser(tokens, error);
-  return parser.Statement(out);
+  return parser.Statement(out, query);
 }
 
 }  // namespace tarnwick::tsql

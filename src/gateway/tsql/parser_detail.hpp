@@ -31,13 +31,13 @@ class Parser {
  public:
   Parser(const std::vector<Token>& tokens, SyntaxError& error) : t_(tokens), error_(error) {}
 
-  bool Statement(ParsedStatement& out) {
+  bool Statement(Translation& out, ast::QueryPtr& query) {
     if (IsWord("EXEC") || IsWord("EXECUTE")) {
-      out.isExec = true;
+      out.kind = Translation::Kind::Exec;
       if (!Exec(out)) return false;
     } else {
-      out.query = ParseQuery();
-      if (!out.query) return false;
+      query = ParseQuery();
+      if (!query) return false;
     }
     while (IsSymbol(";")) ++i_;
     if (Peek().kind != TokenKind::End) return Fail();
@@ -159,7 +159,7 @@ class Parser {
 
 
   // ----- statements and queries (parser_query.cpp) -----
-  bool Exec(ParsedStatement& out);
+  bool Exec(Translation& out);
   bool ExecValue(Variant& value);
   QueryPtr ParseQuery();
   bool Core(ast::SelectCore& core);

@@ -14,7 +14,7 @@ namespace tarnwick::tsql::parser_detail {
 
 // ----- EXEC -----
 
-bool Parser::Exec(ParsedStatement& out) {
+bool Parser::Exec(Translation& out) {
   ++i_;  // EXEC
   if (Peek().kind == TokenKind::Variable) {
     return FailAt("EXEC with a return variable is not supported", Peek().pos);

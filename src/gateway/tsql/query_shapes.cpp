@@ -110,4 +110,20 @@ bool TextTypeSize(const ast::TypeName& t, int& size, SyntaxError& error) {
   return true;
 }
 
+bool NoTypeSize(const ast::TypeName& t, SyntaxError& error) {
+  if (t.length == -1 && !t.max) return true;
+  error.message = "The type '" + t.name + "' takes no size";
+  error.pos = t.pos;
+  return false;
+}
+
+bool DecimalTypeSize(const ast::TypeName& t, int& precision, int& scale, SyntaxError& error) {
+  precision = t.length == -1 ? 18 : t.length;
+  scale = t.scale == -1 ? 0 : t.scale;
+  if (!t.max && precision >= 1 && precision <= 38 && scale <= precision) return true;
+  error.message = "The size given to the type '" + t.name + "' is not valid";
+  error.pos = t.pos;
+  return false;
+}
+
 }  // namespace tarnwick::tsql

@@ -48,4 +48,12 @@ std::optional<DayRange> DayRangeOf(const ast::Expr& l, const ast::Expr& r, std::
 // the size is not one the server accepts.
 bool TextTypeSize(const ast::TypeName& t, int& size, SyntaxError& error);
 
+// False with error filled when a type that takes no size (INT, BIT, MONEY,
+// DATETIME ...) is given one.
+bool NoTypeSize(const ast::TypeName& t, SyntaxError& error);
+
+// The precision and scale of DECIMAL, NUMERIC or DEC: 18 and 0 when none is
+// given. False with error filled when they are not ones the server accepts.
+bool DecimalTypeSize(const ast::TypeName& t, int& precision, int& scale, SyntaxError& error);
+
 }  // namespace tarnwick::tsql

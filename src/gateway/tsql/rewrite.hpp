@@ -1,7 +1,7 @@
 // Planning rewrites of a parsed query: the same question asked in a shape an
 // engine's planner can answer from its indexes. Each rewrite keeps the rows
 // and their order exactly, Nulls and duplicates included; the rule that makes
-// each one safe is written beside it in rewrite.cpp.
+// each one safe is written beside it (rewrite.cpp, rewrite_unnest.cpp).
 //
 // The pass knows no engine: every renderer of the syntax tree may apply it.
 #pragma once
@@ -17,6 +17,11 @@ namespace tarnwick::tsql {
 // (letter case ignored). The rewrites use it to tell which tables a bare
 // column name in a sub-select belongs to.
 using ColumnLookup = std::function<bool(const std::string& table, const std::string& column)>;
+
+// Whether a query goes through the planning rewrites before it is rendered.
+// Both give the same rows in the same order; the plain form is kept for the
+// checks that prove it.
+enum class Rewrites { Apply, Skip };
 
 // Rewrites `query` in place, with every query nested in it (derived tables,
 // sub-selects). A query no rule applies to is left as it was. Without a

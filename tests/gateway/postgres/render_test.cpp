@@ -6,6 +6,7 @@
 #include <string>
 
 #include "gateway/postgres/render.hpp"
+#include "gateway/tsql/translate.hpp"
 
 namespace tarnwick::postgres {
 namespace {
@@ -21,8 +22,8 @@ OfficeColumns Office() {
 }
 
 std::string Rendered(const std::string& sql) {
-  Translation t;
-  const std::string error = TranslatePostgres(sql, Office(), t);
+  tsql::Translation t;
+  const std::string error = tsql::Translate(sql, Renderer(Office()), t);
   return error.empty() ? t.sql : "error: " + error;
 }
 

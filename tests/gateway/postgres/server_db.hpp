@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "gateway/postgres/catalog.hpp"
 #include "gateway/postgres/connection.hpp"
 #include "office/server_office.hpp"
 #include "support/server_office.hpp"

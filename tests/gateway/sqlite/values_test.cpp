@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "gateway/sqlite/engine_values.hpp"
+#include "gateway/sqlite/values.hpp"
 #include "gateway/sqlite/procedure.hpp"
 #include "runtime/dates.hpp"
 

@@ -187,7 +187,7 @@ TEST(TsqlDateText, ReadsClerksDatesAsTheRuntimeDoes) {
   sqlite3* raw = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
   const std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
-  ASSERT_EQ(RegisterTsqlFunctions(raw), SQLITE_OK);
+  ASSERT_EQ(sqlite::RegisterTsqlFunctions(raw), SQLITE_OK);
   const auto read = [raw](const char* text) {
     sqlite3_stmt* st = nullptr;
     std::string out = "prepare failed";

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "gateway/sqlite/functions.hpp"
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/sqlite/render.hpp"
+#include "gateway/tsql/translate.hpp"
 
 namespace tarnwick::tsql::testing {
 
@@ -18,7 +19,7 @@ class SqliteDb {
  public:
   SqliteDb() {
     sqlite3_open(":memory:", &db_);
-    rc_ = RegisterTsqlFunctions(db_);
+    rc_ = sqlite::RegisterTsqlFunctions(db_);
   }
   ~SqliteDb() { sqlite3_close(db_); }
   SqliteDb(const SqliteDb&) = delete;
@@ -40,7 +41,7 @@ class SqliteDb {
   std::string Query(const std::string& tsql, Rows& rows, std::string* rendered = nullptr) {
     rows.clear();
     Translation t;
-    std::string err = Translate(tsql, t);
+    std::string err = Translate(tsql, sqlite::Renderer(), t);
     if (!err.empty()) return "translate: " + err;
     if (rendered) *rendered = t.sql;
     sqlite3_stmt* st = nullptr;
@@ -65,7 +66,7 @@ class SqliteDb {
   // SQLite's plan for a translated T-SQL text, its steps joined by "; ".
   std::string Plan(const std::string& tsql) {
     Translation t;
-    if (std::string err = Translate(tsql, t); !err.empty()) return "translate: " + err;
+    if (std::string err = Translate(tsql, sqlite::Renderer(), t); !err.empty()) return "translate: " + err;
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db_, ("EXPLAIN QUERY PLAN " + t.sql).c_str(), -1, &st, nullptr) != SQLITE_OK) {
       return std::string("prepare: ") + sqlite3_errmsg(db_);

@@ -4,14 +4,15 @@
 
 #include <string>
 
-#include "gateway/sqlite/translate.hpp"
+#include "gateway/sqlite/render.hpp"
+#include "gateway/tsql/translate.hpp"
 
 namespace tarnwick::tsql {
 namespace {
 
 std::string Sql(const std::string& tsql) {
   Translation t;
-  const std::string err = Translate(tsql, t);
+  const std::string err = Translate(tsql, sqlite::Renderer(), t);
   EXPECT_EQ(err, "") << tsql;
   EXPECT_EQ(t.kind, Translation::Kind::Query);
   return t.sql;
@@ -19,7 +20,7 @@ std::string Sql(const std::string& tsql) {
 
 std::string ErrorOf(const std::string& tsql) {
   Translation t;
-  return Translate(tsql, t);
+  return Translate(tsql, sqlite::Renderer(), t);
 }
 
 TEST(TsqlTranslate, RendersServerDialectForSqlite) {
@@ -64,20 +65,23 @@ TEST(TsqlTranslate, RendersServerDialectForSqlite) {
 
 TEST(TsqlTranslate, ExecBecomesProcedureCall) {
   Translation t;
-  ASSERT_EQ(Translate("exec sp_get_DOCUMENT_IMAGE -1 ", t), "");
+  ASSERT_EQ(Translate("exec sp_get_DOCUMENT_IMAGE -1 ", sqlite::Renderer(), t), "");
   EXPECT_EQ(t.kind, Translation::Kind::Exec);
   EXPECT_EQ(t.procedure, "sp_get_DOCUMENT_IMAGE");
   ASSERT_EQ(t.arguments.size(), 1u);
   EXPECT_EQ(t.arguments[0].name, "");
   EXPECT_EQ(t.arguments[0].value, Variant(std::int32_t{-1}));
 
-  ASSERT_EQ(Translate("Exec sp_misc_reports_filed_lists '', 'it''s', '', '', '', '', '', ''", t), "");
+  ASSERT_EQ(Translate("Exec sp_misc_reports_filed_lists '', 'it''s', '', '', '', '', '', ''", sqlite::Renderer(),
+                      t),
+            "");
   EXPECT_EQ(t.procedure, "sp_misc_reports_filed_lists");
   ASSERT_EQ(t.arguments.size(), 8u);
   EXPECT_EQ(t.arguments[1].value, Variant(std::string("it's")));
   EXPECT_TRUE(t.sql.empty());
 
-  ASSERT_EQ(Translate("EXECUTE dbo.usp_x @a = 1.5, @b = NULL, @c = N'z', @d = 3000000000;", t), "");
+  ASSERT_EQ(Translate("EXECUTE dbo.usp_x @a = 1.5, @b = NULL, @c = N'z', @d = 3000000000;", sqlite::Renderer(), t),
+            "");
   EXPECT_EQ(t.procedure, "usp_x");
   ASSERT_EQ(t.arguments.size(), 4u);
   EXPECT_EQ(t.arguments[0].name, "@a");

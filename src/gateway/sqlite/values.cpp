@@ -1,6 +1,6 @@
 // Moving values between the office database and Variants by the declared
-// SQL types of columns and parameters (see engine_values.hpp).
-#include "gateway/sqlite/engine_values.hpp"
+// SQL types of columns and parameters (see values.hpp).
+#include "gateway/sqlite/values.hpp"
 
 #include <cerrno>
 #include <cmath>

@@ -1,0 +1,36 @@
+// What makes a PostgreSQL database an office server database, shared by the
+// engine that connects to it and by `tarnwick init --server`, which creates
+// it (db/postgres holds the schema):
+//
+// - The one row of the table tw_office holds the schema version; the engine
+//   opens only kServerSchemaVersion.
+// - The office's tables and views stand in the connection's current schema;
+//   text columns are citext, so they compare case-blind as on the office's
+//   own server.
+// - The office's procedures are server PROCEDUREs of the same names; one that
+//   returns rows ends with the parameter tw_result refcursor.
+//
+// The engine reads the tables' and views' columns once per connection
+// (OfficeColumns), for the renderer to tell what each expression is.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+
+namespace tarnwick::postgres {
+
+// The schema version an office server database carries (table tw_office).
+inline constexpr int kServerSchemaVersion = 2;
+
+// What a value is, as far as the renderer needs to know.
+enum class ValueKind { Unknown, Number, Text, Date, Boolean, Binary };
+
+struct ColumnKind {
+  ValueKind kind = ValueKind::Unknown;
+  bool citext = false;  // a case-blind text column
+};
+
+// The office's tables and views: name (lower case) -> column (lower case) -> kind.
+using OfficeColumns = std::unordered_map<std::string, std::unordered_map<std::string, ColumnKind>>;
+
+}  // namespace tarnwick::postgres
