@@ -25,9 +25,9 @@ class ScratchOffice {
  public:
   explicit ScratchOffice(std::int64_t documents) {
     path_ = dir_.File("office.db");
-    tarnwick::sqlite::OfficeOptions options;
+    tarnwick::office::OfficeOptions options;
     options.sampleDocuments = documents;
-    const tarnwick::sqlite::OfficeResult made = tarnwick::sqlite::CreateOfficeDatabase(path_, options);
+    const tarnwick::office::OfficeResult made = tarnwick::office::CreateOfficeDatabase(path_, options);
     if (!made.ok()) throw std::runtime_error("office: " + made.message);
   }
   const std::string& Path() const { return path_; }

@@ -78,10 +78,10 @@ std::filesystem::path ScratchDir() {
 const std::string& Office() {
   static const std::string path = [] {
     const std::string file = (ScratchDir() / "committees.db").string();
-    tarnwick::sqlite::OfficeOptions options;
+    tarnwick::office::OfficeOptions options;
     options.overwrite = true;
     options.sampleDocuments = 20000;
-    const auto result = tarnwick::sqlite::CreateOfficeDatabase(file, options);
+    const auto result = tarnwick::office::CreateOfficeDatabase(file, options);
     if (!result.ok()) throw std::runtime_error(result.message);
     MultiplyCommittees(file);
     return file;

@@ -59,9 +59,9 @@ const std::string& Office() {
     const auto file = here / ("scale-office-" + std::to_string(Documents()) + ".tarnwick");
     if (!std::filesystem::exists(file)) {
       std::fprintf(stderr, "Building %s ...\n", file.c_str());
-      tarnwick::sqlite::OfficeOptions options;
+      tarnwick::office::OfficeOptions options;
       options.sampleDocuments = Documents();
-      const auto made = tarnwick::sqlite::CreateOfficeDatabase(file, options);
+      const auto made = tarnwick::office::CreateOfficeDatabase(file, options);
       if (!made.ok()) throw std::runtime_error("office: " + made.message);
       std::fprintf(stderr, "Built in %.1f s\n", made.summary.seconds);
     }

@@ -18,8 +18,8 @@
 #include "office/sql_sources.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::sqlite {
-namespace office_detail {
+namespace tarnwick::office {
+namespace detail {
 
 void Exec(sqlite3* db, const char* sql) {
   char* message = nullptr;
@@ -96,12 +96,12 @@ void Statement::Reset() {
   sqlite3_clear_bindings(stmt_);
 }
 
-}  // namespace office_detail
+}  // namespace detail
 
 namespace {
 
-using office_detail::Exec;
-using office_detail::SqlError;
+using detail::Exec;
+using detail::SqlError;
 
 // A failure with its status, thrown inside CreateOfficeDatabase.
 struct Failure {
@@ -174,7 +174,7 @@ const SqlFile& Require(const std::map<std::string, const SqlFile*>& files, const
 }
 
 std::int64_t CountRows(sqlite3* db, const char* table) {
-  office_detail::Statement count(db, std::string("select count(*) from ") + table);
+  detail::Statement count(db, std::string("select count(*) from ") + table);
   count.Step();
   return sqlite3_column_int64(count.get(), 0);
 }
@@ -210,7 +210,7 @@ class Builder {
                     "cannot set up " + path_.string() + ": " + sqlite3_errstr(registered)};
     }
     // Schema and procedure texts are checked as the engine will read them.
-    if (const int refused = RefuseQuotedTexts(db_); refused != SQLITE_OK) {
+    if (const int refused = sqlite::RefuseQuotedTexts(db_); refused != SQLITE_OK) {
       throw Failure{OfficeStatus::DatabaseError,
                     "cannot set up " + path_.string() + ": " + sqlite3_errstr(refused)};
     }
@@ -475,25 +475,25 @@ OfficeResult CreateOfficeDatabase(const std::filesystem::path& path, const Offic
     Exec(db, "pragma locking_mode = exclusive");
     Exec(db, "pragma cache_size = -131072");
     Exec(db, "pragma temp_store = memory");
-    Exec(db, ("pragma application_id = " + std::to_string(kApplicationId)).c_str());
-    Exec(db, ("pragma user_version = " + std::to_string(kSchemaVersion)).c_str());
+    Exec(db, ("pragma application_id = " + std::to_string(sqlite::kApplicationId)).c_str());
+    Exec(db, ("pragma user_version = " + std::to_string(sqlite::kSchemaVersion)).c_str());
     Exec(db, "begin");
 
     if (progress) progress({"schema", 0, 0});
     RunScript(db, schema, {}, "schema");
     RunScript(db, defaults, {}, "defaults");
 
-    office_detail::SampleCounts counts;
+    detail::SampleCounts counts;
     if (sample != nullptr) {
       RunScript(db, *sample, {}, "sample");
-      counts = office_detail::FillSampleOffice(db, *options.sampleDocuments, options.sampleSeed, progress);
+      counts = detail::FillSampleOffice(db, *options.sampleDocuments, options.sampleSeed, progress);
     }
 
     RunScript(db, indexes, progress, "indexes");
 
     // The procedures compile against the finished schema before they are stored.
-    office_detail::Statement insert(
-        db, std::string("insert into ") + kProcedureTable + " (name, parameters, body, description) values (?, ?, ?, ?)");
+    detail::Statement insert(
+        db, std::string("insert into ") + sqlite::kProcedureTable + " (name, parameters, body, description) values (?, ?, ?, ?)");
     std::int64_t loaded = 0;
     for (const auto& [file, definition] : procedures) {
       std::string error = CheckProcedure(db, definition);
@@ -516,7 +516,7 @@ OfficeResult CreateOfficeDatabase(const std::filesystem::path& path, const Offic
     Exec(db, "analyze");
 
     if (progress) progress({"finishing", 0, 0});
-    result.summary.procedures = CountRows(db, kProcedureTable);
+    result.summary.procedures = CountRows(db, sqlite::kProcedureTable);
     result.summary.committees = counts.committees;
     result.summary.officers = counts.officers;
     result.summary.users = counts.users;
@@ -547,4 +547,4 @@ OfficeResult CreateOfficeDatabase(const std::filesystem::path& path, const Offic
   return result;
 }
 
-}  // namespace tarnwick::sqlite
+}  // namespace tarnwick::office

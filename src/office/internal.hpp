@@ -10,7 +10,7 @@
 
 #include "office/office.hpp"
 
-namespace tarnwick::sqlite::office_detail {
+namespace tarnwick::office::detail {
 
 // A failure of SQLite while building the office; the message names what was being done.
 class SqlError : public std::runtime_error {
@@ -69,4 +69,4 @@ SampleCounts FillSampleOffice(sqlite3* db, std::int64_t documents, std::uint64_t
 // from `seed`: the sample office's scanned pages.
 std::string MakeSampleTiff(int pages, std::uint64_t seed);
 
-}  // namespace tarnwick::sqlite::office_detail
+}  // namespace tarnwick::office::detail

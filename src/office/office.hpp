@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick::sqlite {
+namespace tarnwick::office {
 
 // The seed of the sample office. The same seed and document count always
 // give the same database contents.
@@ -73,4 +73,4 @@ struct OfficeResult {
 
 OfficeResult CreateOfficeDatabase(const std::filesystem::path& path, const OfficeOptions& options);
 
-}  // namespace tarnwick::sqlite
+}  // namespace tarnwick::office

@@ -11,7 +11,7 @@
 // give the same database.
 #include "office/sample_detail.hpp"
 
-namespace tarnwick::sqlite::office_detail {
+namespace tarnwick::office::detail {
 
 SampleCounts FillSampleOffice(sqlite3* db, std::int64_t documents, std::uint64_t seed,
                               const OfficeProgressCallback& progress) {
@@ -19,4 +19,4 @@ SampleCounts FillSampleOffice(sqlite3* db, std::int64_t documents, std::uint64_t
   return office.Fill(documents);
 }
 
-}  // namespace tarnwick::sqlite::office_detail
+}  // namespace tarnwick::office::detail

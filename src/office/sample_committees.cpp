@@ -2,7 +2,7 @@
 // detail history, candidates, treasurers and other officers.
 #include "office/sample_detail.hpp"
 
-namespace tarnwick::sqlite::office_detail::sample {
+namespace tarnwick::office::detail::sample {
 
 std::string SampleOffice::UniqueCommitteeName(std::string name) {
   if (committeeNames_.insert(ToLower(name)).second) return name;
@@ -276,4 +276,4 @@ void SampleOffice::MakeCommittees(std::int64_t count) {
   }
 }
 
-}  // namespace tarnwick::sqlite::office_detail::sample
+}  // namespace tarnwick::office::detail::sample

@@ -21,7 +21,7 @@
 #include "office/internal.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::sqlite::office_detail::sample {
+namespace tarnwick::office::detail::sample {
 
 namespace chr = std::chrono;
 using Day = chr::sys_days;
@@ -296,4 +296,4 @@ class SampleOffice {
   std::int64_t nameId_ = 0;
 };
 
-}  // namespace tarnwick::sqlite::office_detail::sample
+}  // namespace tarnwick::office::detail::sample

@@ -2,7 +2,7 @@
 // committees that filed them, the committees they affect and report data.
 #include "office/sample_detail.hpp"
 
-namespace tarnwick::sqlite::office_detail::sample {
+namespace tarnwick::office::detail::sample {
 
 Committee& SampleOffice::PickCommittee(int year) {
   std::size_t n = registeredBy_[static_cast<std::size_t>(year - kFirstYear)];
@@ -305,4 +305,4 @@ std::string SampleOffice::LookupSubType(const std::string& code) {
   return code;
 }
 
-}  // namespace tarnwick::sqlite::office_detail::sample
+}  // namespace tarnwick::office::detail::sample

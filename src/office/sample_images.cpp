@@ -2,7 +2,7 @@
 // documents, and the TIFF writer the tests use too.
 #include "office/sample_detail.hpp"
 
-namespace tarnwick::sqlite::office_detail {
+namespace tarnwick::office::detail {
 namespace sample {
 
 std::vector<std::int64_t> SampleOffice::ImageDocuments(std::int64_t count) {
@@ -132,4 +132,4 @@ std::string MakeSampleTiff(int pages, std::uint64_t seed) {
   return out;
 }
 
-}  // namespace tarnwick::sqlite::office_detail
+}  // namespace tarnwick::office::detail

@@ -17,14 +17,16 @@
 #include "office/sql_sources.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::postgres {
+namespace tarnwick::office {
 namespace {
 
-using sqlite::OfficeOptions;
-using sqlite::OfficeProgressCallback;
-using sqlite::OfficeResult;
-using sqlite::OfficeStatus;
-using sqlite::SqlFile;
+using postgres::Connection;
+using postgres::ConnectionSettings;
+using postgres::ErrorText;
+using postgres::kServerSchemaVersion;
+using postgres::QuoteIdentifier;
+using postgres::Result;
+using postgres::Succeeded;
 
 struct Failure {
   OfficeStatus status;
@@ -107,14 +109,14 @@ struct ServerSources {
 ServerSources ReadSources(const OfficeOptions& options) {
   ServerSources sources;
   if (options.sqlDirectory.empty()) {
-    sources.files = sqlite::EmbeddedServerSqlFiles();
+    sources.files = EmbeddedServerSqlFiles();
   } else {
-    if (std::string error = sqlite::ReadSqlFiles(options.sqlDirectory, sources.files); !error.empty())
+    if (std::string error = ReadSqlFiles(options.sqlDirectory, sources.files); !error.empty())
       throw Failure{OfficeStatus::InvalidSource, error};
     const std::filesystem::path beside = options.sqlDirectory.lexically_normal().parent_path() / "sqlite";
     std::error_code ec;
     if (std::filesystem::is_directory(beside, ec)) {
-      if (std::string error = sqlite::ReadSqlFiles(beside, sources.fileSources); !error.empty())
+      if (std::string error = ReadSqlFiles(beside, sources.fileSources); !error.empty())
         throw Failure{OfficeStatus::InvalidSource, error};
     }
   }
@@ -134,9 +136,9 @@ ServerSources ReadSources(const OfficeOptions& options) {
 }
 
 void CheckOptions(const ConnectionSettings& office, const OfficeOptions& options) {
-  ServerAddress address;
+  postgres::ServerAddress address;
   std::string error;
-  if (!ParseServer(office.server, address, error)) throw Failure{OfficeStatus::InvalidOptions, error};
+  if (!postgres::ParseServer(office.server, address, error)) throw Failure{OfficeStatus::InvalidOptions, error};
   const std::string& name = office.database;
   if (runtime::Trim(name).empty()) throw Failure{OfficeStatus::InvalidOptions, "no database name given"};
   if (name.size() > kMaxNameBytes) {
@@ -148,9 +150,9 @@ void CheckOptions(const ConnectionSettings& office, const OfficeOptions& options
     throw Failure{OfficeStatus::InvalidOptions, "'" + name + "' is a database of the server itself"};
   }
   if (options.sampleDocuments &&
-      (*options.sampleDocuments < 0 || *options.sampleDocuments > sqlite::kMaxSampleDocuments)) {
+      (*options.sampleDocuments < 0 || *options.sampleDocuments > kMaxSampleDocuments)) {
     throw Failure{OfficeStatus::InvalidOptions, "the sample size must be between 0 and " +
-                                                    std::to_string(sqlite::kMaxSampleDocuments) + " documents, not " +
+                                                    std::to_string(kMaxSampleDocuments) + " documents, not " +
                                                     std::to_string(*options.sampleDocuments)};
   }
 }
@@ -159,7 +161,7 @@ Connection Open(const ConnectionSettings& office, const std::string& database) {
   ConnectionSettings settings = office;
   settings.database = database;
   std::string error;
-  Connection conn = Connect(settings, error);
+  Connection conn = postgres::Connect(settings, error);
   if (!conn) throw Failure{OfficeStatus::DatabaseError, error};
   // The server's notices ("extension exists, skipping") are no news to the
   // caller, and the library prints nothing.
@@ -277,7 +279,7 @@ class SampleFile {
   std::filesystem::path path_;
 };
 
-sqlite::OfficeSummary BuildSampleFile(const SampleFile& file, const OfficeOptions& options,
+OfficeSummary BuildSampleFile(const SampleFile& file, const OfficeOptions& options,
                                       const ServerSources& sources) {
   OfficeOptions fileOptions;
   fileOptions.sampleDocuments = options.sampleDocuments;
@@ -286,7 +288,7 @@ sqlite::OfficeSummary BuildSampleFile(const SampleFile& file, const OfficeOption
   if (!sources.fileSources.empty()) {
     fileOptions.sqlDirectory = options.sqlDirectory.lexically_normal().parent_path() / "sqlite";
   }
-  const OfficeResult made = sqlite::CreateOfficeDatabase(file.path(), fileOptions);
+  const OfficeResult made = CreateOfficeDatabase(file.path(), fileOptions);
   if (!made.ok()) {
     throw Failure{made.status == OfficeStatus::InvalidSource ? OfficeStatus::InvalidSource : OfficeStatus::DatabaseError,
                   "cannot build the office's rows: " + made.message};
@@ -552,8 +554,8 @@ void Report(const OfficeProgressCallback& progress, std::string_view stage, std:
 }
 
 // Loads the whole office into the new database.
-sqlite::OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const OfficeOptions& options,
-                           const SampleFile& sample, const sqlite::OfficeSummary& sampleSummary) {
+OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const OfficeOptions& options,
+                           const SampleFile& sample, const OfficeSummary& sampleSummary) {
   const OfficeProgressCallback& progress = options.progress;
   Report(progress, "schema");
   Must(conn, "cannot start the build", "begin");
@@ -586,7 +588,7 @@ sqlite::OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const Off
     Must(conn, "cannot gather statistics", "analyze " + QuoteIdentifier(table));
   }
 
-  sqlite::OfficeSummary summary = sampleSummary;
+  OfficeSummary summary = sampleSummary;
   summary.procedures = loaded;
   return summary;
 }
@@ -658,7 +660,7 @@ OfficeResult CreateServerOffice(const ConnectionSettings& office, const OfficeOp
     // The office's rows are built as a file first (an empty office, or the
     // sample), then copied.
     auto sample = std::make_unique<SampleFile>();
-    const sqlite::OfficeSummary sampleSummary = BuildSampleFile(*sample, options, sources);
+    const OfficeSummary sampleSummary = BuildSampleFile(*sample, options, sources);
 
     TemporaryDatabase built(maintenance.get(), TemporaryName(target, "init"));
     built.Create();
@@ -690,4 +692,4 @@ OfficeResult CreateServerOffice(const ConnectionSettings& office, const OfficeOp
   return result;
 }
 
-}  // namespace tarnwick::postgres
+}  // namespace tarnwick::office

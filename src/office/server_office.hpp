@@ -30,6 +30,10 @@ namespace tarnwick::postgres {
 // The schema version an office server database carries (table tw_office).
 inline constexpr int kServerSchemaVersion = 2;
 
-sqlite::OfficeResult CreateServerOffice(const ConnectionSettings& office, const sqlite::OfficeOptions& options);
-
 }  // namespace tarnwick::postgres
+
+namespace tarnwick::office {
+
+OfficeResult CreateServerOffice(const postgres::ConnectionSettings& office, const OfficeOptions& options);
+
+}  // namespace tarnwick::office

@@ -12,10 +12,11 @@
 
 #include "runtime/text.hpp"
 
-namespace tarnwick::sqlite {
+namespace tarnwick::office {
 namespace {
 
 using runtime::EqualsNoCase;
+using sqlite::DeclaredParameter;
 using runtime::ToLower;
 
 bool IsIdentifierStart(char c) { return runtime::IsAsciiLetter(c) || c == '_'; }
@@ -54,7 +55,7 @@ std::string NormalizeType(std::string_view declared, std::string& error) {
 
 }  // namespace
 
-std::string ProcedureDefinition::ParameterText() const { return ParameterListText(parameters); }
+std::string ProcedureDefinition::ParameterText() const { return sqlite::ParameterListText(parameters); }
 
 std::string ReadSqlFiles(const std::filesystem::path& directory, std::vector<SqlFile>& out) {
   out.clear();
@@ -139,7 +140,7 @@ std::string ParseProcedureFile(std::string_view source, ProcedureDefinition& out
   if (asAt == std::string_view::npos) {
     return "line " + std::to_string(headerLine) + ": the header of " + out.name + " has no 'as'";
   }
-  std::string error = ParseDeclaredParameters(source.substr(at, asAt - at), out.parameters);
+  std::string error = sqlite::ParseDeclaredParameters(source.substr(at, asAt - at), out.parameters);
   // The office declares its parameters with the schema's types only, written one way.
   for (DeclaredParameter& p : out.parameters) {
     if (!error.empty()) break;
@@ -193,7 +194,7 @@ std::string CheckProcedure(sqlite3* db, const ProcedureDefinition& procedure) {
       i = close + 1;
     } else if (c == '@') {
       std::size_t end = i + 1;
-      while (end < body.size() && IsParameterNameChar(body[end])) ++end;
+      while (end < body.size() && sqlite::IsParameterNameChar(body[end])) ++end;
       std::string_view used(body.data() + i, end - i);
       const DeclaredParameter* p = find(used);
       if (p == nullptr) return "the body uses " + std::string(used) + ", which is not a parameter";
@@ -228,4 +229,4 @@ std::string CheckProcedure(sqlite3* db, const ProcedureDefinition& procedure) {
   return {};
 }
 
-}  // namespace tarnwick::sqlite
+}  // namespace tarnwick::office

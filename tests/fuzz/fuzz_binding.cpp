@@ -69,9 +69,9 @@ const Scratch& Setup() {
     s.dir = pattern;
     s.pristine = s.dir / "pristine.tarnwick";
     s.office = s.dir / "office.tarnwick";
-    tarnwick::sqlite::OfficeOptions options;
+    tarnwick::office::OfficeOptions options;
     options.sampleDocuments = 12;
-    if (tarnwick::sqlite::CreateOfficeDatabase(s.pristine, options).status != tarnwick::sqlite::OfficeStatus::Ok)
+    if (tarnwick::office::CreateOfficeDatabase(s.pristine, options).status != tarnwick::office::OfficeStatus::Ok)
       std::abort();
     return s;
   }();
