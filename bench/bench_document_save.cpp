@@ -25,7 +25,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "tarnwick/clsDocument.hpp"
 
 namespace {
@@ -45,7 +45,7 @@ class Office {
     path_ = (dir_ / "office.db").string();
     tarnwick::office::OfficeOptions options;
     options.sampleDocuments = 2000;
-    const tarnwick::office::OfficeResult made = tarnwick::office::CreateOfficeDatabase(path_, options);
+    const tarnwick::office::OfficeResult made = tarnwick::office::CreateFileOffice(path_, options);
     if (!made.ok()) throw std::runtime_error("sample office: " + made.message);
   }
   ~Office() {

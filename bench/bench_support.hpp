@@ -16,7 +16,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "support/temp_dir.hpp"
 
 namespace bench {
@@ -27,7 +27,7 @@ class ScratchOffice {
     path_ = dir_.File("office.db");
     tarnwick::office::OfficeOptions options;
     options.sampleDocuments = documents;
-    const tarnwick::office::OfficeResult made = tarnwick::office::CreateOfficeDatabase(path_, options);
+    const tarnwick::office::OfficeResult made = tarnwick::office::CreateFileOffice(path_, options);
     if (!made.ok()) throw std::runtime_error("office: " + made.message);
   }
   const std::string& Path() const { return path_; }

@@ -21,7 +21,7 @@
 #include <string>
 
 #include "committees/committee_queries.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "gateway/sqlite/functions.hpp"
 #include "gateway/sqlite/translate.hpp"
 #include "tarnwick/clsOrg.hpp"
@@ -81,7 +81,7 @@ const std::string& Office() {
     tarnwick::office::OfficeOptions options;
     options.overwrite = true;
     options.sampleDocuments = 20000;
-    const auto result = tarnwick::office::CreateOfficeDatabase(file, options);
+    const auto result = tarnwick::office::CreateFileOffice(file, options);
     if (!result.ok()) throw std::runtime_error(result.message);
     MultiplyCommittees(file);
     return file;

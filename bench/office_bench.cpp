@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "tarnwick/gateway.hpp"
 #include "tarnwick/recordset.hpp"
 
@@ -35,7 +35,7 @@ void BM_CreateSampleOffice(benchmark::State& state) {
     tarnwick::office::OfficeOptions options;
     options.overwrite = true;
     options.sampleDocuments = state.range(0);
-    const auto result = tarnwick::office::CreateOfficeDatabase(path, options);
+    const auto result = tarnwick::office::CreateFileOffice(path, options);
     if (!result.ok()) state.SkipWithError(result.message.c_str());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -50,7 +50,7 @@ const std::string& SearchOffice() {
     tarnwick::office::OfficeOptions options;
     options.overwrite = true;
     options.sampleDocuments = 100000;
-    const auto result = tarnwick::office::CreateOfficeDatabase(file, options);
+    const auto result = tarnwick::office::CreateFileOffice(file, options);
     if (!result.ok()) throw std::runtime_error(result.message);
     return file;
   }();

@@ -37,7 +37,7 @@
 
 #include "gateway/sqlite/functions.hpp"
 #include "gateway/sqlite/translate.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "support/forwarding_gateway.hpp"
 #include "tarnwick/clsDocument.hpp"
 #include "tarnwick/clsLookup_List.hpp"
@@ -61,7 +61,7 @@ const std::string& Office() {
       std::fprintf(stderr, "Building %s ...\n", file.c_str());
       tarnwick::office::OfficeOptions options;
       options.sampleDocuments = Documents();
-      const auto made = tarnwick::office::CreateOfficeDatabase(file, options);
+      const auto made = tarnwick::office::CreateFileOffice(file, options);
       if (!made.ok()) throw std::runtime_error("office: " + made.message);
       std::fprintf(stderr, "Built in %.1f s\n", made.summary.seconds);
     }

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "commands.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "progress.hpp"
 #include "record.hpp"
 #include "session.hpp"
@@ -40,7 +40,7 @@ void CreateSampleOffice(const std::string& file) {
   if (ProgressLine::Wanted()) {
     options.progress = [progress](const office::OfficeProgress& p) { progress->Update(p.stage, p.done, p.total); };
   }
-  const office::OfficeResult made = office::CreateOfficeDatabase(file, options);
+  const office::OfficeResult made = office::CreateFileOffice(file, options);
   progress->Clear();
   if (!made.ok()) throw Failure(kExitFailed, fmt::format("cannot create the sample office: {}", made.message));
 }

@@ -18,7 +18,7 @@
 #include "commands.hpp"
 #include "progress.hpp"
 #include "gateway/sqlite/catalog.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "office/server_office.hpp"
 
 namespace tarnwick::cli {
@@ -68,7 +68,7 @@ int RunInit(const InitArguments& args) {
   const std::string target =
       onServer ? fmt::format("the office database '{}' on {}", args.database, args.server) : args.file;
   const office::OfficeResult result = onServer ? office::CreateServerOffice(server, options)
-                                               : office::CreateOfficeDatabase(args.file, options);
+                                               : office::CreateFileOffice(args.file, options);
   progress->Clear();
   switch (result.status) {
     case office::OfficeStatus::Ok: break;

@@ -13,8 +13,8 @@
 
 namespace tarnwick::office::detail {
 
-SampleCounts FillSampleOffice(sqlite3* db, std::int64_t documents, std::uint64_t seed,
-                              const OfficeProgressCallback& progress) {
+OfficeSummary FillSampleOffice(sqlite3* db, std::int64_t documents, std::uint64_t seed,
+                               const OfficeProgressCallback& progress) {
   sample::SampleOffice office(db, seed, progress);
   return office.Fill(documents);
 }

@@ -236,7 +236,7 @@ class SampleOffice {
   SampleOffice(sqlite3* db, std::uint64_t seed, const OfficeProgressCallback& progress)
       : db_(db), random_(seed), progress_(progress) {}
 
-  SampleCounts Fill(std::int64_t documents) {
+  OfficeSummary Fill(std::int64_t documents) {
     MakeUsers();
     MakeElections();
     const std::int64_t committees =
@@ -286,7 +286,7 @@ class SampleOffice {
   sqlite3* db_;
   Random random_;
   const OfficeProgressCallback& progress_;
-  SampleCounts counts_;
+  OfficeSummary counts_;
   std::vector<User> users_;
   std::vector<std::vector<std::int64_t>> usersByYear_;
   std::vector<Election> november_;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -14,6 +13,8 @@
 #include <system_error>
 #include <vector>
 
+#include "office/file_office.hpp"
+#include "office/internal.hpp"
 #include "office/sql_sources.hpp"
 #include "runtime/text.hpp"
 
@@ -27,11 +28,8 @@ using postgres::kServerSchemaVersion;
 using postgres::QuoteIdentifier;
 using postgres::Result;
 using postgres::Succeeded;
-
-struct Failure {
-  OfficeStatus status;
-  std::string message;
-};
+using detail::Failure;
+using detail::LineOf;
 
 // PostgreSQL keeps at most 63 bytes of a name and cuts longer ones silently.
 constexpr std::size_t kMaxNameBytes = 63;
@@ -67,11 +65,6 @@ std::int64_t Count(PGconn* conn, const std::string& what, const std::string& sql
   Result result = Must(conn, what, sql, params);
   if (PQntuples(result.get()) == 0 || PQgetisnull(result.get(), 0, 0)) return 0;
   return std::stoll(PQgetvalue(result.get(), 0, 0));
-}
-
-int LineOf(std::string_view text, std::size_t offset) {
-  offset = std::min(offset, text.size());
-  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
 }
 
 // Runs a whole SQL file in one round trip; a failure names the file and the
@@ -288,7 +281,7 @@ OfficeSummary BuildSampleFile(const SampleFile& file, const OfficeOptions& optio
   if (!sources.fileSources.empty()) {
     fileOptions.sqlDirectory = options.sqlDirectory.lexically_normal().parent_path() / "sqlite";
   }
-  const OfficeResult made = CreateOfficeDatabase(file.path(), fileOptions);
+  const OfficeResult made = CreateFileOffice(file.path(), fileOptions);
   if (!made.ok()) {
     throw Failure{made.status == OfficeStatus::InvalidSource ? OfficeStatus::InvalidSource : OfficeStatus::DatabaseError,
                   "cannot build the office's rows: " + made.message};
@@ -638,9 +631,7 @@ void Install(PGconn* maintenance, TemporaryDatabase& built, const std::string& t
 }  // namespace
 
 OfficeResult CreateServerOffice(const ConnectionSettings& office, const OfficeOptions& options) {
-  const auto started = std::chrono::steady_clock::now();
-  OfficeResult result;
-  try {
+  OfficeResult result = detail::RunBuild([&](OfficeSummary& summary) {
     CheckOptions(office, options);
     const ServerSources sources = ReadSources(options);
     const std::string& target = office.database;
@@ -666,21 +657,12 @@ OfficeResult CreateServerOffice(const ConnectionSettings& office, const OfficeOp
     built.Create();
     {
       Connection conn = Open(office, built.name());
-      result.summary = Fill(conn.get(), sources, options, *sample, sampleSummary);
+      summary = Fill(conn.get(), sources, options, *sample, sampleSummary);
     }
     sample.reset();
     Report(options.progress, "finishing");
     Install(maintenance.get(), built, target, options.overwrite);
-  } catch (const Failure& failure) {
-    result.status = failure.status;
-    result.message = failure.message;
-  } catch (const std::filesystem::filesystem_error& error) {
-    result.status = OfficeStatus::DatabaseError;
-    result.message = error.what();
-  } catch (const std::bad_alloc&) {
-    result.status = OfficeStatus::DatabaseError;
-    result.message = "out of memory";
-  }
+  });
   // A server message could quote what it was given; the password is never passed on.
   if (!office.password.empty()) {
     for (auto at = result.message.find(office.password); at != std::string::npos;
@@ -688,7 +670,6 @@ OfficeResult CreateServerOffice(const ConnectionSettings& office, const OfficeOp
       result.message.replace(at, office.password.size(), "***");
     }
   }
-  result.summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   return result;
 }
 

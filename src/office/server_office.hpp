@@ -23,7 +23,7 @@
 #pragma once
 
 #include "gateway/postgres/connection.hpp"
-#include "office/office.hpp"
+#include "office/build.hpp"
 
 namespace tarnwick::postgres {
 

@@ -10,11 +10,13 @@
 #include <sstream>
 #include <system_error>
 
+#include "office/internal.hpp"
 #include "runtime/text.hpp"
 
 namespace tarnwick::office {
 namespace {
 
+using detail::LineOf;
 using runtime::EqualsNoCase;
 using sqlite::DeclaredParameter;
 using runtime::ToLower;
@@ -23,12 +25,6 @@ bool IsIdentifierStart(char c) { return runtime::IsAsciiLetter(c) || c == '_'; }
 bool IsIdentifierChar(char c) { return IsIdentifierStart(c) || (c >= '0' && c <= '9'); }
 bool IsBlank(char c) { return runtime::IsWhiteSpace(c); }
 std::string_view Trim(std::string_view text) { return runtime::Trim(text, runtime::kWhiteSpace); }
-
-int LineOf(std::string_view text, std::size_t offset) {
-  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(
-                                                                          std::min(offset, text.size())),
-                                         '\n'));
-}
 
 // The types a parameter may be declared with: those of the schema.
 std::string NormalizeType(std::string_view declared, std::string& error) {

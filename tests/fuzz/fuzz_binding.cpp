@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "tarnwick/error.hpp"
 #include "tarnwick/object.hpp"
 #include "tarnwick/typelib.hpp"
@@ -71,7 +71,7 @@ const Scratch& Setup() {
     s.office = s.dir / "office.tarnwick";
     tarnwick::office::OfficeOptions options;
     options.sampleDocuments = 12;
-    if (tarnwick::office::CreateOfficeDatabase(s.pristine, options).status != tarnwick::office::OfficeStatus::Ok)
+    if (tarnwick::office::CreateFileOffice(s.pristine, options).status != tarnwick::office::OfficeStatus::Ok)
       std::abort();
     return s;
   }();

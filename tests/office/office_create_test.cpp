@@ -8,7 +8,7 @@
 
 #include "gateway/sqlite/catalog.hpp"
 #include "gateway/sqlite/procedure.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "office/sql_sources.hpp"
 #include "office/support.hpp"
 
@@ -46,7 +46,7 @@ TEST(OfficeCreate, RefusesToReplaceAFileUnlessForced) {
   office::OfficeOptions force;
   force.overwrite = true;
   force.sampleDocuments = 50;
-  auto replaced = office::CreateOfficeDatabase(path, force);
+  auto replaced = office::CreateFileOffice(path, force);
   ASSERT_TRUE(replaced.ok()) << replaced.message;
   // No temporary file is left behind by any of the runs.
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"office.db"});
@@ -265,7 +265,7 @@ TEST(OfficeCreate, RefusesBrokenSources) {
     office::OfficeOptions options;
     options.sqlDirectory = sql;
     options.sampleDocuments = 10;
-    const auto result = office::CreateOfficeDatabase(dir.File("office.db"), options);
+    const auto result = office::CreateFileOffice(dir.File("office.db"), options);
     EXPECT_EQ(result.status, OfficeStatus::InvalidSource) << result.message;
     EXPECT_NE(result.message.find(b.where), std::string::npos) << result.message;
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"sql"});

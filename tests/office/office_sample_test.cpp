@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "office/support.hpp"
 
 namespace tarnwick {

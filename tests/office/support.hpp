@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "support/temp_dir.hpp"
 
 namespace tarnwick::office_test {
@@ -27,7 +27,7 @@ inline office::OfficeResult MakeOffice(const std::string& path, std::optional<st
   office::OfficeOptions options;
   options.sampleDocuments = sample;
   options.sampleSeed = seed;
-  return office::CreateOfficeDatabase(path, options);
+  return office::CreateFileOffice(path, options);
 }
 
 // A read-only connection to a database file.

@@ -15,7 +15,7 @@ namespace {
 office::OfficeResult Replace(const std::string& path) {
   office::OfficeOptions options;
   options.overwrite = true;
-  return office::CreateOfficeDatabase(path, options);
+  return office::CreateFileOffice(path, options);
 }
 
 TEST(ReplacingAnOffice, IsRefusedWhileAClientHasItOpenSoNoSaveIsLost) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "gateway/sqlite/engine.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "office_db.hpp"
 #include "tarnwick/recordset.hpp"
 
@@ -20,7 +20,7 @@ TEST(OfficeCatalog, EveryCatalogProcedurePrepares) {
   office::OfficeOptions options;
   options.sampleDocuments = 20;
   options.sqlDirectory = TARNWICK_TEST_DB_SQL_DIR;
-  const auto made = office::CreateOfficeDatabase(path, options);
+  const auto made = office::CreateFileOffice(path, options);
   ASSERT_TRUE(made.ok()) << made.message;
   sqlite::Engine engine;
   ASSERT_TRUE(engine.Open(path)) << engine.LastError();
