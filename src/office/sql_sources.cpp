@@ -22,7 +22,7 @@ using sqlite::DeclaredParameter;
 using runtime::ToLower;
 
 bool IsIdentifierStart(char c) { return runtime::IsAsciiLetter(c) || c == '_'; }
-bool IsIdentifierChar(char c) { return IsIdentifierStart(c) || (c >= '0' && c <= '9'); }
+bool IsIdentifierChar(char c) { return IsIdentifierStart(c) || runtime::IsAsciiDigit(c); }
 bool IsBlank(char c) { return runtime::IsWhiteSpace(c); }
 std::string_view Trim(std::string_view text) { return runtime::Trim(text, runtime::kWhiteSpace); }
 
