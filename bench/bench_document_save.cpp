@@ -25,7 +25,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "tarnwick/clsDocument.hpp"
 
 namespace {
@@ -43,9 +43,9 @@ class Office {
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     dir_ = pattern;
     path_ = (dir_ / "office.db").string();
-    tarnwick::sqlite::OfficeOptions options;
+    tarnwick::office::OfficeOptions options;
     options.sampleDocuments = 2000;
-    const tarnwick::sqlite::OfficeResult made = tarnwick::sqlite::CreateOfficeDatabase(path_, options);
+    const tarnwick::office::OfficeResult made = tarnwick::office::CreateFileOffice(path_, options);
     if (!made.ok()) throw std::runtime_error("sample office: " + made.message);
   }
   ~Office() {

@@ -16,7 +16,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "support/temp_dir.hpp"
 
 namespace bench {
@@ -25,9 +25,9 @@ class ScratchOffice {
  public:
   explicit ScratchOffice(std::int64_t documents) {
     path_ = dir_.File("office.db");
-    tarnwick::sqlite::OfficeOptions options;
+    tarnwick::office::OfficeOptions options;
     options.sampleDocuments = documents;
-    const tarnwick::sqlite::OfficeResult made = tarnwick::sqlite::CreateOfficeDatabase(path_, options);
+    const tarnwick::office::OfficeResult made = tarnwick::office::CreateFileOffice(path_, options);
     if (!made.ok()) throw std::runtime_error("office: " + made.message);
   }
   const std::string& Path() const { return path_; }

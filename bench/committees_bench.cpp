@@ -21,7 +21,7 @@
 #include <string>
 
 #include "committees/committee_queries.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "gateway/sqlite/functions.hpp"
 #include "gateway/sqlite/render.hpp"
 #include "gateway/tsql/translate.hpp"
@@ -79,10 +79,10 @@ std::filesystem::path ScratchDir() {
 const std::string& Office() {
   static const std::string path = [] {
     const std::string file = (ScratchDir() / "committees.db").string();
-    tarnwick::sqlite::OfficeOptions options;
+    tarnwick::office::OfficeOptions options;
     options.overwrite = true;
     options.sampleDocuments = 20000;
-    const auto result = tarnwick::sqlite::CreateOfficeDatabase(file, options);
+    const auto result = tarnwick::office::CreateFileOffice(file, options);
     if (!result.ok()) throw std::runtime_error(result.message);
     MultiplyCommittees(file);
     return file;

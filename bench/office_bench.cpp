@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "tarnwick/gateway.hpp"
 #include "tarnwick/recordset.hpp"
 
@@ -32,10 +32,10 @@ std::filesystem::path ScratchDir() {
 void BM_CreateSampleOffice(benchmark::State& state) {
   const std::string path = (ScratchDir() / "create.db").string();
   for (auto _ : state) {
-    tarnwick::sqlite::OfficeOptions options;
+    tarnwick::office::OfficeOptions options;
     options.overwrite = true;
     options.sampleDocuments = state.range(0);
-    const auto result = tarnwick::sqlite::CreateOfficeDatabase(path, options);
+    const auto result = tarnwick::office::CreateFileOffice(path, options);
     if (!result.ok()) state.SkipWithError(result.message.c_str());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -47,10 +47,10 @@ BENCHMARK(BM_CreateSampleOffice)->Arg(10000)->Arg(100000)->Unit(benchmark::kMill
 const std::string& SearchOffice() {
   static const std::string path = [] {
     const std::string file = (ScratchDir() / "search.db").string();
-    tarnwick::sqlite::OfficeOptions options;
+    tarnwick::office::OfficeOptions options;
     options.overwrite = true;
     options.sampleDocuments = 100000;
-    const auto result = tarnwick::sqlite::CreateOfficeDatabase(file, options);
+    const auto result = tarnwick::office::CreateFileOffice(file, options);
     if (!result.ok()) throw std::runtime_error(result.message);
     return file;
   }();

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "../tests/load/clerks.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
@@ -22,9 +22,9 @@ int main(int argc, char** argv) {
   std::string folder = (std::filesystem::temp_directory_path() / "tw_load_XXXXXX").string();
   if (mkdtemp(folder.data()) == nullptr) return 2;
   const std::string file = folder + "/office.tarnwick";
-  tarnwick::sqlite::OfficeOptions options;
+  tarnwick::office::OfficeOptions options;
   options.sampleDocuments = 200;
-  const tarnwick::sqlite::OfficeResult made = tarnwick::sqlite::CreateOfficeDatabase(file, options);
+  const tarnwick::office::OfficeResult made = tarnwick::office::CreateFileOffice(file, options);
   if (!made.ok()) {
     std::fprintf(stderr, "cannot make the office: %s\n", made.message.c_str());
     return 2;

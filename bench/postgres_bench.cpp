@@ -30,7 +30,7 @@
 
 #include "documents/document_queries.hpp"
 #include "gateway/postgres/engine.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "office/server_office.hpp"
 #include "support/server_office.hpp"
 #include "support/temp_dir.hpp"
@@ -52,13 +52,13 @@ std::int64_t Documents() {
 // The same sample office on the server and in a file, built once.
 struct Offices {
   Offices() {
-    sqlite::OfficeOptions options;
+    office::OfficeOptions options;
     options.sampleDocuments = Documents();
     database = test::UniqueDatabaseName("bench");
-    const sqlite::OfficeResult server = postgres::CreateServerOffice(test::ServerSettings(database), options);
+    const office::OfficeResult server = office::CreateServerOffice(test::ServerSettings(database), options);
     if (!server.ok()) throw std::runtime_error("server office: " + server.message);
     file = dir.File("office.db");
-    const sqlite::OfficeResult embedded = sqlite::CreateOfficeDatabase(file, options);
+    const office::OfficeResult embedded = office::CreateFileOffice(file, options);
     if (!embedded.ok()) throw std::runtime_error("office file: " + embedded.message);
   }
   ~Offices() { test::DropServerDatabase(database); }

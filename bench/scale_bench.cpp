@@ -38,7 +38,7 @@
 #include "gateway/sqlite/functions.hpp"
 #include "gateway/sqlite/render.hpp"
 #include "gateway/tsql/translate.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "support/forwarding_gateway.hpp"
 #include "tarnwick/clsDocument.hpp"
 #include "tarnwick/clsLookup_List.hpp"
@@ -60,9 +60,9 @@ const std::string& Office() {
     const auto file = here / ("scale-office-" + std::to_string(Documents()) + ".tarnwick");
     if (!std::filesystem::exists(file)) {
       std::fprintf(stderr, "Building %s ...\n", file.c_str());
-      tarnwick::sqlite::OfficeOptions options;
+      tarnwick::office::OfficeOptions options;
       options.sampleDocuments = Documents();
-      const auto made = tarnwick::sqlite::CreateOfficeDatabase(file, options);
+      const auto made = tarnwick::office::CreateFileOffice(file, options);
       if (!made.ok()) throw std::runtime_error("office: " + made.message);
       std::fprintf(stderr, "Built in %.1f s\n", made.summary.seconds);
     }

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "commands.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "progress.hpp"
 #include "record.hpp"
 #include "session.hpp"
@@ -34,13 +34,13 @@ std::string Money(Currency amount) {
 
 void CreateSampleOffice(const std::string& file) {
   fmt::print("Creating a sample office with {} documents in {} ...\n", kDemoDocuments, file);
-  sqlite::OfficeOptions options;
+  office::OfficeOptions options;
   options.sampleDocuments = kDemoDocuments;
   auto progress = std::make_shared<ProgressLine>();
   if (ProgressLine::Wanted()) {
-    options.progress = [progress](const sqlite::OfficeProgress& p) { progress->Update(p.stage, p.done, p.total); };
+    options.progress = [progress](const office::OfficeProgress& p) { progress->Update(p.stage, p.done, p.total); };
   }
-  const sqlite::OfficeResult made = sqlite::CreateOfficeDatabase(file, options);
+  const office::OfficeResult made = office::CreateFileOffice(file, options);
   progress->Clear();
   if (!made.ok()) throw Failure(kExitFailed, fmt::format("cannot create the sample office: {}", made.message));
 }

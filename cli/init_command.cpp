@@ -18,13 +18,11 @@
 #include "commands.hpp"
 #include "progress.hpp"
 #include "gateway/sqlite/catalog.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "office/server_office.hpp"
 
 namespace tarnwick::cli {
 namespace {
-
-namespace office = tarnwick::sqlite;
 
 struct InitArguments {
   std::string file;
@@ -69,8 +67,8 @@ int RunInit(const InitArguments& args) {
   server.trusted = args.trusted;
   const std::string target =
       onServer ? fmt::format("the office database '{}' on {}", args.database, args.server) : args.file;
-  const office::OfficeResult result = onServer ? postgres::CreateServerOffice(server, options)
-                                               : office::CreateOfficeDatabase(args.file, options);
+  const office::OfficeResult result = onServer ? office::CreateServerOffice(server, options)
+                                               : office::CreateFileOffice(args.file, options);
   progress->Clear();
   switch (result.status) {
     case office::OfficeStatus::Ok: break;
@@ -95,11 +93,11 @@ int RunInit(const InitArguments& args) {
   if (options.sampleDocuments) {
     fmt::print("Created {} (schema version {}): sample office with {} documents, {} committees, {} officer terms, "
                "{} staff rows, {} scanned documents and {} procedures in {:.1f} s\n",
-               target, office::kSchemaVersion, s.documents, s.committees, s.officers, s.users, s.images,
+               target, sqlite::kSchemaVersion, s.documents, s.committees, s.officers, s.users, s.images,
                s.procedures, s.seconds);
   } else {
     fmt::print("Created {} (schema version {}): empty office with {} procedures in {:.1f} s\n", target,
-               office::kSchemaVersion, s.procedures, s.seconds);
+               sqlite::kSchemaVersion, s.procedures, s.seconds);
   }
   return 0;
 }

@@ -26,6 +26,7 @@
 #include <memory>
 #include <string>
 
+#include "tarnwick/column_accessors.hpp"
 #include "tarnwick/data_object.hpp"
 #include "tarnwick/enums.hpp"
 #include "tarnwick/recordset.hpp"
@@ -44,67 +45,37 @@ class clsDocument : public DataObject {
 
   // Columns of ref_document, read/write. Text columns store "" as Null; date
   // columns read and write "mm/dd/yyyy" text; money columns read Null as 0.
-  std::string DocTypeCode() const;
-  void DocTypeCode(const std::string& value);
-  std::string DocSubTypeCode() const;
-  void DocSubTypeCode(const std::string& value);
-  std::string DocYear() const;
-  void DocYear(const std::string& value);
-  std::string IsAmendment() const;
-  void IsAmendment(const std::string& value);
-  std::string NameListed() const;
-  void NameListed(const std::string& value);
-  std::string Title() const;
-  void Title(const std::string& value);
-  std::string DueDate() const;
-  void DueDate(const std::string& value);
-  std::string ReferredCountyCode() const;
-  void ReferredCountyCode(const std::string& value);
-  std::string PenaltyAppealDecisionCode() const;
-  void PenaltyAppealDecisionCode(const std::string& value);
-  tarnwick::Currency AmountDue() const;
-  void AmountDue(tarnwick::Currency value);
-  tarnwick::Currency AmountPaid() const;
-  void AmountPaid(tarnwick::Currency value);
-  std::string DeliveryMethodCode() const;
-  void DeliveryMethodCode(const std::string& value);
-  std::string DocReasonCode() const;
-  void DocReasonCode(const std::string& value);
-  std::string ReportVersionCode() const;
-  void ReportVersionCode(const std::string& value);
-  std::string ReceiveSendDate() const;
-  void ReceiveSendDate(const std::string& value);
-  std::string EntryDate() const;
-  void EntryDate(const std::string& value);
-  std::string OtherDate() const;
-  void OtherDate(const std::string& value);
-  std::string ImportDate() const;
-  void ImportDate(const std::string& value);
-  std::string BeginDate() const;
-  void BeginDate(const std::string& value);
-  std::string EndDate() const;
-  void EndDate(const std::string& value);
-  std::string SignedDate() const;
-  void SignedDate(const std::string& value);
-  std::string SignerOfficerType() const;
-  void SignerOfficerType(const std::string& value);
-  std::string SignerOfficerID() const;
-  void SignerOfficerID(const std::string& value);
-  std::string SignerName() const;
-  void SignerName(const std::string& value);
-  std::string DeleteDate() const;
-  void DeleteDate(const std::string& value);
-  std::string HasNoReportData() const;
-  void HasNoReportData(const std::string& value);
-  std::string NoReportDataReason() const;
-  void NoReportDataReason(const std::string& value);
+  TARNWICK_COLUMN(std::string, DocTypeCode);
+  TARNWICK_COLUMN(std::string, DocSubTypeCode);
+  TARNWICK_COLUMN(std::string, DocYear);
+  TARNWICK_COLUMN(std::string, IsAmendment);
+  TARNWICK_COLUMN(std::string, NameListed);
+  TARNWICK_COLUMN(std::string, Title);
+  TARNWICK_COLUMN(std::string, DueDate);
+  TARNWICK_COLUMN(std::string, ReferredCountyCode);
+  TARNWICK_COLUMN(std::string, PenaltyAppealDecisionCode);
+  TARNWICK_COLUMN(tarnwick::Currency, AmountDue);
+  TARNWICK_COLUMN(tarnwick::Currency, AmountPaid);
+  TARNWICK_COLUMN(std::string, DeliveryMethodCode);
+  TARNWICK_COLUMN(std::string, DocReasonCode);
+  TARNWICK_COLUMN(std::string, ReportVersionCode);
+  TARNWICK_COLUMN(std::string, ReceiveSendDate);
+  TARNWICK_COLUMN(std::string, EntryDate);
+  TARNWICK_COLUMN(std::string, OtherDate);
+  TARNWICK_COLUMN(std::string, ImportDate);
+  TARNWICK_COLUMN(std::string, BeginDate);
+  TARNWICK_COLUMN(std::string, EndDate);
+  TARNWICK_COLUMN(std::string, SignedDate);
+  TARNWICK_COLUMN(std::string, SignerOfficerType);
+  TARNWICK_COLUMN(std::string, SignerOfficerID);
+  TARNWICK_COLUMN(std::string, SignerName);
+  TARNWICK_COLUMN(std::string, DeleteDate);
+  TARNWICK_COLUMN(std::string, HasNoReportData);
+  TARNWICK_COLUMN(std::string, NoReportDataReason);
   // Amounts, read as plain text (not formatted as money); Null reads "".
-  std::string TotalReceipts() const;
-  void TotalReceipts(const std::string& value);
-  std::string TotalExpenditures() const;
-  void TotalExpenditures(const std::string& value);
-  std::string NoTotals() const;
-  void NoTotals(const std::string& value);
+  TARNWICK_COLUMN(std::string, TotalReceipts);
+  TARNWICK_COLUMN(std::string, TotalExpenditures);
+  TARNWICK_COLUMN(std::string, NoTotals);
 
   using DataObject::RecordCount;
 

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <string>
 
+#include "tarnwick/column_accessors.hpp"
 #include "tarnwick/data_object.hpp"
 #include "tarnwick/variant.hpp"
 
@@ -35,19 +36,14 @@ class clsDocumentImage : public DataObject {
 
   using DataObject::DataReady;
   // document_id as text; writing "" stores Null.
-  std::string DocumentID() const;
-  void DocumentID(const std::string& value);
+  TARNWICK_COLUMN(std::string, DocumentID);
   // doc_image; a Null column reads as an empty array. Writing stores the
   // array whole (an empty array stays an empty array, never Null).
   // The second form takes the caller's array instead of copying it (the
   // caller's is left empty), for an image the caller no longer needs.
-  Bytes Image() const;
-  void Image(const Bytes& value);
-  void Image(Bytes&& value);
+  TARNWICK_BYTES_COLUMN(Image);
   // alt_doc_image; as Image, except that a Null column raises 13 on reading.
-  Bytes ImageAlt() const;
-  void ImageAlt(const Bytes& value);
-  void ImageAlt(Bytes&& value);
+  TARNWICK_BYTES_COLUMN(ImageAlt);
   // The dates in their default text form ("3/4/2005 2:30:00 PM"), not mm/dd/yyyy.
   std::string OrigDate() const;
   std::string UpdateDate() const;
@@ -99,10 +95,8 @@ class clsDocumentImage : public DataObject {
   using DataObject::MoveLast;
 
   // doc_page_ct and alt_doc_page_ct as text; writing "" stores Null.
-  std::string PageCount() const;
-  void PageCount(const std::string& value);
-  std::string PageCountAlt() const;
-  void PageCountAlt(const std::string& value);
+  TARNWICK_COLUMN(std::string, PageCount);
+  TARNWICK_COLUMN(std::string, PageCountAlt);
 
  protected:
   Variant Dispatch(const MemberInfo& member, std::span<Variant> args) override;

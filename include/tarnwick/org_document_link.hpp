@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "tarnwick/column_accessors.hpp"
 #include "tarnwick/data_object.hpp"
 
 namespace tarnwick {
@@ -18,10 +19,8 @@ class OrgDocumentLink : public DataObject {
   // and the affected link builds from its table name.
   OrgDocumentLink(std::string_view className, std::string tableName, std::string deleteProcedure);
 
-  std::string OrgID() const;
-  void OrgID(const std::string& value);
-  std::string DocumentID() const;
-  void DocumentID(const std::string& value);
+  TARNWICK_COLUMN(std::string, OrgID);
+  TARNWICK_COLUMN(std::string, DocumentID);
   std::int32_t NewOrgID() const { return newOrgId_; }
   void NewOrgID(std::int32_t value) { newOrgId_ = value; }
 

@@ -14,54 +14,52 @@
 namespace tarnwick {
 namespace {
 
-using cursor::ColumnProperty;
-using cursor::Family;
 using cursor::NullRule;
 
 // Every column property of the committee object, in the interface's order.
 // IsFund and the two dates convert whatever they find: a Null fails.
-constexpr std::array<ColumnProperty, 40> kColumns{{
-    {"UniqueID", "unique_id", Family::Text},
-    {"GroupID", "group_id", Family::Text},
-    {"IsFund", "is_fund", Family::Integer, NullRule::Fails},
-    {"ID1", "id_1", Family::Text},
-    {"ID2", "id_2", Family::Text},
-    {"ID3", "id_3", Family::Text},
-    {"ID4", "id_4", Family::Text},
-    {"CurrentStatusCode", "current_status_code", Family::Text},
-    {"EnteredMethodCode", "entered_method_code", Family::Text},
-    {"EnteredDate", "entered_date", Family::Date, NullRule::Fails},
-    {"TransDate", "trans_date", Family::Date, NullRule::Fails},
-    {"CheckOutUserID", "check_out_user_id", Family::Text},
-    {"CheckOutDate", "check_out_date", Family::DateText},
-    {"CheckInUserID", "check_in_user_id", Family::Text},
-    {"CheckInDate", "check_in_date", Family::DateText},
-    {"Reason", "Reason", Family::Text},
-    {"UpdateDate", "update_date", Family::DateText},
-    {"OrigUserID", "Orig_user_id", Family::Text},
-    {"OrigDate", "orig_date", Family::DateText},
-    {"FullID", "full_id", Family::Text},
-    {"OrgName", "org_name", Family::Text},
-    {"InhouseName", "Inhouse_name", Family::Text},
-    {"OrgID", "org_id", Family::Text},
-    {"PreviousID", "previous_id", Family::Text},
-    {"CommTypeCode", "comm_type_code", Family::Text},
-    {"CommTypeDesc", "comm_type_desc", Family::Text},
-    {"CandFirstName", "cand_first_name", Family::Text},
-    {"CandMiddleName", "cand_middle_name", Family::Text},
-    {"CandLastName", "cand_last_name", Family::Text},
-    {"CandSuffix", "cand_suffix", Family::Text},
-    {"CandNickName", "cand_nick_name", Family::Text},
-    {"TreasFirstName", "treas_first_name", Family::Text},
-    {"TreasMiddleName", "treas_middle_name", Family::Text},
-    {"TreasLastName", "treas_last_name", Family::Text},
-    {"TreasSuffix", "treas_suffix", Family::Text},
-    {"TreasNickName", "treas_nick_name", Family::Text},
-    {"UserID", "user_id", Family::Text},
-    {"TransType", "trans_type", Family::Text},
-    {"StatusDesc", "current_status_desc", Family::Text},
-    {"StatusCode", "current_status_code", Family::Text},
-}};
+#define TW_ORG_COLUMNS(COLUMN)                                     \
+  COLUMN(UniqueID, "unique_id", Text, Read)                        \
+  COLUMN(GroupID, "group_id", Text, Read)                          \
+  COLUMN(IsFund, "is_fund", Integer, Read, NullRule::Fails)        \
+  COLUMN(ID1, "id_1", Text, Read)                                  \
+  COLUMN(ID2, "id_2", Text, Read)                                  \
+  COLUMN(ID3, "id_3", Text, Read)                                  \
+  COLUMN(ID4, "id_4", Text, Read)                                  \
+  COLUMN(CurrentStatusCode, "current_status_code", Text, Read)     \
+  COLUMN(EnteredMethodCode, "entered_method_code", Text, Read)     \
+  COLUMN(EnteredDate, "entered_date", Date, Read, NullRule::Fails) \
+  COLUMN(TransDate, "trans_date", Date, Read, NullRule::Fails)     \
+  COLUMN(CheckOutUserID, "check_out_user_id", Text, Read)          \
+  COLUMN(CheckOutDate, "check_out_date", DateText, Read)           \
+  COLUMN(CheckInUserID, "check_in_user_id", Text, Read)            \
+  COLUMN(CheckInDate, "check_in_date", DateText, Read)             \
+  COLUMN(Reason, "Reason", Text, Read)                             \
+  COLUMN(UpdateDate, "update_date", DateText, Read)                \
+  COLUMN(OrigUserID, "Orig_user_id", Text, Read)                   \
+  COLUMN(OrigDate, "orig_date", DateText, Read)                    \
+  COLUMN(FullID, "full_id", Text, Read)                            \
+  COLUMN(OrgName, "org_name", Text, Read)                          \
+  COLUMN(InhouseName, "Inhouse_name", Text, Read)                  \
+  COLUMN(OrgID, "org_id", Text, Read)                              \
+  COLUMN(PreviousID, "previous_id", Text, Read)                    \
+  COLUMN(CommTypeCode, "comm_type_code", Text, Read)               \
+  COLUMN(CommTypeDesc, "comm_type_desc", Text, Read)               \
+  COLUMN(CandFirstName, "cand_first_name", Text, Read)             \
+  COLUMN(CandMiddleName, "cand_middle_name", Text, Read)           \
+  COLUMN(CandLastName, "cand_last_name", Text, Read)               \
+  COLUMN(CandSuffix, "cand_suffix", Text, Read)                    \
+  COLUMN(CandNickName, "cand_nick_name", Text, Read)               \
+  COLUMN(TreasFirstName, "treas_first_name", Text, Read)           \
+  COLUMN(TreasMiddleName, "treas_middle_name", Text, Read)         \
+  COLUMN(TreasLastName, "treas_last_name", Text, Read)             \
+  COLUMN(TreasSuffix, "treas_suffix", Text, Read)                  \
+  COLUMN(TreasNickName, "treas_nick_name", Text, Read)             \
+  COLUMN(UserID, "user_id", Text, Read)                            \
+  COLUMN(TransType, "trans_type", Text, Read)                      \
+  COLUMN(StatusDesc, "current_status_desc", Text, Read)            \
+  COLUMN(StatusCode, "current_status_code", Text, Read)
+TW_COLUMN_TABLE(clsOrg, TW_ORG_COLUMNS);
 
 const frame::Bindings& Members() {
   static const frame::Bindings bindings = [] {
@@ -101,53 +99,7 @@ Variant clsOrg::Dispatch(const MemberInfo& member, std::span<Variant> args) {
 // ---------------------------------------------------------------------------
 // Column properties: each accessor reads its entry of kColumns.
 
-#define TW_ORG_COLUMN(Type, Read, Name) \
-  Type clsOrg::Name() const { return cursor::Read(*this, cursor::Column(kColumns, #Name)); }
-#define TW_ORG_TEXT_COLUMN(Name) TW_ORG_COLUMN(std::string, ReadText, Name)
-
-TW_ORG_TEXT_COLUMN(UniqueID)
-TW_ORG_TEXT_COLUMN(GroupID)
-TW_ORG_COLUMN(std::int16_t, ReadInteger, IsFund)
-TW_ORG_TEXT_COLUMN(ID1)
-TW_ORG_TEXT_COLUMN(ID2)
-TW_ORG_TEXT_COLUMN(ID3)
-TW_ORG_TEXT_COLUMN(ID4)
-TW_ORG_TEXT_COLUMN(CurrentStatusCode)
-TW_ORG_TEXT_COLUMN(EnteredMethodCode)
-TW_ORG_COLUMN(tarnwick::Date, ReadDate, EnteredDate)
-TW_ORG_COLUMN(tarnwick::Date, ReadDate, TransDate)
-TW_ORG_TEXT_COLUMN(CheckOutUserID)
-TW_ORG_TEXT_COLUMN(CheckOutDate)
-TW_ORG_TEXT_COLUMN(CheckInUserID)
-TW_ORG_TEXT_COLUMN(CheckInDate)
-TW_ORG_TEXT_COLUMN(Reason)
-TW_ORG_TEXT_COLUMN(UpdateDate)
-TW_ORG_TEXT_COLUMN(OrigUserID)
-TW_ORG_TEXT_COLUMN(OrigDate)
-TW_ORG_TEXT_COLUMN(FullID)
-TW_ORG_TEXT_COLUMN(OrgName)
-TW_ORG_TEXT_COLUMN(InhouseName)
-TW_ORG_TEXT_COLUMN(OrgID)
-TW_ORG_TEXT_COLUMN(PreviousID)
-TW_ORG_TEXT_COLUMN(CommTypeCode)
-TW_ORG_TEXT_COLUMN(CommTypeDesc)
-TW_ORG_TEXT_COLUMN(CandFirstName)
-TW_ORG_TEXT_COLUMN(CandMiddleName)
-TW_ORG_TEXT_COLUMN(CandLastName)
-TW_ORG_TEXT_COLUMN(CandSuffix)
-TW_ORG_TEXT_COLUMN(CandNickName)
-TW_ORG_TEXT_COLUMN(TreasFirstName)
-TW_ORG_TEXT_COLUMN(TreasMiddleName)
-TW_ORG_TEXT_COLUMN(TreasLastName)
-TW_ORG_TEXT_COLUMN(TreasSuffix)
-TW_ORG_TEXT_COLUMN(TreasNickName)
-TW_ORG_TEXT_COLUMN(UserID)
-TW_ORG_TEXT_COLUMN(TransType)
-TW_ORG_TEXT_COLUMN(StatusDesc)
-TW_ORG_TEXT_COLUMN(StatusCode)
-
-#undef TW_ORG_TEXT_COLUMN
-#undef TW_ORG_COLUMN
+TW_COLUMN_ACCESSORS(TW_ORG_COLUMNS)
 
 // ---------------------------------------------------------------------------
 // The search form.

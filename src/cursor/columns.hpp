@@ -12,8 +12,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "frame/binding.hpp"
+#include "tarnwick/column_accessors.hpp"
 #include "tarnwick/data_object.hpp"
 #include "tarnwick/recordset.hpp"
 #include "tarnwick/variant.hpp"
@@ -90,6 +92,32 @@ bool ReadBoolean(const DataObject& o, const ColumnProperty& p);
 tarnwick::Bytes ReadBytes(const DataObject& o, const ColumnProperty& p);
 void WriteValue(DataObject& o, const ColumnProperty& p, const Variant& v);
 
+// The type a family's accessors read and write.
+template <Family F>
+struct FamilyValue;
+template <> struct FamilyValue<Family::Text> { using type = std::string; };
+template <> struct FamilyValue<Family::DateText> { using type = std::string; };
+template <> struct FamilyValue<Family::Long> { using type = std::int32_t; };
+template <> struct FamilyValue<Family::Integer> { using type = std::int16_t; };
+template <> struct FamilyValue<Family::Date> { using type = tarnwick::Date; };
+template <> struct FamilyValue<Family::Currency> { using type = tarnwick::Currency; };
+template <> struct FamilyValue<Family::Boolean> { using type = bool; };
+template <> struct FamilyValue<Family::Bytes> { using type = tarnwick::Bytes; };
+template <Family F>
+using ColumnValue = typename FamilyValue<F>::type;
+
+// The typed reading of a column of family F.
+template <Family F>
+ColumnValue<F> ReadColumn(const DataObject& o, const ColumnProperty& p) {
+  if constexpr (F == Family::Text || F == Family::DateText) return ReadText(o, p);
+  else if constexpr (F == Family::Long) return ReadLong(o, p);
+  else if constexpr (F == Family::Integer) return ReadInteger(o, p);
+  else if constexpr (F == Family::Date) return ReadDate(o, p);
+  else if constexpr (F == Family::Currency) return ReadCurrency(o, p);
+  else if constexpr (F == Family::Boolean) return ReadBoolean(o, p);
+  else return ReadBytes(o, p);
+}
+
 // The result set a query left, for the steps that read it directly.
 // Raises 91 (object not set) when there is none.
 Recordset& RequireResultSet(const std::shared_ptr<Recordset>& rs);
@@ -103,6 +131,56 @@ consteval const ColumnProperty& Column(const std::array<ColumnProperty, N>& colu
   }
   throw "no column property of that name";
 }
+
+// ---------------------------------------------------------------------------
+// A class's column properties are listed once, one row each, in a macro of
+// the class's own:
+//
+//   #define TW_LOOKUP_COLUMNS(COLUMN)
+//     COLUMN(Code, "Code", Text, Read)
+//     COLUMN(EffectiveDate, "effective_date", DateText, Read)
+//
+// (each line but the last ending in a backslash), the row being
+//
+//   COLUMN(Property, "column", Family, Access[, NullRule[, Guard]])
+//
+// Access names the accessors the class's public header declares: Read (the
+// reader alone), ReadWrite (TARNWICK_COLUMN) or ReadWriteBytes
+// (TARNWICK_BYTES_COLUMN). Then, in the class's source,
+//
+//   namespace { TW_COLUMN_TABLE(clsLookup_List, TW_LOOKUP_COLUMNS); }
+//   TW_COLUMN_ACCESSORS(TW_LOOKUP_COLUMNS)
+//
+// make the column table kColumns (and ColumnOwner, the class) and define
+// every accessor the list names, each reading or writing its entry of
+// kColumns by its family's rules. A new column is a row of the list and a
+// line of the header.
+#define TW_COLUMN_TABLE(Class, LIST) \
+  using ColumnOwner = Class;         \
+  constexpr auto kColumns = std::to_array<::tarnwick::cursor::ColumnProperty>({LIST(TW_COLUMN_ROW)})
+#define TW_COLUMN_ROW(Property, column, family, access, ...)                      \
+  ::tarnwick::cursor::ColumnProperty{#Property, column,                           \
+                                     ::tarnwick::cursor::Family::family __VA_OPT__(, ) __VA_ARGS__},
+
+#define TW_COLUMN_ACCESSORS(LIST) LIST(TW_COLUMN_ACCESSOR_ROW)
+#define TW_COLUMN_ACCESSOR_ROW(Property, column, family, access, ...) \
+  TW_COLUMN_##access(Property, ::tarnwick::cursor::ColumnValue<::tarnwick::cursor::Family::family>, \
+                     ::tarnwick::cursor::Family::family)
+#define TW_COLUMN_OF(Property) ::tarnwick::cursor::Column(kColumns, #Property)
+#define TW_COLUMN_Read(Property, Type, family)                                   \
+  Type ColumnOwner::Property() const {                                           \
+    return ::tarnwick::cursor::ReadColumn<family>(*this, TW_COLUMN_OF(Property)); \
+  }
+#define TW_COLUMN_ReadWrite(Property, Type, family)                                             \
+  TW_COLUMN_Read(Property, Type, family)                                                        \
+  void ColumnOwner::Property(::tarnwick::ColumnArgument<Type> value) {                          \
+    ::tarnwick::cursor::WriteValue(*this, TW_COLUMN_OF(Property), ::tarnwick::Variant(value));   \
+  }
+#define TW_COLUMN_ReadWriteBytes(Property, Type, family)                                                   \
+  TW_COLUMN_ReadWrite(Property, Type, family)                                                              \
+  void ColumnOwner::Property(Type&& value) {                                                               \
+    ::tarnwick::cursor::WriteValue(*this, TW_COLUMN_OF(Property), ::tarnwick::Variant(std::move(value)));   \
+  }
 
 // Binds the reader (and, when the interface has one, the writer) of each column property.
 void BindColumns(frame::Bindings& b, std::span<const ColumnProperty> columns);

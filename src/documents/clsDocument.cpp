@@ -28,46 +28,47 @@ using cursor::Family;
 
 // Every column property of the document object, in the interface's order:
 // the identifier, the thirty columns of ref_document a client may set, then
-// the descriptive columns only the searches select.
-constexpr std::array<ColumnProperty, 37> kColumns{{
-    {"UniqueID", "unique_id", Family::Long},
-    {"DocTypeCode", "doc_type_code", Family::Text},
-    {"DocSubTypeCode", "doc_sub_type_code", Family::Text},
-    {"DocYear", "doc_year", Family::Text},
-    {"IsAmendment", "Is_amendment", Family::Text},
-    {"NameListed", "name_listed", Family::Text},
-    {"Title", "Title", Family::Text},
-    {"DueDate", "due_date", Family::DateText},
-    {"ReferredCountyCode", "referred_county_code", Family::Text},
-    {"PenaltyAppealDecisionCode", "penalty_appeal_decision_code", Family::Text},
-    {"AmountDue", "Amount_Due", Family::Currency},
-    {"AmountPaid", "amount_paid", Family::Currency},
-    {"DeliveryMethodCode", "delivery_method_code", Family::Text},
-    {"DocReasonCode", "doc_reason_code", Family::Text},
-    {"ReportVersionCode", "report_version_code", Family::Text},
-    {"ReceiveSendDate", "receive_send_date", Family::DateText},
-    {"EntryDate", "entry_date", Family::DateText},
-    {"OtherDate", "other_date", Family::DateText},
-    {"ImportDate", "import_date", Family::DateText},
-    {"BeginDate", "begin_date", Family::DateText},
-    {"EndDate", "end_date", Family::DateText},
-    {"SignedDate", "signed_date", Family::DateText},
-    {"SignerOfficerType", "signer_officer_type_code", Family::Text},
-    {"SignerOfficerID", "signer_officer_id", Family::Text},
-    {"SignerName", "signer_name", Family::Text},
-    {"DeleteDate", "delete_date", Family::DateText},
-    {"HasNoReportData", "has_no_report_data", Family::Text},
-    {"NoReportDataReason", "no_report_data_reason", Family::Text},
-    {"TotalReceipts", "total_receipts", Family::Text},
-    {"TotalExpenditures", "total_expenditures", Family::Text},
-    {"NoTotals", "has_no_totals", Family::Text},
-    {"DocTypeCodeDesc", "doc_type_code_desc", Family::Text},
-    {"DocNameDesc", "doc_name_desc", Family::Text},
-    {"PreviousID", "previous_id", Family::Text},
-    {"CommStatus", "status_desc", Family::Text},
-    {"CommType", "comm_type_desc", Family::Text},
-    {"InhouseName", "Inhouse_name", Family::Text},
-}};
+// the descriptive columns only the searches select. Date columns are text
+// properties too; their family formats them.
+#define TW_DOCUMENT_COLUMNS(COLUMN)                                                   \
+  COLUMN(UniqueID, "unique_id", Long, Read)                                          \
+  COLUMN(DocTypeCode, "doc_type_code", Text, ReadWrite)                              \
+  COLUMN(DocSubTypeCode, "doc_sub_type_code", Text, ReadWrite)                       \
+  COLUMN(DocYear, "doc_year", Text, ReadWrite)                                       \
+  COLUMN(IsAmendment, "Is_amendment", Text, ReadWrite)                               \
+  COLUMN(NameListed, "name_listed", Text, ReadWrite)                                 \
+  COLUMN(Title, "Title", Text, ReadWrite)                                            \
+  COLUMN(DueDate, "due_date", DateText, ReadWrite)                                   \
+  COLUMN(ReferredCountyCode, "referred_county_code", Text, ReadWrite)                \
+  COLUMN(PenaltyAppealDecisionCode, "penalty_appeal_decision_code", Text, ReadWrite) \
+  COLUMN(AmountDue, "Amount_Due", Currency, ReadWrite)                               \
+  COLUMN(AmountPaid, "amount_paid", Currency, ReadWrite)                             \
+  COLUMN(DeliveryMethodCode, "delivery_method_code", Text, ReadWrite)                \
+  COLUMN(DocReasonCode, "doc_reason_code", Text, ReadWrite)                          \
+  COLUMN(ReportVersionCode, "report_version_code", Text, ReadWrite)                  \
+  COLUMN(ReceiveSendDate, "receive_send_date", DateText, ReadWrite)                  \
+  COLUMN(EntryDate, "entry_date", DateText, ReadWrite)                               \
+  COLUMN(OtherDate, "other_date", DateText, ReadWrite)                               \
+  COLUMN(ImportDate, "import_date", DateText, ReadWrite)                             \
+  COLUMN(BeginDate, "begin_date", DateText, ReadWrite)                               \
+  COLUMN(EndDate, "end_date", DateText, ReadWrite)                                   \
+  COLUMN(SignedDate, "signed_date", DateText, ReadWrite)                             \
+  COLUMN(SignerOfficerType, "signer_officer_type_code", Text, ReadWrite)             \
+  COLUMN(SignerOfficerID, "signer_officer_id", Text, ReadWrite)                      \
+  COLUMN(SignerName, "signer_name", Text, ReadWrite)                                 \
+  COLUMN(DeleteDate, "delete_date", DateText, ReadWrite)                             \
+  COLUMN(HasNoReportData, "has_no_report_data", Text, ReadWrite)                     \
+  COLUMN(NoReportDataReason, "no_report_data_reason", Text, ReadWrite)               \
+  COLUMN(TotalReceipts, "total_receipts", Text, ReadWrite)                           \
+  COLUMN(TotalExpenditures, "total_expenditures", Text, ReadWrite)                   \
+  COLUMN(NoTotals, "has_no_totals", Text, ReadWrite)                                 \
+  COLUMN(DocTypeCodeDesc, "doc_type_code_desc", Text, Read)                          \
+  COLUMN(DocNameDesc, "doc_name_desc", Text, Read)                                   \
+  COLUMN(PreviousID, "previous_id", Text, Read)                                      \
+  COLUMN(CommStatus, "status_desc", Text, Read)                                      \
+  COLUMN(CommType, "comm_type_desc", Text, Read)                                     \
+  COLUMN(InhouseName, "Inhouse_name", Text, Read)
+TW_COLUMN_TABLE(clsDocument, TW_DOCUMENT_COLUMNS);
 
 // The inputs of sp_insert_ref_document, one per settable column, in the
 // order of kColumns[1..30].
@@ -192,62 +193,7 @@ Variant clsDocument::Dispatch(const MemberInfo& member, std::span<Variant> args)
 // ---------------------------------------------------------------------------
 // Column properties: each accessor reads or writes its entry of kColumns.
 
-std::int32_t clsDocument::UniqueID() const { return cursor::ReadLong(*this, cursor::Column(kColumns, "UniqueID")); }
-
-#define TW_DOCUMENT_TEXT_COLUMN(Name)                                                                   \
-  std::string clsDocument::Name() const { return cursor::ReadText(*this, cursor::Column(kColumns, #Name)); } \
-  void clsDocument::Name(const std::string& value) {                                                    \
-    cursor::WriteValue(*this, cursor::Column(kColumns, #Name), Variant(value));                                \
-  }
-#define TW_DOCUMENT_MONEY_COLUMN(Name)                                                                            \
-  tarnwick::Currency clsDocument::Name() const { return cursor::ReadCurrency(*this, cursor::Column(kColumns, #Name)); } \
-  void clsDocument::Name(tarnwick::Currency value) {                                                              \
-    cursor::WriteValue(*this, cursor::Column(kColumns, #Name), Variant(value));                                          \
-  }
-#define TW_DOCUMENT_READ_ONLY_COLUMN(Name) \
-  std::string clsDocument::Name() const { return cursor::ReadText(*this, cursor::Column(kColumns, #Name)); }
-
-// Date columns are text properties too; their family formats them.
-TW_DOCUMENT_TEXT_COLUMN(DocTypeCode)
-TW_DOCUMENT_TEXT_COLUMN(DocSubTypeCode)
-TW_DOCUMENT_TEXT_COLUMN(DocYear)
-TW_DOCUMENT_TEXT_COLUMN(IsAmendment)
-TW_DOCUMENT_TEXT_COLUMN(NameListed)
-TW_DOCUMENT_TEXT_COLUMN(Title)
-TW_DOCUMENT_TEXT_COLUMN(DueDate)
-TW_DOCUMENT_TEXT_COLUMN(ReferredCountyCode)
-TW_DOCUMENT_TEXT_COLUMN(PenaltyAppealDecisionCode)
-TW_DOCUMENT_MONEY_COLUMN(AmountDue)
-TW_DOCUMENT_MONEY_COLUMN(AmountPaid)
-TW_DOCUMENT_TEXT_COLUMN(DeliveryMethodCode)
-TW_DOCUMENT_TEXT_COLUMN(DocReasonCode)
-TW_DOCUMENT_TEXT_COLUMN(ReportVersionCode)
-TW_DOCUMENT_TEXT_COLUMN(ReceiveSendDate)
-TW_DOCUMENT_TEXT_COLUMN(EntryDate)
-TW_DOCUMENT_TEXT_COLUMN(OtherDate)
-TW_DOCUMENT_TEXT_COLUMN(ImportDate)
-TW_DOCUMENT_TEXT_COLUMN(BeginDate)
-TW_DOCUMENT_TEXT_COLUMN(EndDate)
-TW_DOCUMENT_TEXT_COLUMN(SignedDate)
-TW_DOCUMENT_TEXT_COLUMN(SignerOfficerType)
-TW_DOCUMENT_TEXT_COLUMN(SignerOfficerID)
-TW_DOCUMENT_TEXT_COLUMN(SignerName)
-TW_DOCUMENT_TEXT_COLUMN(DeleteDate)
-TW_DOCUMENT_TEXT_COLUMN(HasNoReportData)
-TW_DOCUMENT_TEXT_COLUMN(NoReportDataReason)
-TW_DOCUMENT_TEXT_COLUMN(TotalReceipts)
-TW_DOCUMENT_TEXT_COLUMN(TotalExpenditures)
-TW_DOCUMENT_TEXT_COLUMN(NoTotals)
-TW_DOCUMENT_READ_ONLY_COLUMN(DocTypeCodeDesc)
-TW_DOCUMENT_READ_ONLY_COLUMN(DocNameDesc)
-TW_DOCUMENT_READ_ONLY_COLUMN(PreviousID)
-TW_DOCUMENT_READ_ONLY_COLUMN(CommStatus)
-TW_DOCUMENT_READ_ONLY_COLUMN(CommType)
-TW_DOCUMENT_READ_ONLY_COLUMN(InhouseName)
-
-#undef TW_DOCUMENT_TEXT_COLUMN
-#undef TW_DOCUMENT_MONEY_COLUMN
-#undef TW_DOCUMENT_READ_ONLY_COLUMN
+TW_COLUMN_ACCESSORS(TW_DOCUMENT_COLUMNS)
 
 // ---------------------------------------------------------------------------
 // Image folders.

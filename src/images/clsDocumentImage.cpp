@@ -18,8 +18,6 @@
 namespace tarnwick {
 namespace {
 
-using cursor::ColumnProperty;
-using cursor::Family;
 using cursor::Guard;
 using cursor::NullRule;
 
@@ -28,23 +26,21 @@ constexpr std::string_view kSaveProcedure = "sp_save_DOCUMENT_IMAGE";
 // Every column property, in the interface's order. The six settings columns
 // belong to the rows of GetDefaultRegSettings and read without asking
 // DataReady.
-constexpr std::array<ColumnProperty, 13> kColumns{{
-    {"DocumentID", "document_id", Family::Text},
-    {"Image", "doc_image", Family::Bytes},
-    {"ImageAlt", "alt_doc_image", Family::Bytes, NullRule::Fails},
-    {"OrigDate", "orig_date", Family::Text},
-    {"UpdateDate", "update_date", Family::Text},
-    {"AppFunctionLabel", "app_function_lbl", Family::Text, NullRule::Zero, Guard::None},
-    {"AppFunctionValue", "app_function_value", Family::Text, NullRule::Zero, Guard::None},
-    {"SettingPath", "setting_path", Family::Text, NullRule::Zero, Guard::None},
-    {"SettingKey", "setting_key", Family::Text, NullRule::Zero, Guard::None},
-    {"SettingType", "setting_type", Family::Text, NullRule::Zero, Guard::None},
-    {"SettingValue", "setting_value", Family::Text, NullRule::Zero, Guard::None},
-    {"PageCount", "doc_page_ct", Family::Text},
-    {"PageCountAlt", "alt_doc_page_ct", Family::Text},
-}};
-
-#define TW_IMAGE_COLUMN(Name) cursor::Column(kColumns, Name)
+#define TW_IMAGE_COLUMNS(COLUMN)                                                          \
+  COLUMN(DocumentID, "document_id", Text, ReadWrite)                                      \
+  COLUMN(Image, "doc_image", Bytes, ReadWriteBytes)                                       \
+  COLUMN(ImageAlt, "alt_doc_image", Bytes, ReadWriteBytes, NullRule::Fails)               \
+  COLUMN(OrigDate, "orig_date", Text, Read)                                               \
+  COLUMN(UpdateDate, "update_date", Text, Read)                                           \
+  COLUMN(AppFunctionLabel, "app_function_lbl", Text, Read, NullRule::Zero, Guard::None)   \
+  COLUMN(AppFunctionValue, "app_function_value", Text, Read, NullRule::Zero, Guard::None) \
+  COLUMN(SettingPath, "setting_path", Text, Read, NullRule::Zero, Guard::None)            \
+  COLUMN(SettingKey, "setting_key", Text, Read, NullRule::Zero, Guard::None)              \
+  COLUMN(SettingType, "setting_type", Text, Read, NullRule::Zero, Guard::None)            \
+  COLUMN(SettingValue, "setting_value", Text, Read, NullRule::Zero, Guard::None)          \
+  COLUMN(PageCount, "doc_page_ct", Text, ReadWrite)                                       \
+  COLUMN(PageCountAlt, "alt_doc_page_ct", Text, ReadWrite)
+TW_COLUMN_TABLE(clsDocumentImage, TW_IMAGE_COLUMNS);
 
 const frame::Bindings& Members() {
   static const frame::Bindings bindings = [] {
@@ -85,37 +81,7 @@ Variant clsDocumentImage::Dispatch(const MemberInfo& member, std::span<Variant> 
 // ---------------------------------------------------------------------------
 // Column properties.
 
-#define TW_IMAGE_TEXT_GETTER(Name) \
-  std::string clsDocumentImage::Name() const { return cursor::ReadText(*this, TW_IMAGE_COLUMN(#Name)); }
-#define TW_IMAGE_TEXT_COLUMN(Name) \
-  TW_IMAGE_TEXT_GETTER(Name)       \
-  void clsDocumentImage::Name(const std::string& value) { cursor::WriteValue(*this, TW_IMAGE_COLUMN(#Name), Variant(value)); }
-#define TW_IMAGE_BYTES_COLUMN(Name)                                                          \
-  Bytes clsDocumentImage::Name() const { return cursor::ReadBytes(*this, TW_IMAGE_COLUMN(#Name)); } \
-  void clsDocumentImage::Name(const Bytes& value) {                                                 \
-    cursor::WriteValue(*this, TW_IMAGE_COLUMN(#Name), Variant(value));                              \
-  }                                                                                                 \
-  void clsDocumentImage::Name(Bytes&& value) {                                                      \
-    cursor::WriteValue(*this, TW_IMAGE_COLUMN(#Name), Variant(std::move(value)));                   \
-  }
-
-TW_IMAGE_TEXT_COLUMN(DocumentID)
-TW_IMAGE_BYTES_COLUMN(Image)
-TW_IMAGE_BYTES_COLUMN(ImageAlt)
-TW_IMAGE_TEXT_GETTER(OrigDate)
-TW_IMAGE_TEXT_GETTER(UpdateDate)
-TW_IMAGE_TEXT_GETTER(AppFunctionLabel)
-TW_IMAGE_TEXT_GETTER(AppFunctionValue)
-TW_IMAGE_TEXT_GETTER(SettingPath)
-TW_IMAGE_TEXT_GETTER(SettingKey)
-TW_IMAGE_TEXT_GETTER(SettingType)
-TW_IMAGE_TEXT_GETTER(SettingValue)
-TW_IMAGE_TEXT_COLUMN(PageCount)
-TW_IMAGE_TEXT_COLUMN(PageCountAlt)
-
-#undef TW_IMAGE_TEXT_GETTER
-#undef TW_IMAGE_TEXT_COLUMN
-#undef TW_IMAGE_BYTES_COLUMN
+TW_COLUMN_ACCESSORS(TW_IMAGE_COLUMNS)
 
 // ---------------------------------------------------------------------------
 // Settings.
@@ -175,10 +141,10 @@ bool clsDocumentImage::SaveData(const std::string& DocID) {
     };
     const std::vector<cursor::Parameter> inputs{
         {"@document_id", Variant(DocID)},
-        {"@doc_page_ct", current(TW_IMAGE_COLUMN("PageCount").column)},
-        {"@alt_doc_page_ct", current(TW_IMAGE_COLUMN("PageCountAlt").column)},
-        {"@doc_image", current(TW_IMAGE_COLUMN("Image").column)},
-        {"@alt_doc_image", current(TW_IMAGE_COLUMN("ImageAlt").column)},
+        {"@doc_page_ct", current(cursor::Column(kColumns, "PageCount").column)},
+        {"@alt_doc_page_ct", current(cursor::Column(kColumns, "PageCountAlt").column)},
+        {"@doc_image", current(cursor::Column(kColumns, "Image").column)},
+        {"@alt_doc_image", current(cursor::Column(kColumns, "ImageAlt").column)},
     };
     if (!cursor::RunProcedure(Gateway(), std::string(kSaveProcedure), inputs).empty()) throw frame::EnterHandler{};
     return true;

@@ -12,8 +12,10 @@
 namespace tarnwick {
 namespace {
 
-constexpr cursor::ColumnProperty kOrgId{"OrgID", "org_id", cursor::Family::Text};
-constexpr cursor::ColumnProperty kDocumentId{"DocumentID", "document_id", cursor::Family::Text};
+#define TW_LINK_COLUMNS(COLUMN)                   \
+  COLUMN(OrgID, "org_id", Text, ReadWrite)        \
+  COLUMN(DocumentID, "document_id", Text, ReadWrite)
+TW_COLUMN_TABLE(OrgDocumentLink, TW_LINK_COLUMNS);
 
 }  // namespace
 
@@ -24,10 +26,7 @@ std::string OrgDocumentLink::Source(std::string_view method) const {
   return std::string(Class().name) + "." + std::string(method);
 }
 
-std::string OrgDocumentLink::OrgID() const { return cursor::ReadText(*this, kOrgId); }
-void OrgDocumentLink::OrgID(const std::string& value) { cursor::WriteValue(*this, kOrgId, Variant(value)); }
-std::string OrgDocumentLink::DocumentID() const { return cursor::ReadText(*this, kDocumentId); }
-void OrgDocumentLink::DocumentID(const std::string& value) { cursor::WriteValue(*this, kDocumentId, Variant(value)); }
+TW_COLUMN_ACCESSORS(TW_LINK_COLUMNS)
 
 bool OrgDocumentLink::GetData(std::int32_t DocumentID) {
   const std::string source = Source("GetData");

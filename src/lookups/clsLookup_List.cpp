@@ -18,17 +18,15 @@
 namespace tarnwick {
 namespace {
 
-using cursor::ColumnProperty;
-using cursor::Family;
-
-constexpr std::array<ColumnProperty, 6> kColumns{{
-    {"Code", "Code", Family::Text},
-    {"Description", "Description", Family::Text},
-    {"Sequence", "Sequence", Family::Text},
-    {"EffectiveDate", "effective_date", Family::DateText},
-    {"ExpireDate", "expire_date", Family::DateText},
-    {"UpdateDate", "update_date", Family::DateText},
-}};
+// The columns of a list's rows, in the interface's order.
+#define TW_LOOKUP_COLUMNS(COLUMN)                         \
+  COLUMN(Code, "Code", Text, Read)                        \
+  COLUMN(Description, "Description", Text, Read)          \
+  COLUMN(Sequence, "Sequence", Text, Read)                \
+  COLUMN(EffectiveDate, "effective_date", DateText, Read) \
+  COLUMN(ExpireDate, "expire_date", DateText, Read)       \
+  COLUMN(UpdateDate, "update_date", DateText, Read)
+TW_COLUMN_TABLE(clsLookup_List, TW_LOOKUP_COLUMNS);
 
 // The condition part of the kinds that take the caller's values.
 enum class Condition { None, Fixed, ReasonGroup, SubTypePrefix, OfficerOfGroup, Scheduled };
@@ -172,15 +170,7 @@ Variant clsLookup_List::Dispatch(const MemberInfo& member, std::span<Variant> ar
 // ---------------------------------------------------------------------------
 // Columns of the current row.
 
-#define TW_LOOKUP_COLUMN(Name) \
-  std::string clsLookup_List::Name() const { return cursor::ReadText(*this, cursor::Column(kColumns, #Name)); }
-TW_LOOKUP_COLUMN(Code)
-TW_LOOKUP_COLUMN(Description)
-TW_LOOKUP_COLUMN(Sequence)
-TW_LOOKUP_COLUMN(EffectiveDate)
-TW_LOOKUP_COLUMN(ExpireDate)
-TW_LOOKUP_COLUMN(UpdateDate)
-#undef TW_LOOKUP_COLUMN
+TW_COLUMN_ACCESSORS(TW_LOOKUP_COLUMNS)
 
 // ---------------------------------------------------------------------------
 // Loading a list.

@@ -1,22 +1,41 @@
-// Pieces shared by the office database's creation and its sample office.
+// Pieces shared by the two office builders and the sample office: how a
+// build reports failure, the line a source position stands on, and the
+// SQLite statements that the file office and the sample office run.
 #pragma once
 
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
-#include "office/office.hpp"
+#include "office/build.hpp"
 
-namespace tarnwick::sqlite::office_detail {
+namespace tarnwick::office::detail {
+
+// A failure with its status, thrown inside a build and returned as its result.
+struct Failure {
+  OfficeStatus status;
+  std::string message;
+};
 
 // A failure of SQLite while building the office; the message names what was being done.
 class SqlError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// Runs one build of an office and says how it went: the build fills the
+// summary, each way it can fail (a Failure, SqlError, a file system error,
+// memory running out) becomes the result's status and message, and the
+// summary gets the seconds the whole build took.
+OfficeResult RunBuild(const std::function<void(OfficeSummary&)>& build);
+
+// The line (from 1) of text on which offset stands; an offset past the end
+// counts as the end.
+int LineOf(std::string_view text, std::size_t offset);
 
 // Runs statements that return no rows.
 void Exec(sqlite3* db, const char* sql);
@@ -49,24 +68,17 @@ class Statement {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
-struct SampleCounts {
-  std::int64_t committees = 0;
-  std::int64_t officers = 0;
-  std::int64_t users = 0;
-  std::int64_t documents = 0;
-  std::int64_t images = 0;
-};
-
 // Fills the generated part of the sample office (staff, elections,
 // committees with their officers, documents with their links and reports,
 // page images) into a database whose schema, defaults and sample.sql rows
-// are in place and whose indexes are not built yet. Deterministic for a
-// given seed and document count. Throws SqlError.
-SampleCounts FillSampleOffice(sqlite3* db, std::int64_t documents, std::uint64_t seed,
-                              const OfficeProgressCallback& progress);
+// are in place and whose indexes are not built yet. Returns the counts of
+// what it made (the summary's procedures and seconds stay 0).
+// Deterministic for a given seed and document count. Throws SqlError.
+OfficeSummary FillSampleOffice(sqlite3* db, std::int64_t documents, std::uint64_t seed,
+                               const OfficeProgressCallback& progress);
 
 // A small multi-page bilevel TIFF image of `pages` pages, its pattern drawn
 // from `seed`: the sample office's scanned pages.
 std::string MakeSampleTiff(int pages, std::uint64_t seed);
 
-}  // namespace tarnwick::sqlite::office_detail
+}  // namespace tarnwick::office::detail

@@ -11,12 +11,12 @@
 // give the same database.
 #include "office/sample_detail.hpp"
 
-namespace tarnwick::sqlite::office_detail {
+namespace tarnwick::office::detail {
 
-SampleCounts FillSampleOffice(sqlite3* db, std::int64_t documents, std::uint64_t seed,
-                              const OfficeProgressCallback& progress) {
+OfficeSummary FillSampleOffice(sqlite3* db, std::int64_t documents, std::uint64_t seed,
+                               const OfficeProgressCallback& progress) {
   sample::SampleOffice office(db, seed, progress);
   return office.Fill(documents);
 }
 
-}  // namespace tarnwick::sqlite::office_detail
+}  // namespace tarnwick::office::detail

@@ -21,7 +21,7 @@
 #include "office/internal.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::sqlite::office_detail::sample {
+namespace tarnwick::office::detail::sample {
 
 namespace chr = std::chrono;
 using Day = chr::sys_days;
@@ -236,7 +236,7 @@ class SampleOffice {
   SampleOffice(sqlite3* db, std::uint64_t seed, const OfficeProgressCallback& progress)
       : db_(db), random_(seed), progress_(progress) {}
 
-  SampleCounts Fill(std::int64_t documents) {
+  OfficeSummary Fill(std::int64_t documents) {
     MakeUsers();
     MakeElections();
     const std::int64_t committees =
@@ -272,10 +272,34 @@ class SampleOffice {
   std::string UniqueCommitteeName(std::string name);
   static std::string Acronym(const std::string& name);
   std::int64_t AddPerson(const Person& p, Statement& insert, Day when);
+
+  struct CommitteeTables;
+  struct CommitteeProfile;
   void MakeCommittees(std::int64_t count);
+  CommitteeProfile DescribeCommittee(Committee& c, std::int64_t number, Day registered);
+  void NameCommittee(CommitteeProfile& p, const PartyInfo& party, const std::string& county);
+  void AddReferenceRows(CommitteeTables& t, const Committee& c, const CommitteeProfile& p);
+  void AddDetailRows(CommitteeTables& t, const Committee& c, const CommitteeProfile& p);
+  void AddCommitteeOfficers(CommitteeTables& t, Committee& c, const CommitteeProfile& p);
+  std::int64_t AddOfficer(CommitteeTables& t, std::int64_t committee, const std::string& role, const Person& p,
+                          Day begin, std::optional<Day> end, const char* officeCode);
+  void IndexCommitteesByYear();
+
+  struct DocumentTables;
+  struct DocumentDraft;
   Committee& PickCommittee(int year);
   std::string Delivery(int year, Day received);
   void MakeDocuments(std::int64_t count);
+  void DraftReport(DocumentDraft& draft);
+  void ReportPeriod(DocumentDraft& draft, Day& begin, Day& end, Day& due);
+  void DraftCorrespondence(DocumentDraft& draft);
+  void DraftRegistration(DocumentDraft& draft);
+  void DraftPenalty(DocumentDraft& draft);
+  void DraftMiscellaneous(DocumentDraft& draft);
+  void FinishDraft(DocumentDraft& draft);
+  void InsertDocument(DocumentTables& t, const DocumentDraft& draft);
+  void LinkDocument(DocumentTables& t, DocumentDraft& draft);
+  void AddReportData(DocumentTables& t, DocumentDraft& draft);
   static std::string LookupSubType(const std::string& code);
   static std::vector<std::int64_t> ImageDocuments(std::int64_t count);
   void MakeImages(std::int64_t count);
@@ -286,7 +310,7 @@ class SampleOffice {
   sqlite3* db_;
   Random random_;
   const OfficeProgressCallback& progress_;
-  SampleCounts counts_;
+  OfficeSummary counts_;
   std::vector<User> users_;
   std::vector<std::vector<std::int64_t>> usersByYear_;
   std::vector<Election> november_;
@@ -296,4 +320,4 @@ class SampleOffice {
   std::int64_t nameId_ = 0;
 };
 
-}  // namespace tarnwick::sqlite::office_detail::sample
+}  // namespace tarnwick::office::detail::sample

@@ -1,7 +1,7 @@
 // The sample office's elections: one in November of every sample year.
 #include "office/sample_detail.hpp"
 
-namespace tarnwick::sqlite::office_detail::sample {
+namespace tarnwick::office::detail::sample {
 
 void SampleOffice::MakeElections() {
   Statement insert(db_,
@@ -29,4 +29,4 @@ void SampleOffice::MakeElections() {
 
 const Election& SampleOffice::NovemberOf(int year) { return november_[static_cast<std::size_t>(year - kFirstYear)]; }
 
-}  // namespace tarnwick::sqlite::office_detail::sample
+}  // namespace tarnwick::office::detail::sample

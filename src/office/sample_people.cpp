@@ -2,7 +2,7 @@
 // the persons (candidates, treasurers, officers) the committees name.
 #include "office/sample_detail.hpp"
 
-namespace tarnwick::sqlite::office_detail::sample {
+namespace tarnwick::office::detail::sample {
 
 Person SampleOffice::RandomPerson() {
   Person p;
@@ -117,4 +117,4 @@ std::int64_t SampleOffice::AddPerson(const Person& p, Statement& insert, Day whe
   return id;
 }
 
-}  // namespace tarnwick::sqlite::office_detail::sample
+}  // namespace tarnwick::office::detail::sample

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -15,22 +14,23 @@
 #include <vector>
 
 #include "gateway/postgres/catalog.hpp"
+#include "office/file_office.hpp"
+#include "office/internal.hpp"
 #include "office/sql_sources.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::postgres {
+namespace tarnwick::office {
 namespace {
 
-using sqlite::OfficeOptions;
-using sqlite::OfficeProgressCallback;
-using sqlite::OfficeResult;
-using sqlite::OfficeStatus;
-using sqlite::SqlFile;
-
-struct Failure {
-  OfficeStatus status;
-  std::string message;
-};
+using postgres::Connection;
+using postgres::ConnectionSettings;
+using postgres::ErrorText;
+using postgres::kServerSchemaVersion;
+using postgres::QuoteIdentifier;
+using postgres::Result;
+using postgres::Succeeded;
+using detail::Failure;
+using detail::LineOf;
 
 // PostgreSQL keeps at most 63 bytes of a name and cuts longer ones silently.
 constexpr std::size_t kMaxNameBytes = 63;
@@ -68,11 +68,6 @@ std::int64_t Count(PGconn* conn, const std::string& what, const std::string& sql
   return std::stoll(PQgetvalue(result.get(), 0, 0));
 }
 
-int LineOf(std::string_view text, std::size_t offset) {
-  offset = std::min(offset, text.size());
-  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
-}
-
 // Runs a whole SQL file in one round trip; a failure names the file and the
 // line the server points at.
 void RunScript(PGconn* conn, const SqlFile& file) {
@@ -108,14 +103,14 @@ struct ServerSources {
 ServerSources ReadSources(const OfficeOptions& options) {
   ServerSources sources;
   if (options.sqlDirectory.empty()) {
-    sources.files = sqlite::EmbeddedServerSqlFiles();
+    sources.files = EmbeddedServerSqlFiles();
   } else {
-    if (std::string error = sqlite::ReadSqlFiles(options.sqlDirectory, sources.files); !error.empty())
+    if (std::string error = ReadSqlFiles(options.sqlDirectory, sources.files); !error.empty())
       throw Failure{OfficeStatus::InvalidSource, error};
     const std::filesystem::path beside = options.sqlDirectory.lexically_normal().parent_path() / "sqlite";
     std::error_code ec;
     if (std::filesystem::is_directory(beside, ec)) {
-      if (std::string error = sqlite::ReadSqlFiles(beside, sources.fileSources); !error.empty())
+      if (std::string error = ReadSqlFiles(beside, sources.fileSources); !error.empty())
         throw Failure{OfficeStatus::InvalidSource, error};
     }
   }
@@ -135,9 +130,9 @@ ServerSources ReadSources(const OfficeOptions& options) {
 }
 
 void CheckOptions(const ConnectionSettings& office, const OfficeOptions& options) {
-  ServerAddress address;
+  postgres::ServerAddress address;
   std::string error;
-  if (!ParseServer(office.server, address, error)) throw Failure{OfficeStatus::InvalidOptions, error};
+  if (!postgres::ParseServer(office.server, address, error)) throw Failure{OfficeStatus::InvalidOptions, error};
   const std::string& name = office.database;
   if (runtime::Trim(name).empty()) throw Failure{OfficeStatus::InvalidOptions, "no database name given"};
   if (name.size() > kMaxNameBytes) {
@@ -149,9 +144,9 @@ void CheckOptions(const ConnectionSettings& office, const OfficeOptions& options
     throw Failure{OfficeStatus::InvalidOptions, "'" + name + "' is a database of the server itself"};
   }
   if (options.sampleDocuments &&
-      (*options.sampleDocuments < 0 || *options.sampleDocuments > sqlite::kMaxSampleDocuments)) {
+      (*options.sampleDocuments < 0 || *options.sampleDocuments > kMaxSampleDocuments)) {
     throw Failure{OfficeStatus::InvalidOptions, "the sample size must be between 0 and " +
-                                                    std::to_string(sqlite::kMaxSampleDocuments) + " documents, not " +
+                                                    std::to_string(kMaxSampleDocuments) + " documents, not " +
                                                     std::to_string(*options.sampleDocuments)};
   }
 }
@@ -160,7 +155,7 @@ Connection Open(const ConnectionSettings& office, const std::string& database) {
   ConnectionSettings settings = office;
   settings.database = database;
   std::string error;
-  Connection conn = Connect(settings, error);
+  Connection conn = postgres::Connect(settings, error);
   if (!conn) throw Failure{OfficeStatus::DatabaseError, error};
   // The server's notices ("extension exists, skipping") are no news to the
   // caller, and the library prints nothing.
@@ -278,7 +273,7 @@ class SampleFile {
   std::filesystem::path path_;
 };
 
-sqlite::OfficeSummary BuildSampleFile(const SampleFile& file, const OfficeOptions& options,
+OfficeSummary BuildSampleFile(const SampleFile& file, const OfficeOptions& options,
                                       const ServerSources& sources) {
   OfficeOptions fileOptions;
   fileOptions.sampleDocuments = options.sampleDocuments;
@@ -287,7 +282,7 @@ sqlite::OfficeSummary BuildSampleFile(const SampleFile& file, const OfficeOption
   if (!sources.fileSources.empty()) {
     fileOptions.sqlDirectory = options.sqlDirectory.lexically_normal().parent_path() / "sqlite";
   }
-  const OfficeResult made = sqlite::CreateOfficeDatabase(file.path(), fileOptions);
+  const OfficeResult made = CreateFileOffice(file.path(), fileOptions);
   if (!made.ok()) {
     throw Failure{made.status == OfficeStatus::InvalidSource ? OfficeStatus::InvalidSource : OfficeStatus::DatabaseError,
                   "cannot build the office's rows: " + made.message};
@@ -553,8 +548,8 @@ void Report(const OfficeProgressCallback& progress, std::string_view stage, std:
 }
 
 // Loads the whole office into the new database.
-sqlite::OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const OfficeOptions& options,
-                           const SampleFile& sample, const sqlite::OfficeSummary& sampleSummary) {
+OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const OfficeOptions& options,
+                           const SampleFile& sample, const OfficeSummary& sampleSummary) {
   const OfficeProgressCallback& progress = options.progress;
   Report(progress, "schema");
   Must(conn, "cannot start the build", "begin");
@@ -587,7 +582,7 @@ sqlite::OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const Off
     Must(conn, "cannot gather statistics", "analyze " + QuoteIdentifier(table));
   }
 
-  sqlite::OfficeSummary summary = sampleSummary;
+  OfficeSummary summary = sampleSummary;
   summary.procedures = loaded;
   return summary;
 }
@@ -637,9 +632,7 @@ void Install(PGconn* maintenance, TemporaryDatabase& built, const std::string& t
 }  // namespace
 
 OfficeResult CreateServerOffice(const ConnectionSettings& office, const OfficeOptions& options) {
-  const auto started = std::chrono::steady_clock::now();
-  OfficeResult result;
-  try {
+  OfficeResult result = detail::RunBuild([&](OfficeSummary& summary) {
     CheckOptions(office, options);
     const ServerSources sources = ReadSources(options);
     const std::string& target = office.database;
@@ -659,27 +652,18 @@ OfficeResult CreateServerOffice(const ConnectionSettings& office, const OfficeOp
     // The office's rows are built as a file first (an empty office, or the
     // sample), then copied.
     auto sample = std::make_unique<SampleFile>();
-    const sqlite::OfficeSummary sampleSummary = BuildSampleFile(*sample, options, sources);
+    const OfficeSummary sampleSummary = BuildSampleFile(*sample, options, sources);
 
     TemporaryDatabase built(maintenance.get(), TemporaryName(target, "init"));
     built.Create();
     {
       Connection conn = Open(office, built.name());
-      result.summary = Fill(conn.get(), sources, options, *sample, sampleSummary);
+      summary = Fill(conn.get(), sources, options, *sample, sampleSummary);
     }
     sample.reset();
     Report(options.progress, "finishing");
     Install(maintenance.get(), built, target, options.overwrite);
-  } catch (const Failure& failure) {
-    result.status = failure.status;
-    result.message = failure.message;
-  } catch (const std::filesystem::filesystem_error& error) {
-    result.status = OfficeStatus::DatabaseError;
-    result.message = error.what();
-  } catch (const std::bad_alloc&) {
-    result.status = OfficeStatus::DatabaseError;
-    result.message = "out of memory";
-  }
+  });
   // A server message could quote what it was given; the password is never passed on.
   if (!office.password.empty()) {
     for (auto at = result.message.find(office.password); at != std::string::npos;
@@ -687,8 +671,7 @@ OfficeResult CreateServerOffice(const ConnectionSettings& office, const OfficeOp
       result.message.replace(at, office.password.size(), "***");
     }
   }
-  result.summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   return result;
 }
 
-}  // namespace tarnwick::postgres
+}  // namespace tarnwick::office

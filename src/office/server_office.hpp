@@ -23,10 +23,10 @@
 #pragma once
 
 #include "gateway/postgres/connection.hpp"
-#include "office/office.hpp"
+#include "office/build.hpp"
 
-namespace tarnwick::postgres {
+namespace tarnwick::office {
 
-sqlite::OfficeResult CreateServerOffice(const ConnectionSettings& office, const sqlite::OfficeOptions& options);
+OfficeResult CreateServerOffice(const postgres::ConnectionSettings& office, const OfficeOptions& options);
 
-}  // namespace tarnwick::postgres
+}  // namespace tarnwick::office

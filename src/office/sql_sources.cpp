@@ -10,24 +10,21 @@
 #include <sstream>
 #include <system_error>
 
+#include "office/internal.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::sqlite {
+namespace tarnwick::office {
 namespace {
 
+using detail::LineOf;
 using runtime::EqualsNoCase;
+using sqlite::DeclaredParameter;
 using runtime::ToLower;
 
 bool IsIdentifierStart(char c) { return runtime::IsAsciiLetter(c) || c == '_'; }
-bool IsIdentifierChar(char c) { return IsIdentifierStart(c) || (c >= '0' && c <= '9'); }
+bool IsIdentifierChar(char c) { return IsIdentifierStart(c) || runtime::IsAsciiDigit(c); }
 bool IsBlank(char c) { return runtime::IsWhiteSpace(c); }
 std::string_view Trim(std::string_view text) { return runtime::Trim(text, runtime::kWhiteSpace); }
-
-int LineOf(std::string_view text, std::size_t offset) {
-  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(
-                                                                          std::min(offset, text.size())),
-                                         '\n'));
-}
 
 // The types a parameter may be declared with: those of the schema.
 std::string NormalizeType(std::string_view declared, std::string& error) {
@@ -54,7 +51,7 @@ std::string NormalizeType(std::string_view declared, std::string& error) {
 
 }  // namespace
 
-std::string ProcedureDefinition::ParameterText() const { return ParameterListText(parameters); }
+std::string ProcedureDefinition::ParameterText() const { return sqlite::ParameterListText(parameters); }
 
 std::string ReadSqlFiles(const std::filesystem::path& directory, std::vector<SqlFile>& out) {
   out.clear();
@@ -139,7 +136,7 @@ std::string ParseProcedureFile(std::string_view source, ProcedureDefinition& out
   if (asAt == std::string_view::npos) {
     return "line " + std::to_string(headerLine) + ": the header of " + out.name + " has no 'as'";
   }
-  std::string error = ParseDeclaredParameters(source.substr(at, asAt - at), out.parameters);
+  std::string error = sqlite::ParseDeclaredParameters(source.substr(at, asAt - at), out.parameters);
   // The office declares its parameters with the schema's types only, written one way.
   for (DeclaredParameter& p : out.parameters) {
     if (!error.empty()) break;
@@ -193,7 +190,7 @@ std::string CheckProcedure(sqlite3* db, const ProcedureDefinition& procedure) {
       i = close + 1;
     } else if (c == '@') {
       std::size_t end = i + 1;
-      while (end < body.size() && IsParameterNameChar(body[end])) ++end;
+      while (end < body.size() && sqlite::IsParameterNameChar(body[end])) ++end;
       std::string_view used(body.data() + i, end - i);
       const DeclaredParameter* p = find(used);
       if (p == nullptr) return "the body uses " + std::string(used) + ", which is not a parameter";
@@ -228,4 +225,4 @@ std::string CheckProcedure(sqlite3* db, const ProcedureDefinition& procedure) {
   return {};
 }
 
-}  // namespace tarnwick::sqlite
+}  // namespace tarnwick::office

@@ -33,7 +33,7 @@
 
 struct sqlite3;
 
-namespace tarnwick::sqlite {
+namespace tarnwick::office {
 
 struct SqlFile {
   std::string path;  // relative to db/sqlite, with "/": "procedures/sp_get_DOCUMENT_IMAGE.sql"
@@ -51,7 +51,7 @@ std::string ReadSqlFiles(const std::filesystem::path& directory, std::vector<Sql
 
 struct ProcedureDefinition {
   std::string name;
-  std::vector<DeclaredParameter> parameters;
+  std::vector<sqlite::DeclaredParameter> parameters;
   std::string body;
   std::string description;
   // The parameter list as the catalog stores it: "@Org_id int, @Value int output".
@@ -67,4 +67,4 @@ std::string ParseProcedureFile(std::string_view source, ProcedureDefinition& out
 // body compiles against the schema. Returns an error text, empty when sound.
 std::string CheckProcedure(sqlite3* db, const ProcedureDefinition& procedure);
 
-}  // namespace tarnwick::sqlite
+}  // namespace tarnwick::office

@@ -1,10 +1,10 @@
 #include "runtime/date_text.hpp"
 
-#include <cctype>
 #include <string>
 #include <vector>
 
 #include "runtime/dates.hpp"
+#include "runtime/text.hpp"
 
 namespace tarnwick::runtime {
 namespace {
@@ -28,15 +28,15 @@ bool Tokenize(std::string_view s, std::vector<Token>& out) {
   while (i < s.size()) {
     const auto c = static_cast<unsigned char>(s[i]);
     std::size_t j = i;
-    if (std::isdigit(c)) {
+    if (IsAsciiDigit(s[i])) {
       int value = 0;
-      for (; j < s.size() && std::isdigit(static_cast<unsigned char>(s[j])); ++j) {
+      for (; j < s.size() && IsAsciiDigit(s[j]); ++j) {
         if (j - i >= 9) return false;
         value = value * 10 + (s[j] - '0');
       }
       out.push_back({Token::Number, s.substr(i, j - i), value, static_cast<int>(j - i), 0});
-    } else if (std::isalpha(c)) {
-      while (j < s.size() && std::isalpha(static_cast<unsigned char>(s[j]))) ++j;
+    } else if (IsAsciiLetter(s[i])) {
+      while (j < s.size() && IsAsciiLetter(s[j])) ++j;
       out.push_back({Token::Word, s.substr(i, j - i)});
     } else if (c == ' ' || c == '\t') {
       while (j < s.size() && (s[j] == ' ' || s[j] == '\t')) ++j;
@@ -52,21 +52,13 @@ bool Tokenize(std::string_view s, std::vector<Token>& out) {
   return true;
 }
 
-bool SameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
-
 int MonthFromName(std::string_view w) {
   static constexpr std::string_view kNames[] = {"january", "february", "march",     "april",   "may",      "june",
                                                 "july",    "august",   "september", "october", "november", "december"};
   for (int m = 0; m < 12; ++m) {
-    if (SameWord(w, kNames[m]) || SameWord(w, kNames[m].substr(0, 3))) return m + 1;
+    if (EqualsNoCase(w, kNames[m]) || EqualsNoCase(w, kNames[m].substr(0, 3))) return m + 1;
   }
-  return SameWord(w, "sept") ? 9 : 0;
+  return EqualsNoCase(w, "sept") ? 9 : 0;
 }
 
 bool ValidDay(int y, int m, int d) {
@@ -105,8 +97,8 @@ bool ReadTime(const std::vector<Token>& t, std::size_t i, std::size_t& end, int&
   if (k < t.size() && IsBlankSep(t[k])) ++k;
   int half = 0;  // 1 AM, 2 PM
   if (k < t.size() && t[k].kind == Token::Word) {
-    if (SameWord(t[k].text, "AM") || SameWord(t[k].text, "A")) half = 1;
-    else if (SameWord(t[k].text, "PM") || SameWord(t[k].text, "P")) half = 2;
+    if (EqualsNoCase(t[k].text, "AM") || EqualsNoCase(t[k].text, "A")) half = 1;
+    else if (EqualsNoCase(t[k].text, "PM") || EqualsNoCase(t[k].text, "P")) half = 2;
   }
   if (count == 1 && half == 0) return false;  // a lone number is no time
   int h = parts[0];

@@ -8,7 +8,7 @@
 #include <limits>
 #include <system_error>
 
-#include "runtime/number_text.hpp"
+#include "runtime/number_marks.hpp"
 #include "runtime/raise.hpp"
 #include "tarnwick/error.hpp"
 

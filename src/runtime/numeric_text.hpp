@@ -26,7 +26,7 @@ struct NumericParse {
   DecimalNumber number;
 };
 
-// Reads a number with its marks as number_text.hpp lists them; "&H"/"&O"
+// Reads a number with its marks as number_marks.hpp lists them; "&H"/"&O"
 // radix texts are 16-bit when the value fits 16 bits, else 32-bit ("&HFFFF"
 // is -1). Overflow is reported for a radix text beyond 32 bits.
 NumericParse ParseNumericText(std::string_view text);

@@ -19,6 +19,7 @@ inline constexpr std::string_view kWhiteSpace = " \t\r\n";
 
 inline constexpr bool IsWhiteSpace(char c) { return kWhiteSpace.find(c) != std::string_view::npos; }
 inline constexpr bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+inline constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Letter case of ASCII letters; every other byte, UTF-8 ones included, stays.
 inline constexpr char FoldLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }

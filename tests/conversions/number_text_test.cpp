@@ -1,5 +1,5 @@
 // Numbers, amounts and truth values a clerk types, one table per conversion,
-// grouped by the rule of runtime/number_text.hpp each row checks. Every row
+// grouped by the rule of runtime/number_marks.hpp each row checks. Every row
 // also checks that IsNumeric agrees with the conversion.
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "support/forwarding_gateway.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "support/sample_office.hpp"
 #include "support.hpp"
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "tarnwick/error.hpp"
 #include "tarnwick/object.hpp"
 #include "tarnwick/typelib.hpp"
@@ -69,9 +69,9 @@ const Scratch& Setup() {
     s.dir = pattern;
     s.pristine = s.dir / "pristine.tarnwick";
     s.office = s.dir / "office.tarnwick";
-    tarnwick::sqlite::OfficeOptions options;
+    tarnwick::office::OfficeOptions options;
     options.sampleDocuments = 12;
-    if (tarnwick::sqlite::CreateOfficeDatabase(s.pristine, options).status != tarnwick::sqlite::OfficeStatus::Ok)
+    if (tarnwick::office::CreateFileOffice(s.pristine, options).status != tarnwick::office::OfficeStatus::Ok)
       std::abort();
     return s;
   }();

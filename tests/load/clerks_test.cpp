@@ -29,9 +29,9 @@ TEST(ManyClerks, EveryAcknowledgedWriteIsThereOnce) {
 TEST(ManyClerks, OnTheServerEveryAcknowledgedWriteIsThereOnce) {
   TW_REQUIRE_SERVER();
   const std::string database = test::UniqueDatabaseName("clerks");
-  sqlite::OfficeOptions options;
+  office::OfficeOptions options;
   options.sampleDocuments = 20;
-  const sqlite::OfficeResult made = postgres::CreateServerOffice(test::ServerSettings(database), options);
+  const office::OfficeResult made = office::CreateServerOffice(test::ServerSettings(database), options);
   ASSERT_TRUE(made.ok()) << made.message;
   office_test::TempDir dir;
   const postgres::ConnectionSettings s = test::ServerSettings(database);

@@ -8,7 +8,7 @@
 
 #include "gateway/sqlite/catalog.hpp"
 #include "gateway/sqlite/procedure.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "office/sql_sources.hpp"
 #include "office/support.hpp"
 
@@ -18,7 +18,7 @@ namespace {
 using office_test::Db;
 using office_test::MakeOffice;
 using office_test::TempDir;
-using sqlite::OfficeStatus;
+using office::OfficeStatus;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -43,10 +43,10 @@ TEST(OfficeCreate, RefusesToReplaceAFileUnlessForced) {
   EXPECT_EQ(ReadFile(path), before);
 
   // With overwrite the new office replaces the old one.
-  sqlite::OfficeOptions force;
+  office::OfficeOptions force;
   force.overwrite = true;
   force.sampleDocuments = 50;
-  auto replaced = sqlite::CreateOfficeDatabase(path, force);
+  auto replaced = office::CreateFileOffice(path, force);
   ASSERT_TRUE(replaced.ok()) << replaced.message;
   // No temporary file is left behind by any of the runs.
   EXPECT_EQ(dir.Entries(), std::vector<std::string>{"office.db"});
@@ -59,7 +59,7 @@ TEST(OfficeCreate, RejectsBadTargetsAndSizes) {
   EXPECT_EQ(MakeOffice(dir.File("missing/office.db"), std::nullopt).status, OfficeStatus::InvalidOptions);
   EXPECT_EQ(MakeOffice("", std::nullopt).status, OfficeStatus::InvalidOptions);
   EXPECT_EQ(MakeOffice(dir.File("a.db"), -1).status, OfficeStatus::InvalidOptions);
-  auto tooBig = MakeOffice(dir.File("a.db"), sqlite::kMaxSampleDocuments + 1);
+  auto tooBig = MakeOffice(dir.File("a.db"), office::kMaxSampleDocuments + 1);
   EXPECT_EQ(tooBig.status, OfficeStatus::InvalidOptions);
   EXPECT_NE(tooBig.message.find("sample size"), std::string::npos) << tooBig.message;
   EXPECT_TRUE(dir.Entries().empty());
@@ -83,10 +83,10 @@ TEST(OfficeCreate, EmptyOfficeIsMarkedAndHoldsTheWholeCatalog) {
                    "'PATH_PDF_ALT', 'PATH_PDF_CREATE', 'PATH_BATCH_SCAN')"),
             6);
 
-  std::vector<sqlite::SqlFile> sources;
-  ASSERT_EQ(sqlite::ReadSqlFiles(TARNWICK_TEST_DB_SQL_DIR, sources), "");
+  std::vector<office::SqlFile> sources;
+  ASSERT_EQ(office::ReadSqlFiles(TARNWICK_TEST_DB_SQL_DIR, sources), "");
   // The copy built into the library is the source tree's.
-  const std::vector<sqlite::SqlFile> embedded = sqlite::EmbeddedSqlFiles();
+  const std::vector<office::SqlFile> embedded = office::EmbeddedSqlFiles();
   ASSERT_EQ(embedded.size(), sources.size());
   for (std::size_t i = 0; i < sources.size(); ++i) {
     EXPECT_EQ(embedded[i].path, sources[i].path);
@@ -101,8 +101,8 @@ TEST(OfficeCreate, EmptyOfficeIsMarkedAndHoldsTheWholeCatalog) {
   for (const auto& file : sources) {
     if (file.path.rfind("procedures/", 0) != 0) continue;
     ++files;
-    sqlite::ProcedureDefinition definition;
-    ASSERT_EQ(sqlite::ParseProcedureFile(file.text, definition), "") << file.path;
+    office::ProcedureDefinition definition;
+    ASSERT_EQ(office::ParseProcedureFile(file.text, definition), "") << file.path;
     auto it = catalog.find(definition.name);
     ASSERT_NE(it, catalog.end()) << definition.name;
     EXPECT_EQ(it->second[1], definition.ParameterText());
@@ -156,8 +156,8 @@ TEST(OfficeCreate, EmptyOfficeIsMarkedAndHoldsTheWholeCatalog) {
 }
 
 TEST(OfficeCreate, ProcedureFileFormat) {
-  sqlite::ProcedureDefinition p;
-  ASSERT_EQ(sqlite::ParseProcedureFile("-- Finds a thing.\n--\n-- Second paragraph.\n"
+  office::ProcedureDefinition p;
+  ASSERT_EQ(office::ParseProcedureFile("-- Finds a thing.\n--\n-- Second paragraph.\n"
                                        "create procedure sp_x @a int, @b VARCHAR (20) , @c money output\n"
                                        "as\nselect @a as \"@c\";\n",
                                        p),
@@ -167,7 +167,7 @@ TEST(OfficeCreate, ProcedureFileFormat) {
   EXPECT_EQ(p.ParameterText(), "@a int, @b varchar(20), @c money output");
   EXPECT_EQ(p.body, "select @a as \"@c\";");
 
-  ASSERT_EQ(sqlite::ParseProcedureFile("create procedure sp_none as select 1", p), "");
+  ASSERT_EQ(office::ParseProcedureFile("create procedure sp_none as select 1", p), "");
   EXPECT_TRUE(p.parameters.empty());
 
   // Each broken header is refused with a reason.
@@ -181,7 +181,7 @@ TEST(OfficeCreate, ProcedureFileFormat) {
            "create procedure sp_x @a int, @A int as select 1",      // declared twice
            "create procedure sp_x @a int as   ",                    // empty body
        }) {
-    EXPECT_NE(sqlite::ParseProcedureFile(broken, p), "") << broken;
+    EXPECT_NE(office::ParseProcedureFile(broken, p), "") << broken;
   }
 }
 
@@ -189,14 +189,14 @@ TEST(OfficeCreate, ProcedureFileFormat) {
 // procedure of db/ comes back from the catalog text the builder writes as it
 // was declared, and the engine knows the kind of every parameter.
 TEST(OfficeCreate, EveryProcedureParameterListRoundTrips) {
-  std::vector<sqlite::SqlFile> sources;
-  ASSERT_EQ(sqlite::ReadSqlFiles(TARNWICK_TEST_DB_SQL_DIR, sources), "");
+  std::vector<office::SqlFile> sources;
+  ASSERT_EQ(office::ReadSqlFiles(TARNWICK_TEST_DB_SQL_DIR, sources), "");
   int procedures = 0;
-  for (const sqlite::SqlFile& file : sources) {
+  for (const office::SqlFile& file : sources) {
     if (file.path.rfind("procedures/", 0) != 0) continue;
     ++procedures;
-    sqlite::ProcedureDefinition definition;
-    ASSERT_EQ(sqlite::ParseProcedureFile(file.text, definition), "") << file.path;
+    office::ProcedureDefinition definition;
+    ASSERT_EQ(office::ParseProcedureFile(file.text, definition), "") << file.path;
     const std::string text = definition.ParameterText();
     std::vector<sqlite::DeclaredParameter> again;
     ASSERT_EQ(sqlite::ParseDeclaredParameters(text, again), "") << file.path;
@@ -262,10 +262,10 @@ TEST(OfficeCreate, RefusesBrokenSources) {
     } else {
       std::ofstream(sql / b.file, std::ios::binary | std::ios::trunc) << b.text;
     }
-    sqlite::OfficeOptions options;
+    office::OfficeOptions options;
     options.sqlDirectory = sql;
     options.sampleDocuments = 10;
-    const auto result = sqlite::CreateOfficeDatabase(dir.File("office.db"), options);
+    const auto result = office::CreateFileOffice(dir.File("office.db"), options);
     EXPECT_EQ(result.status, OfficeStatus::InvalidSource) << result.message;
     EXPECT_NE(result.message.find(b.where), std::string::npos) << result.message;
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"sql"});

@@ -10,7 +10,7 @@
 #include <set>
 
 #include "support/document_inputs.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "office/support.hpp"
 #include "tarnwick/gateway.hpp"
 #include "tarnwick/recordset.hpp"

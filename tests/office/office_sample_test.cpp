@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "office/support.hpp"
 
 namespace tarnwick {
@@ -45,7 +45,7 @@ TEST(OfficeSample, SameSeedAndSizeGiveTheSameOffice) {
   TempDir dir;
   ASSERT_TRUE(MakeOffice(dir.File("a.db"), 300).ok());
   ASSERT_TRUE(MakeOffice(dir.File("b.db"), 300).ok());
-  ASSERT_TRUE(MakeOffice(dir.File("c.db"), 300, sqlite::kSampleSeed + 1).ok());
+  ASSERT_TRUE(MakeOffice(dir.File("c.db"), 300, office::kSampleSeed + 1).ok());
   ASSERT_TRUE(MakeOffice(dir.File("d.db"), 301).ok());
   const std::uint64_t a = ContentHash(dir.File("a.db"));
   EXPECT_EQ(a, ContentHash(dir.File("b.db")));
@@ -68,10 +68,10 @@ class SampleOfficeTest : public ::testing::Test {
   static std::string Path() { return dir_->File("sample.db"); }
 
   static TempDir* dir_;
-  static sqlite::OfficeSummary summary_;
+  static office::OfficeSummary summary_;
 };
 TempDir* SampleOfficeTest::dir_ = nullptr;
-sqlite::OfficeSummary SampleOfficeTest::summary_;
+office::OfficeSummary SampleOfficeTest::summary_;
 
 // Each text counts the rows of a kind the searches tell apart: the sample must
 // hold some of them.

@@ -15,19 +15,19 @@
 #include <string>
 #include <vector>
 
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "support/temp_dir.hpp"
 
 namespace tarnwick::office_test {
 
 using test::TempDir;
 
-inline sqlite::OfficeResult MakeOffice(const std::string& path, std::optional<std::int64_t> sample,
-                                       std::uint64_t seed = sqlite::kSampleSeed) {
-  sqlite::OfficeOptions options;
+inline office::OfficeResult MakeOffice(const std::string& path, std::optional<std::int64_t> sample,
+                                       std::uint64_t seed = office::kSampleSeed) {
+  office::OfficeOptions options;
   options.sampleDocuments = sample;
   options.sampleSeed = seed;
-  return sqlite::CreateOfficeDatabase(path, options);
+  return office::CreateFileOffice(path, options);
 }
 
 // A read-only connection to a database file.

@@ -19,9 +19,9 @@
 namespace tarnwick::test {
 namespace {
 
-using postgres::CreateServerOffice;
-using sqlite::OfficeOptions;
-using sqlite::OfficeStatus;
+using office::CreateServerOffice;
+using office::OfficeOptions;
+using office::OfficeStatus;
 
 std::string Scalar(PGconn* conn, const std::string& sql) {
   const auto rows = ServerRows(conn, sql);
@@ -57,7 +57,7 @@ TEST(ServerOfficeCreate, ExistingOfficeIsKeptUnlessForcedAndNeverReplacedWhileIn
   }
   std::vector<std::string> stages;
   OfficeOptions options;
-  options.progress = [&](const sqlite::OfficeProgress& p) {
+  options.progress = [&](const office::OfficeProgress& p) {
     if (stages.empty() || stages.back() != p.stage) stages.emplace_back(p.stage);
   };
   auto made = CreateServerOffice(ServerSettings(name), options);
@@ -155,7 +155,7 @@ TEST(ServerOfficeCreate, BrokenSourcesLeaveNothingBehind) {
   office_test::TempDir dir;
   const std::filesystem::path folder = dir.path() / "postgres";
   std::filesystem::create_directories(folder / "procedures");
-  for (const auto& file : sqlite::EmbeddedServerSqlFiles()) {
+  for (const auto& file : office::EmbeddedServerSqlFiles()) {
     std::string text = file.text;
     if (file.path == "indexes.sql") text += "\ncreate index ix_broken on no_such_table (x);\n";
     std::ofstream(folder / file.path) << text;

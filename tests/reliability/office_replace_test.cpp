@@ -12,10 +12,10 @@
 namespace tarnwick::test {
 namespace {
 
-sqlite::OfficeResult Replace(const std::string& path) {
-  sqlite::OfficeOptions options;
+office::OfficeResult Replace(const std::string& path) {
+  office::OfficeOptions options;
   options.overwrite = true;
-  return sqlite::CreateOfficeDatabase(path, options);
+  return office::CreateFileOffice(path, options);
 }
 
 TEST(ReplacingAnOffice, IsRefusedWhileAClientHasItOpenSoNoSaveIsLost) {
@@ -27,8 +27,8 @@ TEST(ReplacingAnOffice, IsRefusedWhileAClientHasItOpenSoNoSaveIsLost) {
   {
     clsDocument doc;
     ASSERT_TRUE(doc.ConnectionVariables(file, "", "", "", false));
-    const sqlite::OfficeResult refused = Replace(file);
-    EXPECT_EQ(refused.status, sqlite::OfficeStatus::InUse) << refused.message;
+    const office::OfficeResult refused = Replace(file);
+    EXPECT_EQ(refused.status, office::OfficeStatus::InUse) << refused.message;
     EXPECT_NE(refused.message.find("in use"), std::string::npos) << refused.message;
 
     // The client goes on working in the office it has, and keeps its work.
@@ -42,7 +42,7 @@ TEST(ReplacingAnOffice, IsRefusedWhileAClientHasItOpenSoNoSaveIsLost) {
             "Written after the refused replacement");
 
   // With every client gone the office is replaced, and the new one opens.
-  const sqlite::OfficeResult replaced = Replace(file);
+  const office::OfficeResult replaced = Replace(file);
   ASSERT_TRUE(replaced.ok()) << replaced.message;
   clsDocument doc;
   ASSERT_TRUE(doc.ConnectionVariables(file, "", "", "", false)) << doc.LastErrorText();

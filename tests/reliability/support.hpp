@@ -15,7 +15,7 @@ class SharedOffice : public ::testing::Test {
   static void SetUpTestSuite() {
     dir_ = std::make_unique<office_test::TempDir>();
     file_ = dir_->File("office.db");
-    const sqlite::OfficeResult made = office_test::MakeOffice(file_, Documents);
+    const office::OfficeResult made = office_test::MakeOffice(file_, Documents);
     ASSERT_TRUE(made.ok()) << made.message;
   }
   static void TearDownTestSuite() { dir_.reset(); }

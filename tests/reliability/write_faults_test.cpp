@@ -193,7 +193,7 @@ class WriteFaults : public ::testing::Test {
     InstallStepFaults();
     dir_ = std::make_unique<office_test::TempDir>();
     template_ = dir_->File("template.db");
-    const sqlite::OfficeResult made = office_test::MakeOffice(template_, 20);
+    const office::OfficeResult made = office_test::MakeOffice(template_, 20);
     ASSERT_TRUE(made.ok()) << made.message;
     office_test::Db db(template_);
     auto id = [&](const std::string& sql) { return static_cast<int>(db.Int(sql)); };

@@ -39,14 +39,14 @@ class SampleOfficeSuite : public ::testing::TestWithParam<OfficeEngine> {
   static void SetUpTestSuite() {
     dir_ = std::make_unique<office_test::TempDir>();
     file_ = dir_->File("office.db");
-    const sqlite::OfficeResult made = office_test::MakeOffice(file_, Documents);
+    const office::OfficeResult made = office_test::MakeOffice(file_, Documents);
     if (!made.ok()) throw std::runtime_error("sample office: " + made.message);
     if (!ServerConfigured()) return;
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_suite();
     database_ = UniqueDatabaseName(info ? info->name() : "suite");
-    sqlite::OfficeOptions options;
+    office::OfficeOptions options;
     options.sampleDocuments = Documents;
-    const sqlite::OfficeResult server = postgres::CreateServerOffice(ServerSettings(database_), options);
+    const office::OfficeResult server = office::CreateServerOffice(ServerSettings(database_), options);
     serverError_ = server.ok() ? "" : server.message;
     if (!server.ok()) database_.clear();
   }

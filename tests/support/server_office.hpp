@@ -106,9 +106,9 @@ class ServerOfficeSuite : public ::testing::Test {
     if (!ServerConfigured()) return;
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_suite();
     database_ = UniqueDatabaseName(info ? info->name() : "suite");
-    sqlite::OfficeOptions options;
+    office::OfficeOptions options;
     options.sampleDocuments = Documents;
-    const sqlite::OfficeResult made = postgres::CreateServerOffice(ServerSettings(database_), options);
+    const office::OfficeResult made = office::CreateServerOffice(ServerSettings(database_), options);
     buildError_ = made.ok() ? "" : made.message;
     if (!made.ok()) database_.clear();
   }

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "gateway/sqlite/engine.hpp"
-#include "office/office.hpp"
+#include "office/file_office.hpp"
 #include "office_db.hpp"
 #include "tarnwick/recordset.hpp"
 
@@ -17,10 +17,10 @@ namespace {
 TEST(OfficeCatalog, EveryCatalogProcedurePrepares) {
   testing::TempDir dir;
   const std::string path = dir.File("office.db");
-  sqlite::OfficeOptions options;
+  office::OfficeOptions options;
   options.sampleDocuments = 20;
   options.sqlDirectory = TARNWICK_TEST_DB_SQL_DIR;
-  const auto made = sqlite::CreateOfficeDatabase(path, options);
+  const auto made = office::CreateFileOffice(path, options);
   ASSERT_TRUE(made.ok()) << made.message;
   sqlite::Engine engine;
   ASSERT_TRUE(engine.Open(path)) << engine.LastError();

@@ -1,4 +1,6 @@
 // Creating an office database file.
+#include "office/file_office.hpp"
+
 #include <signal.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -7,111 +9,23 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <map>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "gateway/sqlite/catalog.hpp"
-#include "office/office.hpp"
-#include "office/internal.hpp"
 #include "gateway/sqlite/functions.hpp"
+#include "office/internal.hpp"
 #include "office/sql_sources.hpp"
 #include "runtime/text.hpp"
 
-namespace tarnwick::sqlite {
-namespace office_detail {
-
-void Exec(sqlite3* db, const char* sql) {
-  char* message = nullptr;
-  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-    std::string text = message != nullptr ? message : sqlite3_errmsg(db);
-    sqlite3_free(message);
-    throw SqlError(text + " (in: " + std::string(sql).substr(0, 80) + ")");
-  }
-}
-
-Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
-  if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK) {
-    std::string message = sqlite3_errmsg(db);
-    sqlite3_finalize(stmt_);
-    stmt_ = nullptr;
-    throw SqlError(message + " (in: " + std::string(sql.substr(0, 80)) + ")");
-  }
-}
-
-Statement::~Statement() { sqlite3_finalize(stmt_); }
-
-void Statement::Check(int rc, const char* what) {
-  if (rc != SQLITE_OK) {
-    throw SqlError(std::string(what) + ": " + sqlite3_errmsg(db_) + " (in: " +
-                   std::string(sqlite3_sql(stmt_)).substr(0, 80) + ")");
-  }
-}
-
-Statement& Statement::Bind(int index, std::int64_t value) {
-  Check(sqlite3_bind_int64(stmt_, index, value), "bind");
-  return *this;
-}
-Statement& Statement::Bind(int index, double value) {
-  Check(sqlite3_bind_double(stmt_, index, value), "bind");
-  return *this;
-}
-Statement& Statement::Bind(int index, std::string_view text) {
-  Check(sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8),
-        "bind");
-  return *this;
-}
-Statement& Statement::BindBlob(int index, const void* data, std::size_t size) {
-  Check(sqlite3_bind_blob64(stmt_, index, data, size, SQLITE_TRANSIENT), "bind");
-  return *this;
-}
-Statement& Statement::BindNull(int index) {
-  Check(sqlite3_bind_null(stmt_, index), "bind");
-  return *this;
-}
-
-void Statement::Run() {
-  int rc;
-  while ((rc = sqlite3_step(stmt_)) == SQLITE_ROW) {
-  }
-  if (rc != SQLITE_DONE) {
-    std::string message = sqlite3_errmsg(db_);
-    sqlite3_reset(stmt_);
-    throw SqlError(message + " (in: " + std::string(sqlite3_sql(stmt_)).substr(0, 80) + ")");
-  }
-  sqlite3_reset(stmt_);
-  sqlite3_clear_bindings(stmt_);
-}
-
-bool Statement::Step() {
-  const int rc = sqlite3_step(stmt_);
-  if (rc == SQLITE_ROW) return true;
-  if (rc == SQLITE_DONE) return false;
-  throw SqlError(std::string(sqlite3_errmsg(db_)) + " (in: " +
-                 std::string(sqlite3_sql(stmt_)).substr(0, 80) + ")");
-}
-
-void Statement::Reset() {
-  sqlite3_reset(stmt_);
-  sqlite3_clear_bindings(stmt_);
-}
-
-}  // namespace office_detail
-
+namespace tarnwick::office {
 namespace {
 
-using office_detail::Exec;
-using office_detail::SqlError;
-
-// A failure with its status, thrown inside CreateOfficeDatabase.
-struct Failure {
-  OfficeStatus status;
-  std::string message;
-};
-
-int LineOf(std::string_view text, std::size_t offset) {
-  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
-}
+using detail::Exec;
+using detail::Failure;
+using detail::LineOf;
 
 // Runs a SQL file statement by statement, so that a failure names its line.
 void RunScript(sqlite3* db, const SqlFile& file, const OfficeProgressCallback& progress,
@@ -167,14 +81,8 @@ void RunScript(sqlite3* db, const SqlFile& file, const OfficeProgressCallback& p
   }
 }
 
-const SqlFile& Require(const std::map<std::string, const SqlFile*>& files, const std::string& path) {
-  auto it = files.find(path);
-  if (it == files.end()) throw Failure{OfficeStatus::InvalidSource, "the SQL sources have no " + path};
-  return *it->second;
-}
-
 std::int64_t CountRows(sqlite3* db, const char* table) {
-  office_detail::Statement count(db, std::string("select count(*) from ") + table);
+  detail::Statement count(db, std::string("select count(*) from ") + table);
   count.Step();
   return sqlite3_column_int64(count.get(), 0);
 }
@@ -210,7 +118,7 @@ class Builder {
                     "cannot set up " + path_.string() + ": " + sqlite3_errstr(registered)};
     }
     // Schema and procedure texts are checked as the engine will read them.
-    if (const int refused = RefuseQuotedTexts(db_); refused != SQLITE_OK) {
+    if (const int refused = sqlite::RefuseQuotedTexts(db_); refused != SQLITE_OK) {
       throw Failure{OfficeStatus::DatabaseError,
                     "cannot set up " + path_.string() + ": " + sqlite3_errstr(refused)};
     }
@@ -399,62 +307,141 @@ void CheckTarget(const std::filesystem::path& path, const OfficeOptions& options
   }
 }
 
+// The file's sources, read and parsed before anything is written.
+struct FileSources {
+  std::vector<SqlFile> files;
+  std::map<std::string, const SqlFile*> byPath;
+  std::vector<std::pair<const SqlFile*, ProcedureDefinition>> procedures;
+
+  const SqlFile& Require(const std::string& path) const {
+    auto it = byPath.find(path);
+    if (it == byPath.end()) throw Failure{OfficeStatus::InvalidSource, "the SQL sources have no " + path};
+    return *it->second;
+  }
+};
+
+// Parses a procedure file and checks that it may join the others: named
+// after its file, not one of the gateway's own procedures, not defined twice.
+ProcedureDefinition ParseProcedure(const SqlFile& file, std::map<std::string, std::string>& procedureNames) {
+  ProcedureDefinition definition;
+  std::string error = ParseProcedureFile(file.text, definition);
+  if (!error.empty()) throw Failure{OfficeStatus::InvalidSource, file.path + ": " + error};
+  const std::string stem = std::filesystem::path(file.path).stem().string();
+  if (stem != definition.name) {
+    throw Failure{OfficeStatus::InvalidSource,
+                  file.path + ": defines " + definition.name + "; the file must be named after it"};
+  }
+  const std::string lower = runtime::ToLower(definition.name);
+  if (lower == "sp_update_table" || lower == "sp_delete_table") {
+    throw Failure{OfficeStatus::InvalidSource,
+                  file.path + ": " + definition.name + " is built into the gateway and cannot be redefined"};
+  }
+  auto [it, added] = procedureNames.emplace(lower, file.path);
+  if (!added) {
+    throw Failure{OfficeStatus::InvalidSource,
+                  file.path + ": " + definition.name + " is already defined in " + it->second};
+  }
+  return definition;
+}
+
+FileSources ReadSources(const OfficeOptions& options) {
+  FileSources sources;
+  if (options.sqlDirectory.empty()) {
+    sources.files = EmbeddedSqlFiles();
+  } else {
+    std::string error = ReadSqlFiles(options.sqlDirectory, sources.files);
+    if (!error.empty()) throw Failure{OfficeStatus::InvalidSource, error};
+  }
+  std::map<std::string, std::string> procedureNames;  // lower-case name -> file
+  for (const SqlFile& file : sources.files) {
+    sources.byPath[file.path] = &file;
+    if (file.path.rfind("procedures/", 0) == 0) {
+      sources.procedures.emplace_back(&file, ParseProcedure(file, procedureNames));
+    } else if (file.path != "schema.sql" && file.path != "defaults.sql" && file.path != "sample.sql" &&
+               file.path != "indexes.sql") {
+      throw Failure{OfficeStatus::InvalidSource,
+                    file.path + " is not part of the office database (expected schema.sql, defaults.sql, "
+                                "sample.sql, indexes.sql and procedures/*.sql)"};
+    }
+  }
+  for (const char* path : {"schema.sql", "defaults.sql", "indexes.sql"}) sources.Require(path);
+  if (options.sampleDocuments) sources.Require("sample.sql");
+  if (sources.procedures.empty()) throw Failure{OfficeStatus::InvalidSource, "the SQL sources have no procedures"};
+  return sources;
+}
+
+// Stores the procedures in the catalog, each compiled against the finished
+// schema first. Returns how many were stored.
+std::int64_t LoadProcedures(sqlite3* db, const FileSources& sources, const OfficeProgressCallback& progress) {
+  detail::Statement insert(db, std::string("insert into ") + sqlite::kProcedureTable +
+                                   " (name, parameters, body, description) values (?, ?, ?, ?)");
+  std::int64_t loaded = 0;
+  for (const auto& [file, definition] : sources.procedures) {
+    std::string error = CheckProcedure(db, definition);
+    if (!error.empty()) throw Failure{OfficeStatus::InvalidSource, file->path + ": " + error};
+    insert.Bind(1, definition.name).Bind(2, definition.ParameterText()).Bind(3, definition.body);
+    if (definition.description.empty()) {
+      insert.BindNull(4);
+    } else {
+      insert.Bind(4, definition.description);
+    }
+    insert.Run();
+    ++loaded;
+    if (progress) progress({"procedures", loaded, static_cast<std::int64_t>(sources.procedures.size())});
+  }
+  return loaded;
+}
+
+// Builds the whole office into the private file db and counts what it holds.
+OfficeSummary Fill(sqlite3* db, const FileSources& sources, const OfficeOptions& options) {
+  const OfficeProgressCallback& progress = options.progress;
+  // The file is private until it is put in place, so it is built without
+  // a journal; a failure discards the whole file.
+  Exec(db, "pragma page_size = 8192");
+  Exec(db, "pragma journal_mode = off");
+  Exec(db, "pragma synchronous = off");
+  Exec(db, "pragma locking_mode = exclusive");
+  Exec(db, "pragma cache_size = -131072");
+  Exec(db, "pragma temp_store = memory");
+  Exec(db, ("pragma application_id = " + std::to_string(sqlite::kApplicationId)).c_str());
+  Exec(db, ("pragma user_version = " + std::to_string(sqlite::kSchemaVersion)).c_str());
+  Exec(db, "begin");
+
+  if (progress) progress({"schema", 0, 0});
+  RunScript(db, sources.Require("schema.sql"), {}, "schema");
+  RunScript(db, sources.Require("defaults.sql"), {}, "defaults");
+
+  OfficeSummary summary;
+  if (options.sampleDocuments) {
+    RunScript(db, sources.Require("sample.sql"), {}, "sample");
+    summary = detail::FillSampleOffice(db, *options.sampleDocuments, options.sampleSeed, progress);
+  }
+
+  RunScript(db, sources.Require("indexes.sql"), progress, "indexes");
+  LoadProcedures(db, sources, progress);
+
+  if (progress) progress({"statistics", 0, 0});
+  Exec(db, "commit");
+  // Statistics let the query planner choose the search indexes well on a large office.
+  Exec(db, "pragma analysis_limit = 2000");
+  Exec(db, "analyze");
+
+  if (progress) progress({"finishing", 0, 0});
+  summary.procedures = CountRows(db, sqlite::kProcedureTable);
+  Exec(db, "pragma locking_mode = normal");
+  Exec(db, "pragma journal_mode = wal");
+  Exec(db, "pragma synchronous = normal");
+  return summary;
+}
+
 }  // namespace
 
-OfficeResult CreateOfficeDatabase(const std::filesystem::path& path, const OfficeOptions& options) {
-  const auto started = std::chrono::steady_clock::now();
-  OfficeResult result;
-  const OfficeProgressCallback& progress = options.progress;
-  try {
+OfficeResult CreateFileOffice(const std::filesystem::path& path, const OfficeOptions& options) {
+  return detail::RunBuild([&](OfficeSummary& summary) {
     CheckTarget(path, options);
     RemoveLeftovers(path);
     if (options.overwrite && std::filesystem::exists(path)) RefuseIfInUse(path);
-
-    // Read and parse every source before anything is written.
-    std::vector<SqlFile> sources;
-    if (options.sqlDirectory.empty()) {
-      sources = EmbeddedSqlFiles();
-    } else {
-      std::string error = ReadSqlFiles(options.sqlDirectory, sources);
-      if (!error.empty()) throw Failure{OfficeStatus::InvalidSource, error};
-    }
-    std::map<std::string, const SqlFile*> files;
-    std::vector<std::pair<const SqlFile*, ProcedureDefinition>> procedures;
-    std::map<std::string, std::string> procedureNames;  // lower-case name -> file
-    for (const SqlFile& file : sources) {
-      files[file.path] = &file;
-      if (file.path.rfind("procedures/", 0) == 0) {
-        ProcedureDefinition definition;
-        std::string error = ParseProcedureFile(file.text, definition);
-        if (!error.empty()) throw Failure{OfficeStatus::InvalidSource, file.path + ": " + error};
-        const std::string stem = std::filesystem::path(file.path).stem().string();
-        if (stem != definition.name) {
-          throw Failure{OfficeStatus::InvalidSource,
-                        file.path + ": defines " + definition.name + "; the file must be named after it"};
-        }
-        const std::string lower = runtime::ToLower(definition.name);
-        if (lower == "sp_update_table" || lower == "sp_delete_table") {
-          throw Failure{OfficeStatus::InvalidSource,
-                        file.path + ": " + definition.name + " is built into the gateway and cannot be redefined"};
-        }
-        auto [it, added] = procedureNames.emplace(lower, file.path);
-        if (!added) {
-          throw Failure{OfficeStatus::InvalidSource,
-                        file.path + ": " + definition.name + " is already defined in " + it->second};
-        }
-        procedures.emplace_back(&file, std::move(definition));
-      } else if (file.path != "schema.sql" && file.path != "defaults.sql" && file.path != "sample.sql" &&
-                 file.path != "indexes.sql") {
-        throw Failure{OfficeStatus::InvalidSource,
-                      file.path + " is not part of the office database (expected schema.sql, defaults.sql, "
-                                  "sample.sql, indexes.sql and procedures/*.sql)"};
-      }
-    }
-    const SqlFile& schema = Require(files, "schema.sql");
-    const SqlFile& defaults = Require(files, "defaults.sql");
-    const SqlFile& indexes = Require(files, "indexes.sql");
-    const SqlFile* sample = options.sampleDocuments ? &Require(files, "sample.sql") : nullptr;
-    if (procedures.empty()) throw Failure{OfficeStatus::InvalidSource, "the SQL sources have no procedures"};
+    const FileSources sources = ReadSources(options);
 
     static std::atomic<int> serial{0};
     const std::filesystem::path built = path.string() + ".tarnwick-init-" +
@@ -465,86 +452,12 @@ OfficeResult CreateOfficeDatabase(const std::filesystem::path& path, const Offic
       std::error_code ec;
       std::filesystem::remove(built, ec);
     }
-    sqlite3* db = builder.Open();
-
-    // The file is private until it is put in place, so it is built without
-    // a journal; a failure discards the whole file.
-    Exec(db, "pragma page_size = 8192");
-    Exec(db, "pragma journal_mode = off");
-    Exec(db, "pragma synchronous = off");
-    Exec(db, "pragma locking_mode = exclusive");
-    Exec(db, "pragma cache_size = -131072");
-    Exec(db, "pragma temp_store = memory");
-    Exec(db, ("pragma application_id = " + std::to_string(kApplicationId)).c_str());
-    Exec(db, ("pragma user_version = " + std::to_string(kSchemaVersion)).c_str());
-    Exec(db, "begin");
-
-    if (progress) progress({"schema", 0, 0});
-    RunScript(db, schema, {}, "schema");
-    RunScript(db, defaults, {}, "defaults");
-
-    office_detail::SampleCounts counts;
-    if (sample != nullptr) {
-      RunScript(db, *sample, {}, "sample");
-      counts = office_detail::FillSampleOffice(db, *options.sampleDocuments, options.sampleSeed, progress);
-    }
-
-    RunScript(db, indexes, progress, "indexes");
-
-    // The procedures compile against the finished schema before they are stored.
-    office_detail::Statement insert(
-        db, std::string("insert into ") + kProcedureTable + " (name, parameters, body, description) values (?, ?, ?, ?)");
-    std::int64_t loaded = 0;
-    for (const auto& [file, definition] : procedures) {
-      std::string error = CheckProcedure(db, definition);
-      if (!error.empty()) throw Failure{OfficeStatus::InvalidSource, file->path + ": " + error};
-      insert.Bind(1, definition.name).Bind(2, definition.ParameterText()).Bind(3, definition.body);
-      if (definition.description.empty()) {
-        insert.BindNull(4);
-      } else {
-        insert.Bind(4, definition.description);
-      }
-      insert.Run();
-      ++loaded;
-      if (progress) progress({"procedures", loaded, static_cast<std::int64_t>(procedures.size())});
-    }
-
-    if (progress) progress({"statistics", 0, 0});
-    Exec(db, "commit");
-    // Statistics let the query planner choose the search indexes well on a large office.
-    Exec(db, "pragma analysis_limit = 2000");
-    Exec(db, "analyze");
-
-    if (progress) progress({"finishing", 0, 0});
-    result.summary.procedures = CountRows(db, kProcedureTable);
-    result.summary.committees = counts.committees;
-    result.summary.officers = counts.officers;
-    result.summary.users = counts.users;
-    result.summary.documents = counts.documents;
-    result.summary.images = counts.images;
-    Exec(db, "pragma locking_mode = normal");
-    Exec(db, "pragma journal_mode = wal");
-    Exec(db, "pragma synchronous = normal");
+    summary = Fill(builder.Open(), sources, options);
     builder.Close();
 
     Install(built, path, options.overwrite);
     builder.Keep();
-  } catch (const Failure& failure) {
-    result.status = failure.status;
-    result.message = failure.message;
-  } catch (const SqlError& error) {
-    result.status = OfficeStatus::DatabaseError;
-    result.message = error.what();
-  } catch (const std::filesystem::filesystem_error& error) {
-    result.status = OfficeStatus::DatabaseError;
-    result.message = error.what();
-  } catch (const std::bad_alloc&) {
-    result.status = OfficeStatus::DatabaseError;
-    result.message = "out of memory";
-  }
-  result.summary.seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  return result;
+  });
 }
 
-}  // namespace tarnwick::sqlite
+}  // namespace tarnwick::office

@@ -1,4 +1,4 @@
-#include "runtime/number_text.hpp"
+#include "runtime/number_marks.hpp"
 
 namespace tarnwick::runtime {
 namespace {

@@ -1,12 +1,7 @@
-// Creating an office database: a new SQLite file with the office's tables,
-// views, standard codes and settings, its stored procedures in the
-// procedure catalog, and, on request, a synthetic sample office.
-//
-// The SQL comes from db/sqlite (embedded into the library at build time, or
-// read from a folder for development). The file is built under a temporary
-// name next to the target and put in place only when complete, so a failed
-// or interrupted run never leaves a half-built office behind, and a forced
-// run never destroys the old file before the new one is ready.
+// What building an office database takes and gives, on either engine: the
+// options of a build, its progress reports, and its result. The file office
+// (file_office.hpp) and the office on the server (server_office.hpp) are
+// built from the same options and answer with the same statuses.
 #pragma once
 
 #include <cstdint>
@@ -16,12 +11,12 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick::sqlite {
+namespace tarnwick::office {
 
 // The seed of the sample office. The same seed and document count always
 // give the same database contents.
 inline constexpr std::uint64_t kSampleSeed = 20040305;
-// The largest sample office `CreateOfficeDatabase` builds.
+// The largest sample office a build makes.
 inline constexpr std::int64_t kMaxSampleDocuments = 10'000'000;
 
 struct OfficeProgress {
@@ -32,14 +27,15 @@ struct OfficeProgress {
 using OfficeProgressCallback = std::function<void(const OfficeProgress&)>;
 
 struct OfficeOptions {
-  // Replace an existing file. Without it an existing file is left alone.
+  // Replace an existing office (file or database). Without it an existing
+  // office is left alone.
   bool overwrite = false;
   // Fill a sample office with this many documents (0 gives committees, staff
   // and elections but no documents). Nothing: an empty office.
   std::optional<std::int64_t> sampleDocuments;
   std::uint64_t sampleSeed = kSampleSeed;
-  // Read the SQL from this folder (laid out as db/sqlite) instead of the
-  // copy built into the library.
+  // Read the SQL from this folder (laid out as db/sqlite for the file, as
+  // db/postgres for the server) instead of the copy built into the library.
   std::filesystem::path sqlDirectory;
   // Called as the work advances, on the calling thread.
   OfficeProgressCallback progress;
@@ -51,7 +47,7 @@ enum class OfficeStatus {
   InUse,           // overwrite was asked for, but a client has the office open
   InvalidOptions,  // a bad path or sample size
   InvalidSource,   // the SQL sources are incomplete or do not compile
-  DatabaseError,   // SQLite or the file system failed
+  DatabaseError,   // the engine or the file system failed
 };
 
 struct OfficeSummary {
@@ -71,6 +67,4 @@ struct OfficeResult {
   bool ok() const { return status == OfficeStatus::Ok; }
 };
 
-OfficeResult CreateOfficeDatabase(const std::filesystem::path& path, const OfficeOptions& options);
-
-}  // namespace tarnwick::sqlite
+}  // namespace tarnwick::office
