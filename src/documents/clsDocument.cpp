@@ -16,7 +16,7 @@
 #include "documents/document_queries.hpp"
 #include "frame/binding.hpp"
 #include "frame/report_error.hpp"
-#include "runtime/numeric_text.hpp"
+#include "runtime/decimal_text.hpp"
 #include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 

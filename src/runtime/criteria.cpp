@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "runtime/dates.hpp"
-#include "runtime/numeric_text.hpp"
+#include "runtime/decimal_text.hpp"
 #include "runtime/raise.hpp"
 #include "runtime/text.hpp"
 #include "tarnwick/error.hpp"

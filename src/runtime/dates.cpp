@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "runtime/date_text.hpp"
-#include "runtime/numeric_text.hpp"
+#include "runtime/decimal_text.hpp"
 #include "runtime/raise.hpp"
 #include "runtime/text.hpp"
 #include "tarnwick/error.hpp"

@@ -1,5 +1,5 @@
 // The marks a clerk may write around an amount: signs, parentheses and the
-// dollar sign. ParseNumericText (numeric_text.hpp) reads the bare number
+// dollar sign. ParseNumericText (decimal_text.hpp) reads the bare number
 // between them.
 //
 // Rules, United States English, for CLng, CInt, CDbl, CCur, CBool,

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "runtime/dates.hpp"
-#include "runtime/numeric_text.hpp"
+#include "runtime/decimal_text.hpp"
 #include "runtime/raise.hpp"
 #include "tarnwick/error.hpp"
 

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "gateway/tsql/query_shapes.hpp"
-#include "runtime/numeric_text.hpp"
+#include "runtime/decimal_text.hpp"
 #include "runtime/text.hpp"
 
 namespace tarnwick::postgres::render_detail {

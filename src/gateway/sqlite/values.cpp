@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "runtime/dates.hpp"
-#include "runtime/numeric_text.hpp"
+#include "runtime/decimal_text.hpp"
 #include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 

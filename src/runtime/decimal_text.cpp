@@ -1,6 +1,6 @@
 // Reading numbers written as text the way the runtime's conversions do (see
-// numeric_text.hpp).
-#include "runtime/numeric_text.hpp"
+// decimal_text.hpp).
+#include "runtime/decimal_text.hpp"
 
 #include <algorithm>
 #include <charconv>
