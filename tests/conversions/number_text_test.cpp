@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "runtime/numeric_text.hpp"
+#include "runtime/decimal_text.hpp"
 #include "tarnwick/error.hpp"
 #include "tarnwick/variant.hpp"
 

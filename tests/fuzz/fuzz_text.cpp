@@ -11,7 +11,7 @@
 
 #include "runtime/date_text.hpp"
 #include "runtime/dates.hpp"
-#include "runtime/numeric_text.hpp"
+#include "runtime/decimal_text.hpp"
 #include "tarnwick/error.hpp"
 #include "tarnwick/variant.hpp"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/numeric_text.hpp"
+#include "runtime/decimal_text.hpp"
 #include "tarnwick/error.hpp"
 #include "tarnwick/recordset.hpp"
 #include "tarnwick/variant.hpp"
