@@ -7,8 +7,10 @@
 
 #include "gateway/postgres/render.hpp"
 
-namespace tarnwick::postgres {
+namespace tarnwick::test {
 namespace {
+
+using namespace postgres;
 
 OfficeColumns Office() {
   OfficeColumns office;
@@ -83,4 +85,4 @@ TEST(PostgresRender, DeepAndLongTextsRenderInTimeOrFailCleanly) {
 }
 
 }  // namespace
-}  // namespace tarnwick::postgres
+}  // namespace tarnwick::test

@@ -6,8 +6,10 @@
 
 #include "gateway/sqlite/translate.hpp"
 
-namespace tarnwick::tsql {
+namespace tarnwick::test {
 namespace {
+
+using namespace tsql;
 
 std::string Sql(const std::string& tsql) {
   Translation t;
@@ -120,4 +122,4 @@ TEST(TsqlTranslate, MalformedTextsGivePositionedErrors) {
 }
 
 }  // namespace
-}  // namespace tarnwick::tsql
+}  // namespace tarnwick::test

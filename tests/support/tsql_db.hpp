@@ -10,7 +10,10 @@
 #include "gateway/sqlite/functions.hpp"
 #include "gateway/sqlite/translate.hpp"
 
-namespace tarnwick::tsql::testing {
+namespace tarnwick::test {
+
+using namespace tsql;
+
 
 using Rows = std::vector<std::vector<std::string>>;
 
@@ -93,4 +96,4 @@ class SqliteDb {
   int rc_ = 0;
 };
 
-}  // namespace tarnwick::tsql::testing
+}  // namespace tarnwick::test
