@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "../tests/load/clerks.hpp"
+#include "support/clerks.hpp"
 #include "office/file_office.hpp"
 
 int main(int argc, char** argv) {
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot make the office: %s\n", made.message.c_str());
     return 2;
   }
-  const tarnwick::load::Figures f = tarnwick::load::RunClerks(file, folder, clerks, seconds);
+  const tarnwick::test::Figures f = tarnwick::test::RunClerks(file, folder, clerks, seconds);
   std::printf("clerks %d, %.1f s: %lld writes acknowledged (%.0f/s), %lld refused (%lld busy, %lld of them "
               "raised), %zu acknowledged writes missing, doubled or wrong\n",
               clerks, f.seconds, static_cast<long long>(f.acknowledged),

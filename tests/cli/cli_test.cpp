@@ -11,46 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "office/support.hpp"
+#include "support/sample_office.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-class Cli : public ::testing::Test {
+class Cli : public SampleOfficeSuite<300, Engines::File> {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = new office_test::TempDir;
-    ASSERT_TRUE(office_test::MakeOffice(dir_->File("office.db"), 300).ok());
-  }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
-
   // Runs the client on the sample office; stdout and stderr apart.
   static CliRun Tarnwick(const std::string& arguments) {
-    const std::string err = dir_->File("stderr.txt");
-    const std::string command = std::string(TARNWICK_CLI_PATH) + " --db '" + dir_->File("office.db") + "' " +
-                                arguments + " 2>'" + err + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return {-1, "", "popen failed"};
-    CliRun run{0, "", ""};
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (FILE* f = std::fopen(err.c_str(), "rb")) {
-      while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) run.err.append(buffer, n);
-      std::fclose(f);
-    }
-    return run;
+    return test::Tarnwick("--db '" + file_ + "' " + arguments, dir_->File("stderr.txt"));
   }
 
   static nlohmann::json Json(const CliRun& run) {
@@ -58,10 +28,7 @@ class Cli : public ::testing::Test {
     return nlohmann::json::parse(run.out);  // throws (and fails the test) when not valid JSON
   }
 
-  static office_test::TempDir* dir_;
 };
-
-office_test::TempDir* Cli::dir_ = nullptr;
 
 // RFC 4180 records: quoted fields may hold commas, quotes and line breaks.
 std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
@@ -309,4 +276,4 @@ TEST_F(Cli, DemoCreatesItsOfficeAndRunsTwice) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

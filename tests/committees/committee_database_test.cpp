@@ -6,7 +6,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "documents/support.hpp"
+#include "support/scripted_gateway.hpp"
 #include "support/sample_office.hpp"
 
 namespace tarnwick::test {

@@ -1,7 +1,7 @@
 // The committee object against a scripted gateway: the search form's
 // condition text, the exact texts of the four searches, the column rules of
 // the committee row, and what an error text or a run-time failure does.
-#include "documents/support.hpp"
+#include "support/scripted_gateway.hpp"
 #include "runtime/dates.hpp"
 
 namespace tarnwick::test {

@@ -11,7 +11,7 @@
 #include "tarnwick/error.hpp"
 #include "tarnwick/variant.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
 // "yyyy-mm-dd hh:mm:ss" of CDate(text), or "13" when CDate raises 13.
@@ -88,4 +88,4 @@ TEST(DateText, FormatGivesMmDdYyyyForDatesThenSerialsElseTheText) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -12,7 +12,7 @@
 #include "tarnwick/error.hpp"
 #include "tarnwick/variant.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
 // The RuntimeError number f raises, 0 when it returns.
@@ -138,4 +138,4 @@ TEST(NumberText, CBoolReadsTruthWordsThenNumbers) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

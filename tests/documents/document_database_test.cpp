@@ -7,7 +7,7 @@
 #include "support/forwarding_gateway.hpp"
 #include "office/file_office.hpp"
 #include "support/sample_office.hpp"
-#include "support.hpp"
+#include "support/scripted_gateway.hpp"
 
 namespace tarnwick::test {
 namespace {

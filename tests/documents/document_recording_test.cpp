@@ -4,9 +4,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "support/document_inputs.hpp"
+#include "support/scripted_gateway.hpp"
 #include "documents/document_members.hpp"
-#include "support.hpp"
 
 namespace tarnwick::test {
 namespace {

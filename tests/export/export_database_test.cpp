@@ -1,38 +1,25 @@
 // The exports on an office database: files compared byte for byte, the
-// arguments reaching the procedure, the rows read as the file is written,
-// and paths that cannot be written.
+// arguments reaching the procedure, the rows read as the file is written
+// (on both engines), and paths that cannot be written.
 #include <sqlite3.h>
 
 #include <memory>
 #include <stdexcept>
 
-#include "export/support.hpp"
-#include "gateway/sqlite/engine.hpp"
+#include "support/office_files.hpp"
+#include "support/sample_office.hpp"
 
 namespace tarnwick::test {
 namespace {
 
-void Execute(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  char* message = nullptr;
-  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
-  const std::string why = message ? message : "";
-  sqlite3_free(message);
-  sqlite3_close(db);
-  if (rc != SQLITE_OK) throw std::runtime_error(why + " in: " + sql);
-}
-
 class ExportOffice : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = std::make_unique<office_test::TempDir>();
-    sample_ = dir_->File("sample.db");
+    dir_ = std::make_unique<TempDir>();
     probe_ = dir_->File("probe.db");
-    if (!office_test::MakeOffice(sample_, 40).ok() || !office_test::MakeOffice(probe_, std::nullopt).ok())
-      throw std::runtime_error("cannot build the offices");
+    if (!MakeOffice(probe_, std::nullopt).ok()) throw std::runtime_error("cannot build the office");
     // The correspondence export of the probe office lists a table of awkward values.
-    Execute(probe_,
+    Db(probe_, true).Exec(
             "create table probe (id int, name varchar(50), amount money, filed datetime, note text, flag bit);"
             "insert into probe values"
             " (1, 'O''Brien', 12.5, '2005-03-04 00:00:00', 'plain', 1),"
@@ -50,9 +37,9 @@ class ExportOffice : public ::testing::Test {
     return exporter;
   }
 
-  office_test::TempDir out;
-  static inline std::unique_ptr<office_test::TempDir> dir_;
-  static inline std::string sample_, probe_;
+  TempDir out;
+  static inline std::unique_ptr<TempDir> dir_;
+  static inline std::string probe_;
 };
 
 TEST_F(ExportOffice, FilesHoldTheRowsByteForByte) {
@@ -74,19 +61,24 @@ TEST_F(ExportOffice, FilesHoldTheRowsByteForByte) {
   EXPECT_EQ(out.Entries(), std::vector<std::string>{"corr.csv"});
 }
 
-TEST_F(ExportOffice, TheOfficesListsAreExported) {
-  auto exporter = Connected(sample_);
+// The same exports and streams on a sample office, on each engine.
+class ExportSample : public SampleOfficeSuite<40> {};
+
+TW_ON_BOTH_ENGINES(ExportSample);
+
+TEST_P(ExportSample, TheFiledListHoldsEveryReportAndPathsThatCannotBeWrittenFail) {
+  auto exporter = Connected<clsDocReportExport>();
+  TempDir out;
   const std::string file = out.File("filed.csv");
   ASSERT_TRUE(exporter->CreateFile("", "", "", "", "", "", "", file, ""));
   const std::string text = ReadFile(file);
   EXPECT_TRUE(text.starts_with("\"comm_id\",\"committee_name\",\"committee_type\",\"status\",\"treasurer\","))
       << text.substr(0, 200);
   // One line per row of the procedure (values hold no line ends in the sample).
-  office_test::Db db(sample_);
-  const std::int64_t reports = db.Int(
+  const std::int64_t reports = std::stoll(Query(
       "select count(*) from ref_document rd join xrf_org_document x on x.document_id = rd.unique_id "
       "join vw_zub_ORG_Committee_ref_current oc on oc.ref_group_id = x.org_id "
-      "where rd.doc_type_code = 'RPT' and rd.delete_date is null");
+      "where rd.doc_type_code = 'RPT' and rd.delete_date is null"));
   ASSERT_GT(reports, 0);
   std::int64_t lines = 0;
   for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++lines;
@@ -97,34 +89,47 @@ TEST_F(ExportOffice, TheOfficesListsAreExported) {
             "\"comm_id\",\"committee_name\",\"committee_type\",\"treasurer\",\"address_1\",\"address_2\",\"city\","
             "\"state\",\"zip\",\"document_type\",\"document_sub_type\",\"title\",\"reason\",\"receive_send_date\","
             "\"delivery_method\",\"document_id\"\r\n");
-  // Paths that cannot be written.
   EXPECT_FALSE(exporter->CreateFile("", "", "", "", "", "", "", out.File("no/such/folder.csv"), ""));
   EXPECT_FALSE(exporter->CreateFile("", "", "", "", "", "", "", "/proc/tarnwick.csv", ""));
   EXPECT_EQ(out.Entries(), std::vector<std::string>{"filed.csv"});
 }
 
 // The rows read forward only are the rows of the result set, value for value.
-TEST_F(ExportOffice, StreamedRowsEqualTheResultSet) {
-  sqlite::Engine engine;
-  ASSERT_TRUE(engine.Open(sample_));
+TEST_P(ExportSample, StreamedRowsEqualTheResultSet) {
+  auto g = CreateDefaultGateway();
+  const postgres::ConnectionSettings s = ServerSettings(database_);
+  ASSERT_TRUE(engine_ == OfficeEngine::Embedded ? g->SetConnection(file_, "embedded", "", "", false, 0, "", "")
+                                                : g->SetConnection(database_, s.server, s.user, "", true, 5, "", ""));
   for (const std::string sql :
        {"Exec sp_misc_reports_filed_lists '', '', '', '', '', '', '', ''",
         "Exec sp_misc_data_list_export '', '', '', '', ''",
-        "select unique_id, date(receive_send_date) as day, max(entry_date, receive_send_date) as later, "
+        "select unique_id, cast(receive_send_date as date) as day, isnull(entry_date, receive_send_date) as later, "
         "case when unique_id % 2 = 0 then 1.5 else 2 end as n, null as nothing from ref_document order by unique_id",
         "exec sp_get_DOCUMENT_IMAGE 1", "exec usp_adm_get_default_reg_setting 2, '', ''"}) {
     SCOPED_TRACE(sql);
     std::shared_ptr<Recordset> rs;
-    ASSERT_EQ(engine.OpenRecordset(sql, rs, 0, true), "");
+    ASSERT_EQ(g->OpenRecordset(sql, rs, 0, true), "");
     std::unique_ptr<RowStream> rows;
-    ASSERT_EQ(engine.OpenForwardOnly(sql, rows), "");
+    ASSERT_EQ(g->OpenForwardOnly(sql, rows), "");
     ASSERT_EQ(rows->Columns().size(), rs->Columns().size());
-    for (std::size_t c = 0; c < rs->Columns().size(); ++c) EXPECT_EQ(rows->Columns()[c].name, rs->Columns()[c].name);
+    const bool server = engine_ == OfficeEngine::Server;  // the server's streams keep the exact kinds too
+    for (std::size_t c = 0; c < rs->Columns().size(); ++c) {
+      EXPECT_EQ(rows->Columns()[c].name, rs->Columns()[c].name);
+      if (server) {
+        EXPECT_EQ(rows->Columns()[c].type, rs->Columns()[c].type);
+      }
+    }
     std::size_t n = 0;
     for (; rows->Next(); ++n) {
       ASSERT_FALSE(rs->EndOfFile());
-      for (std::int32_t c = 0; c < rs->Fields().Count(); ++c)
-        EXPECT_EQ(rows->Row()[static_cast<std::size_t>(c)].Text(), rs->Fields().Item(c).Value().Text()) << c;
+      for (std::int32_t c = 0; c < rs->Fields().Count(); ++c) {
+        const Variant& streamed = rows->Row()[static_cast<std::size_t>(c)];
+        const Variant& kept = rs->Fields().Item(c).Value();
+        EXPECT_EQ(streamed.Text(), kept.Text()) << c;
+        if (server) {
+          EXPECT_EQ(streamed, kept) << c;
+        }
+      }
       rs->MoveNext();
     }
     EXPECT_TRUE(rs->EndOfFile());
@@ -132,10 +137,12 @@ TEST_F(ExportOffice, StreamedRowsEqualTheResultSet) {
     EXPECT_FALSE(rows->Next()) << "a finished stream stays finished";
   }
   std::unique_ptr<RowStream> rows;
-  EXPECT_NE(engine.OpenForwardOnly("select * from no_such_table", rows), "");
+  EXPECT_NE(g->OpenForwardOnly("select * from no_such_table", rows), "");
   EXPECT_EQ(rows, nullptr);
-  ASSERT_EQ(engine.OpenForwardOnly("exec sp_save_DOCUMENT_IMAGE -1", rows), "");
-  ExpectRaises(err::kObjectClosed, [&] { rows->Columns(); });
+  if (engine_ == OfficeEngine::Embedded) {
+    ASSERT_EQ(g->OpenForwardOnly("exec sp_save_DOCUMENT_IMAGE -1", rows), "");
+    ExpectRaises(err::kObjectClosed, [&] { rows->Columns(); });
+  }
 }
 
 }  // namespace

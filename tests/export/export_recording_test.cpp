@@ -3,14 +3,15 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include "export/support.hpp"
+#include "support/office_files.hpp"
+#include "support/scripted_gateway.hpp"
 
 namespace tarnwick::test {
 namespace {
 
 class Exports : public Scripted {
  protected:
-  office_test::TempDir dir;
+  TempDir dir;
   std::string file = dir.File("reports.csv");
   clsDocReportExport exporter;
 

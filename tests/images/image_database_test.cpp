@@ -3,7 +3,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "images/support.hpp"
+#include "support/scripted_gateway.hpp"
 #include "support/sample_office.hpp"
 
 namespace tarnwick::test {

@@ -1,6 +1,6 @@
 // The image object against a scripted gateway: the texts and parameters it
 // sends, its flags, its column rules and every way it can fail.
-#include "images/support.hpp"
+#include "support/scripted_gateway.hpp"
 
 namespace tarnwick::test {
 namespace {

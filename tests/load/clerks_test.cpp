@@ -5,18 +5,18 @@
 
 #include <string>
 
-#include "clerks.hpp"
-#include "office/support.hpp"
+#include "support/clerks.hpp"
+#include "support/office_files.hpp"
 #include "support/server_office.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
 TEST(ManyClerks, EveryAcknowledgedWriteIsThereOnce) {
-  office_test::TempDir dir;
+  TempDir dir;
   const std::string file = dir.File("office.db");
-  ASSERT_TRUE(office_test::MakeOffice(file, 20).ok());
-  const load::Figures f = load::RunClerks(file, dir.path().string(), 8, 3.0);
+  ASSERT_TRUE(MakeOffice(file, 20).ok());
+  const test::Figures f = test::RunClerks(file, dir.path().string(), 8, 3.0);
   for (const std::string& p : f.problems) ADD_FAILURE() << p;
   EXPECT_GT(f.acknowledged, 8) << "every clerk got some writes done";
   RecordProperty("acknowledged", std::to_string(f.acknowledged));
@@ -33,9 +33,9 @@ TEST(ManyClerks, OnTheServerEveryAcknowledgedWriteIsThereOnce) {
   options.sampleDocuments = 20;
   const office::OfficeResult made = office::CreateServerOffice(test::ServerSettings(database), options);
   ASSERT_TRUE(made.ok()) << made.message;
-  office_test::TempDir dir;
+  TempDir dir;
   const postgres::ConnectionSettings s = test::ServerSettings(database);
-  const load::Figures f = load::RunClerks(load::Office{database, s.server, s.user}, dir.path().string(), 8, 30.0);
+  const test::Figures f = test::RunClerks(test::Office{database, s.server, s.user}, dir.path().string(), 8, 30.0);
   test::DropServerDatabase(database);
   for (const std::string& p : f.problems) ADD_FAILURE() << p;
   EXPECT_GT(f.acknowledged, 80) << "every clerk got writes done";
@@ -44,4 +44,4 @@ TEST(ManyClerks, OnTheServerEveryAcknowledgedWriteIsThereOnce) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "office/support.hpp"
+#include "support/office_files.hpp"
 #include "tarnwick/tarnwick.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
 constexpr int kKills = 100;
@@ -61,9 +61,9 @@ constexpr int kDocuments = 6;
 }
 
 TEST(CrashSafety, KilledWritersNeverLeaveAHalfSaveOrABrokenFile) {
-  office_test::TempDir dir;
+  TempDir dir;
   const std::string file = dir.File("office.db");
-  ASSERT_TRUE(office_test::MakeOffice(file, 10).ok());
+  ASSERT_TRUE(MakeOffice(file, 10).ok());
   std::vector<std::int32_t> ids;
   {
     clsDocument doc;
@@ -78,7 +78,7 @@ TEST(CrashSafety, KilledWritersNeverLeaveAHalfSaveOrABrokenFile) {
     }
   }
   const std::int32_t org =
-      std::stoi(office_test::Db(file).Text("select min(unique_id) from ref_org where unique_id = group_id"));
+      std::stoi(Db(file).Text("select min(unique_id) from ref_org where unique_id = group_id"));
   std::string idList;
   for (std::int32_t id : ids) idList += (idList.empty() ? "" : ",") + std::to_string(id);
 
@@ -132,8 +132,8 @@ TEST(CrashSafety, KilledWritersNeverLeaveAHalfSaveOrABrokenFile) {
     if (::testing::Test::HasFailure()) break;
   }
   EXPECT_EQ(killedWhileWriting, kKills) << "every writer was connected and writing when killed";
-  EXPECT_EQ(office_test::Db(file).Text("select count(*) from pragma_foreign_key_check"), "0");
+  EXPECT_EQ(Db(file).Text("select count(*) from pragma_foreign_key_check"), "0");
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -4,7 +4,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "documents/support.hpp"
+#include "support/scripted_gateway.hpp"
 #include "support/sample_office.hpp"
 #include "runtime/dates.hpp"
 

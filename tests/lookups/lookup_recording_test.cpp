@@ -1,7 +1,7 @@
 // The code lists against a scripted gateway: the text of every list kind, the
 // table that a reload without a kind reuses, failures of GetData, and the
 // lookups, row numbers and filters with their effect on the cursor.
-#include "documents/support.hpp"
+#include "support/scripted_gateway.hpp"
 #include "runtime/dates.hpp"
 
 namespace tarnwick::test {

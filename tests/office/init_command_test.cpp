@@ -5,16 +5,14 @@
 #include <algorithm>
 #include <string>
 
-#include "office/support.hpp"
+#include "support/office_files.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
-using office_test::CliRun;
-using office_test::Tarnwick;
 
 TEST(InitCommand, CreatesRefusesAndReplaces) {
-  office_test::TempDir dir;
+  TempDir dir;
   const std::string file = "'" + dir.File("office.db") + "'";
 
   CliRun made = Tarnwick("init " + file + " --sample 40");
@@ -26,12 +24,12 @@ TEST(InitCommand, CreatesRefusesAndReplaces) {
   CliRun again = Tarnwick("init " + file);
   EXPECT_EQ(again.code, 3);
   EXPECT_NE(again.out.find("--force"), std::string::npos) << again.out;
-  EXPECT_EQ(office_test::Db(dir.File("office.db")).Int("select count(*) from ref_document"), 40);
+  EXPECT_EQ(Db(dir.File("office.db")).Int("select count(*) from ref_document"), 40);
 
   CliRun forced = Tarnwick("init " + file + " --force");
   EXPECT_EQ(forced.code, 0) << forced.out;
   EXPECT_NE(forced.out.find("empty office"), std::string::npos) << forced.out;
-  EXPECT_EQ(office_test::Db(dir.File("office.db")).Int("select count(*) from ref_document"), 0);
+  EXPECT_EQ(Db(dir.File("office.db")).Int("select count(*) from ref_document"), 0);
 
   EXPECT_EQ(Tarnwick("init " + file + " --force --sample -3").code, 2);
   EXPECT_EQ(Tarnwick("init " + file + " --force --sample many").code, 2);
@@ -42,4 +40,4 @@ TEST(InitCommand, CreatesRefusesAndReplaces) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -1,73 +1,179 @@
-// Creating an office database: the file, its marks, its procedure catalog,
-// and the checks that keep broken SQL sources out of it.
+// Creating an office, as a file for the embedded engine or as a database on
+// the office server: an existing office kept unless forced, bad targets and
+// sizes, broken sources leaving nothing behind, and what only one of them
+// has (the file's procedure catalog; the server's logins, clients still
+// connected, and a sample office equal to the file's).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "gateway/sqlite/catalog.hpp"
 #include "gateway/sqlite/procedure.hpp"
 #include "office/file_office.hpp"
 #include "office/sql_sources.hpp"
-#include "office/support.hpp"
+#include "runtime/text.hpp"
+#include "support/sample_office.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
-using office_test::Db;
-using office_test::MakeOffice;
-using office_test::TempDir;
+using office::OfficeOptions;
+using office::CreateServerOffice;
 using office::OfficeStatus;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+// Drops a server database on every way out of a test.
+struct Dropped {
+  std::string name;
+  ~Dropped() {
+    if (!name.empty()) DropServerDatabase(name);
+  }
+};
 
-TEST(OfficeCreate, RefusesToReplaceAFileUnlessForced) {
-  TempDir dir;
-  const std::string path = dir.File("office.db");
-  auto made = MakeOffice(path, std::nullopt);
+// An office built by the running test, as a file or on the server.
+class OfficeCreate : public ::testing::TestWithParam<OfficeEngine> {
+ protected:
+  void SetUp() override {
+    if (!OnServer()) return;
+    TW_REQUIRE_SERVER();
+    dropped_.name = UniqueDatabaseName("create");
+  }
+  bool OnServer() const { return GetParam() == OfficeEngine::Server; }
+  const std::string& Name() const { return dropped_.name; }
+  std::string File() const { return dir_.File("office.db"); }
+
+  office::OfficeResult Create(std::optional<std::int64_t> sample, bool overwrite = false,
+                              const std::filesystem::path& sql = {}) {
+    OfficeOptions options;
+    options.sampleDocuments = sample;
+    options.overwrite = overwrite;
+    if (!sql.empty()) options.sqlDirectory = sql;
+    return OnServer() ? office::CreateServerOffice(ServerSettings(Name()), options)
+                      : office::CreateFileOffice(File(), options);
+  }
+  std::string Text(const std::string& sql) {
+    return OnServer() ? ServerText(ServerConnect(Name()).get(), sql) : Db(File()).Text(sql);
+  }
+  void Exec(const std::string& sql) {
+    if (OnServer()) {
+      ServerExec(ServerConnect(Name()).get(), sql);
+    } else {
+      Db(File(), true).Exec(sql);
+    }
+  }
+  // What the runs left besides the office (with the companions SQLite keeps
+  // beside it while the test reads it) and the sources: files in the test's
+  // folder, or databases on the server under a temporary name.
+  std::string Leftovers() {
+    if (OnServer())
+      return ServerText(ServerConnect("postgres").get(),
+                        "select count(*) from pg_database where datname like 'tw\\_%\\_" + Name() + "'");
+    std::string names;
+    for (const auto& name : dir_.Entries())
+      if (name != "office.db" && name != "office.db-wal" && name != "office.db-shm" && name != "sql")
+        names += name + " ";
+    return names.empty() ? "0" : names;
+  }
+
+  TempDir dir_;
+  Dropped dropped_;
+};
+
+TW_ON_BOTH_ENGINES(OfficeCreate);
+
+TEST_P(OfficeCreate, AnExistingOfficeIsKeptUnlessForcedAndNeverReplacedWhileInUse) {
+  if (OnServer()) {
+    // What a run killed half way left: a half-built database, no client on it.
+    ServerExec(ServerConnect("postgres").get(), "create database tw_init_1_0_" + Name());
+  }
+  std::vector<std::string> stages;
+  OfficeOptions options;
+  options.progress = [&](const office::OfficeProgress& p) {
+    if (stages.empty() || stages.back() != p.stage) stages.emplace_back(p.stage);
+  };
+  const auto made = OnServer() ? office::CreateServerOffice(ServerSettings(Name()), options)
+                               : office::CreateFileOffice(File(), options);
   ASSERT_TRUE(made.ok()) << made.message;
+  EXPECT_NE(std::find(stages.begin(), stages.end(), "procedures"), stages.end());
   EXPECT_EQ(made.summary.documents, 0);
   EXPECT_GT(made.summary.procedures, 10);
-  const std::string before = ReadFile(path);
+  EXPECT_EQ(Text("select count(*) from lks_document_type"), "5");
+  EXPECT_EQ(Text("select count(*) from ref_document"), "0");
+  Exec("update lks_system_info set description = 'kept' where code = 'PATH_TIF'");
 
-  // A second run without overwrite fails and leaves the file as it was.
-  auto again = MakeOffice(path, 50);
-  EXPECT_EQ(again.status, OfficeStatus::AlreadyExists);
-  EXPECT_NE(again.message.find("office.db"), std::string::npos) << again.message;
-  EXPECT_EQ(ReadFile(path), before);
-
-  // With overwrite the new office replaces the old one.
-  office::OfficeOptions force;
-  force.overwrite = true;
-  force.sampleDocuments = 50;
-  auto replaced = office::CreateFileOffice(path, force);
+  const auto again = Create(50);
+  EXPECT_EQ(again.status, OfficeStatus::AlreadyExists) << again.message;
+  EXPECT_NE(again.message.find(OnServer() ? Name() : "office.db"), std::string::npos) << again.message;
+  EXPECT_EQ(Text("select description from lks_system_info where code = 'path_tif'"), "kept");
+  if (OnServer()) {
+    // A client connected: a forced run refuses and leaves the office as it is.
+    auto client = ServerConnect(Name());
+    const auto refused = Create(50, true);
+    EXPECT_EQ(refused.status, OfficeStatus::InUse) << refused.message;
+    EXPECT_NE(refused.message.find("in use"), std::string::npos) << refused.message;
+    EXPECT_EQ(ServerText(client.get(), "select description from lks_system_info where code = 'PATH_TIF'"), "kept");
+  }
+  const auto replaced = Create(50, true);
   ASSERT_TRUE(replaced.ok()) << replaced.message;
-  // No temporary file is left behind by any of the runs.
-  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"office.db"});
-  EXPECT_EQ(Db(path).Int("select count(*) from ref_document"), 50);
+  EXPECT_NE(Text("select description from lks_system_info where code = 'PATH_TIF'"), "kept");
+  EXPECT_EQ(Text("select count(*) from ref_document"), "50");
+  EXPECT_EQ(Leftovers(), "0");
 }
 
-TEST(OfficeCreate, RejectsBadTargetsAndSizes) {
-  TempDir dir;
-  EXPECT_EQ(MakeOffice(dir.path().string(), std::nullopt).status, OfficeStatus::InvalidOptions);
-  EXPECT_EQ(MakeOffice(dir.File("missing/office.db"), std::nullopt).status, OfficeStatus::InvalidOptions);
-  EXPECT_EQ(MakeOffice("", std::nullopt).status, OfficeStatus::InvalidOptions);
-  EXPECT_EQ(MakeOffice(dir.File("a.db"), -1).status, OfficeStatus::InvalidOptions);
-  auto tooBig = MakeOffice(dir.File("a.db"), office::kMaxSampleDocuments + 1);
+TEST_P(OfficeCreate, BadTargetsAndSizesAreRefusedBeforeAnythingIsMade) {
+  EXPECT_EQ(Create(-1).status, OfficeStatus::InvalidOptions);
+  const auto tooBig = Create(office::kMaxSampleDocuments + 1);
   EXPECT_EQ(tooBig.status, OfficeStatus::InvalidOptions);
   EXPECT_NE(tooBig.message.find("sample size"), std::string::npos) << tooBig.message;
-  EXPECT_TRUE(dir.Entries().empty());
+  if (OnServer()) {
+    for (const std::string& bad : {std::string(""), std::string("postgres"), std::string(64, 'x')}) {
+      const auto refused = office::CreateServerOffice(ServerSettings(bad), {});
+      EXPECT_EQ(refused.status, OfficeStatus::InvalidOptions) << "'" << bad << "': " << refused.message;
+    }
+  } else {
+    for (const std::string& bad : {dir_.path().string(), dir_.File("missing/office.db"), std::string()})
+      EXPECT_EQ(MakeOffice(bad, std::nullopt).status, OfficeStatus::InvalidOptions) << bad;
+  }
+  if (OnServer()) {
+    EXPECT_EQ(ServerText(ServerConnect("postgres").get(),
+                         "select count(*) from pg_database where datname = '" + Name() + "'"),
+              "0");
+  }
+  EXPECT_TRUE(dir_.Entries().empty());
 }
 
-// One empty office: its marks, its standard codes, and a catalog holding every
-// procedure file as written, with exactly the parameters the classes pass.
-TEST(OfficeCreate, EmptyOfficeIsMarkedAndHoldsTheWholeCatalog) {
+// A schema statement that fails names its file and line, and the half-built
+// office is removed.
+TEST_P(OfficeCreate, ABrokenSourceLeavesNothingBehind) {
+  const std::filesystem::path sql = dir_.path() / "sql";
+  if (OnServer()) {
+    std::filesystem::create_directories(sql / "procedures");
+    for (const auto& file : office::EmbeddedServerSqlFiles()) std::ofstream(sql / file.path) << file.text;
+  } else {
+    std::filesystem::copy(TARNWICK_TEST_DB_SQL_DIR, sql, std::filesystem::copy_options::recursive);
+  }
+  std::ofstream(sql / "indexes.sql", std::ios::app) << "\ncreate index ix_broken on no_such_table (x);\n";
+  const auto failed = Create(10, false, sql);
+  EXPECT_EQ(failed.status, OfficeStatus::InvalidSource) << failed.message;
+  EXPECT_NE(failed.message.find("indexes.sql:"), std::string::npos) << failed.message;
+  EXPECT_NE(failed.message.find("no_such_table"), std::string::npos) << failed.message;
+  EXPECT_EQ(Leftovers(), "0");
+  if (OnServer()) {
+    EXPECT_EQ(ServerText(ServerConnect("postgres").get(),
+                         "select count(*) from pg_database where datname = '" + Name() + "'"),
+              "0");
+  } else {
+    EXPECT_FALSE(std::filesystem::exists(File()));
+  }
+}
+
+TEST(OfficeFile, EmptyOfficeIsMarkedAndHoldsTheWholeCatalog) {
   TempDir dir;
   const std::string path = dir.File("office.db");
   ASSERT_TRUE(MakeOffice(path, std::nullopt).ok());
@@ -155,7 +261,8 @@ TEST(OfficeCreate, EmptyOfficeIsMarkedAndHoldsTheWholeCatalog) {
   EXPECT_EQ(db.Int("select count(*) from tw_procedure"), static_cast<std::int64_t>(expected.size() + positional.size()));
 }
 
-TEST(OfficeCreate, ProcedureFileFormat) {
+
+TEST(OfficeFile, ProcedureFileFormat) {
   office::ProcedureDefinition p;
   ASSERT_EQ(office::ParseProcedureFile("-- Finds a thing.\n--\n-- Second paragraph.\n"
                                        "create procedure sp_x @a int, @b VARCHAR (20) , @c money output\n"
@@ -185,10 +292,11 @@ TEST(OfficeCreate, ProcedureFileFormat) {
   }
 }
 
+
 // The builder and the engine read parameter lists by one set of rules: every
 // procedure of db/ comes back from the catalog text the builder writes as it
 // was declared, and the engine knows the kind of every parameter.
-TEST(OfficeCreate, EveryProcedureParameterListRoundTrips) {
+TEST(OfficeFile, EveryProcedureParameterListRoundTrips) {
   std::vector<office::SqlFile> sources;
   ASSERT_EQ(office::ReadSqlFiles(TARNWICK_TEST_DB_SQL_DIR, sources), "");
   int procedures = 0;
@@ -228,7 +336,7 @@ TEST(OfficeCreate, EveryProcedureParameterListRoundTrips) {
 
 // Each break of a copy of the source tree is refused with a message naming
 // where, and leaves no file behind.
-TEST(OfficeCreate, RefusesBrokenSources) {
+TEST(OfficeFile, RefusesBrokenSources) {
   const std::string proc = "procedures/sp_delete_xrf_report_document.sql";
   const std::string header = "create procedure sp_delete_xrf_report_document @report_id int, @document_id int as\n";
   struct Break {
@@ -244,9 +352,7 @@ TEST(OfficeCreate, RefusesBrokenSources) {
       {proc, "->procedures/sp_other.sql", "sp_other.sql"},
       // The general procedures belong to the gateway.
       {"procedures/sp_update_table.sql", "create procedure sp_update_table @table text as select 1;", "sp_update_table"},
-      // A schema statement that fails names its file and line; schema files missing or unknown.
-      {"indexes.sql", "create index ix_a on ref_document (doc_year);\n\ncreate index ix_b on ref_document (no_column);\n",
-       "indexes.sql:3"},
+      // Schema files missing or unknown.
       {"schema.sql", "-", "schema.sql"},
       {"extra.sql", "select 1;", "extra.sql"},
   };
@@ -272,5 +378,151 @@ TEST(OfficeCreate, RefusesBrokenSources) {
   }
 }
 
+
+TEST(ServerOffice, BadCredentialsMissingServerAndBadNamesAreRefusedWithoutThePassword) {
+  TW_REQUIRE_SERVER();
+  const std::string name = UniqueDatabaseName("login");
+  const Dropped dropped{name};
+  const std::string password = EnvText("TARNWICK_PG_PASSWORD");
+  const std::string host = EnvText("TARNWICK_PG_HOST");
+  ASSERT_FALSE(password.empty());
+
+  postgres::ConnectionSettings user;
+  user.server = host;
+  user.database = name;
+  user.user = EnvText("TARNWICK_PG_USER");
+  user.password = password + "-wrong";
+  auto wrong = CreateServerOffice(user, {});
+  EXPECT_EQ(wrong.status, OfficeStatus::DatabaseError);
+  EXPECT_NE(wrong.message.find("password"), std::string::npos) << wrong.message;
+  EXPECT_EQ(wrong.message.find(password), std::string::npos) << wrong.message;
+
+  // Nothing listens on port 1.
+  postgres::ConnectionSettings nowhere = user;
+  nowhere.server = "127.0.0.1:1";
+  nowhere.password = password;
+  auto unreachable = CreateServerOffice(nowhere, {});
+  EXPECT_EQ(unreachable.status, OfficeStatus::DatabaseError);
+  EXPECT_NE(unreachable.message.find("127.0.0.1:1"), std::string::npos) << unreachable.message;
+  EXPECT_EQ(unreachable.message.find(password), std::string::npos) << unreachable.message;
+
+  for (const std::string& bad : {std::string(""), std::string("postgres"), std::string(64, 'x')}) {
+    postgres::ConnectionSettings settings = ServerSettings(bad);
+    auto refused = CreateServerOffice(settings, {});
+    EXPECT_EQ(refused.status, OfficeStatus::InvalidOptions) << "'" << bad << "': " << refused.message;
+  }
+  OfficeOptions tooMany;
+  tooMany.sampleDocuments = -1;
+  EXPECT_EQ(CreateServerOffice(ServerSettings(name), tooMany).status, OfficeStatus::InvalidOptions);
+
+  // The right password: an ordinary user who may create databases builds an
+  // office (citext is a trusted extension) and owns it.
+  user.password = password;
+  auto made = CreateServerOffice(user, {});
+  ASSERT_TRUE(made.ok()) << made.message;
+  auto admin = ServerConnect("postgres");
+  EXPECT_EQ(ServerText(admin.get(), "select pg_get_userbyid(datdba) from pg_database where datname = '" + name + "'"),
+            user.user);
+}
+
+
+// The same sample office as a file and on the server.
+class ServerSampleOffice : public SampleOfficeSuite<300, Engines::FileAndServer> {};
+
+TEST_F(ServerSampleOffice, HoldsTheFilesTablesColumnsAndRows) {
+  Db db(file_);
+  auto conn = OpenServer();
+
+  // Tables and views, with their columns in order (the server folds names to
+  // lower case) and the server type of each declared type; a computed view
+  // column has no declared type on the file and is left out of that comparison.
+  const std::map<std::string, std::string> serverType = {
+      {"int", "int4"},   {"integer", "int4"},     {"smallint", "int2"}, {"bit", "bool"}, {"money", "numeric"},
+      {"datetime", "timestamp"}, {"text", "citext"}, {"image", "bytea"}, {"float", "float8"}};
+  std::map<std::string, std::vector<std::string>> fileObjects, serverObjects;
+  for (const auto& row : db.Rows("select name from sqlite_master where type in ('table', 'view') "
+                                 "and name not like 'sqlite%' and name <> 'tw_procedure'")) {
+    auto& columns = fileObjects[runtime::ToLower(row[0])];
+    for (const auto& column : db.Rows("select name, lower(type) from pragma_table_info('" + row[0] + "')")) {
+      std::string type = column[1];
+      if (type.rfind("varchar", 0) == 0) type = "text";
+      columns.push_back(runtime::ToLower(column[0]) + " " + (type.empty() ? "?" : serverType.at(type)));
+    }
+  }
+  for (const auto& row : ServerRows(conn.get(), "select c.relname, a.attname, t.typname from pg_class c "
+                                                "join pg_attribute a on a.attrelid = c.oid "
+                                                "join pg_type t on t.oid = a.atttypid "
+                                                "where c.relnamespace = 'public'::regnamespace "
+                                                "and c.relkind in ('r', 'v') and c.relname <> 'tw_office' "
+                                                "and a.attnum > 0 and not a.attisdropped "
+                                                "order by c.relname, a.attnum"))
+    serverObjects[row[0]].push_back(row[1] + " " + row[2]);
+  for (auto& [name, columns] : fileObjects) {
+    auto& server = serverObjects[name];
+    for (std::size_t i = 0; i < columns.size() && i < server.size(); ++i)
+      if (columns[i].back() == '?') server[i] = server[i].substr(0, server[i].find(' ')) + " ?";
+  }
+  EXPECT_EQ(serverObjects, fileObjects);
+
+  // Every table and view holds as many rows, and the sums of the columns
+  // that are most easily lost in a copy (money, dates, images) agree.
+  for (const auto& [name, columns] : fileObjects) {
+    EXPECT_EQ(ServerText(conn.get(), "select count(*) from " + name), db.Text("select count(*) from " + name)) << name;
+  }
+  EXPECT_EQ(ServerText(conn.get(), "select sum(total_receipts)::numeric(19,2) from ref_document"),
+            db.Text("select printf('%.2f', sum(total_receipts)) from ref_document"));
+  EXPECT_EQ(ServerText(conn.get(), "select max(receive_send_date) from ref_document"),
+            db.Text("select max(receive_send_date) from ref_document"));
+  EXPECT_EQ(ServerText(conn.get(), "select sum(length(doc_image)) from document_image"),
+            db.Text("select sum(length(doc_image)) from DOCUMENT_IMAGE"));
+  EXPECT_EQ(ServerText(conn.get(), "select count(*) from ref_document where has_image"),
+            db.Text("select count(*) from ref_document where has_image = 1"));
+  // The code tables are the server's own defaults and fixed sample rows: the same codes.
+  for (const char* table : {"lks_document_type", "lku_document_sub_type", "lks_county", "lku_report_sub_type",
+                            "lks_name_type"}) {
+    std::vector<std::vector<std::string>> fileRows = db.Rows(
+        std::string("select code, description, sequence, effective_date, coalesce(expire_date, '<null>') from ") +
+        table + " order by 1, 2");
+    EXPECT_EQ(ServerRows(conn.get(), std::string("select code, description, sequence, effective_date, "
+                                                 "coalesce(expire_date::text, '<null>') from ") +
+                                         table + " order by lower(code::text) collate \"C\", 2"),
+              fileRows)
+        << table;
+  }
+
+  // New rows continue after the copied identifiers.
+  const std::string next = ServerText(conn.get(), "insert into ref_document (doc_type_code) values ('COR') returning unique_id");
+  EXPECT_EQ(std::stoll(next), db.Int("select max(unique_id) from ref_document") + 1);
+  ASSERT_EQ(postgres::ExecText(conn.get(), "delete from ref_document where unique_id = " + next), "");
+}
+
+
+TEST_F(ServerSampleOffice, EnforcesWhatTheFileEnforces) {
+  auto conn = OpenServer();
+  // Too long a text is refused, not cut.
+  EXPECT_NE(postgres::ExecText(conn.get(), "update ref_document set doc_type_code = 'ABCDEFGHIJK' where unique_id = 1"),
+            "");
+  // Texts compare without regard to letter case.
+  EXPECT_EQ(ServerText(conn.get(), "select count(*) from lks_document_type where code = 'rpt' and description like 'campaign%'"),
+            "1");
+  // A link needs a committee and a document that exist, and says which is missing.
+  const std::string noCommittee =
+      postgres::ExecText(conn.get(), "insert into xrf_org_document (org_id, document_id) values (999999, 1)");
+  EXPECT_NE(noCommittee.find("The committee of the link does not exist"), std::string::npos) << noCommittee;
+  const std::string noDocument = postgres::ExecText(
+      conn.get(), "insert into XRF_AFF_ORG_DOCUMENT (org_id, document_id) select min(unique_id), 999999 from ref_org");
+  EXPECT_NE(noDocument.find("The document of the link does not exist"), std::string::npos) << noDocument;
+  const std::string empty =
+      postgres::ExecText(conn.get(), "update xrf_org_document set org_id = null where unique_id = 1");
+  EXPECT_NE(empty.find("the new org_id is empty"), std::string::npos) << empty;
+  // Deleting a document deletes its links.
+  ASSERT_EQ(postgres::ExecText(conn.get(), "begin"), "");
+  const std::string doc = ServerText(conn.get(), "select min(document_id) from xrf_org_document");
+  ASSERT_EQ(postgres::ExecText(conn.get(), "delete from ref_document where unique_id = " + doc), "");
+  EXPECT_EQ(ServerText(conn.get(), "select count(*) from xrf_org_document where document_id = " + doc), "0");
+  ASSERT_EQ(postgres::ExecText(conn.get(), "rollback"), "");
+}
+
+
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -5,14 +5,11 @@
 #include <cstring>
 
 #include "office/file_office.hpp"
-#include "office/support.hpp"
+#include "support/sample_office.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
-using office_test::Db;
-using office_test::MakeOffice;
-using office_test::TempDir;
 
 // A digest of every row of every table, in row order.
 std::uint64_t ContentHash(const std::string& path) {
@@ -53,25 +50,10 @@ TEST(OfficeSample, SameSeedAndSizeGiveTheSameOffice) {
   EXPECT_NE(a, ContentHash(dir.File("d.db")));
 }
 
-class SampleOfficeTest : public ::testing::Test {
+class SampleOfficeTest : public SampleOfficeSuite<1500, Engines::File> {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = new TempDir;
-    auto made = MakeOffice(dir_->File("sample.db"), 1500);
-    ASSERT_TRUE(made.ok()) << made.message;
-    summary_ = made.summary;
-  }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
-  static std::string Path() { return dir_->File("sample.db"); }
-
-  static TempDir* dir_;
-  static office::OfficeSummary summary_;
+  static std::string Path() { return file_; }
 };
-TempDir* SampleOfficeTest::dir_ = nullptr;
-office::OfficeSummary SampleOfficeTest::summary_;
 
 // Each text counts the rows of a kind the searches tell apart: the sample must
 // hold some of them.
@@ -178,4 +160,4 @@ TEST_F(SampleOfficeTest, AFewDocumentsHaveScannedPages) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "gateway/sqlite/engine.hpp"
-#include "office/support.hpp"
+#include "support/office_files.hpp"
 #include "runtime/dates.hpp"
 #include "runtime/text.hpp"
-#include "support/server_office.hpp"
+#include "support/sample_office.hpp"
 #include "tarnwick/recordset.hpp"
 
 namespace tarnwick::test {
@@ -226,29 +226,18 @@ std::string Describe(const Call& call) {
 }
 
 // The same sample office as a file and on the server.
-class ServerProcedures : public ServerOfficeSuite<kDocuments> {
+class ServerProcedures : public SampleOfficeSuite<kDocuments, Engines::FileAndServer> {
  protected:
-  static void SetUpTestSuite() {
-    ServerOfficeSuite<kDocuments>::SetUpTestSuite();
-    fileDir_ = std::make_unique<office_test::TempDir>();
-    file_ = fileDir_->File("office.db");
-    const auto made = office_test::MakeOffice(file_, kDocuments);
-    if (!made.ok()) throw std::runtime_error(made.message);
-  }
-  static void TearDownTestSuite() {
-    fileDir_.reset();
-    ServerOfficeSuite<kDocuments>::TearDownTestSuite();
-  }
   void SetUp() override {
-    ServerOfficeSuite<kDocuments>::SetUp();
+    SampleOfficeSuite::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_TRUE(engine_.Open(file_)) << engine_.LastError();
-    server_ = Open();
+    ASSERT_TRUE(fileEngine_.Open(file_)) << fileEngine_.LastError();
+    server_ = OpenServer();
   }
 
   // The first row of a query on the file, as texts.
   std::vector<std::string> FileRow(const std::string& sql) {
-    const auto rows = office_test::Db(file_).Rows(sql);
+    const auto rows = Db(file_).Rows(sql);
     if (rows.empty()) throw std::runtime_error("no row for: " + sql);
     return rows[0];
   }
@@ -260,7 +249,7 @@ class ServerProcedures : public ServerOfficeSuite<kDocuments> {
     std::size_t found = 0;
     for (const Call& call : calls) {
       SCOPED_TRACE(Describe(call));
-      const Outcome file = RunOnFile(engine_, call);
+      const Outcome file = RunOnFile(fileEngine_, call);
       const Outcome server = RunOnServer(server_.get(), call);
       EXPECT_EQ(server.failed, file.failed) << "file: " << file.error << "\nserver: " << server.error;
       if (server.failed != file.failed) continue;
@@ -286,9 +275,7 @@ class ServerProcedures : public ServerOfficeSuite<kDocuments> {
     return found;
   }
 
-  static inline std::unique_ptr<office_test::TempDir> fileDir_;
-  static inline std::string file_;
-  sqlite::Engine engine_;
+  sqlite::Engine fileEngine_;
   postgres::Connection server_;
 };
 
@@ -297,7 +284,7 @@ Variant Int(const std::string& text) { return Variant(static_cast<std::int32_t>(
 TEST_F(ServerProcedures, LinkProceduresAddMoveAndRemoveTheSameRows) {
   const auto linked = FileRow("select document_id, org_id from xrf_org_document order by unique_id limit 1");
   const auto other = FileRow("select min(group_id) from ref_org where group_id <> " + linked[1]);
-  const auto twice = office_test::Db(file_).Rows(
+  const auto twice = Db(file_).Rows(
       "select document_id, min(org_id), max(org_id) from XRF_AFF_ORG_DOCUMENT group by document_id "
       "having count(*) > 1 limit 1");
   const auto affected = FileRow("select document_id, org_id from XRF_AFF_ORG_DOCUMENT order by unique_id limit 1");
@@ -445,7 +432,7 @@ TEST_F(ServerProcedures, ExportListsAreTheSame) {
 }
 
 TEST_F(ServerProcedures, FilingChecksGiveTheSameAnswers) {
-  office_test::Db db(file_);
+  Db db(file_);
   // Committees and years with 48-hour notices, filed reports, electronic filings and the electronic filer mark.
   const Rows notices = db.Rows(
       "select x.org_id, rd.doc_year from xrf_org_document x join ref_document rd on rd.unique_id = x.document_id "

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "gateway/sqlite/functions.hpp"
-#include "support/server_office.hpp"
+#include "support/sample_office.hpp"
 
 namespace tarnwick::test {
 namespace {
 
-class ServerTextReaders : public ServerOfficeSuite<0> {};
+class ServerTextReaders : public SampleOfficeSuite<0, Engines::Server> {};
 
 std::string FileDateText(sqlite3* db, const std::string& text) {
   sqlite3_stmt* stmt = nullptr;
@@ -31,7 +31,7 @@ TEST_F(ServerTextReaders, DatesReadAsTheEmbeddedEngineReadsThem) {
   ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
   std::unique_ptr<sqlite3, int (*)(sqlite3*)> db(raw, sqlite3_close);
   ASSERT_EQ(sqlite::RegisterTsqlFunctions(db.get()), SQLITE_OK);
-  auto conn = Open();
+  auto conn = OpenServer();
 
   const std::vector<std::string> texts = {
       "3/5/2004", "03/05/2004", " 3/5/2004 ", "3-5-2004", "3.5.2004", "3 5 2004", "3 / 5 / 2004", "3/5/04",
@@ -53,7 +53,7 @@ TEST_F(ServerTextReaders, DatesReadAsTheEmbeddedEngineReadsThem) {
 }
 
 TEST_F(ServerTextReaders, AmountsYesNoAndNumbersReadAsTheProceduresNeed) {
-  auto conn = Open();
+  auto conn = OpenServer();
   EXPECT_EQ(ServerRows(conn.get(), "select tw_money_text('1,234.50'), tw_money_text('$1234.50'), "
                                    "tw_money_text(' $1,000 '), tw_money_text(''), tw_money_text('abc'), "
                                    "tw_money_text('12abc'), tw_money_text('-3.25')"),

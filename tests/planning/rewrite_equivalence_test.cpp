@@ -51,7 +51,7 @@ class RewriteEquivalence : public SampleOfficeSuite<20000> {
 
   // The text as the engine translates it: the rewrites know the office's columns.
   static std::string Translated(const std::string& text, tsql::Rewrites rewrites) {
-    static office_test::Db schema(file_);
+    static Db schema(file_);
     static const tsql::ColumnLookup columns = sqlite::DatabaseColumns(schema.get());
     tsql::Translation t;
     const std::string error = tsql::Translate(text, sqlite::Renderer(rewrites, columns), t);
@@ -61,7 +61,7 @@ class RewriteEquivalence : public SampleOfficeSuite<20000> {
 
   // Both translations of `text` on the office; they must agree row for row.
   static std::size_t ExpectSameRows(const std::string& text) {
-    office_test::Db db(file_);
+    Db db(file_);
     sqlite::RegisterTsqlFunctions(db.get());
     const auto plain = db.Rows(Translated(text, tsql::Rewrites::Skip));
     const auto rewritten = db.Rows(Translated(text, tsql::Rewrites::Apply));

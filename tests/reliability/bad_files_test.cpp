@@ -10,42 +10,25 @@
 #include <string>
 
 #include "gateway/sqlite/catalog.hpp"
-#include "support.hpp"
+#include "support/sample_office.hpp"
 
 namespace tarnwick::test {
 namespace {
 
-std::string Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Write(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-void RunSql(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-  sqlite3_close(db);
-}
-
-class BadFiles : public SharedOffice<40> {
+class BadFiles : public SampleOfficeSuite<40, Engines::File> {
  protected:
   // Connects a document object to path and expects the refusal to name the
   // file and the cause, with the folder's files exactly as they were.
   static void ExpectRefused(const std::string& path, const std::string& cause) {
     std::map<std::string, std::string> before;
-    for (const auto& name : dir_->Entries()) before[name] = Contents(dir_->File(name));
+    for (const auto& name : dir_->Entries()) before[name] = ReadFile(dir_->File(name));
     clsDocument doc;
     EXPECT_FALSE(doc.ConnectionVariables(path, "", "", "", false)) << path;
     const std::string why = doc.LastErrorText();
     EXPECT_NE(why.find(cause), std::string::npos) << why;
     EXPECT_NE(why.find(path.substr(0, path.find('\0'))), std::string::npos) << why;
     std::map<std::string, std::string> after;
-    for (const auto& name : dir_->Entries()) after[name] = Contents(dir_->File(name));
+    for (const auto& name : dir_->Entries()) after[name] = ReadFile(dir_->File(name));
     EXPECT_EQ(before, after) << "connecting to " << path << " changed or created a file";
     EXPECT_FALSE(doc.GetData(1)) << "an object refused its database has none";
     EXPECT_NE(doc.LastErrorText().find("Not connected"), std::string::npos);
@@ -57,25 +40,25 @@ TEST_F(BadFiles, EachUnusableFileIsRefusedByNameAndCauseAndLeftAlone) {
   ExpectRefused(dir_->path().string(), "is a folder");
 
   const std::string empty = dir_->File("empty.db");
-  Write(empty, "");
+  WriteFile(empty, "");
   ExpectRefused(empty, "is empty");
 
   const std::string garbage = dir_->File("garbage.db");
-  Write(garbage, std::string(8192, 'x'));
+  WriteFile(garbage, std::string(8192, 'x'));
   ExpectRefused(garbage, "is not a database");
 
   const std::string foreign = dir_->File("foreign.db");
-  RunSql(foreign, "create table t(x); insert into t values (1);");
+  Db(foreign, true).Exec("create table t(x); insert into t values (1);");
   ExpectRefused(foreign, "is not a filing-office database");
 
   const std::string older = dir_->File("older.db");
-  RunSql(older, "pragma application_id = " + std::to_string(sqlite::kApplicationId) +
+  Db(older, true).Exec("pragma application_id = " + std::to_string(sqlite::kApplicationId) +
                     "; pragma user_version = " + std::to_string(sqlite::kSchemaVersion + 1) + "; create table t(x);");
   ExpectRefused(older, "has schema version " + std::to_string(sqlite::kSchemaVersion + 1));
 
   // An office put away read-only is refused before anything is written to it.
   const std::string archived = dir_->File("archived.db");
-  ASSERT_TRUE(office_test::MakeOffice(archived, std::nullopt).ok());
+  ASSERT_TRUE(MakeOffice(archived, std::nullopt).ok());
   ASSERT_EQ(::chmod(archived.c_str(), 0444), 0);
   ExpectRefused(archived, "is read-only");
   ASSERT_EQ(::chmod(archived.c_str(), 0644), 0);
@@ -110,11 +93,11 @@ TEST_F(BadFiles, AConnectionAndAQueryThatFailSayWhy) {
 
 TEST_F(BadFiles, ADamagedTableIsReportedAsDamageNotAsNothingFound) {
   const std::string damaged = dir_->File("damaged.db");
-  ASSERT_TRUE(office_test::MakeOffice(damaged, 40).ok());
-  const std::string first = office_test::Db(damaged).Text("select min(unique_id) from ref_document");
-  const std::string page = office_test::Db(damaged).Text("pragma page_size");
+  ASSERT_TRUE(MakeOffice(damaged, 40).ok());
+  const std::string first = Db(damaged).Text("select min(unique_id) from ref_document");
+  const std::string page = Db(damaged).Text("pragma page_size");
   const std::string root =
-      office_test::Db(damaged).Text("select rootpage from sqlite_master where name = 'ref_document'");
+      Db(damaged).Text("select rootpage from sqlite_master where name = 'ref_document'");
   {
     // Scribble over the table's root page past its header.
     std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);

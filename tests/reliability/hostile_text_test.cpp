@@ -8,7 +8,7 @@
 #include "gateway/sqlite/engine.hpp"
 #include "gateway/tsql/lexer.hpp"
 #include "gateway/tsql/parser.hpp"
-#include "support.hpp"
+#include "support/sample_office.hpp"
 
 namespace tarnwick::test {
 namespace {
@@ -61,7 +61,7 @@ TEST(SqlSafeText, AnyTextBecomesExactlyOneLiteralOfItself) {
   }
 }
 
-class HostileText : public SharedOffice<30> {};
+class HostileText : public SampleOfficeSuite<30, Engines::File> {};
 
 TEST_F(HostileText, ComesBackFromTheDatabaseAsItWasSent) {
   std::mt19937 random(19990401);

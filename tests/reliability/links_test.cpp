@@ -3,12 +3,12 @@
 #include <memory>
 #include <string>
 
-#include "support.hpp"
+#include "support/sample_office.hpp"
 
 namespace tarnwick::test {
 namespace {
 
-class ImpossibleLinks : public SharedOffice<30> {};
+class ImpossibleLinks : public SampleOfficeSuite<30, Engines::File> {};
 
 // Inserts and moves through one of the link classes; each impossible link
 // leaves the table as it was and its reason with the object.
@@ -16,7 +16,7 @@ template <class Link>
 void ExpectOnlyPossibleLinks(const std::string& file, const std::string& table, const std::string& committee,
                              const std::string& other, const std::string& document) {
   const std::string count = "select count(*) from " + table;
-  const std::string before = office_test::Db(file).Text(count);
+  const std::string before = Db(file).Text(count);
   Link link;
   ASSERT_TRUE(link.ConnectionVariables(file, "", "", "", false));
 
@@ -38,7 +38,7 @@ void ExpectOnlyPossibleLinks(const std::string& file, const std::string& table, 
   EXPECT_FALSE(link.SaveData());
   EXPECT_NE(link.LastErrorText().find("committee of the link does not exist"), std::string::npos)
       << link.LastErrorText();
-  EXPECT_EQ(office_test::Db(file).Text(count), before);
+  EXPECT_EQ(Db(file).Text(count), before);
 
   // A real link is kept, and cannot be moved to a committee that is not there.
   link.OrgID(committee);
@@ -48,10 +48,10 @@ void ExpectOnlyPossibleLinks(const std::string& file, const std::string& table, 
   EXPECT_FALSE(link.SaveData());
   EXPECT_NE(link.LastErrorText().find("moved to does not exist"), std::string::npos) << link.LastErrorText();
   const std::string where = " from " + table + " where document_id = " + document + " and org_id = ";
-  EXPECT_EQ(office_test::Db(file).Text("select count(*)" + where + committee), "1");
+  EXPECT_EQ(Db(file).Text("select count(*)" + where + committee), "1");
   link.NewOrgID(std::stoi(other));
   EXPECT_TRUE(link.SaveData()) << link.LastErrorText();
-  EXPECT_EQ(office_test::Db(file).Text("select count(*)" + where + other), "1");
+  EXPECT_EQ(Db(file).Text("select count(*)" + where + other), "1");
 }
 
 TEST_F(ImpossibleLinks, AreRefusedWithTheirReasonAndNothingIsStored) {

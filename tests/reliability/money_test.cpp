@@ -5,17 +5,17 @@
 #include <memory>
 #include <string>
 
-#include "documents/support.hpp"
+#include "support/scripted_gateway.hpp"
 #include "gateway/sqlite/engine.hpp"
-#include "office/support.hpp"
+#include "support/office_files.hpp"
 
 namespace tarnwick::test {
 namespace {
 
 TEST(Money, IsStoredExactlyAcrossTheWholeCurrencyRange) {
-  office_test::TempDir dir;
+  TempDir dir;
   const std::string file = dir.File("office.db");
-  ASSERT_TRUE(office_test::MakeOffice(file, std::nullopt).ok());
+  ASSERT_TRUE(MakeOffice(file, std::nullopt).ok());
   constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
   constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
 
@@ -55,7 +55,7 @@ TEST(Money, IsStoredExactlyAcrossTheWholeCurrencyRange) {
 
   // Ordinary amounts stay numbers that SQL adds and compares.
   const std::string row = " from ref_document where unique_id = " + std::to_string(id);
-  office_test::Db db(file);
+  Db db(file);
   EXPECT_EQ(db.Text("select typeof(amount_paid)" + row), "real");
   EXPECT_EQ(db.Text("select amount_paid * 100" + row), "12.34");
   EXPECT_EQ(db.Text("select count(*)" + row + " and amount_paid > 0.1 and amount_paid < 0.2"), "1");

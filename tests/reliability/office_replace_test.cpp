@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
-#include "documents/support.hpp"
-#include "office/support.hpp"
+#include "support/scripted_gateway.hpp"
+#include "support/office_files.hpp"
 
 namespace tarnwick::test {
 namespace {
@@ -19,9 +19,9 @@ office::OfficeResult Replace(const std::string& path) {
 }
 
 TEST(ReplacingAnOffice, IsRefusedWhileAClientHasItOpenSoNoSaveIsLost) {
-  office_test::TempDir dir;
+  TempDir dir;
   const std::string file = dir.File("office.db");
-  ASSERT_TRUE(office_test::MakeOffice(file, 20).ok());
+  ASSERT_TRUE(MakeOffice(file, 20).ok());
 
   std::int32_t saved = 0;
   {
@@ -36,9 +36,9 @@ TEST(ReplacingAnOffice, IsRefusedWhileAClientHasItOpenSoNoSaveIsLost) {
     doc.Title("Written after the refused replacement");
     ASSERT_TRUE(doc.SaveData()) << doc.LastErrorText();
     saved = doc.UniqueID();
-    EXPECT_EQ(office_test::Db(file).Int("select count(*) from ref_document"), 21);
+    EXPECT_EQ(Db(file).Int("select count(*) from ref_document"), 21);
   }
-  EXPECT_EQ(office_test::Db(file).Text("select Title from ref_document where unique_id = " + std::to_string(saved)),
+  EXPECT_EQ(Db(file).Text("select Title from ref_document where unique_id = " + std::to_string(saved)),
             "Written after the refused replacement");
 
   // With every client gone the office is replaced, and the new one opens.
@@ -46,11 +46,11 @@ TEST(ReplacingAnOffice, IsRefusedWhileAClientHasItOpenSoNoSaveIsLost) {
   ASSERT_TRUE(replaced.ok()) << replaced.message;
   clsDocument doc;
   ASSERT_TRUE(doc.ConnectionVariables(file, "", "", "", false)) << doc.LastErrorText();
-  EXPECT_EQ(office_test::Db(file).Int("select count(*) from ref_document"), 0);
+  EXPECT_EQ(Db(file).Int("select count(*) from ref_document"), 0);
 }
 
 TEST(ReplacingAnOffice, LeftoversOfAKilledRunAreRemovedAndWorkInProgressIsNot) {
-  office_test::TempDir dir;
+  TempDir dir;
   const std::string file = dir.File("office.db");
   // No process has the largest identifier; the parent of this test is alive.
   const std::string dead = file + ".tarnwick-init-" + std::to_string(INT_MAX) + "-0.tmp";
@@ -58,7 +58,7 @@ TEST(ReplacingAnOffice, LeftoversOfAKilledRunAreRemovedAndWorkInProgressIsNot) {
   const std::string other = dir.File("other.db.tarnwick-init-" + std::to_string(INT_MAX) + "-0.tmp");
   for (const std::string& f : {dead, dead + "-journal", alive, other}) std::ofstream(f) << "half an office";
 
-  ASSERT_TRUE(office_test::MakeOffice(file, std::nullopt).ok());
+  ASSERT_TRUE(MakeOffice(file, std::nullopt).ok());
   const auto entries = dir.Entries();
   auto has = [&](const std::string& path) {
     return std::find(entries.begin(), entries.end(), std::filesystem::path(path).filename().string()) !=
@@ -70,11 +70,9 @@ TEST(ReplacingAnOffice, LeftoversOfAKilledRunAreRemovedAndWorkInProgressIsNot) {
   EXPECT_TRUE(has(other)) << "another office's leftover is that run's business";
 }
 
-using office_test::CliRun;
-using office_test::Tarnwick;
 
 TEST(ClientMessages, NameTheMistakeTheUserMade) {
-  office_test::TempDir dir;
+  TempDir dir;
   const CliRun unknown = Tarnwick("frobnicate");
   EXPECT_EQ(unknown.code, 2);
   EXPECT_NE(unknown.out.find("'frobnicate' is not a command"), std::string::npos) << unknown.out;
@@ -91,7 +89,7 @@ TEST(ClientMessages, NameTheMistakeTheUserMade) {
 
   // Replacing an office a client has open is refused with its own exit code.
   const std::string file = dir.File("office.db");
-  ASSERT_TRUE(office_test::MakeOffice(file, 5).ok());
+  ASSERT_TRUE(MakeOffice(file, 5).ok());
   clsDocument client;
   ASSERT_TRUE(client.ConnectionVariables(file, "", "", "", false));
   const CliRun busy = Tarnwick("init '" + file + "' --force");

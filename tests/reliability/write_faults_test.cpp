@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "documents/support.hpp"
+#include "support/scripted_gateway.hpp"
 #include "fault_points.hpp"
-#include "office/support.hpp"
+#include "support/office_files.hpp"
 #include "tarnwick/tarnwick.hpp"
 
 namespace tarnwick::test {
@@ -191,11 +191,11 @@ class WriteFaults : public ::testing::Test {
   static void SetUpTestSuite() {
     InstallFaultyDisk();
     InstallStepFaults();
-    dir_ = std::make_unique<office_test::TempDir>();
+    dir_ = std::make_unique<TempDir>();
     template_ = dir_->File("template.db");
-    const office::OfficeResult made = office_test::MakeOffice(template_, 20);
+    const office::OfficeResult made = MakeOffice(template_, 20);
     ASSERT_TRUE(made.ok()) << made.message;
-    office_test::Db db(template_);
+    Db db(template_);
     auto id = [&](const std::string& sql) { return static_cast<int>(db.Int(sql)); };
     rows_.committee = id("select min(unique_id) from ref_org where unique_id = group_id");
     rows_.otherCommittee =
@@ -333,7 +333,7 @@ class WriteFaults : public ::testing::Test {
   FaultPlan gatewayFaults_;
   FailingGateway* current_ = nullptr;
   GatewayFactory previous_;
-  static inline std::unique_ptr<office_test::TempDir> dir_;
+  static inline std::unique_ptr<TempDir> dir_;
   static inline std::string template_;
   static inline OfficeRows rows_;
   static inline std::int64_t injected_ = 0;
@@ -383,13 +383,13 @@ TEST_F(WriteFaults, AFullDatabaseRefusesTheWriteAndKeepsWhatItHeld) {
   EXPECT_NE(doc->LastErrorText().find("full"), std::string::npos) << doc->LastErrorText();
   EXPECT_FALSE(current_->InTransaction());
   EXPECT_EQ(Snapshot(file), before) << "something stored was lost or half a document written";
-  EXPECT_EQ(office_test::Db(file).Text("pragma integrity_check"), "ok");
+  EXPECT_EQ(Db(file).Text("pragma integrity_check"), "ok");
 
   // A change that needs no new page still goes through.
   ASSERT_TRUE(doc->GetData(rows_.plainDocument));
   doc->DocYear("2003");
   EXPECT_TRUE(doc->SaveData()) << doc->LastErrorText();
-  EXPECT_EQ(office_test::Db(file).Text("select doc_year from ref_document where unique_id = " +
+  EXPECT_EQ(Db(file).Text("select doc_year from ref_document where unique_id = " +
                                        std::to_string(rows_.plainDocument)),
             "2003");
 }

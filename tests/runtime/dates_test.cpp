@@ -10,7 +10,7 @@
 #include "tarnwick/error.hpp"
 #include "support/raises.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
 using test::ErrorOf;
@@ -165,4 +165,4 @@ TEST(Dates, IsoFieldsAreReadExactlyAndChecked) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -8,7 +8,7 @@
 #include "tarnwick/recordset.hpp"
 #include "support/raises.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
 using test::ErrorOf;
@@ -182,4 +182,4 @@ TEST(RecordsetFind, SearchesFromTheCurrentRow) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

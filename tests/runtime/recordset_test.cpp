@@ -8,7 +8,7 @@
 #include "tarnwick/recordset.hpp"
 #include "support/raises.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
 using test::ErrorOf;
@@ -217,4 +217,4 @@ TEST(RecordsetCells, RowsAfterOneAnotherReadAsRows) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

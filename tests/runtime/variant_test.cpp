@@ -12,7 +12,7 @@
 #include "tarnwick/variant.hpp"
 #include "support/raises.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
 using test::ErrorOf;
@@ -168,4 +168,4 @@ TEST(RuntimeHelpers, ValAndIsNumeric) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -1,11 +1,13 @@
 // A test suite's own generated sample office of a given size, built once for
 // the suite, with objects connected to it and direct reads of its database.
 //
-// The suite runs on both engines: each test runs once on the embedded file
-// and once on the office server (a sample office built there with the same
-// rows). The server's runs skip without a configured server, or fail when
-// TARNWICK_PG_REQUIRED=1. Instantiate a suite with TW_ON_BOTH_ENGINES(Suite)
-// and write its tests with TEST_P.
+// Engines::Each runs each test once on the embedded file and once on the
+// office server (a sample office built there with the same rows): instantiate
+// the suite with TW_ON_BOTH_ENGINES(Suite) and write its tests with TEST_P.
+// Engines::File and Engines::Server build the office on one engine only, and
+// Engines::FileAndServer on both for tests that compare them (TEST_F). Tests
+// that need the server skip without a configured server, or fail when
+// TARNWICK_PG_REQUIRED=1.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,14 +16,18 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
-#include "office/support.hpp"
+#include "support/office_files.hpp"
+#include "support/raises.hpp"
 #include "support/server_office.hpp"
+#include "tarnwick/tarnwick.hpp"
 
 namespace tarnwick::test {
 
 enum class OfficeEngine { Embedded, Server };
+enum class Engines { Each, File, Server, FileAndServer };
 
 inline std::string OfficeEngineName(const ::testing::TestParamInfo<OfficeEngine>& info) {
   return info.param == OfficeEngine::Embedded ? "Embedded" : "Server";
@@ -33,15 +39,22 @@ inline std::string OfficeEngineName(const ::testing::TestParamInfo<OfficeEngine>
                                              ::tarnwick::test::OfficeEngine::Server),                     \
                            ::tarnwick::test::OfficeEngineName)
 
-template <std::int64_t Documents>
-class SampleOfficeSuite : public ::testing::TestWithParam<OfficeEngine> {
+template <std::int64_t Documents, Engines On = Engines::Each>
+class SampleOfficeSuite
+    : public std::conditional_t<On == Engines::Each, ::testing::TestWithParam<OfficeEngine>, ::testing::Test> {
  protected:
+  static constexpr bool kOnFile = On != Engines::Server;
+  static constexpr bool kOnServer = On != Engines::File;
+
   static void SetUpTestSuite() {
-    dir_ = std::make_unique<office_test::TempDir>();
-    file_ = dir_->File("office.db");
-    const office::OfficeResult made = office_test::MakeOffice(file_, Documents);
-    if (!made.ok()) throw std::runtime_error("sample office: " + made.message);
-    if (!ServerConfigured()) return;
+    if constexpr (kOnFile) {
+      dir_ = std::make_unique<TempDir>();
+      file_ = dir_->File("office.db");
+      const office::OfficeResult made = MakeOffice(file_, Documents);
+      if (!made.ok()) throw std::runtime_error("sample office: " + made.message);
+      summary_ = made.summary;
+    }
+    if (!kOnServer || !ServerConfigured()) return;
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_suite();
     database_ = UniqueDatabaseName(info ? info->name() : "suite");
     office::OfficeOptions options;
@@ -56,8 +69,12 @@ class SampleOfficeSuite : public ::testing::TestWithParam<OfficeEngine> {
     database_.clear();
   }
   void SetUp() override {
-    engine_ = GetParam();
-    if (engine_ == OfficeEngine::Server) {
+    if constexpr (On == Engines::Each) {
+      engine_ = this->GetParam();
+    } else {
+      engine_ = On == Engines::Server ? OfficeEngine::Server : OfficeEngine::Embedded;
+    }
+    if (engine_ == OfficeEngine::Server || On == Engines::FileAndServer) {
       TW_REQUIRE_SERVER();
       ASSERT_TRUE(serverError_.empty()) << "the sample office could not be built on the server: " << serverError_;
     }
@@ -75,6 +92,9 @@ class SampleOfficeSuite : public ::testing::TestWithParam<OfficeEngine> {
     return object;
   }
 
+  // A new connection to the suite's server office (superuser, trusted).
+  static postgres::Connection OpenServer() { return ServerConnect(database_); }
+
   // The first value of the first row, straight from the database ("<none>"
   // without rows). The text must read the same on both engines.
   static std::string Query(const std::string& sql) {
@@ -82,17 +102,15 @@ class SampleOfficeSuite : public ::testing::TestWithParam<OfficeEngine> {
     return rows.empty() || rows.front().empty() ? "<none>" : rows.front().front();
   }
   static std::vector<std::vector<std::string>> QueryRows(const std::string& sql) {
-    if (engine_ == OfficeEngine::Embedded) return office_test::Db(file_).Rows(sql);
-    std::string error;
-    postgres::Connection conn = postgres::Connect(ServerSettings(database_), error);
-    if (!conn) throw std::runtime_error(error);
-    return ServerRows(conn.get(), sql);
+    if (engine_ == OfficeEngine::Embedded) return Db(file_).Rows(sql);
+    return ServerRows(OpenServer().get(), sql);
   }
 
-  static inline std::unique_ptr<office_test::TempDir> dir_;
+  static inline std::unique_ptr<TempDir> dir_;
   static inline std::string file_;
   static inline std::string database_;
   static inline std::string serverError_;
+  static inline office::OfficeSummary summary_;  // what building the file reported
   // The engine of the running test (tests run one at a time).
   static inline OfficeEngine engine_ = OfficeEngine::Embedded;
 };

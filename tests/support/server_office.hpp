@@ -1,6 +1,6 @@
 // Tests against the office server: where it is (scripts/with-postgres.sh
-// exports TARNWICK_PG_SOCKET and TARNWICK_PG_PORT), and a suite's own sample
-// office built on it once for the suite.
+// exports TARNWICK_PG_SOCKET and TARNWICK_PG_PORT), databases of a test's own,
+// and reading and writing them straight through libpq.
 //
 // Without a configured server a server test skips; when TARNWICK_PG_REQUIRED
 // is 1 (scripts/test.sh, CI) it fails instead, so that a run that should
@@ -84,6 +84,24 @@ inline std::vector<std::vector<std::string>> ServerRows(PGconn* conn, const std:
   return rows;
 }
 
+// A connection to a database as the superuser; throws when there is none.
+inline postgres::Connection ServerConnect(const std::string& database) {
+  std::string error;
+  postgres::Connection conn = postgres::Connect(ServerSettings(database), error);
+  if (!conn) throw std::runtime_error(error);
+  return conn;
+}
+
+inline void ServerExec(PGconn* conn, const std::string& sql) {
+  if (auto e = postgres::ExecText(conn, sql); !e.empty()) throw std::runtime_error(e + " in: " + sql);
+}
+
+// The first value of the first row ("<none>" without rows).
+inline std::string ServerText(PGconn* conn, const std::string& sql) {
+  const auto rows = ServerRows(conn, sql);
+  return rows.empty() || rows[0].empty() ? "<none>" : rows[0][0];
+}
+
 // Skips the test without a server, or fails it when the server is required.
 #define TW_REQUIRE_SERVER()                                                                       \
   do {                                                                                            \
@@ -95,42 +113,5 @@ inline std::vector<std::vector<std::string>> ServerRows(PGconn* conn, const std:
       }                                                                                           \
     }                                                                                             \
   } while (false)
-
-// A sample office of `Documents` documents on the server, built once for the
-// suite under a database name of its own and dropped after it. Tests reach
-// it with ServerSettings(database_) or through Open().
-template <std::int64_t Documents>
-class ServerOfficeSuite : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    if (!ServerConfigured()) return;
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_suite();
-    database_ = UniqueDatabaseName(info ? info->name() : "suite");
-    office::OfficeOptions options;
-    options.sampleDocuments = Documents;
-    const office::OfficeResult made = office::CreateServerOffice(ServerSettings(database_), options);
-    buildError_ = made.ok() ? "" : made.message;
-    if (!made.ok()) database_.clear();
-  }
-  static void TearDownTestSuite() {
-    if (!database_.empty()) DropServerDatabase(database_);
-    database_.clear();
-  }
-  void SetUp() override {
-    TW_REQUIRE_SERVER();
-    ASSERT_TRUE(buildError_.empty()) << "the sample office could not be built on the server: " << buildError_;
-  }
-
-  // A new connection to the suite's office (superuser, trusted).
-  static postgres::Connection Open() {
-    std::string error;
-    postgres::Connection conn = postgres::Connect(ServerSettings(database_), error);
-    if (!conn) throw std::runtime_error(error);
-    return conn;
-  }
-
-  static inline std::string database_;
-  static inline std::string buildError_;
-};
 
 }  // namespace tarnwick::test

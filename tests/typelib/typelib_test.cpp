@@ -13,7 +13,7 @@
 
 #include "tarnwick/enums.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
 constexpr std::int32_t P(std::int32_t low) { return 0x68030000 + low; }
@@ -220,4 +220,4 @@ TEST(TypeLibrary, EnumerationsMatchTheHeader) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -9,45 +9,28 @@
 #include <string>
 #include <vector>
 
-#include "gateway/postgres/server_db.hpp"
-#include "gateway/sqlite/office_db.hpp"
 #include "runtime/text.hpp"
+#include "support/engine_office.hpp"
+#include "support/sample_office.hpp"
 #include "tarnwick/error.hpp"
 #include "tarnwick/gateway.hpp"
 
-namespace tarnwick::testing {
+namespace tarnwick::test {
 namespace {
 
-enum class EngineKind { Embedded, Server };
-
-std::string EngineName(const ::testing::TestParamInfo<EngineKind>& info) {
-  return info.param == EngineKind::Embedded ? "Embedded" : "Server";
-}
-
-class OfficeEngines : public ServerDbSuite, public ::testing::WithParamInterface<EngineKind> {
+class OfficeEngines : public EngineOfficeSuite, public ::testing::WithParamInterface<OfficeEngine> {
  protected:
-  static void SetUpTestSuite() {
-    ServerDbSuite::SetUpTestSuite();
-    dir_ = std::make_unique<TempDir>();
-    file_ = dir_->File("office.db");
-    CreateOfficeDatabase(file_);
-  }
-  static void TearDownTestSuite() {
-    ServerDbSuite::TearDownTestSuite();
-    dir_.reset();
-  }
-
   void SetUp() override {
-    if (GetParam() == EngineKind::Server) TW_REQUIRE_SERVER();
+    if (GetParam() == OfficeEngine::Server) TW_REQUIRE_SERVER();
     gateway_ = Connected();
   }
 
   // A new gateway on this test's office, through the engine-selecting factory.
   std::unique_ptr<DataGateway> Connected() {
     auto g = CreateDefaultGateway();
-    const bool ok = GetParam() == EngineKind::Embedded
+    const bool ok = GetParam() == OfficeEngine::Embedded
                         ? g->SetConnection(file_, "embedded", "", "", false, 0, "", "")
-                        : g->SetConnection(database_, PgSocketServer(), PgSuperuser(), "", true, 5, "", "");
+                        : g->SetConnection(database_, ServerSettings("").server, ServerSettings("").user, "", true, 5, "", "");
     if (!ok) throw std::runtime_error("cannot connect: " + g->LastErrorText());
     return g;
   }
@@ -82,13 +65,10 @@ class OfficeEngines : public ServerDbSuite, public ::testing::WithParamInterface
     return out;
   }
 
-  static inline std::unique_ptr<TempDir> dir_;
-  static inline std::string file_;
   std::unique_ptr<DataGateway> gateway_;
 };
 
-INSTANTIATE_TEST_SUITE_P(BothEngines, OfficeEngines, ::testing::Values(EngineKind::Embedded, EngineKind::Server),
-                         EngineName);
+TW_ON_BOTH_ENGINES(OfficeEngines);
 
 TEST_P(OfficeEngines, ResultColumnsAreTypedAndNamedAsTheTextWroteThem) {
   auto rs = Open("select * from ref_document where unique_id = 1");
@@ -247,7 +227,18 @@ TEST_P(OfficeEngines, ProceduresTakeInputsByNameAndGiveOutputsAndRows) {
   EXPECT_EQ(Column("exec sp_get_document @doc_type_code = 'rpt'"), (std::vector<std::string>{"1", "3"}));
   EXPECT_EQ(Column("exec sp_get_document 2, 'RPT'"), (std::vector<std::string>{"1", "2", "3"}));
   EXPECT_NE(g.OpenRecordset("exec sp_get_document 1, 'x', 'y'", rs, 0, true), "");
-  EXPECT_NE(g.OpenRecordset("exec sp_nothing", rs, 0, true), "");
+  const std::string unknown = g.OpenRecordset("exec sp_nothing", rs, 0, true);
+  const std::string misnamed = g.OpenRecordset("exec sp_get_document @nope = 1", rs, 0, true);
+  EXPECT_NE(misnamed, "");
+  if (GetParam() == OfficeEngine::Embedded) {
+    EXPECT_NE(unknown.find("sp_nothing"), std::string::npos) << unknown;
+    EXPECT_NE(misnamed.find("@nope"), std::string::npos) << misnamed;
+  }
+  // A procedure asked for no rows still answers with typed, empty columns.
+  auto none = Open("exec sp_get_document -1");
+  EXPECT_TRUE(none->BOF() && none->EndOfFile());
+  ASSERT_EQ(none->Columns().size(), 3u);
+  EXPECT_EQ(none->Columns()[2].type, DataType::DBTimeStamp);
   EXPECT_NE(g.PrepareProcedure("sp_nothing"), "");
 }
 
@@ -318,4 +309,4 @@ TEST_P(OfficeEngines, ForwardOnlyReadingLeavesTheConnectionReady) {
 }
 
 }  // namespace
-}  // namespace tarnwick::testing
+}  // namespace tarnwick::test

@@ -9,20 +9,19 @@
 #include <vector>
 
 #include "gateway/postgres/engine.hpp"
-#include "server_db.hpp"
+#include "support/engine_office.hpp"
 #include "tarnwick/error.hpp"
 
-namespace tarnwick::testing {
+namespace tarnwick::test {
 namespace {
 
 using postgres::Engine;
 
-class PostgresEngine : public ServerDbSuite {
+class PostgresEngine : public EngineOfficeSuite {
  protected:
   void SetUp() override {
-    ServerDbSuite::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_TRUE(engine_.SetConnection(database_, PgSocketServer(), PgSuperuser(), "", true, 5, "", ""))
+    TW_REQUIRE_SERVER();
+    ASSERT_TRUE(engine_.SetConnection(database_, ServerSettings("").server, ServerSettings("").user, "", true, 5, "", ""))
         << engine_.LastErrorText();
   }
 
@@ -63,15 +62,15 @@ TEST_F(PostgresEngine, ConnectingRefusesWhatIsNoUsableOfficeAndNeverShowsThePass
     EXPECT_NE(e.LastErrorText(), "");
     EXPECT_EQ(e.LastErrorText().find(std::string(password) + "x"), std::string::npos) << e.LastErrorText();
   }
-  EXPECT_FALSE(e.SetConnection(database_ + "_missing", PgSocketServer(), PgSuperuser(), "", true, 5, "", ""));
+  EXPECT_FALSE(e.SetConnection(database_ + "_missing", ServerSettings("").server, ServerSettings("").user, "", true, 5, "", ""));
   EXPECT_NE(e.LastErrorText().find(database_ + "_missing"), std::string::npos) << e.LastErrorText();
-  EXPECT_FALSE(e.SetConnection(database_, "127.0.0.1:1", PgSuperuser(), "", true, 2, "", ""));
+  EXPECT_FALSE(e.SetConnection(database_, "127.0.0.1:1", ServerSettings("").user, "", true, 2, "", ""));
   // A database without the office's version row is no office.
-  EXPECT_FALSE(e.SetConnection("postgres", PgSocketServer(), PgSuperuser(), "", true, 5, "", ""));
+  EXPECT_FALSE(e.SetConnection("postgres", ServerSettings("").server, ServerSettings("").user, "", true, 5, "", ""));
   EXPECT_NE(e.LastErrorText().find("not a filing-office database"), std::string::npos) << e.LastErrorText();
   std::shared_ptr<Recordset> rs;
   EXPECT_NE(e.OpenRecordset("select 1", rs, 0, true), "");
-  ASSERT_TRUE(e.SetConnection(database_, PgSocketServer(), PgSuperuser(), "", true, 5, "", ""));
+  ASSERT_TRUE(e.SetConnection(database_, ServerSettings("").server, ServerSettings("").user, "", true, 5, "", ""));
   EXPECT_EQ(e.LastErrorText(), "");
 }
 
@@ -95,9 +94,9 @@ TEST_F(PostgresEngine, ServerOnlyMeaningsAndFailuresWhileReading) {
 
 TEST_F(PostgresEngine, ADroppedConnectionGivesErrorsUntilTheNextConnection) {
   const std::string pid = First("select count(*) from ref_document");  // the connection works
-  auto admin = PgConnect("postgres");
+  auto admin = ServerConnect("postgres");
   const auto terminate = [&] {
-    PgExec(admin.get(), "select pg_terminate_backend(pid) from pg_stat_activity where datname = '" + database_ +
+    ServerExec(admin.get(), "select pg_terminate_backend(pid) from pg_stat_activity where datname = '" + database_ +
                             "' and application_name = 'tarnwick'");
   };
   terminate();
@@ -105,7 +104,7 @@ TEST_F(PostgresEngine, ADroppedConnectionGivesErrorsUntilTheNextConnection) {
   const std::string error = engine_.OpenRecordset("select count(*) from ref_document", rs, 0, true);
   EXPECT_NE(error.find("connection"), std::string::npos) << error;
   EXPECT_NE(engine_.OpenRecordset("select count(*) from ref_document", rs, 0, true), "");
-  ASSERT_TRUE(engine_.SetConnection(database_, PgSocketServer(), PgSuperuser(), "", true, 5, "", ""));
+  ASSERT_TRUE(engine_.SetConnection(database_, ServerSettings("").server, ServerSettings("").user, "", true, 5, "", ""));
   EXPECT_EQ(First("select count(*) from vw_document where 1 = 1"), pid);
 
   // Inside a unit of work the commit reports that the work is gone.
@@ -117,9 +116,9 @@ TEST_F(PostgresEngine, ADroppedConnectionGivesErrorsUntilTheNextConnection) {
   terminate();
   EXPECT_NE(engine_.ExecuteProcedure(n, false, rs, 0), "");
   EXPECT_THROW(engine_.EndTransaction(true), RuntimeError);
-  EXPECT_EQ(Text("select count(*) from ref_document where title = 'lost'"), "0");
-  ASSERT_TRUE(engine_.SetConnection(database_, PgSocketServer(), PgSuperuser(), "", true, 5, "", ""));
+  EXPECT_EQ(ServerText(ServerConnect(database_).get(), "select count(*) from ref_document where title = 'lost'"), "0");
+  ASSERT_TRUE(engine_.SetConnection(database_, ServerSettings("").server, ServerSettings("").user, "", true, 5, "", ""));
 }
 
 }  // namespace
-}  // namespace tarnwick::testing
+}  // namespace tarnwick::test

@@ -8,8 +8,10 @@
 #include "gateway/postgres/render.hpp"
 #include "gateway/tsql/translate.hpp"
 
-namespace tarnwick::postgres {
+namespace tarnwick::test {
 namespace {
+
+using namespace postgres;
 
 OfficeColumns Office() {
   OfficeColumns office;
@@ -84,4 +86,4 @@ TEST(PostgresRender, DeepAndLongTextsRenderInTimeOrFailCleanly) {
 }
 
 }  // namespace
-}  // namespace tarnwick::postgres
+}  // namespace tarnwick::test

@@ -12,8 +12,10 @@
 #include "tarnwick/recordset.hpp"
 #include "tarnwick/variant.hpp"
 
-namespace tarnwick::testing {
+namespace tarnwick::test {
 namespace {
+
+using namespace ::tarnwick::testing;
 
 TEST(RecordingGateway, LogsEveryCallWithItsInputsInOrder) {
   auto script = std::make_shared<GatewayScript>();
@@ -155,4 +157,4 @@ TEST(RecordingGateway, UnitOfWorkAndFactoryScopesGoThroughTheScript) {
 }
 
 }  // namespace
-}  // namespace tarnwick::testing
+}  // namespace tarnwick::test

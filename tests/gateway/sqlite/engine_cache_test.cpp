@@ -9,38 +9,18 @@
 
 #include "gateway/sqlite/engine.hpp"
 #include "gateway/sqlite/engine_cache.hpp"
-#include "office_db.hpp"
+#include "support/engine_office.hpp"
 #include "tarnwick/gateway.hpp"
 #include "tarnwick/recordset.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
-
-using testing::CreateOfficeDatabase;
-using testing::ExecOrThrow;
-using testing::QueryText;
-using testing::TempDir;
-
-// A second connection to the same file, as another workstation would hold.
-class OtherConnection {
- public:
-  explicit OtherConnection(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-      throw std::runtime_error("cannot open " + path);
-    sqlite3_busy_timeout(db_, 5000);
-  }
-  ~OtherConnection() { sqlite3_close(db_); }
-  void Exec(const std::string& sql) { ExecOrThrow(db_, sql); }
-
- private:
-  sqlite3* db_ = nullptr;
-};
 
 class EngineCacheTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = dir_.File("office.db");
-    CreateOfficeDatabase(path_);
+    CreateEngineOffice(path_);
     ASSERT_TRUE(engine_.Open(path_)) << engine_.LastError();
   }
 
@@ -81,7 +61,7 @@ TEST_F(EngineCacheTest, ProceduresRedefinedOrRemovedElsewhereAreSeenAtOnce) {
   EXPECT_EQ(rs->Columns().size(), 3u);
 
   // Another workstation gives the procedure a new parameter list and body.
-  OtherConnection other(path_);
+  Db other(path_, true);
   other.Exec(
       "update tw_procedure set parameters = '@year smallint', "
       "body = 'select unique_id, doc_year from ref_document where doc_year = @year order by unique_id' "
@@ -122,13 +102,13 @@ TEST_F(EngineCacheTest, TablesAlteredAfterTheirStatementsWereKeptStillWork) {
   const std::size_t before = rs->Columns().size();
   ASSERT_EQ(UpdateTable("title", Variant("Letter, revised")), "");
 
-  OtherConnection other(path_);
+  Db other(path_, true);
   other.Exec("alter table ref_document add column filer_note varchar(40)");
   ASSERT_EQ(Open(select, rs), "");
   EXPECT_EQ(rs->Columns().size(), before + 1);
   // The general update learns the new column although it knew the table.
   ASSERT_EQ(UpdateTable("filer_note", Variant("late")), "");
-  EXPECT_EQ(QueryText(path_, "select filer_note || '|' || title from ref_document where unique_id = 2"),
+  EXPECT_EQ(FileText(path_, "select filer_note || '|' || title from ref_document where unique_id = 2"),
             "late|Letter, revised");
 
   // A column a kept procedure statement uses goes away: a clear error, and
@@ -145,7 +125,7 @@ TEST_F(EngineCacheTest, TablesAlteredAfterTheirStatementsWereKeptStillWork) {
   engine_.BeginTransaction();
   EXPECT_EQ(UpdateTable("filer_note", Variant("undone")), "");
   engine_.EndTransaction(false);
-  EXPECT_EQ(QueryText(path_, "select filer_note from ref_document where unique_id = 2"), "on time");
+  EXPECT_EQ(FileText(path_, "select filer_note from ref_document where unique_id = 2"), "on time");
 }
 
 // Keyed loads run on one kept statement with the key bound: each must still
@@ -242,4 +222,4 @@ TEST(StatementCache, LendsEachStatementToOneUseAndKeepsOnlySoMany) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

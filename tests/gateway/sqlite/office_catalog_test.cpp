@@ -8,14 +8,14 @@
 
 #include "gateway/sqlite/engine.hpp"
 #include "office/file_office.hpp"
-#include "office_db.hpp"
+#include "support/engine_office.hpp"
 #include "tarnwick/recordset.hpp"
 
-namespace tarnwick {
+namespace tarnwick::test {
 namespace {
 
 TEST(OfficeCatalog, EveryCatalogProcedurePrepares) {
-  testing::TempDir dir;
+  TempDir dir;
   const std::string path = dir.File("office.db");
   office::OfficeOptions options;
   options.sampleDocuments = 20;
@@ -44,4 +44,4 @@ TEST(OfficeCatalog, EveryCatalogProcedurePrepares) {
 }
 
 }  // namespace
-}  // namespace tarnwick
+}  // namespace tarnwick::test

@@ -8,8 +8,11 @@
 #include "gateway/sqlite/procedure.hpp"
 #include "runtime/dates.hpp"
 
-namespace tarnwick::sqlite::engine_detail {
+namespace tarnwick::test {
 namespace {
+
+using namespace sqlite;
+using namespace sqlite::engine_detail;
 
 TEST(EngineValues, IsoDatesReadAsTheRuntimeCountsThem) {
   const dates::Civil samples[] = {{1899, 12, 30}, {1899, 12, 29, 12, 0, 0}, {1900, 1, 1},
@@ -81,4 +84,4 @@ TEST(EngineValues, ParameterListsParseOrFailClearly) {
 }
 
 }  // namespace
-}  // namespace tarnwick::sqlite::engine_detail
+}  // namespace tarnwick::test

@@ -6,10 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "sqlite_db.hpp"
+#include "support/tsql_db.hpp"
 
-namespace tarnwick::tsql::testing {
+namespace tarnwick::test {
 namespace {
+
+using namespace tsql;
 
 class TsqlRun : public ::testing::Test {
  protected:
@@ -212,4 +214,4 @@ TEST(TsqlDateText, ReadsClerksDatesAsTheRuntimeDoes) {
 }
 
 }  // namespace
-}  // namespace tarnwick::tsql::testing
+}  // namespace tarnwick::test

@@ -7,8 +7,10 @@
 #include "gateway/sqlite/render.hpp"
 #include "gateway/tsql/translate.hpp"
 
-namespace tarnwick::tsql {
+namespace tarnwick::test {
 namespace {
+
+using namespace tsql;
 
 std::string Sql(const std::string& tsql) {
   Translation t;
@@ -124,4 +126,4 @@ TEST(TsqlTranslate, MalformedTextsGivePositionedErrors) {
 }
 
 }  // namespace
-}  // namespace tarnwick::tsql
+}  // namespace tarnwick::test

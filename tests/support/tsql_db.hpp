@@ -11,7 +11,10 @@
 #include "gateway/sqlite/render.hpp"
 #include "gateway/tsql/translate.hpp"
 
-namespace tarnwick::tsql::testing {
+namespace tarnwick::test {
+
+using namespace tsql;
+
 
 using Rows = std::vector<std::vector<std::string>>;
 
@@ -94,4 +97,4 @@ class SqliteDb {
   int rc_ = 0;
 };
 
-}  // namespace tarnwick::tsql::testing
+}  // namespace tarnwick::test

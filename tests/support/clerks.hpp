@@ -35,7 +35,7 @@
 #include "support/server_office.hpp"
 #include "tarnwick/tarnwick.hpp"
 
-namespace tarnwick::load {
+namespace tarnwick::test {
 
 struct Figures {
   std::int64_t acknowledged = 0;  // writes the library said were done
@@ -363,4 +363,4 @@ inline Figures RunClerks(const std::string& file, const std::string& folder, int
   return RunClerks(Office{file, "embedded", ""}, folder, clerks, seconds);
 }
 
-}  // namespace tarnwick::load
+}  // namespace tarnwick::test
