@@ -27,6 +27,7 @@ fi
 build="${BUILD_DIR:-build-mutants}"
 jobs="$(nproc)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTARNWICK_BUILD_BENCH=OFF ${CMAKE_ARGS:-} >/dev/null
+build="$(cd "$build" && pwd)"
 
 # Succeeds when a test program named after the mutated file's top folder
 # under src/ fails, that is when the near tests kill the mutant.
@@ -35,7 +36,7 @@ near_tests_fail() {
   top="${top%%/*}"
   local program
   for program in "$build"/tests/tw_test_"$top"*; do
-    [ -x "$program" ] || continue
+    [ -f "$program" ] && [ -x "$program" ] || continue
     (cd "$build/tests" && timeout 600 "$program" --gtest_brief=1) </dev/null >"$build/mutant-near.log" 2>&1 || return 0
   done
   return 1
