@@ -46,6 +46,7 @@ TEST(RecordsetFilter, CriteriaGrammar) {
   struct Case { const char* criteria; const char* ids; };
   const Case cases[] = {
       {"id = 3", "3"},
+      {"id <= 3", "123"},
       {"ID<>3", "1245"},
       {"amount >= 100", "125"},
       {"amount < $100", "34"},
