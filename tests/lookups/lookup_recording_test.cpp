@@ -189,6 +189,8 @@ TEST_F(Lookup, FindIndexIndexAndListFilterCountTheRowsLetThrough) {
   list.Index(0);
   list.Index(-5);
   EXPECT_EQ(list.Index(), 3);
+  list.Index(1);
+  EXPECT_EQ(list.Code(), "A") << "the first row can be chosen too";
   list.Index(9);
   EXPECT_TRUE(list.EndOfFile()) << "past the last row";
 
