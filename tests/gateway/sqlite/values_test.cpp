@@ -32,30 +32,41 @@ TEST(EngineValues, IsoDatesReadAsTheRuntimeCountsThem) {
     EXPECT_FALSE(ParseIsoDate(bad)) << bad;
 }
 
+// How a value is stored in a column of each kind: "refused" when it cannot be.
 TEST(EngineValues, ValuesConvertToWhatTheColumnStores) {
-  SqlValue out;
-  using S = SqlValue::Storage;
-  EXPECT_EQ(ToSqlValue(Variant(" 42 "), SqlKind::Int, out), "");
-  EXPECT_EQ(out.storage, S::Integer);
-  EXPECT_EQ(out.integer, 42);
-  EXPECT_EQ(ToSqlValue(Variant(""), SqlKind::Int, out), "");
-  EXPECT_EQ(out.storage, S::Null);
-  EXPECT_EQ(ToSqlValue(Variant(""), SqlKind::Text, out), "");
-  EXPECT_EQ(out.storage, S::Text);
-  EXPECT_NE(ToSqlValue(Variant("40000"), SqlKind::SmallInt, out), "");
-  EXPECT_NE(ToSqlValue(Variant("Yes"), SqlKind::Bit, out), "");
-  EXPECT_EQ(ToSqlValue(Variant("False"), SqlKind::Bit, out), "");
-  EXPECT_EQ(out.integer, 0);
-  EXPECT_EQ(ToSqlValue(Variant(true), SqlKind::Int, out), "");
-  EXPECT_EQ(out.integer, 1);
-  EXPECT_EQ(ToSqlValue(Variant("03/04/2005"), SqlKind::DateTime, out), "");
-  EXPECT_EQ(out.text, "2005-03-04 00:00:00");
-  EXPECT_EQ(ToSqlValue(Variant(dates::FromCivil({2005, 3, 4, 14, 30, 0})), SqlKind::None, out), "");
-  EXPECT_EQ(out.text, "2005-03-04 14:30:00");
-  EXPECT_EQ(ToSqlValue(Variant("-12.34"), SqlKind::Money, out), "");
-  EXPECT_DOUBLE_EQ(out.real, -12.34);
-  EXPECT_NE(ToSqlValue(Variant("abc"), SqlKind::Binary, out), "");
-  EXPECT_NE(ToSqlValue(Variant(Bytes{1}), SqlKind::Int, out), "");
+  const auto stored = [](const Variant& value, SqlKind kind) -> std::string {
+    SqlValue out;
+    if (!ToSqlValue(value, kind, out).empty()) return "refused";
+    switch (out.storage) {
+      case SqlValue::Storage::Null: return "null";
+      case SqlValue::Storage::Integer: return "integer " + std::to_string(out.integer);
+      case SqlValue::Storage::Real: return "real " + Variant(out.real).CStr();
+      case SqlValue::Storage::Text: return "text " + out.text;
+      case SqlValue::Storage::Blob: return "blob";
+    }
+    return "?";
+  };
+  struct Case {
+    Variant value;
+    SqlKind kind;
+    std::string stored;
+  };
+  const Case cases[] = {
+      {.value = Variant(" 42 "), .kind = SqlKind::Int, .stored = "integer 42"},
+      {.value = Variant(""), .kind = SqlKind::Int, .stored = "null"},  // empty text is Null but for text
+      {.value = Variant(""), .kind = SqlKind::Text, .stored = "text "},
+      {.value = Variant("40000"), .kind = SqlKind::SmallInt, .stored = "refused"},
+      {.value = Variant("Yes"), .kind = SqlKind::Bit, .stored = "refused"},
+      {.value = Variant("False"), .kind = SqlKind::Bit, .stored = "integer 0"},
+      {.value = Variant(true), .kind = SqlKind::Int, .stored = "integer 1"},
+      {.value = Variant("03/04/2005"), .kind = SqlKind::DateTime, .stored = "text 2005-03-04 00:00:00"},
+      {.value = Variant(dates::FromCivil({2005, 3, 4, 14, 30, 0})), .kind = SqlKind::None,
+       .stored = "text 2005-03-04 14:30:00"},
+      {.value = Variant("-12.34"), .kind = SqlKind::Money, .stored = "real -12.34"},
+      {.value = Variant("abc"), .kind = SqlKind::Binary, .stored = "refused"},
+      {.value = Variant(Bytes{1}), .kind = SqlKind::Int, .stored = "refused"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(stored(c.value, c.kind), c.stored) << c.value.CStr();
 
   EXPECT_EQ(KindOfDeclaredType("VARCHAR(50)"), SqlKind::Text);
   EXPECT_EQ(KindOfDeclaredType("money not null"), SqlKind::Money);
