@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "gateway/postgres/engine.hpp"
 #include "support/engine_office.hpp"
@@ -21,32 +20,18 @@ class PostgresEngine : public EngineOfficeSuite {
  protected:
   void SetUp() override {
     TW_REQUIRE_SERVER();
-    ASSERT_TRUE(engine_.SetConnection(database_, ServerSettings("").server, ServerSettings("").user, "", true, 5, "", ""))
-        << engine_.LastErrorText();
+    ASSERT_TRUE(Reconnect()) << engine_.LastErrorText();
   }
 
-  std::shared_ptr<Recordset> Open(const std::string& sql) {
+  // The first value of the first row as the runtime writes it.
+  std::string First(const std::string& sql) {
     std::shared_ptr<Recordset> rs;
     const std::string error = engine_.OpenRecordset(sql, rs, 0, true);
-    EXPECT_EQ(error, "") << sql;
-    return rs;
+    if (!error.empty() || rs->EndOfFile()) return "<error or none> " + error;
+    return rs->Fields().Item(0).Value().CStr();
   }
-  // The first value of the first row as the runtime writes it ("<none>" without rows).
-  std::string First(const std::string& sql) {
-    auto rs = Open(sql);
-    if (!rs || rs->State() != ObjectState::Open) return "<closed>";
-    if (rs->EndOfFile()) return "<none>";
-    const Variant& v = rs->Fields().Item(0).Value();
-    return v.IsNull() ? "<null>" : v.CStr();
-  }
-  std::vector<std::string> Column(const std::string& sql) {
-    std::vector<std::string> out;
-    auto rs = Open(sql);
-    for (; rs && !rs->EndOfFile(); rs->MoveNext()) {
-      const Variant& v = rs->Fields().Item(0).Value();
-      out.push_back(v.IsNull() ? "<null>" : v.CStr());
-    }
-    return out;
+  bool Reconnect() {
+    return engine_.SetConnection(database_, ServerSettings("").server, ServerSettings("").user, "", true, 5, "", "");
   }
 
   Engine engine_;
@@ -62,15 +47,20 @@ TEST_F(PostgresEngine, ConnectingRefusesWhatIsNoUsableOfficeAndNeverShowsThePass
     EXPECT_NE(e.LastErrorText(), "");
     EXPECT_EQ(e.LastErrorText().find(std::string(password) + "x"), std::string::npos) << e.LastErrorText();
   }
-  EXPECT_FALSE(e.SetConnection(database_ + "_missing", ServerSettings("").server, ServerSettings("").user, "", true, 5, "", ""));
-  EXPECT_NE(e.LastErrorText().find(database_ + "_missing"), std::string::npos) << e.LastErrorText();
-  EXPECT_FALSE(e.SetConnection(database_, "127.0.0.1:1", ServerSettings("").user, "", true, 2, "", ""));
-  // A database without the office's version row is no office.
-  EXPECT_FALSE(e.SetConnection("postgres", ServerSettings("").server, ServerSettings("").user, "", true, 5, "", ""));
-  EXPECT_NE(e.LastErrorText().find("not a filing-office database"), std::string::npos) << e.LastErrorText();
+  const std::string socket = ServerSettings("").server;
+  struct Case {
+    std::string database, server, error;
+  };
+  for (const Case& c : {Case{.database = database_ + "_missing", .server = socket, .error = database_ + "_missing"},
+                        Case{.database = database_, .server = "127.0.0.1:1", .error = ""},
+                        // A database without the office's version row is no office.
+                        Case{.database = "postgres", .server = socket, .error = "not a filing-office database"}}) {
+    EXPECT_FALSE(e.SetConnection(c.database, c.server, ServerSettings("").user, "", true, 2, "", "")) << c.database;
+    EXPECT_NE(e.LastErrorText().find(c.error), std::string::npos) << e.LastErrorText();
+  }
   std::shared_ptr<Recordset> rs;
   EXPECT_NE(e.OpenRecordset("select 1", rs, 0, true), "");
-  ASSERT_TRUE(e.SetConnection(database_, ServerSettings("").server, ServerSettings("").user, "", true, 5, "", ""));
+  ASSERT_TRUE(e.SetConnection(database_, socket, ServerSettings("").user, "", true, 5, "", ""));
   EXPECT_EQ(e.LastErrorText(), "");
 }
 
@@ -104,7 +94,7 @@ TEST_F(PostgresEngine, ADroppedConnectionGivesErrorsUntilTheNextConnection) {
   const std::string error = engine_.OpenRecordset("select count(*) from ref_document", rs, 0, true);
   EXPECT_NE(error.find("connection"), std::string::npos) << error;
   EXPECT_NE(engine_.OpenRecordset("select count(*) from ref_document", rs, 0, true), "");
-  ASSERT_TRUE(engine_.SetConnection(database_, ServerSettings("").server, ServerSettings("").user, "", true, 5, "", ""));
+  ASSERT_TRUE(Reconnect());
   EXPECT_EQ(First("select count(*) from vw_document where 1 = 1"), pid);
 
   // Inside a unit of work the commit reports that the work is gone.
@@ -117,7 +107,7 @@ TEST_F(PostgresEngine, ADroppedConnectionGivesErrorsUntilTheNextConnection) {
   EXPECT_NE(engine_.ExecuteProcedure(n, false, rs, 0), "");
   EXPECT_THROW(engine_.EndTransaction(true), RuntimeError);
   EXPECT_EQ(ServerText(ServerConnect(database_).get(), "select count(*) from ref_document where title = 'lost'"), "0");
-  ASSERT_TRUE(engine_.SetConnection(database_, ServerSettings("").server, ServerSettings("").user, "", true, 5, "", ""));
+  ASSERT_TRUE(Reconnect());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "gateway/postgres/render.hpp"
 #include "gateway/tsql/translate.hpp"
@@ -30,14 +31,15 @@ std::string Rendered(const std::string& sql) {
 }
 
 TEST(PostgresRender, RefusesWhatIsNoOfficeTableOrKnownFunction) {
-  EXPECT_NE(Rendered("select * from pg_class").find("Invalid object name 'pg_class'"), std::string::npos);
-  EXPECT_NE(Rendered("select * from information_schema.tables").find("Invalid object name"), std::string::npos);
-  EXPECT_NE(Rendered("select pg_sleep(10)").find("not a recognized built-in function"), std::string::npos);
-  EXPECT_NE(Rendered("select lo_import('/etc/passwd')").find("not a recognized"), std::string::npos);
-  EXPECT_NE(Rendered("select cast(title as geometry) from ref_document").find("not a defined system type"),
-            std::string::npos);
-  EXPECT_EQ(Rendered("select title from dbo.REF_DOCUMENT"),
-            "SELECT \"title\" AS \"title\" FROM \"ref_document\"");
+  for (const auto& [sql, error] : {std::pair{"select * from pg_class", "Invalid object name 'pg_class'"},
+                                   std::pair{"select * from information_schema.tables", "Invalid object name"},
+                                   std::pair{"select pg_sleep(10)", "not a recognized built-in function"},
+                                   std::pair{"select lo_import('/etc/passwd')", "not a recognized"},
+                                   std::pair{"select cast(title as geometry) from ref_document",
+                                             "not a defined system type"}}) {
+    EXPECT_NE(Rendered(sql).find(error), std::string::npos) << sql;
+  }
+  EXPECT_EQ(Rendered("select title from dbo.REF_DOCUMENT"), "SELECT \"title\" AS \"title\" FROM \"ref_document\"");
 }
 
 TEST(PostgresRender, KeepsTheFormsThePlannerAndTheClassesRelyOn) {
@@ -66,23 +68,17 @@ TEST(PostgresRender, LikeCharacterClassesBecomeAnchoredExpressions) {
 TEST(PostgresRender, DeepAndLongTextsRenderInTimeOrFailCleanly) {
   // Every level of these renders its operands once; twice would take 2^24
   // steps and more (as deep as the front end lets them nest).
-  std::string nested = "title";
-  std::string numbers = "unique_id";
-  std::string cases = "title";
+  std::string nested = "title", numbers = "unique_id", cases = "title", chain = "1";
   for (int i = 0; i < 45; ++i) {
     nested = "isnull(" + nested + ", 'x') + 'y'";
     cases = "case when unique_id = 1 then " + cases + " else 'z' end";
     if (i < 24) numbers = "abs(nullif(" + numbers + ", 0) + 1)";
   }
-  for (const std::string& expr : {nested, numbers, cases}) {
-    const std::string text = Rendered("select " + expr + " from ref_document");
-    EXPECT_EQ(text.rfind("SELECT ", 0), 0u) << text.substr(0, 200);
-  }
-  std::string chain = "1";
   for (int i = 0; i < 900; ++i) chain += " + title";
-  EXPECT_EQ(Rendered("select " + chain + " from ref_document").rfind("SELECT ", 0), 0u);
-  std::string deep(150, '(');
-  EXPECT_NE(Rendered("select " + deep + "1" + std::string(150, ')')).find("error"), std::string::npos);
+  for (const std::string& expr : {nested, numbers, cases, chain}) {
+    EXPECT_EQ(Rendered("select " + expr + " from ref_document").rfind("SELECT ", 0), 0u) << expr.substr(0, 80);
+  }
+  EXPECT_NE(Rendered("select " + std::string(150, '(') + "1" + std::string(150, ')')).find("error"), std::string::npos);
 }
 
 }  // namespace
