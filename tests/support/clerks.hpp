@@ -14,7 +14,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,6 +31,7 @@
 #include <vector>
 
 #include "gateway/postgres/connection.hpp"
+#include "support/office_files.hpp"
 #include "support/server_office.hpp"
 #include "tarnwick/tarnwick.hpp"
 
@@ -90,8 +90,8 @@ inline bool IsBusyText(std::string text) {
 // a failure is added to problems.
 inline std::vector<std::vector<std::string>> Rows(const Office& office, const std::string& sql,
                                                   std::vector<std::string>& problems) {
-  std::vector<std::vector<std::string>> result;
-  if (office.OnServer()) {
+  try {
+    if (!office.OnServer()) return Db(office.database).Rows(sql);
     postgres::ConnectionSettings settings;
     settings.server = office.server;
     settings.database = office.database;
@@ -99,39 +99,12 @@ inline std::vector<std::vector<std::string>> Rows(const Office& office, const st
     settings.trusted = true;
     std::string error;
     postgres::Connection conn = postgres::Connect(settings, error);
-    if (!conn) {
-      problems.push_back(error);
-      return result;
-    }
-    try {
-      result = test::ServerRows(conn.get(), sql);
-    } catch (const std::exception& e) {
-      problems.push_back(e.what());
-    }
-    return result;
+    if (conn) return test::ServerRows(conn.get(), sql);
+    problems.push_back(error);
+  } catch (const std::exception& e) {
+    problems.push_back(e.what());
   }
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(office.database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    problems.push_back("cannot open " + office.database);
-    sqlite3_close(db);
-    return result;
-  }
-  sqlite3_stmt* st = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
-    problems.push_back(std::string(sqlite3_errmsg(db)) + " in " + sql);
-  } else {
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      std::vector<std::string> row;
-      for (int c = 0; c < sqlite3_column_count(st); ++c) {
-        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
-        row.emplace_back(t ? t : "<null>");
-      }
-      result.push_back(std::move(row));
-    }
-  }
-  sqlite3_finalize(st);
-  sqlite3_close(db);
-  return result;
+  return {};
 }
 
 }  // namespace detail

@@ -102,6 +102,8 @@ inline void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
+// The client is built for the test programs only (bench/ includes this file too).
+#ifdef TARNWICK_CLI_PATH
 // The result of running the `tarnwick` client.
 struct CliRun {
   int code;
@@ -125,5 +127,6 @@ inline CliRun Tarnwick(const std::string& arguments, const std::string& errFile 
   if (!errFile.empty()) run.err = ReadFile(errFile);
   return run;
 }
+#endif
 
 }  // namespace tarnwick::test
