@@ -94,6 +94,20 @@ std::string Converted(const Variant& v, char to) {
 }
 
 // CLng and CInt round half to even and check their own ranges; True is -1.
+// The stored-date reader of both engines takes only a whole, valid ISO text.
+TEST(Dates, IsoFieldsAreReadExactlyAndChecked) {
+  const auto f = dates::ReadIsoFields("2004-02-29T23:59:58.25");
+  ASSERT_TRUE(f);
+  EXPECT_EQ(std::tie(f->year, f->month, f->day, f->hour, f->minute, f->second), std::make_tuple(2004, 2, 29, 23, 59, 58));
+  EXPECT_DOUBLE_EQ(f->fraction, 0.25);
+  EXPECT_TRUE(dates::ReadIsoFields("2005-03-04") && dates::ReadIsoFields("2005-03-04 14:30"));
+  for (const char* bad : {"2005-02-29", "2005-13-01", "2005-03-04 24:00", "2005-03-04 14:60", "2005-03-04 14:30:60",
+                          "2005-03-04 14:30:00.", "2005-03-04 14:30:00.5x", " 2005-03-04", "2005-03-04 ",
+                          "2005/03/04", "20050304", "2005-03-04 14", ""}) {
+    EXPECT_FALSE(dates::ReadIsoFields(bad)) << bad;
+  }
+}
+
 TEST(VariantConvert, WholeNumbers) {
   struct Case { Variant in; const char *lng, *integer; };
   const std::vector<Case> cases = {

@@ -67,6 +67,42 @@ TEST(TypeLibrary, TablesAndDispatchRanges) {
   EXPECT_EQ(std::tie(image.back().name, image.back().dispid), std::make_tuple("PageCountAlt", P(0x1D)));
 }
 
+// What a late-bound call relies on in every signature: a writer directly
+// follows its reader, shares its identifier and takes one value of its type;
+// an Enum names an enumeration of the library; optional parameters come last.
+// And the signatures clients were compiled against with arguments by reference
+// or defaults.
+TEST(TypeLibrary, SignaturesKeepTheirShape) {
+  for (const ClassInfo& c : TypeLibrary().classes) {
+    for (std::size_t i = 0; i < c.members.size(); ++i) {
+      const MemberInfo& m = c.members[i];
+      SCOPED_TRACE(std::string(c.name) + "." + std::string(m.name));
+      if (m.kind == InvokeKind::PropertyPut) {
+        ASSERT_GT(i, 0u);
+        const MemberInfo& reader = c.members[i - 1];
+        EXPECT_EQ(std::tie(reader.kind, reader.name, reader.dispid), std::make_tuple(InvokeKind::PropertyGet, m.name, m.dispid));
+        ASSERT_EQ(m.params.size(), 1u);
+        EXPECT_EQ(m.params[0].type, reader.result);
+      }
+      bool optionalSeen = false;
+      for (const ParamInfo& p : m.params) {
+        if (p.type == TypeCode::Enum) {
+          EXPECT_TRUE(std::ranges::any_of(TypeLibrary().enums, [&](const EnumInfo& e) { return e.name == p.enumName; }));
+        }
+        EXPECT_TRUE(p.optional || !optionalSeen) << p.name;
+        optionalSeen = optionalSeen || p.optional;
+      }
+    }
+  }
+  const MemberInfo* mef = TypeLibrary().FindClass("clsDocument")->Find("RunMEFChecks").at(0);
+  ASSERT_EQ(mef->params.size(), 12u);
+  EXPECT_EQ(mef->params[0].enumName, "MEFRunType");
+  for (std::size_t i = 0; i < 12; ++i) EXPECT_EQ(mef->params[i].byRef, i >= 9) << i;
+  const MemberInfo* list = TypeLibrary().FindClass("clsLookup_List")->Find("GetData").at(0);
+  ASSERT_EQ(list->params.size(), 5u);
+  EXPECT_EQ(std::tie(list->params[0].defaultValue, list->params[2].defaultValue), std::make_tuple("0", "-1"));
+}
+
 // Two classes, interfaces or enumerations sharing an identifier would load as one.
 TEST(TypeLibrary, IdentifiersAreDistinct) {
   const TypeLibraryInfo& lib = TypeLibrary();
