@@ -55,21 +55,24 @@ class Db {
       throw std::runtime_error(text + " in: " + sql);
     }
   }
-  // Every row of a query, each value as text ("<null>" for Null).
-  std::vector<std::vector<std::string>> Rows(const std::string& sql) const {
+  // Every row of a query, each value as text (`null` for Null); throws with
+  // SQLite's reason when the text does not prepare or a step fails.
+  std::vector<std::vector<std::string>> Rows(const std::string& sql, const std::string& null = "<null>") const {
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
       throw std::runtime_error(std::string(sqlite3_errmsg(db_)) + " in: " + sql);
     std::vector<std::vector<std::string>> rows;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
       std::vector<std::string> row;
       for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-        row.emplace_back(text != nullptr ? text : "<null>");
+        row.emplace_back(text != nullptr ? text : null);
       }
       rows.push_back(std::move(row));
     }
     sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) throw std::runtime_error(std::string(sqlite3_errmsg(db_)) + " in: " + sql);
     return rows;
   }
   // The first value of the first row ("<none>" without rows).
