@@ -1,7 +1,6 @@
 // The image object on a sample office database: images stored, read back,
 // replaced and removed, the settings rows, and input the database refuses.
 #include <memory>
-#include <stdexcept>
 
 #include "support/scripted_gateway.hpp"
 #include "support/sample_office.hpp"
@@ -9,42 +8,29 @@
 namespace tarnwick::test {
 namespace {
 
-class ImageOffice : public SampleOfficeSuite<40> {
- protected:
-  static std::unique_ptr<clsDocumentImage> Connected() { return SampleOfficeSuite::Connected<clsDocumentImage>(); }
-  // A document the sample gave no image.
-  static std::int32_t DocumentWithoutImage(int skip) {
-    return static_cast<std::int32_t>(std::stoll(Query(
-        "select unique_id from ref_document where unique_id not in (select document_id from DOCUMENT_IMAGE) "
-        "order by unique_id limit 1 offset " + std::to_string(skip))));
-  }
-};
+class ImageOffice : public SampleOfficeSuite<40> {};
 
 TW_ON_BOTH_ENGINES(ImageOffice);
 
-TEST_P(ImageOffice, ImagesAreStoredReadReplacedAndRemoved) {
-  auto image = Connected();
-  const std::int32_t id = DocumentWithoutImage(0);
-  const std::string key = std::to_string(id);
+TEST_P(ImageOffice, ImagesAreStoredReadReplacedAndRemovedAndBadInputLosesNothing) {
+  auto image = Connected<clsDocumentImage>();
+  // A document the sample gave no image.
+  const std::string key = Query("select min(unique_id) from ref_document where unique_id not in "
+                                "(select document_id from DOCUMENT_IMAGE)");
+  const std::int32_t id = std::stoi(key);
   ASSERT_TRUE(image->GetData(id));
   EXPECT_FALSE(image->HasImage());
-  EXPECT_TRUE(image->Image().empty());
-
   ASSERT_TRUE(image->GetData());
   image->PageCount("3");
   image->Image(Pattern(300000, 3));
   image->ImageAlt(Pattern(17, 9));
   ASSERT_TRUE(image->SaveData(key));
   ASSERT_TRUE(image->GetData(id));
-  EXPECT_TRUE(image->HasImage());
-  EXPECT_TRUE(image->HasAltered());
+  EXPECT_TRUE(image->HasImage() && image->HasAltered());
   EXPECT_EQ(image->Image(), Pattern(300000, 3));
   EXPECT_EQ(image->ImageAlt(), Pattern(17, 9));
-  EXPECT_EQ(image->PageCount(), "3");
-  EXPECT_EQ(image->PageCountAlt(), "");
-  EXPECT_EQ(image->DocumentID(), key);
+  EXPECT_EQ(image->PageCount() + "|" + image->PageCountAlt(), "3|");
   const std::string stored = image->OrigDate();
-  EXPECT_NE(stored, "");
   EXPECT_EQ(Query("select count(*) from ref_document where has_image = true and unique_id = " + key), "1");
 
   // Replaced in whole: the altered image is now empty (0 bytes, not Null), the first date stays.
@@ -57,55 +43,35 @@ TEST_P(ImageOffice, ImagesAreStoredReadReplacedAndRemoved) {
   EXPECT_FALSE(image->HasAltered()) << "a 0-byte image is no image";
   EXPECT_EQ(image->OrigDate(), stored);
 
+  // Identifiers that name no document: a new row for negatives, a reported failure for the rest.
+  EXPECT_TRUE(image->GetData(-7));
+  ExpectRaises(err::kNoCurrentRow, [&] { image->GetData(2147483647); });
+  ASSERT_TRUE(image->GetData());
+  image->Image(Pattern(10));
+  for (const char* bad : {"12abc", "", "2147483647"}) EXPECT_FALSE(image->SaveData(bad)) << bad;
+  EXPECT_EQ(Query("select count(*) from DOCUMENT_IMAGE where document_id not in (select unique_id from ref_document)"), "0");
+  ASSERT_TRUE(image->GetData(id));
+  EXPECT_EQ(image->Image(), Pattern(5, 1));
+
   // Removed: the document is still there with no images.
   ASSERT_TRUE(image->DeleteData(id));
   ASSERT_TRUE(image->GetData(id));
   EXPECT_FALSE(image->HasImage());
-  EXPECT_TRUE(image->Image().empty());
-  ExpectRaises(err::kTypeMismatch, [&] { image->ImageAlt(); });
   EXPECT_EQ(Query("select count(*) from ref_document where has_image = false and unique_id = " + key), "1");
 }
 
-TEST_P(ImageOffice, BadInputLosesNothingStored) {
-  auto image = Connected();
-  const std::int32_t id = DocumentWithoutImage(1);
-  ASSERT_TRUE(image->GetData());
-  image->Image(Pattern(1000, 5));
-  ASSERT_TRUE(image->SaveData(std::to_string(id)));
-
-  // Identifiers that name no document: a new row for negatives, a reported failure for the rest.
-  EXPECT_TRUE(image->GetData(-7));
-  const RuntimeError e = ExpectRaises(err::kNoCurrentRow, [&] { image->GetData(2147483647); });
-  EXPECT_TRUE(e.Source().ends_with("(clsDocumentImage.GetData)")) << e.Source();
-  // An identifier that is no number is refused by the procedure, and nothing changes.
-  ASSERT_TRUE(image->GetData());
-  image->Image(Pattern(10));
-  EXPECT_FALSE(image->SaveData("12abc"));
-  EXPECT_FALSE(image->SaveData("")) << "no identifier";
-  EXPECT_FALSE(image->SaveData("2147483647")) << "no such document";
-  EXPECT_EQ(Query("select count(*) from DOCUMENT_IMAGE where document_id not in (select unique_id from ref_document)"),
-            "0");
-  EXPECT_TRUE(image->DeleteData(-1));
-  ASSERT_TRUE(image->GetData(id));
-  EXPECT_EQ(image->Image(), Pattern(1000, 5));
-}
-
 TEST_P(ImageOffice, SettingsComeFromTheDatabase) {
-  auto image = Connected();
+  auto image = Connected<clsDocumentImage>();
   image->SetImageDirs();
   EXPECT_EQ(image->BatchScanPath(), Query("select Description from lks_system_info where Code = 'PATH_BATCH_SCAN'"));
   ASSERT_TRUE(image->GetDefaultRegSettings("SCAN", "BATCH"));
   std::vector<std::string> keys;
-  while (!image->EndOfFile()) {
-    EXPECT_EQ(image->AppFunctionLabel(), "SCAN");
-    EXPECT_EQ(image->SettingPath(), "Software\\Tarnwick\\Scan");
-    keys.push_back(image->SettingKey() + "=" + image->SettingValue() + ":" + image->SettingType());
-    image->MoveNext();
+  for (; !image->EndOfFile(); image->MoveNext()) {
+    keys.push_back(image->SettingPath() + ":" + image->SettingKey() + "=" + image->SettingValue() + ":" + image->SettingType());
   }
-  EXPECT_EQ(keys, (std::vector<std::string>{"Resolution=300:REG_DWORD", "ColorMode=BW:REG_SZ", "Duplex=1:REG_DWORD"}));
-  EXPECT_FALSE(image->GetDefaultRegSettings("SCAN'; delete from adm_default_reg_setting; --", ""));
-  EXPECT_TRUE(image->GetDefaultRegSettings("VIEWER", ""));
-  EXPECT_EQ(Query("select count(*) from adm_default_reg_setting"), "10");
+  EXPECT_EQ(keys, (std::vector<std::string>{"Software\\Tarnwick\\Scan:Resolution=300:REG_DWORD",
+                                            "Software\\Tarnwick\\Scan:ColorMode=BW:REG_SZ",
+                                            "Software\\Tarnwick\\Scan:Duplex=1:REG_DWORD"}));
 }
 
 }  // namespace
