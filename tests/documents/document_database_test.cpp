@@ -1,7 +1,9 @@
 // The document object on a sample office database: a document's life from
-// creation to deletion, its committee link and the filing checks.
+// creation to deletion, its committee link, the filing checks, and a column
+// update that fails half way.
 #include <memory>
 
+#include "support/forwarding_gateway.hpp"
 #include "support/sample_office.hpp"
 
 namespace tarnwick::test {
@@ -87,6 +89,54 @@ TEST_P(SampleOffice, DocumentIsCreatedFoundEditedLinkedCheckedAndDeleted) {
   ASSERT_TRUE(doc->DeleteData(id));
   EXPECT_FALSE(doc->GetData(id));
   EXPECT_EQ(Query("select count(*) from ref_document where unique_id = " + key), "0");
+}
+
+// Passes every call to the office database and fails the chosen column
+// update, as a lost connection would.
+class FailingUpdates final : public test::ForwardingGateway {
+ public:
+  explicit FailingUpdates(int failAt) : ForwardingGateway(CreateDefaultGateway()), failAt_(failAt) {}
+  std::string PrepareProcedure(const std::string& name) override {
+    if (name == "sp_update_table") ++updates_;
+    return ForwardingGateway::PrepareProcedure(name);
+  }
+  std::string ExecuteProcedure(std::int32_t& rows, bool returnsRows, std::shared_ptr<Recordset>& result,
+                               std::int32_t options) override {
+    if (updates_ == failAt_) throw RuntimeError(-2147467259, "Gateway", "Connection lost");
+    return ForwardingGateway::ExecuteProcedure(rows, returnsRows, result, options);
+  }
+
+ private:
+  int failAt_;
+  int updates_ = 0;
+};
+
+// On either engine, a save whose third column update fails leaves the whole
+// row as it was, and the object saves every change once the connection is back.
+TEST_P(SampleOffice, FailedColumnUpdateLeavesTheWholeRowAsItWas) {
+  auto plain = Connected<clsDocument>();
+  const std::string key = std::to_string(CreateReport(*plain, "Before the failure"));
+  const std::string row = "select Title, name_listed, due_date, Amount_Due, doc_year from ref_document where unique_id = ";
+  const auto before = QueryRows(row + key);
+  GatewayFactory previous = SetGatewayFactory([] { return std::make_unique<FailingUpdates>(3); });
+  auto doc = Connected<clsDocument>();
+  SetGatewayFactory(std::move(previous));
+  ASSERT_TRUE(doc->GetData(std::stoi(key)));
+  doc->DocYear("2005");
+  doc->NameListed("Changed");
+  doc->Title("After the failure");
+  doc->DueDate("6/1/2004");
+  try {
+    doc->SaveData();
+    ADD_FAILURE() << "the third column update should have failed";
+  } catch (const RuntimeError& e) {
+    EXPECT_EQ(e.Source(), "Gateway (clsDocument.SaveData)");
+  }
+  EXPECT_EQ(QueryRows(row + key), before);
+  EXPECT_TRUE(doc->SaveData());
+  ASSERT_TRUE(plain->GetData(std::stoi(key)));
+  EXPECT_EQ(plain->Title() + "|" + plain->NameListed() + "|" + plain->DocYear() + "|" + plain->DueDate(),
+            "After the failure|Changed|2005|06/01/2004");
 }
 
 }  // namespace
