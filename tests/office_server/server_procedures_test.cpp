@@ -298,27 +298,24 @@ TEST_F(ServerProcedures, EveryProcedureAnswersAndChangesAlike) {
   const std::string document = FileRow("select min(unique_id) from ref_document where doc_type_code = 'RPT'")[0];
   const std::string row = "select Amount_Due, due_date, Is_amendment, doc_year, Title, has_image from ref_document "
                           "where unique_id = " + document;
-  const std::vector<std::tuple<const char*, const char*, Variant>> updates = {
-      {"ref_document", "Amount_Due", Variant("1234.56")}, {"REF_DOCUMENT", "amount_due", Variant(Currency{98765})},
-      {"ref_document", "due_date", Variant("3/4/2005")}, {"ref_document", "due_date", Variant("2005-03-04 13:45:00")},
-      {"ref_document", "due_date", Variant(" 3 5 2004 2:30 PM ")}, {"ref_document", "due_date", Variant("Sep 9, 04")},
-      {"ref_document", "due_date", Variant("March 2005")}, {"ref_document", "due_date", Variant("13/1/2005 12:15 AM")},
-      {"ref_document", "due_date", Variant("5-Mar-2004 23:59:59")}, {"ref_document", "due_date", Variant("2/29/2001")},
-      {"ref_document", "due_date", Variant("3/5/2004 13:00 AM")}, {"ref_document", "is_amendment", Variant("True")},
-      {"ref_document", "is_amendment", Variant(false)}, {"ref_document", "is_amendment", Variant("-1")},
-      {"ref_document", "doc_year", Variant("2.5")}, {"ref_document", "doc_year", Variant("3.5")},
-      {"ref_document", "doc_year", Variant("")}, {"ref_document", "title", Variant("")},
-      {"ref_document", "title", Variant("O'Brien \"for\" Senate")},
-      {" ref_document ", " Title ", Variant("Blanks around the names")},
+  struct Update { const char* column; Variant value; const char* table = "ref_document"; };
+  const Update updates[] = {
+      {"Amount_Due", Variant("1234.56")}, {"amount_due", Variant(Currency{98765}), "REF_DOCUMENT"},
+      {"due_date", Variant("3/4/2005")}, {"due_date", Variant("2005-03-04 13:45:00")},
+      {"due_date", Variant(" 3 5 2004 2:30 PM ")}, {"due_date", Variant("Sep 9, 04")}, {"due_date", Variant("March 2005")},
+      {"due_date", Variant("13/1/2005 12:15 AM")}, {"due_date", Variant("5-Mar-2004 23:59:59")},
+      {"due_date", Variant("2/29/2001")}, {"due_date", Variant("3/5/2004 13:00 AM")},
+      {"is_amendment", Variant("True")}, {"is_amendment", Variant(false)}, {"is_amendment", Variant("-1")},
+      {"doc_year", Variant("2.5")}, {"doc_year", Variant("3.5")}, {"doc_year", Variant("")}, {"title", Variant("")},
+      {"title", Variant("O'Brien \"for\" Senate")}, {" Title ", Variant("Blanks around the names"), " ref_document "},
       // Refused: unknown names, names that try to be SQL, values of another kind.
-      {"no_such_table", "title", Variant("x")}, {"ref_document", "no_such_column", Variant("x")},
-      {"ref_document; drop table ref_org", "title", Variant("x")}, {"ref_document", "title\" = 'x'; --", Variant("x")},
-      {"ref_document", "", Variant("x")}, {"", "title", Variant("x")},
-      {"ref_document", "doc_year", Variant("abc")}, {"ref_document", "due_date", Variant("not a date")}};
-  for (const auto& [table, column, value] : updates) {
+      {"title", Variant("x"), "no_such_table"}, {"no_such_column", Variant("x")},
+      {"title", Variant("x"), "ref_document; drop table ref_org"}, {"title\" = 'x'; --", Variant("x")},
+      {"", Variant("x")}, {"title", Variant("x"), ""}, {"doc_year", Variant("abc")}, {"due_date", Variant("not a date")}};
+  for (const Update& u : updates) {
     calls.push_back({"sp_update_table",
-                     {{"table", Variant(table)}, {"column", Variant(column)}, {"unique_id", Int(document)},
-                      {"value", value}}, {}, row});
+                     {{"table", Variant(u.table)}, {"column", Variant(u.column)}, {"unique_id", Int(document)},
+                      {"value", u.value}}, {}, row});
   }
   // A missing row, and no row at all.
   for (const Variant& key : {Variant(999999), Variant::Null()}) {
