@@ -1,10 +1,8 @@
 // Connecting to files that are no usable office, and reading a damaged one:
 // every refusal says which file and why, and leaves the file as it was.
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -52,8 +50,7 @@ TEST_F(BadFiles, EachUnusableFileIsRefusedByNameAndCauseAndLeftAlone) {
   ExpectRefused(foreign, "is not a filing-office database");
 
   const std::string older = dir_->File("older.db");
-  Db(older, true).Exec("pragma application_id = " + std::to_string(sqlite::kApplicationId) +
-                    "; pragma user_version = " + std::to_string(sqlite::kSchemaVersion + 1) + "; create table t(x);");
+  CreateDatabase(older, sqlite::kApplicationId, sqlite::kSchemaVersion + 1, "create table t(x);");
   ExpectRefused(older, "has schema version " + std::to_string(sqlite::kSchemaVersion + 1));
 
   // An office put away read-only is refused before anything is written to it.
@@ -96,8 +93,7 @@ TEST_F(BadFiles, ADamagedTableIsReportedAsDamageNotAsNothingFound) {
   ASSERT_TRUE(MakeOffice(damaged, 40).ok());
   const std::string first = Db(damaged).Text("select min(unique_id) from ref_document");
   const std::string page = Db(damaged).Text("pragma page_size");
-  const std::string root =
-      Db(damaged).Text("select rootpage from sqlite_master where name = 'ref_document'");
+  const std::string root = Db(damaged).Text("select rootpage from sqlite_master where name = 'ref_document'");
   {
     // Scribble over the table's root page past its header.
     std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);

@@ -19,7 +19,6 @@ struct FaultyFile {
 FaultyFile* Of(sqlite3_file* f) { return reinterpret_cast<FaultyFile*>(f); }
 sqlite3_file* Inner(sqlite3_file* f) { return Of(f)->inner(); }
 
-int Close(sqlite3_file* f) { return Inner(f)->pMethods->xClose(Inner(f)); }
 int Read(sqlite3_file* f, void* out, int n, sqlite3_int64 offset) {
   if (DiskFaults().Fail("read")) return SQLITE_IOERR_READ;
   return Inner(f)->pMethods->xRead(Inner(f), out, n, offset);
@@ -36,21 +35,12 @@ int Truncate(sqlite3_file* f, sqlite3_int64 size) {
 // would: a sync that is not failed returns at once instead of waiting for the
 // disk, which keeps hundreds of runs within a second or two.
 int Sync(sqlite3_file*, int) { return DiskFaults().Fail("sync") ? SQLITE_IOERR_FSYNC : SQLITE_OK; }
-int FileSize(sqlite3_file* f, sqlite3_int64* size) { return Inner(f)->pMethods->xFileSize(Inner(f), size); }
-int Lock(sqlite3_file* f, int level) { return Inner(f)->pMethods->xLock(Inner(f), level); }
-int Unlock(sqlite3_file* f, int level) { return Inner(f)->pMethods->xUnlock(Inner(f), level); }
-int CheckReservedLock(sqlite3_file* f, int* out) { return Inner(f)->pMethods->xCheckReservedLock(Inner(f), out); }
-int FileControl(sqlite3_file* f, int op, void* arg) { return Inner(f)->pMethods->xFileControl(Inner(f), op, arg); }
-int SectorSize(sqlite3_file* f) { return Inner(f)->pMethods->xSectorSize(Inner(f)); }
-int DeviceCharacteristics(sqlite3_file* f) { return Inner(f)->pMethods->xDeviceCharacteristics(Inner(f)); }
-int ShmMap(sqlite3_file* f, int region, int size, int extend, void volatile** out) {
-  return Inner(f)->pMethods->xShmMap(Inner(f), region, size, extend, out);
+// Every other call goes to the real file underneath.
+template <auto Method, class... A>
+auto Forward(sqlite3_file* f, A... a) {
+  return (Inner(f)->pMethods->*Method)(Inner(f), a...);
 }
-int ShmLock(sqlite3_file* f, int offset, int n, int flags) {
-  return Inner(f)->pMethods->xShmLock(Inner(f), offset, n, flags);
-}
-void ShmBarrier(sqlite3_file* f) { Inner(f)->pMethods->xShmBarrier(Inner(f)); }
-int ShmUnmap(sqlite3_file* f, int deleteFlag) { return Inner(f)->pMethods->xShmUnmap(Inner(f), deleteFlag); }
+using M = sqlite3_io_methods;
 // No memory-mapped pages: every read goes through Read, where it can fail.
 int Fetch(sqlite3_file*, sqlite3_int64, int, void** out) {
   *out = nullptr;
@@ -110,26 +100,17 @@ void InstallFaultyDisk() {
   static std::once_flag once;
   std::call_once(once, [] {
     base = sqlite3_vfs_find(nullptr);
-    methods = sqlite3_io_methods{3,        Close,     Read,    Write,      Truncate,    Sync,
-                                 FileSize, Lock,      Unlock,  CheckReservedLock, FileControl, SectorSize,
-                                 DeviceCharacteristics, ShmMap, ShmLock, ShmBarrier, ShmUnmap, Fetch, Unfetch};
-    faulty.iVersion = 2;
-    faulty.szOsFile = static_cast<int>(sizeof(FaultyFile)) + base->szOsFile;
-    faulty.mxPathname = base->mxPathname;
-    faulty.zName = "tarnwick-faulty-disk";
-    faulty.xOpen = Open;
-    faulty.xDelete = Delete;
-    faulty.xAccess = Access;
-    faulty.xFullPathname = FullPathname;
-    faulty.xDlOpen = nullptr;
-    faulty.xDlError = nullptr;
-    faulty.xDlSym = nullptr;
-    faulty.xDlClose = nullptr;
-    faulty.xRandomness = Randomness;
-    faulty.xSleep = Sleep;
-    faulty.xCurrentTime = CurrentTime;
-    faulty.xGetLastError = LastError;
-    faulty.xCurrentTimeInt64 = CurrentTimeInt64;
+    methods = M{3, Forward<&M::xClose>, Read, Write, Truncate, Sync, Forward<&M::xFileSize>, Forward<&M::xLock>,
+                Forward<&M::xUnlock>, Forward<&M::xCheckReservedLock>, Forward<&M::xFileControl>,
+                Forward<&M::xSectorSize>, Forward<&M::xDeviceCharacteristics>, Forward<&M::xShmMap>,
+                Forward<&M::xShmLock>, Forward<&M::xShmBarrier>, Forward<&M::xShmUnmap>, Fetch, Unfetch};
+    faulty = sqlite3_vfs{.iVersion = 2, .szOsFile = static_cast<int>(sizeof(FaultyFile)) + base->szOsFile,
+                         .mxPathname = base->mxPathname, .pNext = nullptr, .zName = "tarnwick-faulty-disk",
+                         .pAppData = nullptr, .xOpen = Open, .xDelete = Delete, .xAccess = Access,
+                         .xFullPathname = FullPathname, .xDlOpen = nullptr, .xDlError = nullptr, .xDlSym = nullptr,
+                         .xDlClose = nullptr, .xRandomness = Randomness, .xSleep = Sleep, .xCurrentTime = CurrentTime,
+                         .xGetLastError = LastError, .xCurrentTimeInt64 = CurrentTimeInt64,
+                         .xSetSystemCall = nullptr, .xGetSystemCall = nullptr, .xNextSystemCall = nullptr};
     sqlite3_vfs_register(&faulty, 1);
   });
 }

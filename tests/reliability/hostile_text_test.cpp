@@ -25,18 +25,34 @@ std::string RandomText(std::mt19937& random) {
   return text;
 }
 
-TEST(SqlSafeText, AnyTextBecomesExactlyOneLiteralOfItself) {
+class HostileText : public SampleOfficeSuite<30, Engines::File> {};
+
+// Made safe by either gateway, any text is one literal of itself in a statement; the first few hundred also
+// come back from the database as they were sent.
+TEST_F(HostileText, BecomesExactlyOneLiteralOfItselfAndComesBackAsSent) {
   std::mt19937 random(20041102);
   auto unconnected = CreateDefaultGateway();
   sqlite::Engine engine;
+  ASSERT_TRUE(engine.Open(file_)) << engine.LastError();
   for (int i = 0; i < 3000; ++i) {
     const std::string text = RandomText(random);
+    const bool nul = text.find('\0') != std::string::npos;
+    if (i < 300) {
+      std::shared_ptr<Recordset> rs;
+      const std::string error = engine.OpenRecordset("select '" + engine.SqlSafeText(text) + "' as v", rs, 0, true);
+      if (nul) {
+        EXPECT_NE(error.find("NUL"), std::string::npos) << error;
+      } else {
+        ASSERT_EQ(error, "") << text;
+        EXPECT_EQ(rs->Collect("v"), Variant(text));
+      }
+    }
     for (DataGateway* gateway : {unconnected.get(), static_cast<DataGateway*>(&engine)}) {
       const std::string sql = "select '" + gateway->SqlSafeText(text) + "' from ref_document where title = '" +
                               gateway->SqlSafeText(text) + "'";
       std::vector<tsql::Token> tokens;
       tsql::SyntaxError error;
-      if (text.find('\0') != std::string::npos) {
+      if (nul) {
         // No SQL text can carry a NUL: the whole statement is refused, none is cut short.
         EXPECT_FALSE(tsql::Tokenize(sql, tokens, error));
         EXPECT_NE(error.message.find("NUL"), std::string::npos) << error.message;
@@ -61,26 +77,6 @@ TEST(SqlSafeText, AnyTextBecomesExactlyOneLiteralOfItself) {
   }
 }
 
-class HostileText : public SampleOfficeSuite<30, Engines::File> {};
-
-TEST_F(HostileText, ComesBackFromTheDatabaseAsItWasSent) {
-  std::mt19937 random(19990401);
-  sqlite::Engine engine;
-  ASSERT_TRUE(engine.Open(file_)) << engine.LastError();
-  for (int i = 0; i < 300; ++i) {
-    const std::string text = RandomText(random);
-    std::shared_ptr<Recordset> rs;
-    const std::string error = engine.OpenRecordset("select '" + engine.SqlSafeText(text) + "' as v", rs, 0, true);
-    if (text.find('\0') != std::string::npos) {
-      EXPECT_NE(error.find("NUL"), std::string::npos) << error;
-      continue;
-    }
-    ASSERT_EQ(error, "") << text;
-    EXPECT_EQ(rs->Collect("v"), Variant(text));
-  }
-}
-
-
 TEST_F(HostileText, IsStoredWholeAndSearchedForWithoutChangingTheSearch) {
   clsDocument doc;
   ASSERT_TRUE(doc.ConnectionVariables(file_, "", "", "", false));
@@ -94,7 +90,7 @@ TEST_F(HostileText, IsStoredWholeAndSearchedForWithoutChangingTheSearch) {
     doc.Title(text);
     doc.NameListed(text);
     ASSERT_TRUE(doc.SaveData()) << doc.LastErrorText();
-    EXPECT_EQ(doc.Title(), text.empty() ? "" : text);
+    EXPECT_EQ(doc.Title(), text);
     const std::int32_t id = doc.UniqueID();
     // The same text as a search value finds at most what it names.
     const std::string filter = doc.SetupFilter("", "", "", true, "", text, "", "", false, "", "", "", "", "O", false);

@@ -7,14 +7,13 @@
 // no unit of work is left open, and the object saves again.
 //
 // A class that writes adds its writes to Scenarios() below.
-#include <sqlite3.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/scripted_gateway.hpp"
@@ -31,10 +30,11 @@ struct WriteRun {
   std::function<bool()> write;
 };
 
+// name: the method's name as a raised error carries it, then what the write does.
 struct WriteScenario {
   std::string name;
-  std::string source;  // the method's name as a raised error carries it
   std::function<WriteRun(const std::string& file)> make;
+  std::string source() const { return name.substr(0, name.find(',')); }
 };
 
 // Rows of the sample office the writes work on.
@@ -55,129 +55,102 @@ std::shared_ptr<T> Connected(const std::string& file) {
   return object;
 }
 
+// A write of a T on a fresh connection to the office.
+template <class T>
+WriteScenario Write(const std::string& name, std::function<void(T&)> prepare, std::function<bool(T&)> write) {
+  return {name, [=](const std::string& file) {
+            auto object = Connected<T>(file);
+            return WriteRun{[=] { prepare(*object); }, [=] { return write(*object); }};
+          }};
+}
+
 template <class Link>
-std::vector<WriteScenario> LinkScenarios(const std::string& cls, const OfficeRows& r, int document, int org) {
-  return {
-      {cls + ".SaveData, new link", cls + ".SaveData",
-       [=](const std::string& file) {
-         auto link = Connected<Link>(file);
-         return WriteRun{[=] {
-                           EXPECT_TRUE(link->GetData(0));
-                           link->OrgID(std::to_string(r.committee));
-                           link->DocumentID(std::to_string(r.plainDocument));
-                         },
-                         [=] { return link->SaveData(); }};
-       }},
-      {cls + ".SaveData, moved link", cls + ".SaveData",
-       [=](const std::string& file) {
-         auto link = Connected<Link>(file);
-         return WriteRun{[=] {
-                           EXPECT_TRUE(link->GetData(document));
-                           link->NewOrgID(org == r.otherCommittee ? r.committee : r.otherCommittee);
-                         },
-                         [=] { return link->SaveData(); }};
-       }},
-      {cls + ".DeleteData", cls + ".DeleteData",
-       [=](const std::string& file) {
-         auto link = Connected<Link>(file);
-         return WriteRun{[=] { EXPECT_TRUE(link->GetData(document)); },
-                         [=] { return link->DeleteData(org, document); }};
-       }},
-  };
+void AddLinkScenarios(std::vector<WriteScenario>& all, const std::string& cls, const OfficeRows& r, int document,
+                      int org) {
+  all.push_back(Write<Link>(
+      cls + ".SaveData, new link",
+      [=](Link& link) {
+        EXPECT_TRUE(link.GetData(0));
+        link.OrgID(std::to_string(r.committee));
+        link.DocumentID(std::to_string(r.plainDocument));
+      },
+      [](Link& link) { return link.SaveData(); }));
+  all.push_back(Write<Link>(
+      cls + ".SaveData, moved link",
+      [=](Link& link) {
+        EXPECT_TRUE(link.GetData(document));
+        link.NewOrgID(org == r.otherCommittee ? r.committee : r.otherCommittee);
+      },
+      [](Link& link) { return link.SaveData(); }));
+  all.push_back(Write<Link>(
+      cls + ".DeleteData", [=](Link& link) { EXPECT_TRUE(link.GetData(document)); },
+      [=](Link& link) { return link.DeleteData(org, document); }));
 }
 
 std::vector<WriteScenario> Scenarios(const OfficeRows& r) {
+  auto save = [](clsDocument& doc) { return doc.SaveData(); };
   std::vector<WriteScenario> all = {
-      {"clsDocument.SaveData, new document", "clsDocument.SaveData",
-       [=](const std::string& file) {
-         auto doc = Connected<clsDocument>(file);
-         return WriteRun{[=] {
-                           EXPECT_TRUE(doc->GetData());
-                           doc->DocTypeCode("RPT");
-                           doc->DocYear("2004");
-                           doc->Title("Saved under fire");
-                           doc->ReceiveSendDate("4/15/2004");
-                           doc->AmountDue(Currency{125000});
-                         },
-                         [=] { return doc->SaveData(); }};
-       }},
-      {"clsDocument.SaveData, changed document", "clsDocument.SaveData",
-       [=](const std::string& file) {
-         auto doc = Connected<clsDocument>(file);
-         return WriteRun{[=] {
-                           EXPECT_TRUE(doc->GetData(r.plainDocument));
-                           doc->Title("Changed under fire");
-                           doc->DueDate("5/1/2004");
-                           doc->AmountDue(Currency{990000});
-                           doc->NameListed("");
-                         },
-                         [=] { return doc->SaveData(); }};
-       }},
-      {"clsDocument.DeleteData", "clsDocument.DeleteData",
-       [=](const std::string& file) {
-         auto doc = Connected<clsDocument>(file);
-         return WriteRun{[=] { EXPECT_TRUE(doc->GetData(r.linkedDocument)); },
-                         [=] { return doc->DeleteData(r.linkedDocument); }};
-       }},
-      {"clsDocument.RemoveReportLink", "clsDocument.RemoveReportLink",
-       [=](const std::string& file) {
-         auto doc = Connected<clsDocument>(file);
-         return WriteRun{[=] { EXPECT_TRUE(doc->GetData(r.reportDocument)); },
-                         [=] { return doc->RemoveReportLink(r.reportId, r.reportDocument); }};
-       }},
+      Write<clsDocument>(
+          "clsDocument.SaveData, new document",
+          [](clsDocument& doc) {
+            EXPECT_TRUE(doc.GetData());
+            doc.DocTypeCode("RPT");
+            doc.DocYear("2004");
+            doc.Title("Saved under fire");
+            doc.ReceiveSendDate("4/15/2004");
+            doc.AmountDue(Currency{125000});
+          },
+          save),
+      Write<clsDocument>(
+          "clsDocument.SaveData, changed document",
+          [=](clsDocument& doc) {
+            EXPECT_TRUE(doc.GetData(r.plainDocument));
+            doc.Title("Changed under fire");
+            doc.DueDate("5/1/2004");
+            doc.AmountDue(Currency{990000});
+            doc.NameListed("");
+          },
+          save),
+      Write<clsDocument>(
+          "clsDocument.DeleteData", [=](clsDocument& doc) { EXPECT_TRUE(doc.GetData(r.linkedDocument)); },
+          [=](clsDocument& doc) { return doc.DeleteData(r.linkedDocument); }),
+      Write<clsDocument>(
+          "clsDocument.RemoveReportLink", [=](clsDocument& doc) { EXPECT_TRUE(doc.GetData(r.reportDocument)); },
+          [=](clsDocument& doc) { return doc.RemoveReportLink(r.reportId, r.reportDocument); }),
   };
   const Bytes page(64 * 1024, std::uint8_t{0x5A});
-  auto saveImage = [=](const std::string& name, int document, bool fresh) {
-    return WriteScenario{name, "clsDocumentImage.SaveData", [=](const std::string& file) {
-                           auto images = Connected<clsDocumentImage>(file);
-                           return WriteRun{[=] {
-                                             EXPECT_TRUE(images->GetData(fresh ? -1 : document));
-                                             images->Image(page);
-                                             images->PageCount("3");
-                                           },
-                                           [=] { return images->SaveData(std::to_string(document)); }};
-                         }};
-  };
-  all.push_back(saveImage("clsDocumentImage.SaveData, new image", r.noImageDocument, true));
-  all.push_back(saveImage("clsDocumentImage.SaveData, replaced image", r.imageDocument, false));
-  all.push_back({"clsDocumentImage.DeleteData", "clsDocumentImage.DeleteData", [=](const std::string& file) {
-                   auto images = Connected<clsDocumentImage>(file);
-                   return WriteRun{[] {}, [=] { return images->DeleteData(r.imageDocument); }};
-                 }});
-  for (auto& s : LinkScenarios<clsXrf_Org_Document>("clsXrf_Org_Document", r, r.linkedDocument, r.linkedOrg))
-    all.push_back(std::move(s));
-  for (auto& s :
-       LinkScenarios<clsXrf_Aff_Org_Document>("clsXrf_Aff_Org_Document", r, r.affectedDocument, r.affectedOrg))
-    all.push_back(std::move(s));
+  for (const bool fresh : {true, false}) {
+    const int document = fresh ? r.noImageDocument : r.imageDocument;
+    all.push_back(Write<clsDocumentImage>(
+        fresh ? "clsDocumentImage.SaveData, new image" : "clsDocumentImage.SaveData, replaced image",
+        [=](clsDocumentImage& images) {
+          EXPECT_TRUE(images.GetData(fresh ? -1 : document));
+          images.Image(page);
+          images.PageCount("3");
+        },
+        [=](clsDocumentImage& images) { return images.SaveData(std::to_string(document)); }));
+  }
+  all.push_back(Write<clsDocumentImage>("clsDocumentImage.DeleteData", [](clsDocumentImage&) {},
+                                        [=](clsDocumentImage& images) { return images.DeleteData(r.imageDocument); }));
+  AddLinkScenarios<clsXrf_Org_Document>(all, "clsXrf_Org_Document", r, r.linkedDocument, r.linkedOrg);
+  AddLinkScenarios<clsXrf_Aff_Org_Document>(all, "clsXrf_Aff_Org_Document", r, r.affectedDocument, r.affectedOrg);
   return all;
 }
 
-// Every row of every table of the office, as text.
+// Every row of every table of the office, each value with its storage class.
 std::string Snapshot(const std::string& file) {
-  sqlite3* db = nullptr;
+  const Db db(file);
   std::string out;
-  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    sqlite3_close(db);
-    return "<cannot open>";
-  }
-  std::vector<std::string> tables;
-  sqlite3_stmt* stmt = nullptr;
-  sqlite3_prepare_v2(db, "select name from sqlite_master where type = 'table' order by name", -1, &stmt, nullptr);
-  while (sqlite3_step(stmt) == SQLITE_ROW) tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-  sqlite3_finalize(stmt);
-  for (const std::string& table : tables) {
-    out += "#" + table + "\n";
-    sqlite3_prepare_v2(db, ("select * from \"" + table + "\" order by rowid").c_str(), -1, &stmt, nullptr);
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-      for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
-        out += std::to_string(sqlite3_column_type(stmt, c)) + ":" + (text ? text : "") + "|";
-      }
+  for (const auto& table : db.Rows("select name from sqlite_master where type = 'table' order by name")) {
+    std::string values = "''";
+    for (const auto& column : db.Rows("select name from pragma_table_info('" + table[0] + "')"))
+      values += ", typeof(\"" + column[0] + "\"), \"" + column[0] + "\"";
+    out += "#" + table[0] + "\n";
+    for (const auto& row : db.Rows("select " + values + " from \"" + table[0] + "\" order by rowid")) {
+      for (const std::string& value : row) out += value + "|";
       out += "\n";
     }
-    sqlite3_finalize(stmt);
   }
-  sqlite3_close(db);
   return out;
 }
 
@@ -195,27 +168,30 @@ class WriteFaults : public ::testing::Test {
     template_ = dir_->File("template.db");
     const office::OfficeResult made = MakeOffice(template_, 20);
     ASSERT_TRUE(made.ok()) << made.message;
-    Db db(template_);
-    auto id = [&](const std::string& sql) { return static_cast<int>(db.Int(sql)); };
-    rows_.committee = id("select min(unique_id) from ref_org where unique_id = group_id");
-    rows_.otherCommittee =
-        id("select min(unique_id) from ref_org where unique_id = group_id and unique_id > " +
-           std::to_string(rows_.committee));
-    rows_.linkedDocument = id("select min(document_id) from xrf_org_document");
-    rows_.linkedOrg = id("select org_id from xrf_org_document where document_id = " +
-                         std::to_string(rows_.linkedDocument) + " order by unique_id limit 1");
-    rows_.affectedDocument = id("select min(document_id) from XRF_AFF_ORG_DOCUMENT");
-    rows_.affectedOrg = id("select org_id from XRF_AFF_ORG_DOCUMENT where document_id = " +
-                           std::to_string(rows_.affectedDocument) + " order by unique_id limit 1");
-    rows_.reportDocument = id("select min(document_id) from xrf_report_document");
-    rows_.reportId = id("select report_id from xrf_report_document where document_id = " +
-                        std::to_string(rows_.reportDocument) + " order by unique_id limit 1");
-    rows_.plainDocument = id(
-        "select min(unique_id) from ref_document where unique_id not in (select document_id from xrf_org_document) "
-        "and unique_id not in (select document_id from XRF_AFF_ORG_DOCUMENT)");
-    rows_.imageDocument = id("select min(document_id) from DOCUMENT_IMAGE");
-    rows_.noImageDocument =
-        id("select min(unique_id) from ref_document where unique_id not in (select document_id from DOCUMENT_IMAGE)");
+    // The first link of a link table, by its document.
+    auto first = [](const std::string& table, const std::string& column) {
+      return "select " + column + " from " + table + " where document_id = (select min(document_id) from " + table +
+             ") order by unique_id limit 1";
+    };
+    const std::string committees = "select min(unique_id) from ref_org where unique_id = group_id";
+    const std::pair<int OfficeRows::*, std::string> queries[] = {
+        {&OfficeRows::committee, committees},
+        {&OfficeRows::otherCommittee, committees + " and unique_id > (" + committees + ")"},
+        {&OfficeRows::linkedDocument, first("xrf_org_document", "document_id")},
+        {&OfficeRows::linkedOrg, first("xrf_org_document", "org_id")},
+        {&OfficeRows::affectedDocument, first("XRF_AFF_ORG_DOCUMENT", "document_id")},
+        {&OfficeRows::affectedOrg, first("XRF_AFF_ORG_DOCUMENT", "org_id")},
+        {&OfficeRows::reportDocument, first("xrf_report_document", "document_id")},
+        {&OfficeRows::reportId, first("xrf_report_document", "report_id")},
+        {&OfficeRows::plainDocument,
+         "select min(unique_id) from ref_document where unique_id not in (select document_id from xrf_org_document) "
+         "and unique_id not in (select document_id from XRF_AFF_ORG_DOCUMENT)"},
+        {&OfficeRows::imageDocument, "select min(document_id) from DOCUMENT_IMAGE"},
+        {&OfficeRows::noImageDocument,
+         "select min(unique_id) from ref_document where unique_id not in (select document_id from DOCUMENT_IMAGE)"},
+    };
+    const Db db(template_);
+    for (const auto& [row, sql] : queries) rows_.*row = static_cast<int>(db.Int(sql));
     ASSERT_GT(rows_.imageDocument, 0);
     ASSERT_GT(rows_.affectedDocument, 0);
     ASSERT_GT(rows_.plainDocument, 0);
@@ -255,8 +231,8 @@ class WriteFaults : public ::testing::Test {
   }
 
   // Runs the scenario once per call of the plan's kind that its write makes,
-  // failing that call. strict: the failing call is one whose failure the
-  // class must report (a gateway call), so the method may not succeed.
+  // failing that call. A failed gateway call is one the class must report,
+  // so the method may not succeed then.
   void EveryFailurePoint(const WriteScenario& scenario, FaultPlan& plan, const char* kind) {
     const std::string file = FreshOffice();
     std::int64_t calls = 0;
@@ -291,7 +267,7 @@ class WriteFaults : public ::testing::Test {
         EXPECT_FALSE(outcome.result) << "a failed " << plan.failed << " was reported as success";
       }
       if (outcome.raised) {
-        EXPECT_NE(outcome.raised->Source().find(scenario.source), std::string::npos) << outcome.raised->Source();
+        EXPECT_NE(outcome.raised->Source().find(scenario.source()), std::string::npos) << outcome.raised->Source();
       }
       EXPECT_FALSE(current_->InTransaction()) << "a unit of work was left open";
       // The object is usable again.
@@ -361,14 +337,8 @@ TEST_F(WriteFaults, AFullDatabaseRefusesTheWriteAndKeepsWhatItHeld) {
   const std::string file = FreshOffice();
   {
     // A procedure of this test only, holding the file at the pages it has.
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db,
-                           "insert into tw_procedure (name, parameters, body) values "
-                           "('usp_test_disk_full', '', 'pragma max_page_count = 1')",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
-    sqlite3_close(db);
+    Db(file, true).Exec("insert into tw_procedure (name, parameters, body) values "
+                        "('usp_test_disk_full', '', 'pragma max_page_count = 1')");
   }
   auto doc = Connected<clsDocument>(file);
   std::int32_t rowsAffected = 0;
@@ -389,8 +359,7 @@ TEST_F(WriteFaults, AFullDatabaseRefusesTheWriteAndKeepsWhatItHeld) {
   ASSERT_TRUE(doc->GetData(rows_.plainDocument));
   doc->DocYear("2003");
   EXPECT_TRUE(doc->SaveData()) << doc->LastErrorText();
-  EXPECT_EQ(Db(file).Text("select doc_year from ref_document where unique_id = " +
-                                       std::to_string(rows_.plainDocument)),
+  EXPECT_EQ(Db(file).Text("select doc_year from ref_document where unique_id = " + std::to_string(rows_.plainDocument)),
             "2003");
 }
 
