@@ -74,29 +74,24 @@ class RewriteEquivalence : public SampleOfficeSuite<20000> {
   GatewayFactory previous_;
 };
 
-// The values the searches look for, taken from the office.
-struct Names {
-  std::string committee, inhouse, acronym, candidateLast, candidateFirst, treasurerLast, group, user;
-};
-
 TEST_F(RewriteEquivalence, TheOfficeHasNullsSharedNamesAndHistory) {
   // Without these the equivalence below would prove little.
-  EXPECT_NE(Query("select count(*) from org_committee where previous_id is null"), "0");
-  EXPECT_NE(Query("select count(*) from org_name_address where middle_name is null"), "0");
-  EXPECT_NE(Query("select count(*) from org_committee where trans_end_date is not null"), "0");
-  EXPECT_NE(Query("select count(*) from org_officers where trans_end_date is not null"), "0");
-  EXPECT_NE(Query("select count(*) from (select org_name from org_committee group by org_name having count(*) > 1)"),
-            "0");
-  EXPECT_NE(Query("select count(*) from (select last_name from org_name_address group by last_name "
-                  "having count(*) > 1)"),
-            "0");
-  EXPECT_NE(Query("select count(*) from ref_document d where not exists "
-                  "(select 1 from xrf_org_document x where x.document_id = d.unique_id)"),
-            "0");
+  for (const char* rows : {"org_committee where previous_id is null", "org_name_address where middle_name is null",
+                           "org_committee where trans_end_date is not null",
+                           "org_officers where trans_end_date is not null",
+                           "(select org_name from org_committee group by org_name having count(*) > 1)",
+                           "(select last_name from org_name_address group by last_name having count(*) > 1)",
+                           "ref_document d where not exists (select 1 from xrf_org_document x where x.document_id = "
+                           "d.unique_id)"}) {
+    EXPECT_NE(Query(std::string("select count(*) from ") + rows), "0") << rows;
+  }
 }
 
 TEST_F(RewriteEquivalence, EveryLibraryTextGivesTheSameRows) {
-  Names n;
+  // The values the searches look for, taken from the office.
+  struct {
+    std::string committee, inhouse, acronym, candidateLast, candidateFirst, treasurerLast, group, user;
+  } n;
   const std::string open = "from org_committee where trans_end_date is null order by unique_id limit 1 offset 7";
   n.committee = Query("select org_name " + open);
   n.inhouse = Query("select substr(inhouse_name, 2, 4) " + open);
@@ -111,7 +106,6 @@ TEST_F(RewriteEquivalence, EveryLibraryTextGivesTheSameRows) {
 
   auto document = Connected<clsDocument>();
   auto committees = Connected<clsOrg>();
-  auto lookups = Connected<clsLookup_List>();
   // Each choice of the document search form, alone and combined.
   struct Form {
     std::string docType{}, docName{}, year{};
@@ -171,7 +165,7 @@ TEST_F(RewriteEquivalence, EveryLibraryTextGivesTheSameRows) {
   }
   committees->GetCommittee(committees->SetupFilter("", "", "", "1", n.committee, "", "", "", "OI"));
   committees->GetAffectedCommitteeDocumentList(Query("select document_id from XRF_AFF_ORG_DOCUMENT limit 1"));
-  lookups->GetData(zubL_Users);
+  Connected<clsLookup_List>()->GetData(zubL_Users);
 
   ASSERT_EQ(texts_.size(), forms.size() + 1 + 2 + searches.size() + 3);
   std::size_t rows = 0;
@@ -181,11 +175,8 @@ TEST_F(RewriteEquivalence, EveryLibraryTextGivesTheSameRows) {
 
 TEST_F(RewriteEquivalence, JoinsStayOptionalUnlessAConditionRejectsTheirNulls) {
   const std::string from = std::string(documents::kDocumentListSelect);
-  struct Text {
-    std::string where;
-    bool inner;  // the committee join must become inner
-  };
-  const std::vector<Text> texts = {
+  // Each condition, and whether the committee join must become inner.
+  const std::vector<std::pair<std::string, bool>> texts = {
       {"where OC.org_name like '%a%' ", true},
       {"where oc.comm_type_code = 'CNC' ", true},
       {"where OC.ref_group_id > 0 ", true},
@@ -200,10 +191,10 @@ TEST_F(RewriteEquivalence, JoinsStayOptionalUnlessAConditionRejectsTheirNulls) {
       {"where case when OC.org_name is null then 1 else 0 end = 1 ", false},
       {"where inhouse_name like 'a%' ", false},  // no table named: the pass cannot tell
   };
-  for (const Text& t : texts) {
-    const std::string text = from + t.where + std::string(documents::kDocumentListOrder);
+  for (const auto& [where, inner] : texts) {
+    const std::string text = from + where + std::string(documents::kDocumentListOrder);
     const std::string sql = Translated(text, tsql::Rewrites::Apply);
-    EXPECT_EQ(sql.find("LEFT JOIN vw_zub_ORG_Committee_ref_current") == std::string::npos, t.inner) << t.where;
+    EXPECT_EQ(sql.find("LEFT JOIN vw_zub_ORG_Committee_ref_current") == std::string::npos, inner) << where;
     ExpectSameRows(text);
   }
 }
@@ -233,40 +224,38 @@ TEST_F(RewriteEquivalence, ConditionsOnASubSelectAreCopiedIntoIt) {
 }
 
 TEST_F(RewriteEquivalence, OptionalSubSelectsBecomeJoinsOnlyWhenEveryRowStays) {
+  // The outer select, the join condition, what the officer meets its name row
+  // on, the sub-select's condition, and whether it must be read as two joins.
   struct Text {
-    std::string outer, on, inner, where;
-    bool joins;  // the sub-select must be read as two joins
+    std::string outer = "select r.unique_id, c.n, c.f from ref_org r", on = "c.g = r.group_id",
+                name = "o.entity_id", where = "";
+    bool joins = false;
   };
-  const std::string b = "left join org_name_address na on na.unique_id = ";
   const std::vector<Text> texts = {
-      {"select r.unique_id, c.n, c.f from ref_org r", "c.g = r.group_id", b + "o.entity_id",
-       " where o.trans_end_date is null", true},
+      {.where = " where o.trans_end_date is null", .joins = true},
       // The officer without a name row would meet name row 1.
-      {"select r.unique_id, c.n, c.f from ref_org r", "c.g = r.group_id", b + "isnull(o.entity_id, 1)", "", false},
+      {.name = "isnull(o.entity_id, 1)"},
       // The join condition or the sub-select's condition reads the name.
-      {"select r.unique_id, c.n, c.f from ref_org r", "c.g = r.group_id and c.n like 'a%'", b + "o.entity_id", "",
-       false},
-      {"select r.unique_id, c.n, c.f from ref_org r", "c.g = r.group_id", b + "o.entity_id",
-       " where na.last_name like 'b%'", false},
+      {.on = "c.g = r.group_id and c.n like 'a%'"},
+      {.where = " where na.last_name like 'b%'"},
       // A bare name, or a name the sub-select's tables would hide.
-      {"select unique_id, c.n, c.f from ref_org r", "c.g = r.group_id", b + "o.entity_id", "", false},
-      {"select o.unique_id, c.n, c.f from ref_org o join ref_org r on r.unique_id = o.unique_id", "c.g = o.group_id",
-       b + "o.entity_id", "", false},
+      {.outer = "select unique_id, c.n, c.f from ref_org r"},
+      {.outer = "select o.unique_id, c.n, c.f from ref_org o join ref_org r on r.unique_id = o.unique_id",
+       .on = "c.g = o.group_id"},
       // Another sub-select's bare names that its own table gives stay its own.
-      {"select r.unique_id, c.n, c.f, (select max(trans_date) from ref_org where group_id = r.group_id) "
-       "from ref_org r",
-       "c.g = r.group_id", b + "o.entity_id", "", true},
+      {.outer = "select r.unique_id, c.n, c.f, (select max(trans_date) from ref_org where group_id = r.group_id) "
+                "from ref_org r",
+       .joins = true},
       // Another sub-select's bare name means the outer row's column; the
       // officer and name tables have one of that name too.
-      {"select r.unique_id, c.n, c.f, (select count(*) from lks_org_status s where s.Code = r.current_status_code "
-       "and unique_id > 0) from ref_org r",
-       "c.g = r.group_id", b + "o.entity_id", "", false},
+      {.outer = "select r.unique_id, c.n, c.f, (select count(*) from lks_org_status s where s.Code = "
+                "r.current_status_code and unique_id > 0) from ref_org r"},
   };
   for (const Text& t : texts) {
     const std::string text = t.outer +
                              " left join (select o.org_group_id as g, na.last_name as n, na.first_name as f "
-                             "from org_officers o " +
-                             t.inner + t.where + ") c on " + t.on + " where r.group_id < 60 order by 1, 2, 3";
+                             "from org_officers o left join org_name_address na on na.unique_id = " +
+                             t.name + t.where + ") c on " + t.on + " where r.group_id < 60 order by 1, 2, 3";
     EXPECT_EQ(Translated(text, tsql::Rewrites::Apply).find("JOIN (SELECT") == std::string::npos, t.joins) << text;
     ExpectSameRows(text);
   }

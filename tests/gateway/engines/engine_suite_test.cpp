@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "runtime/dates.hpp"
 #include "runtime/text.hpp"
@@ -30,10 +29,10 @@ class OfficeEngines : public EngineOfficeSuite, public ::testing::WithParamInter
   // A new gateway on this test's office, through the engine-selecting factory.
   std::unique_ptr<DataGateway> Connected() {
     auto g = CreateDefaultGateway();
-    const bool ok = GetParam() == OfficeEngine::Embedded
-                        ? g->SetConnection(file_, "embedded", "", "", false, 0, "", "")
-                        : g->SetConnection(database_, ServerSettings("").server, ServerSettings("").user, "", true, 5, "", "");
-    if (!ok) throw std::runtime_error("cannot connect: " + g->LastErrorText());
+    const auto s = ServerSettings("");
+    if (GetParam() == OfficeEngine::Embedded ? !g->SetConnection(file_, "embedded", "", "", false, 0, "", "")
+                                             : !g->SetConnection(database_, s.server, s.user, "", true, 5, "", ""))
+      throw std::runtime_error("cannot connect: " + g->LastErrorText());
     return g;
   }
 
@@ -67,20 +66,16 @@ TW_ON_BOTH_ENGINES(OfficeEngines);
 TEST_P(OfficeEngines, ResultColumnsAreTypedAndNamedAsTheTextWroteThem) {
   auto rs = Open("select * from ref_document where unique_id = 1");
   ASSERT_FALSE(rs->EndOfFile());
-  struct Case {
-    const char* column;
-    Variant value;
-  };
-  for (const Case& c : {Case{.column = "doc_year", .value = Variant(std::int16_t{2004})},
-                        Case{.column = "unique_id", .value = Variant(std::int32_t{1})},
-                        Case{.column = "is_amendment", .value = Variant(true)},
-                        Case{.column = "amount_due", .value = Variant(Currency{12345000})},
-                        Case{.column = "due_date", .value = Variant(dates::FromCivil({2004, 3, 5, 14, 30, 0}))},
-                        Case{.column = "page_image", .value = Variant(Bytes{1, 2, 3, 4})},
-                        Case{.column = "score", .value = Variant(0.25)},
-                        Case{.column = "title", .value = Variant("First report")}}) {
-    EXPECT_EQ(rs->Collect(c.column).Type(), c.value.Type()) << c.column;
-    EXPECT_EQ(rs->Collect(c.column), c.value) << c.column;
+  for (const auto& [column, value] : {std::pair{"doc_year", Variant(std::int16_t{2004})},
+                                      {"unique_id", Variant(std::int32_t{1})},
+                                      {"is_amendment", Variant(true)},
+                                      {"amount_due", Variant(Currency{12345000})},
+                                      {"due_date", Variant(dates::FromCivil({2004, 3, 5, 14, 30, 0}))},
+                                      {"page_image", Variant(Bytes{1, 2, 3, 4})},
+                                      {"score", Variant(0.25)},
+                                      {"title", Variant("First report")}}) {
+    EXPECT_EQ(rs->Collect(column).Type(), value.Type()) << column;
+    EXPECT_EQ(rs->Collect(column), value) << column;
   }
   EXPECT_EQ(rs->Fields().Item("amount_due").Type(), DataType::Currency);
   auto named = Open("select Title as 'Report Title', DOC_year, rd.Unique_ID from ref_document rd where unique_id = 2");
@@ -105,59 +100,47 @@ TEST_P(OfficeEngines, ResultColumnsAreTypedAndNamedAsTheTextWroteThem) {
 // texts as the clerk writes them, yes/no columns compare with 1 and 0, char(n)
 // pads, NULLs sort first. Several values of a column read joined by "|".
 TEST_P(OfficeEngines, QueriesKeepTheOfficeServersMeaning) {
-  struct Case {
-    std::string sql, want;
-  };
   const std::string one = " from ref_document where unique_id = 1", count = "select count(*) from ref_document where ";
-  const Case cases[] = {
-      {.sql = "select doc_type_code + '-' + title + cast(doc_year + 1 as varchar(4))" + one, .want = "RPT-First report2005"},
-      {.sql = "select isnull(amount_due, 0) + 1 from ref_document where unique_id = 3", .want = "1"},
-      {.sql = count + "title = 'LETTER' and doc_type_code + 'x' = 'corX'", .want = "1"},
-      {.sql = count + "title like '%REPORT' and title + '' like 'f%'", .want = "1"},
-      {.sql = count + "title like '[a-f]%' and title like '[^a]%' and title like 'First_report'", .want = "1"},
-      {.sql = count + "title <> 'O''Malley' and 'it''s' like '%''s'", .want = "3"},
-      {.sql = count + "due_date >= '3/5/2004' and due_date < getdate()", .want = "2"},
-      {.sql = count + "cast(due_date as date) = '3/5/2004'", .want = "1"},
-      {.sql = count + "cast(due_date as date) <= '3/4/2004 2:30:00 PM'", .want = "0"},
-      {.sql = count + "due_date between '1/1/2004' and '12/31/2004'", .want = "1"},
-      {.sql = "select year(due_date) * 100 + datediff(day, '3/1/2004', due_date)" + one, .want = "200404"},
-      {.sql = "select dateadd(month, 1, due_date)" + one, .want = "4/5/2004 2:30:00 PM"},
-      {.sql = "select datepart(weekday, due_date) * 100 + datepart(dayofyear, due_date)" + one, .want = "665"},
-      {.sql = "select datediff(month, '12/31/2003', due_date) + datediff(year, due_date, '1/1/2006')" + one,
-       .want = "5"},
-      {.sql = "select convert(varchar, due_date, 101) + convert(varchar(10), due_date, 120)" + one,
-       .want = "03/05/20042004-03-05"},
-      {.sql = count + "is_amendment = 1", .want = "1"},
-      {.sql = "select is_amendment from ref_document order by unique_id", .want = "True|False|False"},
-      {.sql = "select cast(is_amendment as char(3)) + '|'" + one, .want = "1  |"},
-      {.sql = "select len(cast(title as varchar(5))) + len('ab  ') * 100 + datalength(title) * 1000" + one,
-       .want = "12205"},
-      {.sql = "select substring(title, 7, 3) + left(title, 2) + right(title, 3)" + one, .want = "repFiort"},
-      {.sql = "select charindex('REP', title) * 10 + charindex('r', title, 4)" + one, .want = "77"},
-      {.sql = "select replace(title, 'REPORT', 'paper') + upper(doc_type_code) + lower('X') + ltrim(' y')" + one,
-       .want = "First paperRPTxy"},
-      {.sql = "select isnumeric(doc_year) + isnumeric(title) + isnumeric(' 1.5e3 ')" + one, .want = "2"},
-      {.sql = "select cast(amount_due as int) + cast('12' as int) + cast(2.9 as int)" + one, .want = "1248"},
-      {.sql = "select case when cast(score * 4 as bit) = 1 then 'y' else 'n' end" + one, .want = "y"},
-      {.sql = "select isnull(cast(org_id as varchar(5)), 'none') from ref_document where unique_id = 3",
-       .want = "none"},
-      {.sql = "select case doc_type_code when 'rpt' then 'report' else 'other' end" + one, .want = "report"},
-      {.sql = count + "doc_type_code + '' in ('rpt', 'x') and not (org_id is null)", .want = "1"},
-      {.sql = "select top 2 unique_id from ref_document order by 1 desc", .want = "3|2"},
-      {.sql = "select amount_due from ref_document order by amount_due", .want = "<null>|0|1234.5"},
-      {.sql = "select title as 'T' from ref_document order by T desc", .want = "Letter|First report|Amended report"},
-      {.sql = "select unique_id from ref_document where unique_id in (select unique_id from vw_document "
-              "where title like '%report') union select 9 order by 1",
-       .want = "1|3|9"},
-      {.sql = "select doc_type_code from ref_document group by doc_type_code having count(*) > 1", .want = "RPT"},
-      {.sql = "select d.title from (select top 2 title, unique_id from ref_document order by unique_id desc) d "
-              "order by d.title",
-       .want = "Amended report|Letter"},
+  const std::pair<std::string, std::string> cases[] = {
+      {"select doc_type_code + '-' + title + cast(doc_year + 1 as varchar(4))" + one, "RPT-First report2005"},
+      {"select isnull(amount_due, 0) + 1 from ref_document where unique_id = 3", "1"},
+      {count + "title = 'LETTER' and doc_type_code + 'x' = 'corX'", "1"},
+      {count + "title like '%REPORT' and title + '' like 'f%'", "1"},
+      {count + "title like '[a-f]%' and title like '[^a]%' and title like 'First_report'", "1"},
+      {count + "title <> 'O''Malley' and 'it''s' like '%''s'", "3"},
+      {count + "due_date >= '3/5/2004' and due_date < getdate()", "2"},
+      {count + "cast(due_date as date) = '3/5/2004'", "1"},
+      {count + "cast(due_date as date) <= '3/4/2004 2:30:00 PM'", "0"},
+      {count + "due_date between '1/1/2004' and '12/31/2004'", "1"},
+      {"select year(due_date) * 100 + datediff(day, '3/1/2004', due_date)" + one, "200404"},
+      {"select dateadd(month, 1, due_date)" + one, "4/5/2004 2:30:00 PM"},
+      {"select datepart(weekday, due_date) * 100 + datepart(dayofyear, due_date)" + one, "665"},
+      {"select datediff(month, '12/31/2003', due_date) + datediff(year, due_date, '1/1/2006')" + one, "5"},
+      {"select convert(varchar, due_date, 101) + convert(varchar(10), due_date, 120)" + one, "03/05/20042004-03-05"},
+      {count + "is_amendment = 1", "1"},
+      {"select is_amendment from ref_document order by unique_id", "True|False|False"},
+      {"select cast(is_amendment as char(3)) + '|'" + one, "1  |"},
+      {"select len(cast(title as varchar(5))) + len('ab  ') * 100 + datalength(title) * 1000" + one, "12205"},
+      {"select substring(title, 7, 3) + left(title, 2) + right(title, 3)" + one, "repFiort"},
+      {"select charindex('REP', title) * 10 + charindex('r', title, 4)" + one, "77"},
+      {"select replace(title, 'REPORT', 'paper') + upper(doc_type_code) + lower('X') + ltrim(' y')" + one,
+       "First paperRPTxy"},
+      {"select isnumeric(doc_year) + isnumeric(title) + isnumeric(' 1.5e3 ')" + one, "2"},
+      {"select cast(amount_due as int) + cast('12' as int) + cast(2.9 as int)" + one, "1248"},
+      {"select case when cast(score * 4 as bit) = 1 then 'y' else 'n' end" + one, "y"},
+      {"select isnull(cast(org_id as varchar(5)), 'none') from ref_document where unique_id = 3", "none"},
+      {"select case doc_type_code when 'rpt' then 'report' else 'other' end" + one, "report"},
+      {count + "doc_type_code + '' in ('rpt', 'x') and not (org_id is null)", "1"},
+      {"select top 2 unique_id from ref_document order by 1 desc", "3|2"},
+      {"select amount_due from ref_document order by amount_due", "<null>|0|1234.5"},
+      {"select title as 'T' from ref_document order by T desc", "Letter|First report|Amended report"},
+      {"select unique_id from ref_document where unique_id in (select unique_id from vw_document "
+       "where title like '%report') union select 9 order by 1", "1|3|9"},
+      {"select doc_type_code from ref_document group by doc_type_code having count(*) > 1", "RPT"},
+      {"select d.title from (select top 2 title, unique_id from ref_document order by unique_id desc) d "
+       "order by d.title", "Amended report|Letter"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.sql);
-    EXPECT_EQ(First(c.sql), c.want);
-  }
+  for (const auto& [sql, want] : cases) EXPECT_EQ(First(sql), want) << sql;
   // A text made safe for a literal reads back as itself, whatever it holds.
   for (const std::string text : {"O'Malley's", "x'; delete from ref_document; --", "'"}) {
     EXPECT_EQ(First("select '" + gateway_->SqlSafeText(text) + "' + ''"), text);
@@ -237,26 +220,28 @@ TEST_P(OfficeEngines, ProceduresTakeInputsByNameAndGiveOutputsAndRows) {
 TEST_P(OfficeEngines, AFailedCallUndoesOnlyItselfAndUnitsOfWorkCommitOrRollBack) {
   DataGateway& g = *gateway_;
   const std::string before = Committed("select count(*) from ref_document");
-  std::int32_t rows = 0;
-  std::shared_ptr<Recordset> rs;
-  ASSERT_EQ(g.PrepareProcedure("sp_fail_midway"), "");
-  ASSERT_EQ(g.AddParameter("@title", Variant("midway")), "");
-  EXPECT_NE(g.ExecuteProcedure(rows, false, rs, 0), "");
+  // Calls a procedure with its one text input, if given: the call's error text, empty when it ran.
+  const auto call = [&g](const char* procedure, const char* input = "", const char* title = "") {
+    std::int32_t rows = 0;
+    std::shared_ptr<Recordset> rs;
+    std::string error = g.PrepareProcedure(procedure);
+    if (error.empty() && *input) error = g.AddParameter(input, Variant(title));
+    if (!error.empty()) ADD_FAILURE() << procedure << " was not prepared: " << error;
+    return error.empty() ? g.ExecuteProcedure(rows, false, rs, 0) : error;
+  };
+  EXPECT_NE(call("sp_fail_midway", "@title", "midway"), "");
   EXPECT_EQ(Committed("select count(*) from ref_document"), before);
 
   g.BeginTransaction();
   EXPECT_TRUE(g.InTransaction());
   EXPECT_THROW(g.BeginTransaction(), RuntimeError);
   // A failing first call leaves the unit open and usable, then later ones.
-  ASSERT_EQ(g.PrepareProcedure("sp_fail_midway"), "");
-  EXPECT_NE(g.ExecuteProcedure(rows, false, rs, 0), "");
+  EXPECT_NE(call("sp_fail_midway"), "");
   EXPECT_TRUE(g.InTransaction());
-  ASSERT_EQ(g.PrepareProcedure("sp_insert_ref_document"), "");
-  ASSERT_EQ(g.AddParameter("@Title", Variant("kept")), "");
-  ASSERT_EQ(g.ExecuteProcedure(rows, false, rs, 0), "");
+  ASSERT_EQ(call("sp_insert_ref_document", "@Title", "kept"), "");
   // A failing call and a failing query inside the unit leave it usable.
-  ASSERT_EQ(g.PrepareProcedure("sp_fail_midway"), "");
-  EXPECT_NE(g.ExecuteProcedure(rows, false, rs, 0), "");
+  EXPECT_NE(call("sp_fail_midway"), "");
+  std::shared_ptr<Recordset> rs;
   EXPECT_NE(g.OpenRecordset("select nosuchcolumn from ref_document", rs, 0, true), "");
   EXPECT_EQ(First("select count(*) from ref_document where title = 'KEPT'"), "1");
   EXPECT_EQ(First("select count(*) from ref_document where title = 'midway'"), "0");
@@ -266,9 +251,7 @@ TEST_P(OfficeEngines, AFailedCallUndoesOnlyItselfAndUnitsOfWorkCommitOrRollBack)
   EXPECT_EQ(Committed("select count(*) from ref_document where title = 'kept'"), "1");
 
   g.BeginTransaction();
-  ASSERT_EQ(g.PrepareProcedure("sp_insert_ref_document"), "");
-  ASSERT_EQ(g.AddParameter("@Title", Variant("dropped")), "");
-  ASSERT_EQ(g.ExecuteProcedure(rows, false, rs, 0), "");
+  ASSERT_EQ(call("sp_insert_ref_document", "@Title", "dropped"), "");
   g.EndTransaction(false);
   EXPECT_EQ(Committed("select count(*) from ref_document where title = 'dropped'"), "0");
 }

@@ -21,16 +21,14 @@ using namespace ::tarnwick::testing;
 TEST(RecordingGateway, LogsEveryCallWithItsInputsInOrder) {
   auto script = std::make_shared<GatewayScript>();
   RecordingGateway g(script);
-  g.AddParameter("@Title", Variant::Null());
-  g.AddParameter("@Other", Variant());
-  g.AddParameter("@doc_image", Variant(Bytes{1, 2, 3}));
+  for (const Variant& v : {Variant::Null(), Variant(), Variant(Bytes{1, 2, 3})}) g.AddParameter("@p", v);
   std::int32_t rows = 7;
   std::shared_ptr<Recordset> none;
   g.ExecuteProcedure(rows, false, none, 0);
   EXPECT_EQ(g.SqlSafeText("O'Brien's"), "O''Brien''s");
-  EXPECT_EQ(script->CallTexts(), (std::vector<std::string>{"AddParameter(@Title, Null)", "AddParameter(@Other, Empty)",
-                                                           "AddParameter(@doc_image, Bytes(3))",
-                                                           "ExecuteProcedure(7, False, 0)", "SqlSafeText(O'Brien's)"}));
+  EXPECT_EQ(script->CallTexts(), (std::vector<std::string>{"AddParameter(@p, Null)", "AddParameter(@p, Empty)",
+                                                           "AddParameter(@p, Bytes(3))", "ExecuteProcedure(7, False, 0)",
+                                                           "SqlSafeText(O'Brien's)"}));
   EXPECT_EQ(none, nullptr);  // a procedure that returns no rows hands back nothing
 }
 
