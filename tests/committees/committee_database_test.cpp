@@ -1,7 +1,6 @@
 // The committee searches on a sample office database: each kind of name
 // search against the committees the tables hold, the current-committee rule,
 // the committees a document affects, and hostile search texts.
-#include <memory>
 #include <set>
 
 #include "support/sample_office.hpp"
@@ -23,9 +22,8 @@ class CommitteeOffice : public SampleOfficeSuite<4000> {
     std::set<std::string> groups;
     for (const auto& row : QueryRows(
              "select distinct oc.org_group_id from org_committee oc join ref_org ro on ro.group_id = oc.org_group_id "
-             "where oc.trans_end_date is null and oc.comm_type_code <> 'NRR' and (" + condition + ")")) {
+             "where oc.trans_end_date is null and oc.comm_type_code <> 'NRR' and (" + condition + ")"))
       groups.insert(row.at(0));
-    }
     return groups;
   }
 };
@@ -47,9 +45,7 @@ TEST_P(CommitteeOffice, EachNameSearchFindsTheCommitteesThatCarryTheName) {
   const std::string acronym = Query("select old_acronym from org_committee where trans_end_date is null and org_group_id = " + cnc);
   const std::string previous = Query("select previous_id from org_committee where org_group_id = " + cnc).substr(0, 6);
   const std::string serial = Query("select id_3 from ref_org where group_id = " + cnc);
-  struct Case {
-    std::string infoType, name, first = {}, nameType = {}, condition;
-  };
+  struct Case { std::string infoType, name, first = {}, nameType = {}, condition; };
   const Case cases[] = {
       {.infoType = "1", .name = "c?mmittee", .nameType = "OI",
        .condition = "oc.org_name like '%c_mmittee%' and oc.inhouse_name like '%c_mmittee%'"},
@@ -75,9 +71,8 @@ TEST_P(CommitteeOffice, OnlyCurrentCommitteesAreListedWithCandidatesOfCandidateC
   const std::set<std::string> all = Expected("1 = 1");
   EXPECT_EQ(Groups(*org), all);
   EXPECT_EQ(org->RecordCount(), static_cast<std::int32_t>(all.size())) << "one row per committee";
-  for (org->MoveFirst(); !org->EndOfFile(); org->MoveNext()) {
+  for (org->MoveFirst(); !org->EndOfFile(); org->MoveNext())
     EXPECT_EQ(org->CandLastName() != "", org->CommTypeCode() == "CNC") << org->OrgName();
-  }
   // Non-registered reporting entities: only in the affected-committee list.
   EXPECT_FALSE(org->GetDataList("AND fn.comm_type_code = 'NRR' "));
   EXPECT_TRUE(org->GetAffectedDataList("AND fn.comm_type_code = 'NRR' "));
@@ -86,9 +81,8 @@ TEST_P(CommitteeOffice, OnlyCurrentCommitteesAreListedWithCandidatesOfCandidateC
   const std::string document =
       Query("select document_id from XRF_AFF_ORG_DOCUMENT group by document_id having count(*) > 1 limit 1");
   std::set<std::string> affected;
-  for (const auto& row : QueryRows("select org_id from XRF_AFF_ORG_DOCUMENT where document_id = " + document)) {
+  for (const auto& row : QueryRows("select org_id from XRF_AFF_ORG_DOCUMENT where document_id = " + document))
     affected.insert(row.at(0));
-  }
   ASSERT_TRUE(org->GetAffectedCommitteeDocumentList(document));
   EXPECT_EQ(Groups(*org), affected);
 }

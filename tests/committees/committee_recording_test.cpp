@@ -6,47 +6,38 @@
 namespace tarnwick::test {
 namespace {
 
-using Committee = Scripted;
+struct Committee : Scripted { clsOrg org; };
 using Texts = std::vector<std::string>;
 
 // The committee list select, joins and current-committee condition, as the
 // office's database expects them.
 const std::string kListText =
-    "SELECT distinct fn.org_id, ro.group_id, ro.id_1, ro.id_2, ro.id_3, ro.id_4, fn.previous_id, "
-    "fn.org_name, fn.comm_type_code, fn.comm_type_desc, cand.name_type_code, "
-    "case fn.comm_type_code when 'cnc' then cand.first_name else '' end as 'cand_first_name', "
-    "case fn.comm_type_code when 'cnc' then cand.middle_name else '' end as 'cand_middle_name', "
-    "case fn.comm_type_code when 'cnc' then cand.last_name else '' end as 'cand_last_name', "
-    "case fn.comm_type_code when 'cnc' then cand.suffix else '' end as 'cand_suffix', "
-    "case fn.comm_type_code when 'cnc' then cand.nick_name else '' end as 'cand_nick_name', "
-    "treas.name_type_code, treas.first_name as 'treas_first_name', treas.middle_name as 'treas_middle_name', "
-    "treas.last_name as 'treas_last_name', treas.suffix as 'treas_suffix', "
-    "treas.nick_name as 'treas_nick_name', fn.inhouse_name, ro.current_status_desc, fn.party_code, "
-    "ro.current_status_code FROM vw_zub_ref_org_detail ro "
-    "left outer join vw_Zub_org_committee_detail fn on ro.group_id = fn.org_group_id "
-    "left outer join ( select oo1.org_group_id, oo1.name_type_code, na1.first_name, na1.middle_name, "
-    "na1.last_name, na1.suffix , na1.nick_name, oo1.cand_office_code from org_officers oo1 "
-    "left outer join org_name_address na1 on oo1.entity_id = na1.unique_id "
-    "where (oo1.name_type_code = 'cnd' or oo1.name_type_code is null) "
-    "AND oo1.trans_end_date is null ) cand on cand.org_group_id = fn.org_group_id "
-    "left outer join ( select oo2.org_group_id, oo2.name_type_code, na2.first_name, na2.middle_name, "
-    "na2.last_name, na2.suffix , na2.nick_name from org_officers oo2 "
-    "left outer join org_name_address na2 on oo2.entity_id = na2.unique_id "
-    "where (oo2.name_type_code = 'trs' or oo2.name_type_code is null) "
-    "AND oo2.trans_end_date is null ) treas on treas.org_group_id = fn.org_group_id ";
+    "SELECT distinct fn.org_id, ro.group_id, ro.id_1, ro.id_2, ro.id_3, ro.id_4, fn.previous_id, fn.org_name, "
+    "fn.comm_type_code, fn.comm_type_desc, cand.name_type_code, case fn.comm_type_code when 'cnc' then cand.first_name "
+    "else '' end as 'cand_first_name', case fn.comm_type_code when 'cnc' then cand.middle_name else '' end as "
+    "'cand_middle_name', case fn.comm_type_code when 'cnc' then cand.last_name else '' end as 'cand_last_name', case "
+    "fn.comm_type_code when 'cnc' then cand.suffix else '' end as 'cand_suffix', case fn.comm_type_code when 'cnc' "
+    "then cand.nick_name else '' end as 'cand_nick_name', treas.name_type_code, treas.first_name as "
+    "'treas_first_name', treas.middle_name as 'treas_middle_name', treas.last_name as 'treas_last_name', treas.suffix "
+    "as 'treas_suffix', treas.nick_name as 'treas_nick_name', fn.inhouse_name, ro.current_status_desc, fn.party_code, "
+    "ro.current_status_code FROM vw_zub_ref_org_detail ro left outer join vw_Zub_org_committee_detail fn on "
+    "ro.group_id = fn.org_group_id left outer join ( select oo1.org_group_id, oo1.name_type_code, na1.first_name, "
+    "na1.middle_name, na1.last_name, na1.suffix , na1.nick_name, oo1.cand_office_code from org_officers oo1 left outer "
+    "join org_name_address na1 on oo1.entity_id = na1.unique_id where (oo1.name_type_code = 'cnd' or "
+    "oo1.name_type_code is null) AND oo1.trans_end_date is null ) cand on cand.org_group_id = fn.org_group_id left "
+    "outer join ( select oo2.org_group_id, oo2.name_type_code, na2.first_name, na2.middle_name, na2.last_name, "
+    "na2.suffix , na2.nick_name from org_officers oo2 left outer join org_name_address na2 on oo2.entity_id = "
+    "na2.unique_id where (oo2.name_type_code = 'trs' or oo2.name_type_code is null) AND oo2.trans_end_date is null ) "
+    "treas on treas.org_group_id = fn.org_group_id ";
 const std::string kCurrent =
-    "WHERE fn.trans_end_date is null "
-    "AND (ro.trans_date = (SELECT max(trans_date) from ref_org where group_id = ro.group_id) "
-    "or ro.trans_date is null) ";
+    "WHERE fn.trans_end_date is null AND (ro.trans_date = (SELECT max(trans_date) from ref_org where group_id = "
+    "ro.group_id) or ro.trans_date is null) ";
 
 std::string Opened(const std::string& sql) { return "OpenRecordset(" + sql + ", 0, True)"; }
 
 TEST_F(Committee, SetupFilterAddsItsClausesInAFixedOrder) {
-  clsOrg org;
-  struct Case {
-    std::string commType{}, commLevel{}, status{}, infoType{}, name{}, firstName{}, office{}, party{}, nameType{};
-    std::string where;
-  };
+  struct Case { std::string commType{}, commLevel{}, status{}, infoType{}, name{}, firstName{}, office{}, party{},
+                nameType{}, where; };
   const Case cases[] = {
       {.where = ""},
       {.commType = "   ", .where = "AND fn.comm_type_code = '' "},  // blanks count as a choice
@@ -78,7 +69,6 @@ TEST_F(Committee, SetupFilterAddsItsClausesInAFixedOrder) {
 }
 
 TEST_F(Committee, TheFourSearchesSendTheirTextsAndReportFailuresWithTheirNames) {
-  clsOrg org;
   const std::string filter = "AND fn.org_name like '%a%' ";
   org.GetDataList(filter);
   org.GetAffectedDataList(filter);
@@ -96,11 +86,9 @@ TEST_F(Committee, TheFourSearchesSendTheirTextsAndReportFailuresWithTheirNames) 
 
   using Search = bool (clsOrg::*)(const std::string&);
   const std::pair<Search, std::string> searches[] = {
-      {&clsOrg::GetDataList, "clsOrg_Data.GetDataList"},
-      {&clsOrg::GetCommittee, "clsOrg_Data.GetCommittee"},
-      {&clsOrg::GetAffectedCommitteeDocumentList, "clsOrg_Data.GetAffectedCommitteeDocumentList"},
-      {&clsOrg::GetAffectedDataList, "clsOrg_Data.GetAffectedDataList"},
-  };
+      {&clsOrg::GetDataList, "GetDataList"}, {&clsOrg::GetCommittee, "GetCommittee"},
+      {&clsOrg::GetAffectedCommitteeDocumentList, "GetAffectedCommitteeDocumentList"},
+      {&clsOrg::GetAffectedDataList, "GetAffectedDataList"}};
   const auto row = [] { return Rows({{"org_name", DataType::VarChar}}, {{{"org_name", Variant("A")}}}); };
   for (const auto& [search, source] : searches) {
     SCOPED_TRACE(source);
@@ -110,7 +98,7 @@ TEST_F(Committee, TheFourSearchesSendTheirTextsAndReportFailuresWithTheirNames) 
     script->Answer("OpenRecordset", {.errorText = "syntax error"});
     EXPECT_FALSE((org.*search)("1"));
     script->Answer("OpenRecordset", {.raise = RuntimeError(-2147467259, "Gateway", "connection lost")});
-    EXPECT_EQ(ExpectRaises(-2147467259, [&] { (org.*search)("1"); }).Source(), "Gateway (" + source + ")");
+    EXPECT_EQ(ExpectRaises(-2147467259, [&] { (org.*search)("1"); }).Source(), "Gateway (clsOrg_Data." + source + ")");
   }
 }
 

@@ -42,8 +42,7 @@ TEST(NumberText, CDblReadsEveryMarkAndAgreesWithIsNumeric) {
       {"&HFF", 255, 0}, {"&hffff", -1, 0}, {"&O17", 15, 0}, {"&H", 0, kBad}, {"-&H10", 0, kBad},
       {"(&H10)", 0, kBad}, {"&H1FFFFFFFF", 0, err::kOverflow},
       // no number
-      {"", 0, kBad}, {"   ", 0, kBad}, {"True", 0, kBad}, {"12a", 0, kBad}, {"1 000", 0, kBad},
-  };
+      {"", 0, kBad}, {"   ", 0, kBad}, {"True", 0, kBad}, {"12a", 0, kBad}, {"1 000", 0, kBad}};
   for (const Row& r : rows) {
     SCOPED_TRACE(r.text);
     double value = 0;
@@ -68,8 +67,7 @@ TEST(NumberText, CCurHoldsBothEndsExactlyAndOverflowsOneUnitPast) {
       {"(922337203685477.58086)", 0, err::kOverflow},
       // rounding half to even at the fourth decimal
       {"($0.00005)", 0, 0}, {"0.00015", 2, 0}, {"0.00025", 2, 0}, {"1,234.56785", 12345678, 0},
-      {"1234.56775", 12345678, 0}, {"0.000051", 1, 0}, {"1E-30", 0, 0}, {"1E15", 0, err::kOverflow}, {"$", 0, kBad},
-  };
+      {"1234.56775", 12345678, 0}, {"0.000051", 1, 0}, {"1E-30", 0, 0}, {"1E15", 0, err::kOverflow}, {"$", 0, kBad}};
   for (const Row& r : rows) {
     SCOPED_TRACE(r.text);
     Currency c{-99};
@@ -89,8 +87,7 @@ TEST(NumberText, CBoolReadsTruthWordsThenNumbers) {
       // any number text: zero is False
       {"(1)", true, 0}, {"$0.00", false, 0}, {"0-", false, 0}, {"-0.0", false, 0}, {"&H0", false, 0}, {"", false, kBad},
       // values that are no text: any non-zero number is True, Null is no truth value
-      {0.25, true, 0}, {Currency{0}, false, 0}, {Variant::Null(), false, err::kInvalidUseOfNull},
-  };
+      {0.25, true, 0}, {Currency{0}, false, 0}, {Variant::Null(), false, err::kInvalidUseOfNull}};
   for (const Row& r : rows) {
     SCOPED_TRACE(r.in.Text());
     bool v = !r.value;
@@ -142,8 +139,7 @@ TEST(DateText, CDateReadsEveryFormAndAgreesWithIsDate) {
       {"24:00", "13"}, {"10:60", "13"}, {"10:5:100", "13"}, {"2", "13"}, {"3/5/2004 2:30 PM x", "13"},
       {"3/5/2004T14:30", "13"},
       // no date
-      {"", "13"}, {"   ", "13"}, {"38051", "13"}, {"abc", "13"}, {"3/4/2005 #", "13"},
-  };
+      {"", "13"}, {"   ", "13"}, {"38051", "13"}, {"abc", "13"}, {"3/4/2005 #", "13"}};
   for (const Row& r : rows) {
     SCOPED_TRACE(r.text);
     EXPECT_EQ(ReadAs(r.text), r.iso);
@@ -163,8 +159,7 @@ TEST(DateText, FormatGivesMmDdYyyyForDatesThenSerialsElseTheText) {
       // a number that is no date: a serial
       {"38051", "03/05/2004"}, {"$38,051.75", "03/05/2004"}, {"(1)", "12/29/1899"},
       // anything else comes back unchanged
-      {"1E10", "1E10"}, {"abc", "abc"}, {"", ""}, {"13:00 AM", "13:00 AM"},
-  };
+      {"1E10", "1E10"}, {"abc", "abc"}, {"", ""}, {"13:00 AM", "13:00 AM"}};
   for (const Row& r : rows) EXPECT_EQ(dates::FormatMmDdYyyy(r.in), r.out) << r.in;
 }
 

@@ -5,7 +5,8 @@
 namespace tarnwick::test {
 namespace {
 
-using Cursor = Scripted;
+using Texts = std::vector<std::string>;
+struct Cursor : Scripted { clsXrf_Org_Document link; clsXrf_Aff_Org_Document aff; };
 
 // The cursor's markers: R for DataReady, B for BOF, E for EOF, "-" for each one off.
 template <class Data>
@@ -14,7 +15,6 @@ std::string Markers(Data& d) {
 }
 
 TEST_F(Cursor, BeforeAnyQueryAndOnAnEmptyResultNothingIsReady) {
-  clsXrf_Aff_Org_Document aff;
   aff.OrgID("12");  // ignored, no error
   EXPECT_EQ(aff.OrgID() + std::to_string(aff.RecordCount()), "0");
   script->Answer("OpenRecordset", {.result = LinkRows({})});
@@ -25,7 +25,6 @@ TEST_F(Cursor, BeforeAnyQueryAndOnAnEmptyResultNothingIsReady) {
 
 TEST_F(Cursor, OneRowWalkOntoEndOfFileAndBack) {
   script->Answer("OpenRecordset", {.result = LinkRows({{12, 1}})});
-  clsXrf_Org_Document link;
   ASSERT_TRUE(link.GetData(1));  // 1 is the first stored key, not a new row
   EXPECT_EQ(Calls().back(), "OpenRecordset(select * from xrf_org_document where document_id = 1 , 0, True)");
   EXPECT_EQ(Markers(link) + link.OrgID(), "R--12");
@@ -42,7 +41,6 @@ TEST_F(Cursor, OneRowWalkOntoEndOfFileAndBack) {
 
 TEST_F(Cursor, KeyedLoadOfANewRowTakesTheSetters) {
   script->Answer("OpenRecordset", {.result = LinkRows({})});
-  clsXrf_Org_Document link;
   ASSERT_TRUE(link.GetData(0));
   EXPECT_EQ(Calls().back(), "OpenRecordset(select * from xrf_org_document where document_id is null , 0, True)");
   link.OrgID("12");
@@ -50,10 +48,9 @@ TEST_F(Cursor, KeyedLoadOfANewRowTakesTheSetters) {
   // The values reach the insert as the columns hold them: number columns keep their type.
   Clear();
   ASSERT_TRUE(link.SaveData());
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"PrepareProcedure(sp_insert_xrf_org_document)",
-                                              "AddParameter(@Org_id, 12)", "AddParameter(@Document_id, 345)",
-                                              "ExecuteProcedure(0, False, 0)", "FinishProcedure()",
-                                              "InTransaction()"}));
+  EXPECT_EQ(Calls(), (Texts{"PrepareProcedure(sp_insert_xrf_org_document)", "AddParameter(@Org_id, 12)",
+                                              "AddParameter(@Document_id, 345)", "ExecuteProcedure(0, False, 0)",
+                                              "FinishProcedure()", "InTransaction()"}));
   EXPECT_EQ(script->Calls()[1].args[1], Variant(std::int32_t{12}));
   // Empty text stores Null; the flag stays set, so the next save inserts again.
   link.OrgID("");
@@ -71,9 +68,8 @@ TEST_F(Cursor, NumberColumnsReadNullAsZeroAndIntegerCountsOverflow) {
 
   std::vector<std::pair<std::int32_t, std::int32_t>> many(40000, {1, 345});
   script->Answer("OpenRecordset", {.result = LinkRows(many)});
-  clsXrf_Aff_Org_Document link;
-  ASSERT_TRUE(link.GetData(345));
-  ExpectRaises(err::kOverflow, [&] { (void)link.RecordCount(); });
+  ASSERT_TRUE(aff.GetData(345));
+  ExpectRaises(err::kOverflow, [&] { (void)aff.RecordCount(); });
 }
 
 }  // namespace

@@ -18,9 +18,8 @@ TW_ON_BOTH_ENGINES(ExportSample);
 std::string Expected(Recordset& rs) {
   std::string text;
   for (std::int32_t c = 0; c < rs.Fields().Count(); ++c) text += (c ? ",\"" : "\"") + rs.Columns()[static_cast<std::size_t>(c)].name + "\"";
-  for (text += "\r\n"; !rs.EndOfFile(); rs.MoveNext(), text += "\r\n") {
+  for (text += "\r\n"; !rs.EndOfFile(); rs.MoveNext(), text += "\r\n")
     for (std::int32_t c = 0; c < rs.Fields().Count(); ++c) text += (c ? ",\"" : "\"") + rs.Fields().Item(c).Value().Text() + "\"";
-  }
   return text;
 }
 

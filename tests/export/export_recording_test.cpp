@@ -60,8 +60,7 @@ TEST_F(Exports, FailuresReturnFalseAndLeaveNoFile) {
   std::vector<Column> wide;
   for (int i = 0; i < 32768; ++i) wide.push_back({"c" + std::to_string(i), DataType::VarChar});
   const testing::GatewayAnswer answers[] = {
-      {.errorText = "timeout"},
-      {.noResult = true},
+      {.errorText = "timeout"}, {.noResult = true},
       {.result = Recordset::Create()},                // a closed set: a command, no rows
       {.result = Recordset::FromRows(wide, {})},      // more columns than a 16-bit counter holds
   };

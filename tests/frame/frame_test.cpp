@@ -25,10 +25,9 @@ TEST(ReportError, ChainsSourceKeepsTheRestAndIgnoresNoError) {
             std::make_tuple("ADODB.Recordset (clsA.M)", "No current record", "help.chm", 42));
 
   // Replacing the description, and a number given explicitly.
-  const RuntimeError replaced = ExpectRaises(5, [&] { frame::ReportError("clsA.M", "other", true, 5, &pending); });
-  EXPECT_EQ(replaced.Description(), "other");
-  const RuntimeError appended = ExpectRaises(3021, [&] { frame::ReportError("clsA.M", "!", false, 0, &pending); });
-  EXPECT_EQ(appended.Description(), "No current record!");
+  EXPECT_EQ(ExpectRaises(5, [&] { frame::ReportError("clsA.M", "other", true, 5, &pending); }).Description(), "other");
+  EXPECT_EQ(ExpectRaises(3021, [&] { frame::ReportError("clsA.M", "!", false, 0, &pending); }).Description(),
+            "No current record!");
 
   // No pending error and no number: nothing happens.
   EXPECT_NO_THROW(frame::ReportError("clsA.M", "x", true, 0, nullptr));
@@ -52,17 +51,14 @@ TEST(ReportError, NestedHandlersChainInnermostFirstAndRollBack) {
   EXPECT_FALSE(script->inTransaction);
 
   // A failure that is not a run-time error still reaches the client as one.
-  const RuntimeError other = ExpectRaises(51, [&] {
-    frame::Guarded({"clsA.M"}, []() -> int { throw std::out_of_range("index"); });
-  });
-  EXPECT_EQ(other.Source(), "Tarnwick (clsA.M)");
+  const auto notRuntime = [] { frame::Guarded({"clsA.M"}, []() -> int { throw std::out_of_range("index"); }); };
+  EXPECT_EQ(ExpectRaises(51, notRuntime).Source(), "Tarnwick (clsA.M)");
 }
 
 TEST_F(Reporting, GatewayFailureInGetDataReachesTheClientChained) {
   script->Answer("OpenRecordset", {.raise = RuntimeError(-2147217900, "Gateway", "Invalid object name")});
   clsXrf_Org_Document link;
-  const RuntimeError e = ExpectRaises(-2147217900, [&] { link.GetData(345); });
-  EXPECT_EQ(e.Source(), "Gateway (clsXrf_Org_Document.GetData)");
+  EXPECT_EQ(ExpectRaises(-2147217900, [&] { link.GetData(345); }).Source(), "Gateway (clsXrf_Org_Document.GetData)");
   // An error text is a quiet False.
   script->Answer("OpenRecordset", {.errorText = "Invalid object name 'xrf_org_document'"});
   EXPECT_FALSE(link.GetData(345));

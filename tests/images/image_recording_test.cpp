@@ -5,11 +5,10 @@
 namespace tarnwick::test {
 namespace {
 
-using Images = Scripted;
+struct Images : Scripted { clsDocumentImage image; };
 using Texts = std::vector<std::string>;
 
 TEST_F(Images, GetDataLoadsAnImageRowOrPreparesANewOne) {
-  clsDocumentImage image;
   // A new row (no identifier, or one below 1): a blank row is added even with no rows.
   script->Answer("OpenRecordset", {.result = ImageRows({})});
   EXPECT_TRUE(image.GetData(0));
@@ -36,7 +35,6 @@ TEST_F(Images, GetDataLoadsAnImageRowOrPreparesANewOne) {
 }
 
 TEST_F(Images, ColumnsFollowTheirRulesAndSaveDataSendsTheRowUnderTheGivenIdentifier) {
-  clsDocumentImage image;
   // Nothing loaded: empty values and ignored writes; the first column SaveData reads fails.
   image.PageCount("3");
   EXPECT_EQ(image.PageCount(), "");
@@ -70,7 +68,6 @@ TEST_F(Images, ColumnsFollowTheirRulesAndSaveDataSendsTheRowUnderTheGivenIdentif
 }
 
 TEST_F(Images, SettingsRowsAndTheBatchScanFolder) {
-  clsDocumentImage image;
   // The caller's texts cannot end the literal.
   script->Answer("OpenRecordset", {.result = SettingRows({{{"app_function_lbl", "SCAN"}, {"setting_value", Variant::Null()}}})});
   EXPECT_TRUE(image.GetDefaultRegSettings("O'Brien's", "x' or '1'='1"));

@@ -5,12 +5,11 @@
 namespace tarnwick::test {
 namespace {
 
-using Links = Scripted;
+struct Links : Scripted { clsXrf_Org_Document link; };
 using Texts = std::vector<std::string>;
 
 TEST_F(Links, MoveAndDeleteSendTheirProceduresWithTheRightNames) {
   script->Answer("OpenRecordset", {.result = LinkRows({{12, 345}, {13, 345}})});
-  clsXrf_Org_Document link;
   EXPECT_TRUE(link.DeleteData(12, 345)) << "nothing loaded: nothing to delete";
   EXPECT_EQ(Calls(), Texts{"InTransaction()"});
   ASSERT_TRUE(link.GetData(345));
@@ -33,7 +32,6 @@ TEST_F(Links, MoveAndDeleteSendTheirProceduresWithTheRightNames) {
 }
 
 TEST_F(Links, GroupIdentifierOfACommittee) {
-  clsXrf_Org_Document link;
   auto groups = [](Variant v) { return Recordset::FromRows({{"group_id", DataType::Integer}}, {{std::move(v)}}); };
   script->Answer("OpenRecordset", {.result = groups(Variant(std::int32_t{900001}))});
   EXPECT_EQ(link.GetOrgGroupID(7), 900001);

@@ -1,7 +1,6 @@
 // The code lists on a sample office database: every list kind against the
 // codes the tables hold in force on the chosen date, in the list's order, and
 // the lookups, row numbers and filters on real lists.
-#include <memory>
 
 #include "support/sample_office.hpp"
 #include "runtime/dates.hpp"
@@ -39,10 +38,7 @@ Date Day(int year, int month, int day, int hour = 0, int minute = 0) { return da
 
 TEST_P(LookupOffice, EveryListKindHoldsTheCodesInForceOnTheDateInItsOrder) {
   auto list = Connected<clsLookup_List>();
-  struct Case {
-    zubList kind;
-    std::string value = {}, table, condition = "1 = 1", order = "Sequence, Description";
-  };
+  struct Case { zubList kind; std::string value = {}, table, condition = "1 = 1", order = "Sequence, Description"; };
   const Case cases[] = {
       {.kind = zubL_DeliveryMethod, .table = "lks_delivery_method"},
       {.kind = zubL_DocumentType, .table = "lks_document_type"},
@@ -53,8 +49,7 @@ TEST_P(LookupOffice, EveryListKindHoldsTheCodesInForceOnTheDateInItsOrder) {
       {.kind = zubL_DocumentReason, .value = "COR", .table = "lks_document_reason", .condition = "group_code = 'COR'"},
       {.kind = zubL_DocumentSubType, .value = "R", .table = "lku_document_sub_type",
        .condition = "doc_type_code like 'R%'", .order = "Description"},
-      {.kind = zubL_ReportSubType, .value = "0", .table = "lku_report_sub_type", .condition = "is_scheduled = false"},
-  };
+      {.kind = zubL_ReportSubType, .value = "0", .table = "lku_report_sub_type", .condition = "is_scheduled = false"}};
   // Before and after codes expired (Telex 1999, microfilm cards 2003, the
   // superintendent 2006), and with a time of day on the date itself.
   for (const auto& [when, iso] : std::vector<std::pair<Date, std::string>>{{Day(1998, 6, 15), "1998-06-15 00:00:00"},
@@ -105,8 +100,7 @@ TEST_P(LookupOffice, UsersOfficersAndCountiesHaveListsOfTheirOwnAndComputedColum
   ASSERT_TRUE(list->GetData(zubL_DeliveryMethod, Day(2004, 1, 1)));
   EXPECT_EQ(list->GetLink("FAX"), "Date faxed");
   ASSERT_TRUE(list->GetData(zubL_DocumentType, Day(2004, 1, 1)));
-  EXPECT_EQ(list->GetBitCheck("RPT"), "True");
-  EXPECT_EQ(list->GetLink("MSC"), "0 ") << "the flag as two characters";
+  EXPECT_EQ(list->GetBitCheck("RPT") + "|" + list->GetLink("MSC"), "True|0 ") << "the link flag as two characters";
   ASSERT_TRUE(list->GetData(zubL_ReportSubType, Day(2004, 1, 1)));
   EXPECT_EQ(list->GetDelta("YE"), "31");
   EXPECT_FALSE(list->GetData(zubL_Office, Day(1899, 12, 31)));

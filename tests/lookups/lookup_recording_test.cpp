@@ -7,7 +7,7 @@
 namespace tarnwick::test {
 namespace {
 
-using Lookup = Scripted;
+struct Lookup : Scripted { clsLookup_List list; };
 
 const std::string kInForce =
     "((effective_date <= '3/5/2004' and expire_date > '3/5/2004') "
@@ -26,10 +26,7 @@ std::shared_ptr<Recordset> Codes(const std::vector<std::pair<Variant, std::strin
 }
 
 TEST_F(Lookup, EachShapeOfListSendsItsText) {
-  struct Case {
-    zubList kind;
-    std::string value1 = {}, value2 = {}, sql;
-  };
+  struct Case { zubList kind; std::string value1 = {}, value2 = {}, sql; };
   const Case cases[] = {
       {.kind = zubL_Office, .sql = "select * from lku_office where " + kInForce + " " + kOrder},
       // Values go in as given.
@@ -41,7 +38,6 @@ TEST_F(Lookup, EachShapeOfListSendsItsText) {
       {.kind = zubL_ReportSubType, .value1 = "1",
        .sql = "select * from lku_report_sub_type where is_scheduled = 1  and " + kInForce + " " + kOrder},
   };
-  clsLookup_List list;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.kind);
     list.GetData(c.kind, kMarch5, 77, c.value1, c.value2);
@@ -50,7 +46,6 @@ TEST_F(Lookup, EachShapeOfListSendsItsText) {
 }
 
 TEST_F(Lookup, AReloadWithoutAKindReusesTheLastTableAndDatesAreWrittenInFull) {
-  clsLookup_List list;
   EXPECT_FALSE(list.GetData());
   const std::string since1900 = "((effective_date <= '1/1/1900' and expire_date > '1/1/1900') or (effective_date <= "
                                 "'1/1/1900' and expire_date is null))  ";
@@ -70,7 +65,6 @@ TEST_F(Lookup, AReloadWithoutAKindReusesTheLastTableAndDatesAreWrittenInFull) {
 }
 
 TEST_F(Lookup, GetDataReportsErrorTextsQuietlyAndRunTimeFailuresWithItsName) {
-  clsLookup_List list;
   script->Answer("OpenRecordset", {.result = Codes({{Variant("A"), "Alpha"}})});
   EXPECT_TRUE(list.GetData(zubL_Office));
   EXPECT_FALSE(list.GetData(zubL_Office)) << "no rows";
@@ -81,7 +75,6 @@ TEST_F(Lookup, GetDataReportsErrorTextsQuietlyAndRunTimeFailuresWithItsName) {
 }
 
 TEST_F(Lookup, LookupsRowNumbersAndFiltersMoveTheCursorAsTheyShould) {
-  clsLookup_List list;
   script->Answer("OpenRecordset", {.result = Codes({{Variant(" X "), "first"}, {Variant::Null(), "no code"},
                                                     {Variant(std::int32_t{7}), "seven"}, {Variant("X"), "second"}})});
   ASSERT_TRUE(list.GetData(zubL_Office));
