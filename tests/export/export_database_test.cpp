@@ -25,10 +25,7 @@ std::string Expected(Recordset& rs) {
 
 TEST_P(ExportSample, EachListFileHoldsTheRowsOfItsProcedure) {
   auto exporter = Connected<clsDocReportExport>();
-  auto g = CreateDefaultGateway();
-  const postgres::ConnectionSettings s = ServerSettings(database_);
-  ASSERT_TRUE(engine_ == OfficeEngine::Server ? g->SetConnection(database_, s.server, s.user, "", true, 5, "", "")
-                                              : g->SetConnection(file_, "embedded", "", "", false, 0, "", ""));
+  auto g = ConnectedGateway(engine_, file_, database_);
   TempDir out;
   const std::string file = out.File("list.csv");
   const std::pair<std::string, std::function<bool()>> lists[] = {

@@ -90,11 +90,7 @@ class OfficeQueries : public SampleOfficeSuite<1500> {
   void SetUp() override {
     SampleOfficeSuite::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    gateway_ = CreateDefaultGateway();
-    const postgres::ConnectionSettings s = ServerSettings(database_);
-    ASSERT_TRUE(engine_ == OfficeEngine::Embedded ? gateway_->SetConnection(file_, "embedded", "", "", false, 0, "", "")
-                                                  : gateway_->SetConnection(database_, s.server, s.user, "", true, 5,
-                                                                            "", ""));
+    gateway_ = ConnectedGateway(engine_, file_, database_);
   }
 
   std::shared_ptr<Recordset> Open(const std::string& sql) {

@@ -123,9 +123,8 @@ class ServerProcedures : public SampleOfficeSuite<3000, Engines::FileAndServer> 
   void SetUp() override {
     SampleOfficeSuite::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    const postgres::ConnectionSettings s = ServerSettings(database_);
-    ASSERT_TRUE(file_gateway_->SetConnection(file_, "embedded", "", "", false, 0, "", ""));
-    ASSERT_TRUE(server_gateway_->SetConnection(database_, s.server, s.user, "", true, 5, "", ""));
+    file_gateway_ = ConnectedGateway(OfficeEngine::Embedded, file_, database_);
+    server_gateway_ = ConnectedGateway(OfficeEngine::Server, file_, database_);
   }
 
   // The first row of a query on the file, as texts.
@@ -170,8 +169,8 @@ class ServerProcedures : public SampleOfficeSuite<3000, Engines::FileAndServer> 
     return found;
   }
 
-  std::unique_ptr<DataGateway> file_gateway_ = CreateDefaultGateway();
-  std::unique_ptr<DataGateway> server_gateway_ = CreateDefaultGateway();
+  std::unique_ptr<DataGateway> file_gateway_;
+  std::unique_ptr<DataGateway> server_gateway_;
 };
 
 Variant Int(const std::string& text) { return Variant(static_cast<std::int32_t>(std::stol(text))); }

@@ -39,6 +39,18 @@ inline std::string OfficeEngineName(const ::testing::TestParamInfo<OfficeEngine>
                                              ::tarnwick::test::OfficeEngine::Server),                     \
                            ::tarnwick::test::OfficeEngineName)
 
+// A gateway connected to an office on one engine: the file, or the database
+// on the test server (superuser, trusted); throws when it cannot connect.
+inline std::unique_ptr<DataGateway> ConnectedGateway(OfficeEngine on, const std::string& file,
+                                                     const std::string& database) {
+  auto g = CreateDefaultGateway();
+  const postgres::ConnectionSettings s = ServerSettings(database);
+  const bool ok = on == OfficeEngine::Embedded ? g->SetConnection(file, "embedded", "", "", false, 0, "", "")
+                                               : g->SetConnection(database, s.server, s.user, "", true, 5, "", "");
+  if (!ok) throw std::runtime_error("cannot connect: " + g->LastErrorText());
+  return g;
+}
+
 template <std::int64_t Documents, Engines On = Engines::Each>
 class SampleOfficeSuite
     : public std::conditional_t<On == Engines::Each, ::testing::TestWithParam<OfficeEngine>, ::testing::Test> {

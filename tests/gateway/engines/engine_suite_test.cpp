@@ -27,14 +27,7 @@ class OfficeEngines : public EngineOfficeSuite, public ::testing::WithParamInter
   }
 
   // A new gateway on this test's office, through the engine-selecting factory.
-  std::unique_ptr<DataGateway> Connected() {
-    auto g = CreateDefaultGateway();
-    const auto s = ServerSettings("");
-    if (GetParam() == OfficeEngine::Embedded ? !g->SetConnection(file_, "embedded", "", "", false, 0, "", "")
-                                             : !g->SetConnection(database_, s.server, s.user, "", true, 5, "", ""))
-      throw std::runtime_error("cannot connect: " + g->LastErrorText());
-    return g;
-  }
+  std::unique_ptr<DataGateway> Connected() { return ConnectedGateway(GetParam(), file_, database_); }
 
   static std::shared_ptr<Recordset> Open(DataGateway& g, const std::string& sql) {
     std::shared_ptr<Recordset> rs;

@@ -124,6 +124,7 @@ TEST(TsqlTranslate, MalformedTextsGivePositionedErrors) {
     EXPECT_NE(error.find(c.error), std::string::npos) << c.tsql.substr(0, 40) << " gave: " << error;
   }
 }
+
 // Each text's rows, values joined by "," and rows by ";", or a part of its error text.
 TEST(TsqlRun, TextsKeepTheServersMeaning) {
   SqliteDb db;
