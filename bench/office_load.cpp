@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "support/clerks.hpp"
+#include "clerks.hpp"
 #include "office/file_office.hpp"
 
 int main(int argc, char** argv) {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "support/clerks.hpp"
+#include "clerks.hpp"
 #include "support/office_files.hpp"
 #include "support/server_office.hpp"
 

@@ -8,8 +8,8 @@
 // A write the database refused for a deadlock or a lost race must come back
 // as a refusal with its text, never as an acknowledged write that is missing.
 //
-// Shared by the load test of the suite (a few seconds) and the load program
-// in bench/ (30 s and its figures).
+// The load program beside it (office_load: 30 s and its figures) and the
+// load test of the suite (tests/load/, a few seconds) both run it.
 #pragma once
 
 #include <fcntl.h>
