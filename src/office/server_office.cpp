@@ -157,9 +157,6 @@ Connection Open(const ConnectionSettings& office, const std::string& database) {
   std::string error;
   Connection conn = postgres::Connect(settings, error);
   if (!conn) throw Failure{OfficeStatus::DatabaseError, error};
-  // The server's notices ("extension exists, skipping") are no news to the
-  // caller, and the library prints nothing.
-  PQsetNoticeProcessor(conn.get(), [](void*, const char*) {}, nullptr);
   return conn;
 }
 

@@ -97,7 +97,11 @@ Connection Connect(const ConnectionSettings& settings, std::string& error) {
   // libpq reads the values when it connects: each must outlive the call.
   const std::string encoding = "UTF8";
   const std::string application = "tarnwick";
-  const std::string sessionOptions = "-c DateStyle=ISO,MDY -c IntervalStyle=postgres -c extra_float_digits=3";
+  // standard_conforming_strings is set here, where the client's own setting
+  // outranks any a server, database or role gives: with it off, a backslash
+  // in a literal would escape the apostrophe that ends it.
+  const std::string sessionOptions =
+      "-c DateStyle=ISO,MDY -c IntervalStyle=postgres -c extra_float_digits=3 -c standard_conforming_strings=on";
   add("client_encoding", encoding);
   add("application_name", application);
   add("options", sessionOptions);
@@ -123,6 +127,14 @@ Connection Connect(const ConnectionSettings& settings, std::string& error) {
     error = "Cannot open " + where + ": " + reason;
     return nullptr;
   }
+  const char* conforming = PQparameterStatus(conn.get(), "standard_conforming_strings");
+  if (conforming == nullptr || std::string_view(conforming) != "on") {
+    error = "Cannot use " + where + ": the server keeps standard_conforming_strings off for this session";
+    return nullptr;
+  }
+  // The server's notices (a table it skipped, a cast it warned about) are no
+  // error; the library prints nothing, so they go nowhere.
+  PQsetNoticeProcessor(conn.get(), [](void*, const char*) {}, nullptr);
   return conn;
 }
 
@@ -160,6 +172,16 @@ std::string QuoteIdentifier(std::string_view name) {
     out += c;
   }
   return out + "\"";
+}
+
+std::string QuoteLiteral(std::string_view text) {
+  const bool escaped = text.find('\\') != std::string_view::npos;
+  std::string out = escaped ? "E'" : "'";
+  for (char c : text) {
+    if (c == '\'' || (escaped && c == '\\')) out += c;
+    out += c;
+  }
+  return out + "'";
 }
 
 }  // namespace tarnwick::postgres

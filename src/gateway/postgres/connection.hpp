@@ -54,7 +54,9 @@ using Result = std::unique_ptr<PGresult, ResultDeleter>;
 // Opens a connection with the settings. On failure returns null and sets
 // error to a text naming the server and database and giving the server's
 // reason (a wrong password, an unknown database, no server there).
-// The session works in UTF-8 with ISO dates.
+// The session works in UTF-8 with ISO dates and standard_conforming_strings
+// on (a connection on which the server does not report it on is refused);
+// the server's notices are dropped, never printed.
 Connection Connect(const ConnectionSettings& settings, std::string& error);
 
 // The server's message for a failed result (or for the connection when the
@@ -68,8 +70,14 @@ bool Succeeded(const PGresult* result);
 std::string ExecText(PGconn* conn, const std::string& sql);
 
 // A name quoted as an identifier ("name", with inner quotes doubled),
-// independent of any connection. Literals: runtime::QuoteSql (the server
-// keeps standard_conforming_strings on, so a backslash is plain text).
+// independent of any connection.
 std::string QuoteIdentifier(std::string_view name);
+
+// A text as a server literal that means the same whatever the session's
+// standard_conforming_strings: 'text' with apostrophes doubled, or, when the
+// text holds a backslash, E'text' with backslashes doubled too. (Connect
+// also insists on the setting being on; this keeps a literal a literal even
+// where something turned it off.)
+std::string QuoteLiteral(std::string_view text);
 
 }  // namespace tarnwick::postgres

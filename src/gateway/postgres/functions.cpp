@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "gateway/postgres/connection.hpp"
 #include "gateway/tsql/query_shapes.hpp"
 #include "runtime/decimal_text.hpp"
 #include "runtime/text.hpp"
@@ -14,7 +15,7 @@
 namespace tarnwick::postgres::render_detail {
 
 namespace ast = tsql::ast;
-using runtime::QuoteSql;
+using postgres::QuoteLiteral;
 
 namespace {
 
@@ -134,7 +135,7 @@ bool FunctionWriter::RenderAs(const Expr& e, ValueKind kind, Piece& out) {
       return true;
     }
     if (kind == ValueKind::Text) {
-      out = {QuoteSql(e.text), kAtom, ValueKind::Text, false, true};
+      out = {QuoteLiteral(e.text), kAtom, ValueKind::Text, false, true};
       return true;
     }
     if (kind == ValueKind::Date) {
@@ -284,8 +285,8 @@ bool FunctionWriter::Function(const Expr& e, Piece& out) {
     return true;
   }
   if (up == "ISNUMERIC") {
-    out = {"(CASE WHEN " + text(0) +
-               " ~ '^\\s*[-+]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][-+]?[0-9]+)?\\s*$' THEN 1 ELSE 0 END)",
+    out = {"(CASE WHEN " + text(0) + " ~ " +
+               QuoteLiteral("^\\s*[-+]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][-+]?[0-9]+)?\\s*$") + " THEN 1 ELSE 0 END)",
            kAtom, ValueKind::Number};
     return true;
   }

@@ -19,7 +19,7 @@ namespace ast = tsql::ast;
 namespace {
 
 using namespace render_detail;
-using runtime::QuoteSql;
+using postgres::QuoteLiteral;
 
 // An identifier as the schema created it: unquoted names fold to lower case.
 std::string Name(const std::string& name) { return QuoteIdentifier(runtime::ToLower(name)); }
@@ -220,7 +220,7 @@ class Writer final : public FunctionWriter {
     switch (e.kind) {
       case ExprKind::Null: out = {"NULL", kAtom, ValueKind::Unknown, false, true}; return true;
       case ExprKind::Number: out = {e.text, kAtom, ValueKind::Number, false, true}; return true;
-      case ExprKind::Text: out = {QuoteSql(e.text), kAtom, ValueKind::Text, false, true}; return true;
+      case ExprKind::Text: out = {QuoteLiteral(e.text), kAtom, ValueKind::Text, false, true}; return true;
       case ExprKind::Hex: {
         std::string digits = e.text;
         if (digits.size() % 2 == 1) digits.insert(digits.begin(), '0');
@@ -356,8 +356,8 @@ class Writer final : public FunctionWriter {
     if (!Render(l, a) || !Render(r, b)) return false;
     const bool text = a.kind == ValueKind::Text || b.kind == ValueKind::Text;
     if (e.op == "+" && text && !(a.literal && b.literal && (a.kind == ValueKind::Number || b.kind == ValueKind::Number))) {
-      if (a.kind == ValueKind::Number && a.literal) a = {QuoteSql(l.text), kAtom, ValueKind::Text, false, true};
-      if (b.kind == ValueKind::Number && b.literal) b = {QuoteSql(r.text), kAtom, ValueKind::Text, false, true};
+      if (a.kind == ValueKind::Number && a.literal) a = {QuoteLiteral(l.text), kAtom, ValueKind::Text, false, true};
+      if (b.kind == ValueKind::Number && b.literal) b = {QuoteLiteral(r.text), kAtom, ValueKind::Text, false, true};
       // A bare literal on both sides would leave the server unsure of the type.
       std::string left = a.literal ? Atom(a) + "::text" : Wrap(a, kOther);
       out = {left + " || " + Wrap(b, kOther + 1), kOther, ValueKind::Text};
@@ -425,7 +425,7 @@ class Writer final : public FunctionWriter {
     if (pattern.kind == ExprKind::Text && pattern.text.find('[') != std::string::npos && literalEscape) {
       // Character ranges ([a-c], [^x]) are the office server's own; a
       // case-blind regular expression keeps them.
-      out = {Atom(x) + (e.negated ? " !~* " : " ~* ") + QuoteSql(LikePatternRegex(pattern.text, escape)), kLike,
+      out = {Atom(x) + (e.negated ? " !~* " : " ~* ") + QuoteLiteral(LikePatternRegex(pattern.text, escape)), kLike,
              ValueKind::Boolean};
       return true;
     }
