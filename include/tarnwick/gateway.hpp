@@ -82,6 +82,12 @@ class DataGateway {
   // the engine's cause). Empty until something fails, and again after a
   // successful SetConnection.
   virtual std::string LastErrorText() const { return {}; }
+  // The longest one statement may run on this connection before the engine
+  // stops it and the call fails with an error text naming the limit; 0 or
+  // less: no limit. A new connection has 30 s. Takes effect from the next
+  // call (on the office server, at once when connected, else on connecting).
+  // A gateway without a database of its own (a test's script) ignores it.
+  virtual void SetCommandTimeout(std::int32_t seconds) { (void)seconds; }
 };
 
 using GatewayFactory = std::function<std::unique_ptr<DataGateway>()>;

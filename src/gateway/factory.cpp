@@ -9,6 +9,7 @@
 
 #include "gateway/postgres/create.hpp"
 #include "gateway/sqlite/engine.hpp"
+#include "gateway/tsql/limits.hpp"
 #include "runtime/text.hpp"
 #include "tarnwick/gateway.hpp"
 
@@ -76,6 +77,7 @@ class SelectingGateway final : public DataGateway {
       case EngineKind::Embedded: engine = std::make_unique<sqlite::Engine>(); break;
       case EngineKind::Server: engine = postgres::CreateServerEngine(); break;
     }
+    engine->SetCommandTimeout(limitSeconds_);
     if (!engine->SetConnection(databaseName, server, userName, password, trusted, timeout, reserved1, reserved2)) {
       lastError_ = engine->LastErrorText();
       return false;
@@ -88,6 +90,10 @@ class SelectingGateway final : public DataGateway {
     if (engine_) Noting([&] { engine_->BeginTransaction(); });
   }
   std::string LastErrorText() const override { return lastError_; }
+  void SetCommandTimeout(std::int32_t seconds) override {
+    limitSeconds_ = seconds;
+    if (engine_) engine_->SetCommandTimeout(seconds);
+  }
   void EndTransaction(bool commit) override {
     if (engine_) Noting([&] { engine_->EndTransaction(commit); });
   }
@@ -98,6 +104,8 @@ class SelectingGateway final : public DataGateway {
   }
 
  private:
+  std::int32_t limitSeconds_ = tsql::kStatementSeconds;
+
   // Keeps a non-empty error text as the last error; returns it.
   std::string Note(std::string error) {
     if (!error.empty()) lastError_ = error;

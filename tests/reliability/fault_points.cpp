@@ -2,6 +2,8 @@
 // each fails the k-th call or disk operation once armed (see fault_points.hpp).
 #include "fault_points.hpp"
 
+#include "gateway/sqlite/procedure.hpp"
+
 #include <cstring>
 #include <mutex>
 
@@ -74,12 +76,7 @@ int LastError(sqlite3_vfs*, int n, char* out) { return base->xGetLastError(base,
 
 }  // namespace
 
-int Interrupt(void*) { return StepFaults().Fail("step") ? 1 : 0; }
-
-int CountSteps(sqlite3* db, const char**, const struct sqlite3_api_routines*) {
-  sqlite3_progress_handler(db, kStepsPerPoint, Interrupt, nullptr);
-  return SQLITE_OK;
-}
+int Interrupt() { return StepFaults().Fail("step") ? 1 : 0; }
 
 FaultPlan& DiskFaults() {
   static FaultPlan plan;
@@ -91,10 +88,7 @@ FaultPlan& StepFaults() {
   return plan;
 }
 
-void InstallStepFaults() {
-  static std::once_flag once;
-  std::call_once(once, [] { sqlite3_auto_extension(reinterpret_cast<void (*)()>(CountSteps)); });
-}
+void InstallStepFaults() { sqlite::engine_detail::SetStepCheck(kStepsPerPoint, Interrupt); }
 
 void InstallFaultyDisk() {
   static std::once_flag once;

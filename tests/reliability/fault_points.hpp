@@ -95,7 +95,7 @@ FaultPlan& DiskFaults();
 void InstallFaultyDisk();
 
 // Steps of SQLite's virtual machine, counted every kStepsPerPoint
-// instructions on every connection opened after Install; the counted point
+// instructions on every engine opened after Install; the counted point
 // that is to fail interrupts the statement running there.
 inline constexpr int kStepsPerPoint = 16;
 FaultPlan& StepFaults();

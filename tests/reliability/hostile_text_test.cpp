@@ -8,6 +8,7 @@
 #include "gateway/sqlite/engine.hpp"
 #include "gateway/tsql/lexer.hpp"
 #include "gateway/tsql/parser.hpp"
+#include "runtime/text.hpp"
 #include "support/sample_office.hpp"
 
 namespace tarnwick::test {
@@ -77,35 +78,65 @@ TEST_F(HostileText, BecomesExactlyOneLiteralOfItselfAndComesBackAsSent) {
   }
 }
 
-TEST_F(HostileText, IsStoredWholeAndSearchedForWithoutChangingTheSearch) {
-  clsDocument doc;
-  ASSERT_TRUE(doc.ConnectionVariables(file_, "", "", "", false));
+// On the server, in a database whose own setting would read a backslash in a
+// literal as an escape, as a careless administrator may leave it.
+class StoredHostileText : public SampleOfficeSuite<30, Engines::Each> {
+ protected:
+  static void SetUpTestSuite() {
+    SampleOfficeSuite::SetUpTestSuite();
+    if (!database_.empty())
+      ServerExec(ServerConnect("postgres").get(),
+                 "ALTER DATABASE " + database_ + " SET standard_conforming_strings = off");
+  }
+};
+
+TW_ON_BOTH_ENGINES(StoredHostileText);
+
+TEST_P(StoredHostileText, IsStoredWholeAndSearchedForWithoutChangingTheSearch) {
+  auto doc = Connected<clsDocument>();
   const std::string documents = Query("select count(*) from ref_document");
   std::mt19937 random(7);
   std::vector<std::string> texts = {"O'Brien's '' committee", "100% _of_ [all] *?", std::string(1 << 20, 'm'),
+                                    "\\' or 1=1 --", "x\\'; select pg_sleep(30) --", "\\", "a\\%",
                                     std::string("nul\0inside", 10), "bad \xFF\xC3 utf-8"};
   for (int i = 0; i < 20; ++i) texts.push_back(RandomText(random));
   for (const std::string& text : texts) {
-    ASSERT_TRUE(doc.GetData());
-    doc.Title(text);
-    doc.NameListed(text);
-    ASSERT_TRUE(doc.SaveData()) << doc.LastErrorText();
-    EXPECT_EQ(doc.Title(), text);
-    const std::int32_t id = doc.UniqueID();
+    SCOPED_TRACE(text.substr(0, 40));
+    ASSERT_TRUE(doc->GetData());
+    doc->Title(text);
+    doc->NameListed(text);
+    const bool saved = doc->SaveData();
+    const bool nul = text.find('\0') != std::string::npos;
+    // Longer than the column: refused on both engines, not cut.
+    if (text.size() > 255) {
+      EXPECT_FALSE(saved);
+      EXPECT_NE(runtime::ToLower(doc->LastErrorText()).find("name_listed"), std::string::npos) << doc->LastErrorText();
+      continue;
+    }
+    // The server keeps UTF-8 only and says so; the file keeps the bytes.
+    if (engine_ == OfficeEngine::Server && !nul && !saved &&
+        doc->LastErrorText().find("invalid byte sequence for encoding \"UTF8\"") != std::string::npos)
+      continue;
+    // No stored text ends early at a NUL: refused on both engines, naming the column.
+    EXPECT_EQ(saved, !nul) << doc->LastErrorText();
+    if (nul) {
+      const std::string why = runtime::ToLower(doc->LastErrorText());
+      EXPECT_TRUE(why.find("title") != std::string::npos || why.find("name_listed") != std::string::npos) << why;
+      EXPECT_NE(why.find("nul character"), std::string::npos) << why;
+      continue;
+    }
+    ASSERT_TRUE(saved) << doc->LastErrorText();
+    EXPECT_EQ(doc->Title(), text);
+    const std::int32_t id = doc->UniqueID();
     // The same text as a search value finds at most what it names.
-    const std::string filter = doc.SetupFilter("", "", "", true, "", text, "", "", false, "", "", "", "", "O", false);
-    const bool found = doc.GetDocumentList(filter);
-    if (text.size() > 50000) {
-      // Longer than the longest pattern the engine matches: refused, not cut.
-      EXPECT_FALSE(found);
-      EXPECT_NE(doc.LastErrorText().find("pattern too complex"), std::string::npos) << doc.LastErrorText();
-    } else if (text.find('\0') == std::string::npos) {
-      EXPECT_EQ(doc.LastErrorText().find(filter), std::string::npos) << "a search failed: " << doc.LastErrorText();
-    }
+    const std::string filter = doc->SetupFilter("", "", "", true, "", text, "", "", false, "", "", "", "", "O", false);
+    const bool found = doc->GetDocumentList(filter);
+    EXPECT_EQ(doc->LastErrorText().find(filter), std::string::npos) << "a search failed: " << doc->LastErrorText();
     if (found) {
-      EXPECT_LT(doc.RecordCount(), std::stoi(documents)) << "the search was widened by " << text;
+      EXPECT_LT(doc->RecordCount(), std::stoi(documents)) << "the search was widened by " << text;
     }
-    ASSERT_TRUE(doc.GetData(id));
+    ASSERT_TRUE(doc->GetData(id));
+    EXPECT_EQ(doc->Title(), text);
   }
 }
 

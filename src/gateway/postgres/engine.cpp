@@ -2,6 +2,7 @@
 // rendered texts and procedure calls, and units of work (see engine.hpp).
 #include "gateway/postgres/engine.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <thread>
@@ -93,7 +94,31 @@ std::string Engine::Failure(const PGresult* result) {
     inUnit_ = false;
     return "The connection to the office server was lost: " + text;
   }
+  // The server says "canceling statement due to statement timeout"; the
+  // note says which limit it was and how long.
+  const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+  if (state && std::string_view(state) == "57014" && text.find("statement timeout") != std::string::npos)
+    text += " (" + tsql::TimeLimitNote(limitSeconds_) + ")";
+  else if (state && std::string_view(state) == "55P03" && text.find("lock timeout") != std::string::npos)
+    text += " (waited the lock-wait limit of " + std::to_string(tsql::kLockWaitSeconds) +
+            " s for what another unit of work holds)";
   return text;
+}
+
+// The limits every office connection works under: one statement, a wait for
+// a lock, a unit of work left idle, and a client gone while its statement ran
+// (the server looks every few seconds and stops working for it).
+std::string Engine::ApplyLimits() {
+  const std::string sql = "SET statement_timeout = " + std::to_string(std::max(limitSeconds_, 0) * 1000) +
+                          "; SET lock_timeout = " + std::to_string(tsql::kLockWaitSeconds * 1000) +
+                          "; SET idle_in_transaction_session_timeout = " + std::to_string(kIdleUnitSeconds * 1000) +
+                          "; SET client_connection_check_interval = 5000";
+  return Exec(sql.c_str());
+}
+
+void Engine::SetCommandTimeout(std::int32_t seconds) {
+  limitSeconds_ = seconds;
+  if (conn_) ApplyLimits();
 }
 
 std::string Engine::Exec(const char* sql) {
@@ -119,6 +144,11 @@ bool Engine::SetConnection(const std::string& databaseName, const std::string& s
     return false;
   }
   conn_ = std::move(conn);
+  if (auto e = ApplyLimits(); !e.empty()) {
+    Close();
+    lastError_ = "The database '" + databaseName + "' on the server '" + server + "' takes no time limits: " + e;
+    return false;
+  }
   if (auto e = Load(); !e.empty()) {
     Close();
     lastError_ = "The database '" + databaseName + "' on the server '" + server + "' " + e;
@@ -351,6 +381,15 @@ std::string Engine::RunCall(Call& call, bool keepRows, Rows& rows) {
   const ProcedureInfo& p = *call.procedure;
   std::string sql = "CALL " + QuoteIdentifier(p.name) + "(";
   std::vector<std::optional<std::string>> texts;
+  // The general update takes the column it writes as a parameter of its own:
+  // a refused @value names the column it was meant for.
+  const auto column = [&] {
+    for (std::size_t i = 0; i < p.parameters.size() && i < call.values.size(); ++i) {
+      if (runtime::EqualsNoCase(p.parameters[i].name, "column") && call.values[i].Type() == VarType::String)
+        return " (column '" + call.values[i].CStr() + "')";
+    }
+    return std::string();
+  };
   int n = 0;
   for (std::size_t i = 0; i < p.parameters.size(); ++i) {
     const ProcedureParameter& param = p.parameters[i];
@@ -364,7 +403,7 @@ std::string Engine::RunCall(Call& call, bool keepRows, Rows& rows) {
     if (value.IsEmpty() && !param.output) continue;
     std::optional<std::string> text;
     if (auto e = ParameterText(value, types_.ClassOf(param.type), text); !e.empty())
-      return "Procedure " + p.name + ", parameter @" + param.name + ": " + e;
+      return "Procedure " + p.name + ", parameter @" + param.name + column() + ": " + e;
     texts.push_back(std::move(text));
     sql += std::string(n > 0 ? ", " : "") + QuoteIdentifier(param.name) + " => $" + std::to_string(texts.size());
     ++n;

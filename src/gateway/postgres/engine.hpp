@@ -43,8 +43,9 @@
 
 #include "gateway/postgres/connection.hpp"
 #include "gateway/postgres/render.hpp"
-#include "gateway/tsql/translate.hpp"
 #include "gateway/postgres/values.hpp"
+#include "gateway/tsql/limits.hpp"
+#include "gateway/tsql/translate.hpp"
 #include "tarnwick/gateway.hpp"
 
 namespace tarnwick::postgres {
@@ -89,6 +90,7 @@ class Engine final : public DataGateway {
   // collected first.
   std::string OpenForwardOnly(const std::string& sql, std::unique_ptr<RowStream>& rows) override;
   std::string LastErrorText() const override { return lastError_; }
+  void SetCommandTimeout(std::int32_t seconds) override;
 
   // The PostgreSQL text a T-SQL query text becomes on this connection.
   std::string Render(const std::string& sql, std::string& out);
@@ -105,7 +107,11 @@ class Engine final : public DataGateway {
   };
   class Stream;
 
+  // A unit of work left idle this long is ended by the server.
+  static constexpr std::int32_t kIdleUnitSeconds = 600;
+
   void Close();
+  std::string ApplyLimits();
   std::string Note(std::string error);
   std::string Load();
   std::string Translate(const std::string& sql, tsql::Translation& out);
@@ -138,6 +144,7 @@ class Engine final : public DataGateway {
   // then be undone with the whole (empty) unit, without a savepoint.
   bool unitClean_ = false;
   std::string lastError_;
+  std::int32_t limitSeconds_ = tsql::kStatementSeconds;
 };
 
 }  // namespace tarnwick::postgres

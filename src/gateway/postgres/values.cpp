@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "gateway/sqlite/values.hpp"
+#include "gateway/tsql/limits.hpp"
 #include "runtime/dates.hpp"
 #include "runtime/decimal_text.hpp"
 #include "runtime/text.hpp"
@@ -253,6 +254,8 @@ std::string ParameterText(const Variant& value, TypeClass type, std::optional<st
         }
         return {};
       case TypeClass::Binary:
+        if (vt == VarType::Bytes && value.AsBytes().size() > tsql::kLargestValueBytes)
+          return tsql::TooLargeRefusal(value.AsBytes().size());
         if (vt == VarType::Bytes) out = HexText(value.AsBytes());
         else out = value.CStr();
         return {};
@@ -263,6 +266,12 @@ std::string ParameterText(const Variant& value, TypeClass type, std::optional<st
           out = std::string(b.begin(), b.end());
         } else {
           out = value.CStr();
+        }
+        // The server's texts end at a NUL: refused, never stored cut short.
+        if (out->find('\0') != std::string::npos) {
+          const std::size_t at = out->find('\0');
+          out.reset();
+          return tsql::NulRefusal(at);
         }
         return {};
     }

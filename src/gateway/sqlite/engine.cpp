@@ -28,7 +28,7 @@ namespace {
 
 constexpr const char* kNotConnected = "Not connected to a database";
 // How long a statement waits for another writer before giving up.
-constexpr int kBusyTimeoutMs = 5000;
+constexpr int kBusyTimeoutMs = tsql::kLockWaitSeconds * 1000;
 // The number a failed database operation raises with (the provider's general failure).
 constexpr std::int32_t kDatabaseFailure = -2147467259;
 
@@ -210,7 +210,12 @@ bool Engine::Open(const std::string& path) {
     return fail("The database '" + path + "' cannot take the SQL functions the library uses: " +
                     sqlite3_errstr(registered),
                 db);
+  // A value longer than the office takes (and the row that holds it) is
+  // refused by the engine too, also when a client's text computes it.
+  sqlite3_limit(db, SQLITE_LIMIT_LENGTH, static_cast<int>(tsql::kLargestValueBytes + (std::size_t{16} << 20)));
   session_ = std::make_unique<Session>(db);
+  session_->limitSeconds = limitSeconds_;
+  WatchDeadline(*session_);
   sqlite3_set_authorizer(db, AuthorizeClientText, session_.get());
   db_ = db;
   lastError_.clear();
@@ -241,8 +246,17 @@ void Engine::EndTransaction(bool commit) {
 }
 
 std::string Engine::Note(std::string error) {
+  if (!error.empty() && session_ && session_->stopped) {
+    error += " (" + tsql::TimeLimitNote(session_->limitSeconds) + ")";
+    session_->stopped = false;
+  }
   if (!error.empty()) lastError_ = error;
   return error;
+}
+
+void Engine::SetCommandTimeout(std::int32_t seconds) {
+  limitSeconds_ = seconds;
+  if (session_) session_->limitSeconds = seconds;
 }
 
 std::string Engine::Exec(const char* sql) { return session_->statements.Execute(db_, sql); }
@@ -348,6 +362,7 @@ std::string Engine::Execute(std::int32_t& rowsAffected, bool returnsRows, std::s
   rowsAffected = 0;
   if (!db_) return kNotConnected;
   if (!call_) return "ExecuteProcedure: no procedure has been prepared";
+  Deadline deadline(*session_);
   try {
     // The run works on a copy so that a failed call leaves the outputs unset.
     ProcedureCall working = *call_;
@@ -376,6 +391,7 @@ std::string Engine::Query(const std::string& sql, std::shared_ptr<Recordset>& re
   if (!db_) return kNotConnected;
   // The error text names the statement; it is built only when something failed.
   const auto failed = [&sql](const std::string& what) { return "OpenRecordset \"" + sql + "\": " + what; };
+  Deadline deadline(*session_);
   try {
     tsql::Translation translation;
     if (auto e = Translate(sql, translation); !e.empty()) return failed(e);

@@ -29,6 +29,7 @@
 #include <optional>
 #include <string>
 
+#include "gateway/tsql/limits.hpp"
 #include "gateway/sqlite/engine_cache.hpp"
 #include "gateway/sqlite/procedure.hpp"
 #include "gateway/tsql/rewrite.hpp"
@@ -70,9 +71,11 @@ class Engine final : public DataGateway {
   // failed; empty after a successful SetConnection/Open.
   const std::string& LastError() const { return lastError_; }
   std::string LastErrorText() const override { return lastError_; }
+  void SetCommandTimeout(std::int32_t seconds) override;
   bool Connected() const { return db_ != nullptr; }
 
  private:
+  std::int32_t limitSeconds_ = tsql::kStatementSeconds;
   void Close();
   // Keeps a non-empty error text as the last error; returns it.
   std::string Note(std::string error);

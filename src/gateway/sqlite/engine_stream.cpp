@@ -25,8 +25,8 @@ enum class Untyped { Open, Dates, Values };
 
 class StatementStream final : public RowStream {
  public:
-  StatementStream(StatementLease lease, std::optional<ProcedureCall> call, std::string sql, sqlite3* db)
-      : call_(std::move(call)), lease_(std::move(lease)), sql_(std::move(sql)), db_(db) {}
+  StatementStream(StatementLease lease, std::optional<ProcedureCall> call, std::string sql, Session& session)
+      : call_(std::move(call)), lease_(std::move(lease)), sql_(std::move(sql)), session_(session), db_(session.db) {}
 
   // Steps to the first row and describes the columns. An error text, empty on success.
   std::string Start() {
@@ -60,6 +60,9 @@ class StatementStream final : public RowStream {
   bool Next() override {
     // A finished statement stepped again would start over.
     if (done_) return false;
+    // Each row is held to the time limit on its own: the reader's pace
+    // between rows is not the engine's work.
+    Deadline deadline(session_);
     sqlite3_stmt* stmt = lease_.get();
     const int rc = pending_ != 0 ? std::exchange(pending_, 0) : sqlite3_step(stmt);
     if (rc == SQLITE_DONE) {
@@ -82,8 +85,9 @@ class StatementStream final : public RowStream {
 
  private:
   [[noreturn]] void Fail() const {
-    throw RuntimeError(kDatabaseFailure, "DataGateway.OpenForwardOnly",
-                       "OpenRecordset \"" + sql_ + "\": " + sqlite3_errmsg(db_));
+    std::string why = sqlite3_errmsg(db_);
+    if (session_.stopped) why += " (" + tsql::TimeLimitNote(session_.limitSeconds) + ")";
+    throw RuntimeError(kDatabaseFailure, "DataGateway.OpenForwardOnly", "OpenRecordset \"" + sql_ + "\": " + why);
   }
 
   // Reads ahead as far as the untyped columns need to be decided, then goes
@@ -140,6 +144,7 @@ class StatementStream final : public RowStream {
   std::optional<ProcedureCall> call_;  // holds the values bound to the statement, so it outlives it
   StatementLease lease_;
   std::string sql_;
+  Session& session_;
   sqlite3* db_;
   std::vector<Column> columns_;
   std::vector<SqlKind> kinds_;
@@ -186,7 +191,8 @@ std::string Engine::MapArguments(tsql::Translation& translation, ProcedureCall& 
 std::string Engine::OpenForwardOnly(const std::string& sql, std::unique_ptr<RowStream>& rows) {
   rows.reset();
   if (!db_) return kNotConnected;
-  const auto failed = [&sql](const std::string& what) { return "OpenRecordset \"" + sql + "\": " + what; };
+  const auto failed = [this, &sql](const std::string& what) { return Note("OpenRecordset \"" + sql + "\": " + what); };
+  Deadline deadline(*session_);
   try {
     tsql::Translation translation;
     if (auto e = Translate(sql, translation); !e.empty()) return failed(e);
@@ -218,7 +224,7 @@ std::string Engine::OpenForwardOnly(const std::string& sql, std::unique_ptr<RowS
     }
     const std::string what = call ? "Procedure " + call->procedure->name : std::string("the text");
     if (auto e = BindCallParameters(lease.get(), what, call ? &*call : nullptr, db_); !e.empty()) return failed(e);
-    auto stream = std::make_unique<StatementStream>(std::move(lease), std::move(call), sql, db_);
+    auto stream = std::make_unique<StatementStream>(std::move(lease), std::move(call), sql, *session_);
     if (auto e = stream->Start(); !e.empty()) return failed(what + ": " + e);
     rows = std::move(stream);
     return {};

@@ -36,6 +36,7 @@ constexpr FunctionDef kFunctions[] = {
     {"tw_charindex", 2, TwCharIndex},
     {"tw_charindex", 3, TwCharIndex},
     {"tw_replace", 3, TwReplace},
+    {"tw_replicate", 2, TwReplicate},
     {"tw_isnumeric", 1, TwIsNumeric},
     {"tw_isdate", 1, TwIsDate},
     {"tw_like", 2, TwLike},

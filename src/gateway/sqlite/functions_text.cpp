@@ -1,8 +1,9 @@
 // The server's string functions (SUBSTRING, LEFT, RIGHT, CHARINDEX, REPLACE,
-// ISNUMERIC, ISDATE) and its LIKE, with character ranges and case ignored
+// REPLICATE, SPACE, ISNUMERIC, ISDATE) and its LIKE, with character ranges and case ignored
 // beyond ASCII, as SQLite functions.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -45,6 +46,21 @@ void TwRight(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const std::string_view s = TextOf(argv[0]);
   const std::int64_t count = CharCount(s);
   ResultText(ctx, std::string(CharSlice(s, count - std::min(n, count), count)));
+}
+
+// replicate(text, n), and space(n) as replicate(' ', n): the text n times;
+// none for n below 1, as the office server's renderer has it. A result over
+// the engine's length limit is refused, not cut.
+void TwReplicate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const std::string_view s = TextOf(argv[0]);
+  const std::int64_t n = std::max<std::int64_t>(sqlite3_value_int64(argv[1]), 0);
+  const auto limit = static_cast<std::uint64_t>(sqlite3_limit(sqlite3_context_db_handle(ctx), SQLITE_LIMIT_LENGTH, -1));
+  if (!s.empty() && static_cast<std::uint64_t>(n) > limit / s.size()) return sqlite3_result_error_toobig(ctx);
+  std::string out;
+  out.reserve(s.size() * static_cast<std::size_t>(n));
+  for (std::int64_t i = 0; i < n; ++i) out += s;
+  ResultText(ctx, std::move(out));
 }
 
 // charindex(find, text [, start]): the 1-based character position, ignoring

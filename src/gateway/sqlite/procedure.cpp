@@ -2,6 +2,7 @@
 // built-in general procedures, and running a call (see procedure.hpp).
 #include "gateway/sqlite/procedure.hpp"
 
+#include <atomic>
 #include <climits>
 #include <memory>
 #include <utility>
@@ -191,7 +192,7 @@ std::string UpdateTable(Session& session, ProcedureCall& call) {
   SqlValue id;
   if (auto e = RowKey(procedure, call.values[2], id); !e.empty()) return e;
   SqlValue value;
-  if (auto e = ToSqlValue(call.values[3], KindOfDeclaredType(column->type), value); !e.empty())
+  if (auto e = ToDeclaredValue(call.values[3], column->type, KindOfDeclaredType(column->type), value); !e.empty())
     return procedure + ": @value for column '" + column->name + "' of table '" + table + "': " + e;
   const std::string sql = "update " + QuoteIdentifier(table) + " set " + QuoteIdentifier(column->name) +
                           " = ?1 where " + QuoteIdentifier(key->name) + " = ?2";
@@ -246,7 +247,8 @@ std::string BindParameters(sqlite3_stmt* stmt, std::string_view what, int number
       continue;
     }
     SqlValue value;
-    if (auto e = ToSqlValue(call->values[static_cast<std::size_t>(index)], parameter.kind, value); !e.empty())
+    if (auto e = ToDeclaredValue(call->values[static_cast<std::size_t>(index)], parameter.type, parameter.kind, value);
+        !e.empty())
       return std::string(what) + ": parameter " + parameter.name + " (" + parameter.type + "): " + e;
     if (BindSqlValue(stmt, i, value) != SQLITE_OK) return fail(EngineCause(db));
   }
@@ -309,6 +311,34 @@ int AuthorizeClientText(void* session, int action, const char* first, const char
     default:
       return SQLITE_DENY;
   }
+}
+
+namespace {
+
+std::atomic<int (*)()> stepCheck{nullptr};
+std::atomic<int> stepCheckPeriod{0};
+
+}  // namespace
+
+void SetStepCheck(int steps, int (*check)()) {
+  stepCheckPeriod = steps;
+  stepCheck = check;
+}
+
+void WatchDeadline(Session& session) {
+  // Looked at every few thousand steps of the engine's machine: often enough
+  // to stop within a fraction of a second, rarely enough to cost nothing.
+  const bool checked = stepCheck.load() != nullptr;
+  sqlite3_progress_handler(
+      session.db, checked ? stepCheckPeriod.load() : 4000,
+      [](void* data) {
+        if (auto check = stepCheck.load(); check != nullptr && check() != 0) return 1;
+        auto* s = static_cast<Session*>(data);
+        if (std::chrono::steady_clock::now() < s->deadline) return 0;
+        s->stopped = true;
+        return 1;
+      },
+      &session);
 }
 
 std::string EngineCause(sqlite3* db) {

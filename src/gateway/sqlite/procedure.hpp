@@ -4,6 +4,7 @@
 // column name that SQLite cannot bind.
 #pragma once
 
+#include <chrono>
 #include <sqlite3.h>
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 
 #include "gateway/sqlite/engine_cache.hpp"
 #include "gateway/sqlite/values.hpp"
+#include "gateway/tsql/limits.hpp"
 #include "tarnwick/recordset.hpp"
 #include "tarnwick/variant.hpp"
 
@@ -71,9 +73,42 @@ struct Session {
   // Set while a client's query text runs: every statement must only read,
   // and only the office's own tables and views (see AuthorizeClientText).
   bool clientText = false;
+  // The statement time limit: the progress handler stops whatever runs past
+  // the deadline, and notes that it did so the error can say why.
+  std::int32_t limitSeconds = tsql::kStatementSeconds;
+  std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+  bool stopped = false;
 
   static constexpr std::size_t kStatementsKept = 96;
 };
+
+// Starts the statement time limit for one call of the engine and ends it when
+// the call returns; a call inside another keeps the outer deadline.
+class Deadline {
+ public:
+  explicit Deadline(Session& session) : session_(session), outer_(session.deadline) {
+    if (outer_ != std::chrono::steady_clock::time_point::max()) return;
+    session_.stopped = false;
+    if (session_.limitSeconds > 0)
+      session_.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(session_.limitSeconds);
+  }
+  ~Deadline() { session_.deadline = outer_; }
+  Deadline(const Deadline&) = delete;
+  Deadline& operator=(const Deadline&) = delete;
+
+ private:
+  Session& session_;
+  std::chrono::steady_clock::time_point outer_;
+};
+
+// Installs the handler that holds the session's statements to its deadline.
+void WatchDeadline(Session& session);
+
+// A check the fault-injection tests add to the engines' statements: called
+// every `steps` steps of the engine's machine (instead of every few
+// thousand), it stops the statement when it answers nonzero. Applies to the
+// engines opened after it is set; null removes it.
+void SetStepCheck(int steps, int (*check)());
 
 // Marks the statements compiled and run meanwhile as a client's query text,
 // which the authorizer and the read-only rule then hold to.

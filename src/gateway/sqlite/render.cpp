@@ -390,6 +390,14 @@ class Writer final : public tsql::QueryWriter {
     for (const auto& [from, to] : kRenamed) {
       if (up == from) return Call(std::string(to), args, out);
     }
+    if (up == "REPLICATE") return Call("tw_replicate", args, out);
+    if (up == "SPACE") {
+      Expr blank;
+      blank.kind = ExprKind::Text;
+      blank.text = " ";
+      args.insert(args.begin(), &blank);
+      return Call("tw_replicate", args, out);
+    }
     std::string name = SqliteName(e.text);
     if (e.star) {
       out = {name + "(*)", kAtom};
@@ -402,7 +410,7 @@ class Writer final : public tsql::QueryWriter {
       return true;
     }
     // Functions the server and SQLite share (count, max, coalesce, upper ...)
-    // and unknown ones pass as written; SQLite names any it does not have.
+    // pass as written; the parser has refused every other name.
     return Call(name, args, out);
   }
 

@@ -3,11 +3,13 @@
 #include "gateway/sqlite/values.hpp"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
 
+#include "gateway/tsql/limits.hpp"
 #include "runtime/dates.hpp"
 #include "runtime/decimal_text.hpp"
 #include "runtime/text.hpp"
@@ -475,6 +477,7 @@ std::string ToSqlValue(const Variant& value, SqlKind kind, SqlValue& out) {
       }
       case SqlKind::Binary:
         if (type != VarType::Bytes) return describe();
+        if (value.AsBytes().size() > tsql::kLargestValueBytes) return tsql::TooLargeRefusal(value.AsBytes().size());
         out.storage = S::Blob;
         out.blob = value.AsBytes();
         return {};
@@ -515,6 +518,10 @@ std::string ToSqlValue(const Variant& value, SqlKind kind, SqlValue& out) {
             out.text = dates::IsoText(value.CDate());
             return {};
           case VarType::String:
+            // Refused as the office server refuses it, so that no stored
+            // text ends at a NUL on one engine and goes on on the other.
+            if (const std::size_t at = value.CStr().find('\0'); at != std::string::npos)
+              return tsql::NulRefusal(at);
             out.storage = S::Text;
             out.text = value.CStr();
             return {};
@@ -548,6 +555,23 @@ int BindSqlValue(sqlite3_stmt* stmt, int index, const SqlValue& value) {
       return sqlite3_bind_blob64(stmt, index, value.blob.data(), value.blob.size(), SQLITE_TRANSIENT);
   }
   return SQLITE_MISUSE;
+}
+
+std::string ToDeclaredValue(const Variant& value, std::string_view declared, SqlKind kind, SqlValue& out) {
+  if (auto e = ToSqlValue(value, kind, out); !e.empty()) return e;
+  if (out.storage != SqlValue::Storage::Text || kind != SqlKind::Text) return {};
+  // The length in "varchar(150)"; none for text, varchar(max) and the like.
+  const std::size_t open = declared.find('(');
+  if (open == std::string_view::npos) return {};
+  std::size_t limit = 0;
+  const auto [end, ec] = std::from_chars(declared.data() + open + 1, declared.data() + declared.size(), limit);
+  if (ec != std::errc() || end == declared.data() + declared.size() || *end != ')') return {};
+  // Characters, as the server counts them: every byte that does not continue one.
+  std::size_t characters = 0;
+  for (const char c : out.text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  if (characters <= limit) return {};
+  return "a text of " + std::to_string(characters) + " characters is longer than the " + std::to_string(limit) +
+         " the column takes";
 }
 
 }  // namespace tarnwick::sqlite::engine_detail

@@ -70,6 +70,11 @@ struct SqlValue {
 // (empty on success) naming the value when it cannot be converted.
 std::string ToSqlValue(const Variant& value, SqlKind kind, SqlValue& out);
 
+// ToSqlValue for a column or parameter of the declared type (its kind as
+// KindOfDeclaredType reads it): a text longer than a declared length
+// ("varchar(150)") is refused, as the office server refuses it, never cut.
+std::string ToDeclaredValue(const Variant& value, std::string_view declared, SqlKind kind, SqlValue& out);
+
 // Binds out to the statement's parameter `index`; returns SQLite's result code.
 int BindSqlValue(sqlite3_stmt* stmt, int index, const SqlValue& value);
 

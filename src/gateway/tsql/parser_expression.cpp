@@ -471,8 +471,10 @@ ExprPtr Parser::Call(std::size_t start, const std::string& name) {
 }
 
 
-// Checks the argument count of the server functions the renderer rewrites,
-// and turns the date functions into their own nodes.
+// The built-in functions a text may call, with their argument counts: those
+// both engines answer alike. Any other name is refused here, so that a text
+// runs on both or on neither (and none reaches an engine's own functions).
+// Also turns the date functions into their own nodes.
 ExprPtr Parser::CheckKnownCall(ExprPtr e) {
   if (!e) return nullptr;
   const std::string up = runtime::ToUpper(e->text);
@@ -480,21 +482,38 @@ ExprPtr Parser::CheckKnownCall(ExprPtr e) {
     std::string_view name;
     std::size_t min, max;
   };
+  constexpr std::size_t kMany = 100;
   static const Arity kArity[] = {
-      {"ISNULL", 2, 2},   {"GETDATE", 0, 0},   {"GETUTCDATE", 0, 0}, {"SYSDATETIME", 0, 0},
-      {"LEN", 1, 1},      {"SUBSTRING", 3, 3}, {"LEFT", 2, 2},       {"RIGHT", 2, 2},
-      {"CHARINDEX", 2, 3}, {"REPLACE", 3, 3},  {"YEAR", 1, 1},       {"MONTH", 1, 1},
-      {"DAY", 1, 1},      {"ISNUMERIC", 1, 1}, {"ISDATE", 1, 1},     {"DATALENGTH", 1, 1},
+      {"ISNULL", 2, 2},     {"COALESCE", 2, kMany}, {"NULLIF", 2, 2},      {"COUNT", 1, 1},
+      {"SUM", 1, 1},        {"AVG", 1, 1},          {"MIN", 1, 1},         {"MAX", 1, 1},
+      {"GETDATE", 0, 0},    {"GETUTCDATE", 0, 0},   {"SYSDATETIME", 0, 0}, {"YEAR", 1, 1},
+      {"MONTH", 1, 1},      {"DAY", 1, 1},          {"LEN", 1, 1},         {"DATALENGTH", 1, 1},
+      {"SUBSTRING", 3, 3},  {"LEFT", 2, 2},         {"RIGHT", 2, 2},       {"CHARINDEX", 2, 3},
+      {"REPLACE", 3, 3},    {"UPPER", 1, 1},        {"LOWER", 1, 1},       {"LTRIM", 1, 1},
+      {"RTRIM", 1, 1},      {"REVERSE", 1, 1},      {"SPACE", 1, 1},       {"REPLICATE", 2, 2},
+      {"ISNUMERIC", 1, 1},  {"ISDATE", 1, 1},       {"ABS", 1, 1},         {"FLOOR", 1, 1},
+      {"CEILING", 1, 1},    {"SIGN", 1, 1},         {"SQRT", 1, 1},        {"POWER", 2, 2},
+      {"ROUND", 2, 2},
   };
+  const Arity* known = nullptr;
   for (const Arity& a : kArity) {
-    if (up != a.name) continue;
-    if (e->star || e->args.size() < a.min || e->args.size() > a.max) {
-      std::string count = std::to_string(a.min);
-      if (a.max != a.min) count += " to " + std::to_string(a.max);
-      FailAt("The " + runtime::ToLower(up) + " function requires " + count + " argument(s)", e->pos);
-      return nullptr;
-    }
-    break;
+    if (up == a.name) known = &a;
+  }
+  if (known == nullptr) {
+    FailAt("'" + e->text + "' is not a recognized built-in function name", e->pos);
+    return nullptr;
+  }
+  if (e->star) {
+    if (up == "COUNT" && e->args.empty()) return e;
+    FailAt("'" + e->text + "(*)' is not a valid function call", e->pos);
+    return nullptr;
+  }
+  if (e->args.size() < known->min || e->args.size() > known->max) {
+    std::string count = std::to_string(known->min);
+    if (known->max == kMany) count = "at least " + count;
+    else if (known->max != known->min) count += " to " + std::to_string(known->max);
+    FailAt("The " + runtime::ToLower(up) + " function requires " + count + " argument(s)", e->pos);
+    return nullptr;
   }
   if (up == "GETDATE" || up == "SYSDATETIME") {
     auto now = Node(ExprKind::Now, e->pos);

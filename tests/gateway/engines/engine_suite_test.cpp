@@ -152,6 +152,45 @@ TEST_P(OfficeEngines, ClientTextsMayOnlyRead) {
   }
   EXPECT_EQ(Committed("select count(*) from ref_document where title = 'x'"), "0");
   EXPECT_EQ(First("select count(*) from dbo.vw_document"), "3");
+  // Only the functions both engines answer alike: none of an engine's own.
+  for (const char* sql : {"select randomblob(500000000)", "select pg_sleep(60)", "select sqlite_version()",
+                          "select version()", "select load_extension('x')", "select concat('a', 'b')"}) {
+    std::shared_ptr<Recordset> rs;
+    EXPECT_NE(gateway_->OpenRecordset(sql, rs, 0, true).find("is not a recognized built-in function name"),
+              std::string::npos) << sql;
+  }
+}
+
+// A text that would run for hours is stopped at the connection's time limit,
+// with an error that names it, and the connection goes on; so is a write
+// that waits on a row another unit of work holds.
+TEST_P(OfficeEngines, NothingRunsPastItsLimit) {
+  gateway_->SetCommandTimeout(1);
+  std::string runaway = "select count(*) from ref_document a0";
+  for (int i = 1; i < 24; ++i) runaway += ", ref_document a" + std::to_string(i);
+  std::shared_ptr<Recordset> rs;
+  EXPECT_NE(gateway_->OpenRecordset(runaway, rs, 0, true).find("time limit of 1 s"), std::string::npos)
+      << gateway_->LastErrorText();
+  std::unique_ptr<RowStream> stream;
+  const std::string opened = gateway_->OpenForwardOnly(runaway, stream);
+  try {
+    while (opened.empty() && stream && stream->Next()) {}
+    EXPECT_NE(opened.find("time limit of 1 s"), std::string::npos) << opened;
+  } catch (const RuntimeError& e) {
+    EXPECT_NE(e.Description().find("time limit of 1 s"), std::string::npos) << e.Description();
+  }
+  stream.reset();
+  EXPECT_EQ(First("select count(*) from ref_document"), "3");
+  // The value the client sets is the one kept: a limit long enough lets the text be.
+  gateway_->SetCommandTimeout(0);
+  EXPECT_EQ(First("select replicate('ab', 3) + space(2) + '|' + replicate('x', -1) + '|'"), "ababab  ||");
+  if (GetParam() != OfficeEngine::Server) return;
+  // The server: another session holds what this call must read.
+  auto holder = ServerConnect(database_);
+  ServerExec(holder.get(), "BEGIN; LOCK TABLE ref_document IN ACCESS EXCLUSIVE MODE");
+  const std::string waited = gateway_->OpenRecordset("select count(*) from ref_document", rs, 0, true);
+  EXPECT_NE(waited.find("lock-wait limit of 5 s"), std::string::npos) << waited;
+  ServerExec(holder.get(), "ROLLBACK");
 }
 
 TEST_P(OfficeEngines, ProceduresTakeInputsByNameAndGiveOutputsAndRows) {
