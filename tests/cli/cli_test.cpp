@@ -225,13 +225,19 @@ TEST_F(Cli, ImagesExportsAndSettings) {
   EXPECT_EQ(info.at("ImageBytes"), "70000");
   EXPECT_EQ(info.at("PageCount"), "2");
   EXPECT_EQ(info.at("HasImage"), "True");
-  const std::string back = dir_->File("back.bin");
+  // A link planted at a name beside the target is never followed.
+  const std::string back = dir_->File("back.bin"), outside = dir_->File("outside.txt");
+  WriteFile(outside, "not the client's");
+  std::filesystem::create_symlink(outside, back + ".tarnwick-part");
   ASSERT_EQ(Tarnwick("images get 7 -o '" + back + "'").code, 0);
   EXPECT_TRUE(ReadFile(back) == bytes) << "read back byte for byte";
+  EXPECT_EQ(ReadFile(outside), "not the client's");
   EXPECT_EQ(Tarnwick("images get 7 --altered -o '" + back + "'").code, 3);
   EXPECT_EQ(Tarnwick("images put 7 '" + dir_->File("no-such.tif") + "'").code, 2);
   EXPECT_EQ(Tarnwick("images put 999999 '" + image + "'").code, 3);
-  EXPECT_EQ(Tarnwick("images get 7 -o '" + dir_->File("no/such/folder/x.bin") + "'").code, 1);
+  const CliRun unwritten = Tarnwick("images get 7 -o '" + dir_->File("no/such/folder/x.bin") + "'");
+  EXPECT_EQ(unwritten.code, 1);
+  EXPECT_NE(unwritten.err.find("x.bin': No such file or directory"), std::string::npos) << unwritten.err;
   ASSERT_EQ(Tarnwick("images delete 7").code, 0);
   EXPECT_EQ(Tarnwick("images delete 7").code, 3);
   EXPECT_EQ(Json(Tarnwick("--format json images info 7")).at("HasImage"), "False");
