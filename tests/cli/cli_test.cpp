@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -163,9 +164,14 @@ TEST_F(Cli, DocumentLifeCycle) {
   const CliRun unknown = Tarnwick("documents set " + id + " NoSuchColumn=1");
   EXPECT_EQ(unknown.code, 2);
   EXPECT_NE(unknown.err.find("DueDate"), std::string::npos) << "lists the settable columns: " << unknown.err;
+  // A refused value is named with its column, under the number the conversion raised.
   const CliRun badMoney = Tarnwick("documents set " + id + " AmountDue=lots");
   EXPECT_EQ(badMoney.code, 1);
-  EXPECT_NE(badMoney.err.find("error 13"), std::string::npos) << badMoney.err;
+  EXPECT_NE(badMoney.err.find("error 13 in Tarnwick: AmountDue: 'lots' is not a number"), std::string::npos)
+      << badMoney.err;
+  const CliRun badDate = Tarnwick("documents set " + id + " DueDate=02/30/2004");
+  EXPECT_EQ(badDate.code, 1);
+  EXPECT_NE(badDate.err.find("DueDate: '02/30/2004' is not a date"), std::string::npos) << badDate.err;
 
   ASSERT_EQ(Tarnwick("documents link " + id + " 3").code, 0);
   ASSERT_EQ(Tarnwick("documents link " + id + " 4 --affected").code, 0);
@@ -238,6 +244,16 @@ TEST_F(Cli, ImagesExportsAndSettings) {
   const CliRun unwritten = Tarnwick("images get 7 -o '" + dir_->File("no/such/folder/x.bin") + "'");
   EXPECT_EQ(unwritten.code, 1);
   EXPECT_NE(unwritten.err.find("x.bin': No such file or directory"), std::string::npos) << unwritten.err;
+#ifndef __SANITIZE_ADDRESS__  // whose shadow memory no address-space limit leaves room for
+  // Memory that runs out is reported as such, under its own exit code.
+  const std::string huge = dir_->File("huge.bin"), starved = dir_->File("starved.txt");
+  WriteFile(huge, "");
+  std::filesystem::resize_file(huge, std::uintmax_t{1} << 30);
+  const int status = std::system(("ulimit -v 262144; " TARNWICK_CLI_PATH " --db '" + file_ + "' images put 7 '" +
+                                  huge + "' 2>'" + starved + "'").c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 6);
+  EXPECT_NE(ReadFile(starved).find("images put: out of memory"), std::string::npos) << ReadFile(starved);
+#endif
   ASSERT_EQ(Tarnwick("images delete 7").code, 0);
   EXPECT_EQ(Tarnwick("images delete 7").code, 3);
   EXPECT_EQ(Json(Tarnwick("--format json images info 7")).at("HasImage"), "False");
