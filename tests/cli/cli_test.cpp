@@ -173,6 +173,28 @@ TEST_F(Cli, DocumentLifeCycle) {
   EXPECT_EQ(badDate.code, 1);
   EXPECT_NE(badDate.err.find("DueDate: '02/30/2004' is not a date"), std::string::npos) << badDate.err;
 
+  // Whatever a Title holds comes back whole in CSV and JSON, one row each, and
+  // escaped in a table, where it can neither break a row nor drive the terminal.
+  const std::string title = "a,\"b\"\r\nc\x1b[2Jd\x7f\xc2\x9b" "e\t";
+  ASSERT_EQ(Tarnwick("documents set " + id + " 'Title=" + title + "' DocYear=1987").code, 0);
+  Db(file_, true).Exec("update ref_document set Title = Title || char(0) || 'z' where unique_id = " + id);
+  const std::string stored = title + std::string(1, '\0') + "z";
+  const auto json = Json(Tarnwick("--format json documents search --year 1987 --limit 0"));
+  ASSERT_EQ(json.size(), 1u);
+  EXPECT_EQ(json[0].at("Title"), stored);
+  const auto csv = ParseCsv(Tarnwick("--format csv documents search --year 1987 --limit 0").out);
+  ASSERT_EQ(csv.size(), 2u);
+  EXPECT_EQ(csv[1].at(std::find(csv[0].begin(), csv[0].end(), "Title") - csv[0].begin()), stored);
+  for (const std::string& command : std::vector<std::string>{"documents search --year 1987", "documents show " + id,
+                                                             "--format json documents search --year 1987"}) {
+    const std::string shown = Tarnwick(command).out;
+    if (command[0] != '-') {
+      EXPECT_NE(shown.find("a,\"b\"\\r\\nc\\x1b[2Jd\\x7f\\u009be\\t\\0z"), std::string::npos) << shown;
+    }
+    EXPECT_EQ(shown.find_first_of(std::string("\x1b\r\t\x7f\0", 5)), std::string::npos) << command;
+    EXPECT_EQ(shown.find("\xc2\x9b"), std::string::npos) << command;
+  }
+
   ASSERT_EQ(Tarnwick("documents link " + id + " 3").code, 0);
   ASSERT_EQ(Tarnwick("documents link " + id + " 4 --affected").code, 0);
   EXPECT_EQ(Tarnwick("documents unlink " + id + " 3").code, 0);
