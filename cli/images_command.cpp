@@ -3,14 +3,15 @@
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "commands.hpp"
+#include "runtime/replacing_file.hpp"
 #include "session.hpp"
 #include "tarnwick/clsDocumentImage.hpp"
 #include "tarnwick/error.hpp"
@@ -35,26 +36,13 @@ Bytes ReadImageFile(const std::string& path) {
   return bytes;
 }
 
-// Written under a temporary name and renamed when complete, so that a failed
-// write never leaves half an image behind.
+// Written through the replacing file, so that a failed write never leaves half
+// an image behind and nothing planted beside the target is followed. Its
+// errors name the file and the cause.
 void WriteImageFile(const std::string& path, const Bytes& bytes) {
-  const std::string temporary = path + ".tarnwick-part";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-      std::error_code ec;
-      std::filesystem::remove(temporary, ec);
-      throw Failure(kExitFailed, fmt::format("cannot write {}", path));
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    std::filesystem::remove(temporary, ec);
-    throw Failure(kExitFailed, fmt::format("cannot write {}", path));
-  }
+  runtime::ReplacingFile out(path);
+  out.Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  out.Commit();
 }
 
 // Loads the image row of a document. A document that does not exist has no

@@ -1,11 +1,13 @@
 // tarnwick: the command-line client of the filing office library. It goes
 // through the library's public classes only, as a desktop client does.
 //
-// Exit codes: 0 success; 2 a command line that does not parse; otherwise the
-// subcommand's own (see session.hpp and each subcommand's --help).
+// Exit codes: 0 success; 2 a command line that does not parse; 6 memory ran
+// out; otherwise the subcommand's own (see session.hpp and each subcommand's
+// --help).
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
+#include <new>
 #include <string>
 
 #include "commands.hpp"
@@ -51,7 +53,8 @@ int main(int argc, char** argv) {
   tarnwick::cli::AddSettingsCommand(app);
 
   // A first word that names no command is reported as such, not as a missing one.
-  if (const char* word = FirstWord(argc, argv)) {
+  const char* word = FirstWord(argc, argv);
+  if (word != nullptr) {
     bool known = false;
     std::string names;
     for (const CLI::App* sub : app.get_subcommands({})) {
@@ -71,6 +74,9 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     const int rc = app.exit(e);  // prints the help, the version or the usage error
     return rc == 0 ? 0 : tarnwick::cli::kExitUsage;
+  } catch (const std::bad_alloc&) {
+    tarnwick::cli::ReportOutOfMemory(word != nullptr ? word : "");
+    return tarnwick::cli::kExitNoMemory;
   }
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <fmt/core.h>
 
 #include <algorithm>
+#include <string_view>
 #include <nlohmann/json.hpp>
 
 namespace tarnwick::cli {
@@ -13,6 +14,53 @@ namespace {
 std::size_t DisplayWidth(const std::string& text) {
   return static_cast<std::size_t>(
       std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// The length of the UTF-8 sequence that starts at text[i], or 0 when the
+// bytes there are no well-formed character.
+std::size_t Utf8Length(std::string_view text, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  const std::size_t n = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : (lead & 0xF0) == 0xE0 ? 3
+                      : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  if (n == 0 || i + n > text.size()) return 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+  }
+  return n;
+}
+
+// A cell as a terminal may show it: the control characters (C0, DEL and the
+// C1 range) and bytes that are no UTF-8 are written as escapes (\n, \t, \0,
+// \x1b, \u009b), so that no stored text can move the cursor, change colours
+// or end a row on the screen.
+std::string ForTerminal(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t n = Utf8Length(text, i);
+    if (n == 1 && c >= 0x20 && c != 0x7F) {
+      shown += text[i];
+    } else if (n == 1) {
+      switch (c) {
+        case '\n': shown += "\\n"; break;
+        case '\r': shown += "\\r"; break;
+        case '\t': shown += "\\t"; break;
+        case '\0': shown += "\\0"; break;
+        default: shown += fmt::format("\\x{:02x}", c);
+      }
+    } else if (n == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+      shown += fmt::format("\\u{:04x}", static_cast<unsigned char>(text[i + 1]));  // C1 control
+    } else if (n > 1) {
+      shown.append(text.substr(i, n));
+    } else {
+      shown += fmt::format("\\x{:02x}", c);
+      n = 1;
+    }
+    i += n;
+  }
+  return shown;
 }
 
 void PadTo(std::string& line, const std::string& cell, std::size_t width) {
@@ -38,13 +86,32 @@ void PrintCsvLine(const std::vector<std::string>& cells, std::FILE* out) {
     line += CsvField(cells[i]);
   }
   line += "\r\n";
-  std::fputs(line.c_str(), out);
+  // Written by length: a NUL in a value is data, not the end of the line.
+  std::fwrite(line.data(), 1, line.size(), out);
 }
 
 // Texts from the office are UTF-8; a byte sequence that is not is shown with
 // the replacement character rather than making the whole output invalid JSON.
+// The writer escapes the C0 controls; DEL and the C1 controls, which JSON
+// allows raw but a terminal would obey, are escaped here. Outside strings a
+// JSON text is ASCII without them, so every one found is inside a string.
 std::string JsonText(const nlohmann::ordered_json& value) {
-  return value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  const std::string raw = value.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  std::string text;
+  text.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    const auto c = static_cast<unsigned char>(raw[i]);
+    const auto next = i + 1 < raw.size() ? static_cast<unsigned char>(raw[i + 1]) : 0;
+    if (c == 0x7F) {
+      text += "\\u007f";
+    } else if (c == 0xC2 && next >= 0x80 && next < 0xA0) {
+      text += fmt::format("\\u{:04x}", next);
+      ++i;
+    } else {
+      text += raw[i];
+    }
+  }
+  return text;
 }
 
 }  // namespace
@@ -75,9 +142,15 @@ void Print(const Table& table, Format format, std::FILE* out) {
     }
     case Format::Table: break;
   }
-  std::vector<std::size_t> widths(table.columns.size());
-  for (std::size_t i = 0; i < widths.size(); ++i) widths[i] = DisplayWidth(table.columns[i]);
+  Table shown;
+  for (const auto& name : table.columns) shown.columns.push_back(ForTerminal(name));
   for (const auto& row : table.rows) {
+    shown.rows.emplace_back();
+    for (const auto& cell : row) shown.rows.back().push_back(ForTerminal(cell));
+  }
+  std::vector<std::size_t> widths(shown.columns.size());
+  for (std::size_t i = 0; i < widths.size(); ++i) widths[i] = DisplayWidth(shown.columns[i]);
+  for (const auto& row : shown.rows) {
     for (std::size_t i = 0; i < widths.size() && i < row.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(row[i]));
   }
   auto line = [&](const std::vector<std::string>& cells) {
@@ -89,11 +162,11 @@ void Print(const Table& table, Format format, std::FILE* out) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
     fmt::print(out, "{}\n", text);
   };
-  line(table.columns);
+  line(shown.columns);
   std::vector<std::string> rule;
   for (std::size_t w : widths) rule.emplace_back(w, '-');
   line(rule);
-  for (const auto& row : table.rows) line(row);
+  for (const auto& row : shown.rows) line(row);
   if (table.rows.empty()) fmt::print(out, "(no rows)\n");
 }
 
@@ -104,7 +177,7 @@ void PrintRecord(const std::vector<std::pair<std::string, std::string>>& fields,
     for (const auto& [name, value] : fields) {
       std::string text;
       PadTo(text, name, width);
-      text += "  " + value;
+      text += "  " + ForTerminal(value);
       while (!text.empty() && text.back() == ' ') text.pop_back();
       fmt::print(out, "{}\n", text);
     }
@@ -127,7 +200,7 @@ void PrintRecord(const std::vector<std::pair<std::string, std::string>>& fields,
 
 void PrintMessage(const std::string& text, Format format, std::FILE* out) {
   switch (format) {
-    case Format::Table: fmt::print(out, "{}\n", text); return;
+    case Format::Table: fmt::print(out, "{}\n", ForTerminal(text)); return;
     case Format::Csv: PrintCsvLine({"message"}, out); PrintCsvLine({text}, out); return;
     case Format::Json: fmt::print(out, "{}\n", JsonText(nlohmann::ordered_json{{"message", text}})); return;
   }

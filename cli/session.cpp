@@ -6,8 +6,10 @@
 
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 
 #include "tarnwick/data_object.hpp"
 #include "tarnwick/error.hpp"
@@ -76,6 +78,12 @@ Failure Refused(const Object& object, const std::string& what) {
   return Failure(kExitFailed, why.empty() ? what : what + ": " + why);
 }
 
+void ReportOutOfMemory(const char* command) {
+  std::fputs("tarnwick ", stderr);
+  std::fputs(command, stderr);
+  std::fputs(": out of memory; the command was not finished\n", stderr);
+}
+
 void RunCommand(const std::string& command, const std::function<void()>& body) {
   int code = 0;
   try {
@@ -86,6 +94,9 @@ void RunCommand(const std::string& command, const std::function<void()>& body) {
   } catch (const RuntimeError& e) {
     fmt::print(stderr, "tarnwick {}: error {} in {}: {}\n", command, e.Number(), e.Source(), e.Description());
     code = kExitFailed;
+  } catch (const std::bad_alloc&) {
+    ReportOutOfMemory(command.c_str());
+    code = kExitNoMemory;
   } catch (const std::exception& e) {
     fmt::print(stderr, "tarnwick {}: {}\n", command, e.what());
     code = kExitFailed;

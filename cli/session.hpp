@@ -26,6 +26,11 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNotFound = 3;
 inline constexpr int kExitNoDatabase = 4;
+// Memory ran out; the command did not finish.
+inline constexpr int kExitNoMemory = 6;
+
+// Tells stderr that memory ran out, without asking for more.
+void ReportOutOfMemory(const char* command);
 
 // A subcommand that cannot go on: the message for stderr and the exit code.
 class Failure : public std::runtime_error {

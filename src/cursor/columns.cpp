@@ -61,8 +61,24 @@ Variant Read(const Recordset* rs, const ColumnProperty& p) {
   return Variant();
 }
 
-void Write(Recordset* rs, const ColumnProperty& p, const Variant& v) {
-  if (!Ready(rs)) return;
+namespace {
+
+// The kind of value a family's column holds, as a refused value's error names it.
+VarType Holds(Family f) {
+  switch (f) {
+    case Family::Date:
+    case Family::DateText: return VarType::Date;
+    case Family::Long: return VarType::Long;
+    case Family::Integer: return VarType::Integer;
+    case Family::Currency: return VarType::Currency;
+    case Family::Boolean: return VarType::Boolean;
+    case Family::Bytes: return VarType::Bytes;
+    case Family::Text: break;
+  }
+  return VarType::String;
+}
+
+void Collect(Recordset* rs, const ColumnProperty& p, const Variant& v) {
   switch (p.family) {
     case Family::Text: {
       std::string text = v.CStr();
@@ -80,6 +96,23 @@ void Write(Recordset* rs, const ColumnProperty& p, const Variant& v) {
     case Family::Currency: rs->Collect(p.column, Variant(v.CCur())); return;
     case Family::Boolean: rs->Collect(p.column, Variant(v.CBool())); return;
     case Family::Bytes: rs->Collect(p.column, v); return;
+  }
+}
+
+}  // namespace
+
+void Write(Recordset* rs, const ColumnProperty& p, const Variant& v) {
+  if (!Ready(rs)) return;
+  try {
+    Collect(rs, p, v);
+  } catch (const RuntimeError& e) {
+    // A value the column cannot hold is told by the property's name and the
+    // value given, with the number the conversion or the result set raised.
+    const bool refused = runtime::IsConversionError(e.Number()) || e.Number() == err::kMultipleStep;
+    if (!refused) throw;
+    throw RuntimeError(e.Number(), e.Source(),
+                       runtime::RefusedValue(p.property, v, Holds(p.family), e.Number()) + ". " +
+                           std::string(runtime::StandardMessage(e.Number())));
   }
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "frame/class_table.hpp"
+#include "runtime/replacing_file.hpp"
 #include "tarnwick/error.hpp"
 #include "tarnwick/typelib.hpp"
 
@@ -53,21 +54,23 @@ bool ReadRegistry(const std::string& path, Registry& out) {
   return true;
 }
 
+// Written through the replacing file: a failure leaves the registry as it
+// was, and the file keeps its permissions.
 bool WriteRegistry(const std::string& path, const Registry& registry) {
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::trunc);
-    if (!out) return false;
-    for (const auto& [section, values] : registry) {
-      out << '[' << section << "]\n";
-      for (const auto& [name, value] : values) out << name << '=' << value << '\n';
-      out << '\n';
-    }
-    if (!out.flush()) return false;
+  std::string text;
+  for (const auto& [section, values] : registry) {
+    text += '[' + section + "]\n";
+    for (const auto& [name, value] : values) text += name + '=' + value + '\n';
+    text += '\n';
   }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  return !ec;
+  try {
+    runtime::ReplacingFile out(path);
+    out.Write(text);
+    out.Commit();
+    return true;
+  } catch (const RuntimeError&) {
+    return false;
+  }
 }
 
 std::string LibraryPath() {

@@ -43,6 +43,36 @@ Variant Coerce(const Variant& v, TypeCode type) {
   return v;
 }
 
+// The kind of value a parameter type holds, as a refused value's error names it.
+VarType Holds(TypeCode type) {
+  switch (type) {
+    case TypeCode::Boolean: return VarType::Boolean;
+    case TypeCode::Integer: return VarType::Integer;
+    case TypeCode::Long:
+    case TypeCode::Enum: return VarType::Long;
+    case TypeCode::Double: return VarType::Double;
+    case TypeCode::Currency: return VarType::Currency;
+    case TypeCode::Date: return VarType::Date;
+    case TypeCode::String: return VarType::String;
+    case TypeCode::Bytes: return VarType::Bytes;
+    default: return VarType::Empty;
+  }
+}
+
+// A value given to a property is converted to the property's type; when it
+// cannot be, the error names the property and the value, under the number
+// the conversion raised.
+Variant CoercePut(const MemberInfo& property, const Variant& v, TypeCode type) {
+  try {
+    return Coerce(v, type);
+  } catch (const RuntimeError& e) {
+    if (!runtime::IsConversionError(e.Number())) throw;
+    throw RuntimeError(e.Number(), e.Source(),
+                       runtime::RefusedValue(property.name, v, Holds(type), e.Number()) + ". " +
+                           std::string(runtime::StandardMessage(e.Number())));
+  }
+}
+
 // The default of an optional parameter, from its text in the type library.
 Variant DefaultOf(const ParamInfo& p) {
   if (p.type == TypeCode::Variant && p.defaultValue.empty()) return Variant();
@@ -82,7 +112,8 @@ Variant Object::Invoke(std::int32_t dispid, InvokeKind kind, std::span<Variant> 
   converted.reserve(params.size());
   for (std::size_t i = 0; i < params.size(); ++i) {
     if (i < args.size()) {
-      converted.push_back(Coerce(args[i], params[i].type));
+      converted.push_back(member->kind == InvokeKind::PropertyPut ? CoercePut(*member, args[i], params[i].type)
+                                                                  : Coerce(args[i], params[i].type));
     } else if (params[i].optional) {
       converted.push_back(DefaultOf(params[i]));
     } else {

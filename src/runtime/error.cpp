@@ -53,5 +53,52 @@ void Raise(std::int32_t number, std::string_view source) {
   throw RuntimeError(number, std::string(source), std::string(StandardMessage(number)));
 }
 
+namespace {
+
+// The value as the error shows it: texts quoted and cut at a character
+// boundary when long, other kinds by what they are.
+std::string ShownValue(const Variant& value) {
+  constexpr std::size_t kLongest = 60;
+  switch (value.Type()) {
+    case VarType::Null: return "Null";
+    case VarType::Empty: return "Empty";
+    case VarType::Bytes: return std::to_string(value.AsBytes().size()) + " bytes";
+    case VarType::Object: return "an object";
+    default: break;
+  }
+  std::string text = value.CStr();
+  if (text.size() > kLongest) {
+    std::size_t cut = kLongest;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text = text.substr(0, cut) + "...";
+  }
+  return "'" + text + "'";
+}
+
+const char* WhyRefused(VarType wanted, std::int32_t number) {
+  if (number == err::kOverflow) return "is out of range";
+  if (number == err::kInvalidUseOfNull) return "cannot be Null";
+  switch (wanted) {
+    case VarType::Date: return "is not a date";
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::Double:
+    case VarType::Currency: return "is not a number";
+    case VarType::Boolean: return "is not True or False";
+    case VarType::Bytes: return "is not binary data";
+    default: return "cannot be stored";
+  }
+}
+
+}  // namespace
+
+std::string RefusedValue(std::string_view column, const Variant& value, VarType wanted, std::int32_t number) {
+  return std::string(column) + ": " + ShownValue(value) + " " + WhyRefused(wanted, number);
+}
+
+bool IsConversionError(std::int32_t number) {
+  return number == err::kTypeMismatch || number == err::kOverflow || number == err::kInvalidUseOfNull;
+}
+
 }  // namespace runtime
 }  // namespace tarnwick

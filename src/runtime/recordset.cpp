@@ -23,9 +23,27 @@ using runtime::Raise;
 using runtime::NoCaseEqual;
 using runtime::NoCaseHash;
 
+// The kind of value a column of type t holds, as a refused value's error names it.
+VarType Holds(DataType t) {
+  switch (t) {
+    case DataType::SmallInt: return VarType::Integer;
+    case DataType::Integer: return VarType::Long;
+    case DataType::Double:
+    case DataType::BigInt: return VarType::Double;
+    case DataType::Currency: return VarType::Currency;
+    case DataType::Date:
+    case DataType::DBTimeStamp: return VarType::Date;
+    case DataType::Boolean: return VarType::Boolean;
+    case DataType::Binary:
+    case DataType::VarBinary:
+    case DataType::LongVarBinary: return VarType::Bytes;
+    default: return IsTextType(t) ? VarType::String : VarType::Empty;
+  }
+}
+
 // The value a column of type t stores for v; throws the runtime's conversion
 // errors when it cannot be converted.
-Variant ConvertForColumn(Variant v, DataType t) {
+Variant ConvertForColumn(const Variant& v, DataType t) {
   if (v.IsNull()) return v;
   switch (t) {
     case DataType::SmallInt: return Variant(v.CInt());
@@ -104,11 +122,14 @@ struct Recordset::Impl {
 
   // Stores v, converted to the column's type, into the current row.
   void Write(std::int32_t column, Variant v, std::string_view source) {
+    const Column& c = columns[static_cast<std::size_t>(column)];
     Variant stored;
     try {
-      stored = ConvertForColumn(std::move(v), columns[static_cast<std::size_t>(column)].type);
-    } catch (const RuntimeError&) {
-      Raise(err::kMultipleStep, source);
+      stored = ConvertForColumn(v, c.type);
+    } catch (const RuntimeError& e) {
+      throw RuntimeError(err::kMultipleStep, std::string(source),
+                         runtime::RefusedValue(c.name, v, Holds(c.type), e.Number()) + ". " +
+                             std::string(runtime::StandardMessage(err::kMultipleStep)));
     }
     const std::size_t row = CurrentRow();
     const std::size_t cell = row * Width() + static_cast<std::size_t>(column);

@@ -169,13 +169,27 @@ std::int64_t RoundCurrency(std::int64_t scaled) {
   return q;
 }
 
+// Money from a Double, exactly: the whole part is scaled as an integer and
+// only the fraction is multiplied by 10,000 in floating point, the product's
+// rounding error recovered by a fused multiply-add, so that every Double
+// inside the Currency range converts to the nearest ten-thousandth (ties to
+// the even one) and nothing outside it converts at all. Scaling the whole
+// value in floating point would lose the last digits of large amounts.
 std::int64_t CurrencyFromDouble(double x) {
-  if (!std::isfinite(x)) Raise(err::kOverflow);
-  double scaled = x * 10000.0;
-  double r = RoundHalfEven(scaled);
-  // 2^63 is exactly representable; the Currency range lies strictly inside it.
-  if (r < -9223372036854775808.0 || r >= 9223372036854775808.0) Raise(err::kOverflow);
-  return static_cast<std::int64_t>(r);
+  // Far enough outside the range that the whole part cannot overflow below.
+  if (!std::isfinite(x) || std::fabs(x) >= 1e15) Raise(err::kOverflow);
+  const double whole = std::trunc(x);
+  const double fraction = x - whole;  // exact
+  const double scaled = fraction * 10000.0;
+  const double error = std::fma(fraction, 10000.0, -scaled);  // fraction x 10,000 is scaled + error exactly
+  double units = RoundHalfEven(scaled);
+  if (error != 0.0 && scaled - std::floor(scaled) == 0.5) units = error > 0.0 ? std::ceil(scaled) : std::floor(scaled);
+  std::int64_t result = 0;
+  if (__builtin_mul_overflow(static_cast<std::int64_t>(whole), std::int64_t{10000}, &result) ||
+      __builtin_add_overflow(result, static_cast<std::int64_t>(units), &result)) {
+    Raise(err::kOverflow);
+  }
+  return result;
 }
 
 }  // namespace

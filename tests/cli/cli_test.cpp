@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -163,9 +164,36 @@ TEST_F(Cli, DocumentLifeCycle) {
   const CliRun unknown = Tarnwick("documents set " + id + " NoSuchColumn=1");
   EXPECT_EQ(unknown.code, 2);
   EXPECT_NE(unknown.err.find("DueDate"), std::string::npos) << "lists the settable columns: " << unknown.err;
+  // A refused value is named with its column, under the number the conversion raised.
   const CliRun badMoney = Tarnwick("documents set " + id + " AmountDue=lots");
   EXPECT_EQ(badMoney.code, 1);
-  EXPECT_NE(badMoney.err.find("error 13"), std::string::npos) << badMoney.err;
+  EXPECT_NE(badMoney.err.find("error 13 in Tarnwick: AmountDue: 'lots' is not a number"), std::string::npos)
+      << badMoney.err;
+  const CliRun badDate = Tarnwick("documents set " + id + " DueDate=02/30/2004");
+  EXPECT_EQ(badDate.code, 1);
+  EXPECT_NE(badDate.err.find("DueDate: '02/30/2004' is not a date"), std::string::npos) << badDate.err;
+
+  // Whatever a Title holds comes back whole in CSV and JSON, one row each, and
+  // escaped in a table, where it can neither break a row nor drive the terminal.
+  const std::string title = "a,\"b\"\r\nc\x1b[2Jd\x7f\xc2\x9b" "e\t";
+  ASSERT_EQ(Tarnwick("documents set " + id + " 'Title=" + title + "' DocYear=1987").code, 0);
+  Db(file_, true).Exec("update ref_document set Title = Title || char(0) || 'z' where unique_id = " + id);
+  const std::string stored = title + std::string(1, '\0') + "z";
+  const auto json = Json(Tarnwick("--format json documents search --year 1987 --limit 0"));
+  ASSERT_EQ(json.size(), 1u);
+  EXPECT_EQ(json[0].at("Title"), stored);
+  const auto csv = ParseCsv(Tarnwick("--format csv documents search --year 1987 --limit 0").out);
+  ASSERT_EQ(csv.size(), 2u);
+  EXPECT_EQ(csv[1].at(std::find(csv[0].begin(), csv[0].end(), "Title") - csv[0].begin()), stored);
+  for (const std::string& command : std::vector<std::string>{"documents search --year 1987", "documents show " + id,
+                                                             "--format json documents search --year 1987"}) {
+    const std::string shown = Tarnwick(command).out;
+    if (command[0] != '-') {
+      EXPECT_NE(shown.find("a,\"b\"\\r\\nc\\x1b[2Jd\\x7f\\u009be\\t\\0z"), std::string::npos) << shown;
+    }
+    EXPECT_EQ(shown.find_first_of(std::string("\x1b\r\t\x7f\0", 5)), std::string::npos) << command;
+    EXPECT_EQ(shown.find("\xc2\x9b"), std::string::npos) << command;
+  }
 
   ASSERT_EQ(Tarnwick("documents link " + id + " 3").code, 0);
   ASSERT_EQ(Tarnwick("documents link " + id + " 4 --affected").code, 0);
@@ -225,13 +253,29 @@ TEST_F(Cli, ImagesExportsAndSettings) {
   EXPECT_EQ(info.at("ImageBytes"), "70000");
   EXPECT_EQ(info.at("PageCount"), "2");
   EXPECT_EQ(info.at("HasImage"), "True");
-  const std::string back = dir_->File("back.bin");
+  // A link planted at a name beside the target is never followed.
+  const std::string back = dir_->File("back.bin"), outside = dir_->File("outside.txt");
+  WriteFile(outside, "not the client's");
+  std::filesystem::create_symlink(outside, back + ".tarnwick-part");
   ASSERT_EQ(Tarnwick("images get 7 -o '" + back + "'").code, 0);
   EXPECT_TRUE(ReadFile(back) == bytes) << "read back byte for byte";
+  EXPECT_EQ(ReadFile(outside), "not the client's");
   EXPECT_EQ(Tarnwick("images get 7 --altered -o '" + back + "'").code, 3);
   EXPECT_EQ(Tarnwick("images put 7 '" + dir_->File("no-such.tif") + "'").code, 2);
   EXPECT_EQ(Tarnwick("images put 999999 '" + image + "'").code, 3);
-  EXPECT_EQ(Tarnwick("images get 7 -o '" + dir_->File("no/such/folder/x.bin") + "'").code, 1);
+  const CliRun unwritten = Tarnwick("images get 7 -o '" + dir_->File("no/such/folder/x.bin") + "'");
+  EXPECT_EQ(unwritten.code, 1);
+  EXPECT_NE(unwritten.err.find("x.bin': No such file or directory"), std::string::npos) << unwritten.err;
+#ifndef __SANITIZE_ADDRESS__  // whose shadow memory no address-space limit leaves room for
+  // Memory that runs out is reported as such, under its own exit code.
+  const std::string huge = dir_->File("huge.bin"), starved = dir_->File("starved.txt");
+  WriteFile(huge, "");
+  std::filesystem::resize_file(huge, std::uintmax_t{1} << 30);
+  const int status = std::system(("ulimit -v 262144; " TARNWICK_CLI_PATH " --db '" + file_ + "' images put 7 '" +
+                                  huge + "' 2>'" + starved + "'").c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 6);
+  EXPECT_NE(ReadFile(starved).find("images put: out of memory"), std::string::npos) << ReadFile(starved);
+#endif
   ASSERT_EQ(Tarnwick("images delete 7").code, 0);
   EXPECT_EQ(Tarnwick("images delete 7").code, 3);
   EXPECT_EQ(Json(Tarnwick("--format json images info 7")).at("HasImage"), "False");

@@ -5,7 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "export/text_file.hpp"
+#include "runtime/replacing_file.hpp"
 #include "support/office_files.hpp"
 #include "support/scripted_gateway.hpp"
 
@@ -78,9 +82,34 @@ TEST_F(Exports, FailuresReturnFalseAndLeaveNoFile) {
   EXPECT_TRUE(Filed(dir.File("odd name, with 'quotes' & ünïcode.csv")));
 }
 
+// The target is replaced, not rewritten: an existing file keeps its
+// permission bits, a link is written through to the file it names, and names
+// up to the folder's limit are written (the temporary name is short whatever
+// the target's); a longer one is refused naming the cause.
+TEST_F(Exports, TheTargetKeepsItsModeAndItsLinkAndMayHaveALongName) {
+  namespace fs = std::filesystem;
+  WriteFile(file, "earlier export\r\n");
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  TempDir elsewhere;
+  const std::string linked = elsewhere.File("real.csv"), longName = std::string(246, 'n') + ".csv";
+  WriteFile(linked, "earlier export\r\n");
+  fs::create_symlink(linked, dir.File("link.csv"));
+  for (const std::string& path : {file, dir.File(longName), dir.File("link.csv")}) EXPECT_TRUE(Filed(path)) << path;
+  EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_TRUE(fs::is_symlink(dir.File("link.csv")));
+  EXPECT_NE(ReadFile(linked), "earlier export\r\n");
+  const std::string tooLong = dir.File(std::string(256, 'n'));
+  const RuntimeError refused = ExpectRaises(75, [&] { runtime::ReplacingFile out(tooLong); });
+  EXPECT_NE(refused.Description().find("'" + tooLong + "': File name too long"), std::string::npos) << refused.Description();
+  std::vector<std::string> entries = dir.Entries();
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(entries, (std::vector<std::string>{"link.csv", longName, "reports.csv"})) << "no temporary file stays behind";
+}
+
 // A full disk is told apart from other write failures (61, not the device
 // error 57): a child process fills a small file system mounted in a mount
-// namespace of its own, and exits with the number the writer raised.
+// namespace of its own, and exits with the number the writer raised (201 when
+// a temporary file stayed behind).
 TEST(ExportFile, AFullDiskIsReportedAsDiskFull) {
   TempDir dir;
   const std::string folder = dir.path().string();
@@ -97,7 +126,8 @@ TEST(ExportFile, AFullDiskIsReportedAsDiskFull) {
       out.EndLine();
       out.Commit();
     } catch (const RuntimeError& e) {
-      ::_exit(e.Number());
+      // Nothing of the failed file may stay in the folder.
+      ::_exit(std::filesystem::is_empty(folder) ? e.Number() : 201);
     }
     ::_exit(0);
   }

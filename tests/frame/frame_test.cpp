@@ -4,6 +4,7 @@
 // conversions and defaults, the lifecycle and the host entry points.
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <tuple>
@@ -144,8 +145,14 @@ TEST(Host, RegistrationWritesAndRemovesOnlyItsOwnRecords) {
   const std::string file = dir.File("registry.ini");
   std::ofstream(file) << "[HKCR\\Other.Thing]\n@=Other.Thing\n";
   const auto read = [&] { return (std::stringstream() << std::ifstream(file).rdbuf()).str(); };
+  // The file keeps its permissions, and a link planted beside it is not followed.
+  namespace fs = std::filesystem;
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink(dir.File("outside"), file + ".tmp");
   ASSERT_EQ(TarnwickSetRegistryFile(file.c_str()), kTarnwickOk);
   ASSERT_EQ(DllRegisterServer(), kTarnwickOk);
+  EXPECT_FALSE(fs::exists(dir.File("outside")));
+  EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
   const std::string text = read(), clsid(TypeLibrary().FindClass("clsDocument")->clsid);
   EXPECT_NE(text.find("[HKCR\\Tarnwick.clsDocument\\Clsid]\n@=" + clsid), std::string::npos);
   EXPECT_NE(text.find("\\5.0]"), std::string::npos);

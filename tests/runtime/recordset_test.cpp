@@ -72,7 +72,9 @@ TEST(RecordsetEdit, WritesAreConvertedAndKeepTheOriginalValue) {
   EXPECT_EQ(rs->Collect("amount"), Variant(Currency{12345000}));
   EXPECT_EQ(ErrorOf([&] { rs->Collect("amount", Variant("abc")); }), err::kMultipleStep);
   const auto tooBig = [&] { rs->Fields().Item("count").Value(Variant(40000.0)); };
-  EXPECT_EQ(ExpectRaises(err::kMultipleStep, tooBig).Source(), "ADODB.Field");
+  const RuntimeError refused = ExpectRaises(err::kMultipleStep, tooBig);
+  EXPECT_EQ(refused.Source(), "ADODB.Field");
+  EXPECT_EQ(refused.Description().rfind("count: '40000' is out of range. Multiple-step", 0), 0u) << refused.Description();
   EXPECT_EQ(rs->Collect("amount"), Variant(Currency{12345000}));
 
   rs = Recordset::FromRows({{"title", DataType::VarWChar}, {"flag", DataType::Boolean}},
