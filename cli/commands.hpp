@@ -12,6 +12,8 @@ namespace tarnwick::cli {
 
 // tarnwick init FILE [--sample N] [--force]: creates an office database.
 void AddInitCommand(CLI::App& app);
+// tarnwick upgrade FILE: brings an office of the previous schema version up to this one.
+void AddUpgradeCommand(CLI::App& app);
 // tarnwick demo [FILE]: a typical day at the office, in short steps.
 void AddDemoCommand(CLI::App& app);
 // tarnwick typelib [--members]: the type library, for client developers.

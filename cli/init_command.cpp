@@ -4,6 +4,9 @@
 // [--password P | --trusted] [--sample N] [--force]`: the same on the office
 // server.
 //
+// `tarnwick upgrade FILE` (or --server ... --database NAME): brings an office
+// of the previous schema version up to this library's.
+//
 // Exit codes: 0 created; 1 the database could not be written (or the server
 // could not be reached); 2 bad arguments; 3 the file or database exists (give
 // --force to replace it); 4 the SQL sources are broken (only with --sql); 5
@@ -20,6 +23,7 @@
 #include "gateway/sqlite/catalog.hpp"
 #include "office/file_office.hpp"
 #include "office/server_office.hpp"
+#include "office/upgrade.hpp"
 
 namespace tarnwick::cli {
 namespace {
@@ -34,20 +38,38 @@ struct InitArguments {
   bool trusted = false;
 };
 
+// Says what is wrong with where the office is, for `tarnwick COMMAND`; empty when nothing.
+std::string TargetError(const InitArguments& args, const char* verb) {
+  const bool onServer = !args.server.empty();
+  if (onServer == !args.file.empty())
+    return onServer ? "give either FILE or --server, not both"
+                    : fmt::format("give the database FILE to {}, or --server and --database", verb);
+  if (onServer && args.database.empty())
+    return fmt::format("--server needs --database NAME, the office database to {} on it", verb);
+  if (!onServer && (!args.database.empty() || !args.user.empty() || !args.password.empty() || args.trusted))
+    return "--database, --user, --password and --trusted go with --server";
+  return {};
+}
+
+postgres::ConnectionSettings ServerOf(const InitArguments& args) {
+  postgres::ConnectionSettings server;
+  server.server = args.server;
+  server.database = args.database;
+  server.user = args.user;
+  server.password = args.password;
+  server.trusted = args.trusted;
+  return server;
+}
+
+std::string TargetName(const InitArguments& args) {
+  return args.server.empty() ? args.file
+                             : fmt::format("the office database '{}' on {}", args.database, args.server);
+}
+
 int RunInit(const InitArguments& args) {
   const bool onServer = !args.server.empty();
-  if (onServer == !args.file.empty()) {
-    fmt::print(stderr, "tarnwick init: {}\n",
-               onServer ? "give either FILE or --server, not both"
-                        : "give the database FILE to create, or --server and --database");
-    return 2;
-  }
-  if (onServer && args.database.empty()) {
-    fmt::print(stderr, "tarnwick init: --server needs --database NAME, the office database to create on it\n");
-    return 2;
-  }
-  if (!onServer && (!args.database.empty() || !args.user.empty() || !args.password.empty() || args.trusted)) {
-    fmt::print(stderr, "tarnwick init: --database, --user, --password and --trusted go with --server\n");
+  if (const std::string error = TargetError(args, "create"); !error.empty()) {
+    fmt::print(stderr, "tarnwick init: {}\n", error);
     return 2;
   }
   office::OfficeOptions options;
@@ -58,15 +80,8 @@ int RunInit(const InitArguments& args) {
   if (ProgressLine::Wanted()) {
     options.progress = [progress](const office::OfficeProgress& p) { progress->Update(p.stage, p.done, p.total); };
   }
-
-  postgres::ConnectionSettings server;
-  server.server = args.server;
-  server.database = args.database;
-  server.user = args.user;
-  server.password = args.password;
-  server.trusted = args.trusted;
-  const std::string target =
-      onServer ? fmt::format("the office database '{}' on {}", args.database, args.server) : args.file;
+  const postgres::ConnectionSettings server = ServerOf(args);
+  const std::string target = TargetName(args);
   const office::OfficeResult result = onServer ? office::CreateServerOffice(server, options)
                                                : office::CreateFileOffice(args.file, options);
   progress->Clear();
@@ -102,7 +117,64 @@ int RunInit(const InitArguments& args) {
   return 0;
 }
 
+// The options that name an office on the server, for `init` and `upgrade`.
+void AddTargetOptions(CLI::App& cmd, InitArguments& args, const std::string& verb) {
+  cmd.add_option("--server", args.server, verb + " the office on this database server: HOST, HOST:PORT or a socket folder")
+      ->type_name("HOST[:PORT]");
+  cmd.add_option("--database", args.database, "The office database on the server")->type_name("NAME");
+  cmd.add_option("--user", args.user, "User name on the server")->type_name("NAME");
+  auto* password = cmd.add_option("--password", args.password, "Password on the server (else $PGPASSWORD or ~/.pgpass)")
+                       ->type_name("TEXT");
+  cmd.add_flag("--trusted", args.trusted, "Send no password: the server knows the user by its login")->excludes(password);
+}
+
+int RunUpgrade(const InitArguments& args) {
+  if (const std::string error = TargetError(args, "upgrade"); !error.empty()) {
+    fmt::print(stderr, "tarnwick upgrade: {}\n", error);
+    return 2;
+  }
+  const office::UpgradeResult result =
+      args.server.empty() ? office::UpgradeFileOffice(args.file) : office::UpgradeServerOffice(ServerOf(args));
+  switch (result.status) {
+    case office::OfficeStatus::Ok: break;
+    case office::OfficeStatus::InUse:
+      fmt::print(stderr, "tarnwick upgrade: {}\n", result.message);
+      return 5;
+    case office::OfficeStatus::InvalidOptions:
+      fmt::print(stderr, "tarnwick upgrade: {}\n", result.message);
+      return 2;
+    default:
+      fmt::print(stderr, "tarnwick upgrade: {}; the office is as it was\n", result.message);
+      return 1;
+  }
+  if (result.from == result.to) {
+    fmt::print("{} is at schema version {} already: nothing to do\n", TargetName(args), result.to);
+    return 0;
+  }
+  fmt::print("Upgraded {} from schema version {} to {}", TargetName(args), result.from, result.to);
+  if (result.removed.empty()) fmt::print("; nothing left behind by deleted documents\n");
+  for (std::size_t i = 0; i < result.removed.size(); ++i)
+    fmt::print("{}{}", i == 0 ? "; removed what deleted documents left behind: " : ", ", result.removed[i]);
+  if (!result.removed.empty()) fmt::print("\n");
+  return 0;
+}
+
 }  // namespace
+
+void AddUpgradeCommand(CLI::App& app) {
+  auto* cmd = app.add_subcommand("upgrade", "Bring an office of the previous schema version up to this one");
+  auto args = std::make_shared<InitArguments>();
+  cmd->add_option("FILE", args->file, "The office database file (or give --server and --database)");
+  AddTargetOptions(*cmd, *args, "Upgrade");
+  cmd->footer(
+      "The old office file is kept as FILE.before-upgrade until the new one is in place.\n"
+      "Exit codes: 0 upgraded (or nothing to do), 1 the office could not be upgraded and is as it was,\n"
+      "2 bad arguments or an office this version cannot upgrade, 5 the office is in use by a client.");
+  cmd->callback([args] {
+    const int rc = RunUpgrade(*args);
+    if (rc != 0) throw CLI::RuntimeError(rc);
+  });
+}
 
 void AddInitCommand(CLI::App& app) {
   auto* cmd = app.add_subcommand("init", "Create an office database, empty or with a sample office");
@@ -125,16 +197,7 @@ void AddInitCommand(CLI::App& app) {
                   "instead of the built-in copy")
       ->type_name("DIR")
       ->check(CLI::ExistingDirectory);
-  cmd->add_option("--server", args->server,
-                  "Create the office on this database server: HOST, HOST:PORT or a socket folder")
-      ->type_name("HOST[:PORT]");
-  cmd->add_option("--database", args->database, "The database to create on the server")->type_name("NAME");
-  cmd->add_option("--user", args->user, "User name on the server (may create databases)")->type_name("NAME");
-  auto* password =
-      cmd->add_option("--password", args->password, "Password on the server (else $PGPASSWORD or ~/.pgpass)")
-          ->type_name("TEXT");
-  cmd->add_flag("--trusted", args->trusted, "Send no password: the server knows the user by its login")
-      ->excludes(password);
+  AddTargetOptions(*cmd, *args, "Create");
   cmd->footer(
       "Exit codes: 0 created, 1 the database could not be written or the server not reached,\n"
       "2 bad arguments, 3 FILE or the database exists (give --force), 4 the SQL sources are broken,\n"

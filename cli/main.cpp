@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
   tarnwick::cli::AddSessionOptions(app);
 
   tarnwick::cli::AddInitCommand(app);
+  tarnwick::cli::AddUpgradeCommand(app);
   tarnwick::cli::AddDemoCommand(app);
   tarnwick::cli::AddTypelibCommand(app);
   tarnwick::cli::AddDocumentsCommand(app);

@@ -1,7 +1,9 @@
 -- Functions the office's procedures use to read the texts clerks type.
+-- Each replaces any older one of its name, so that the upgrade of an office
+-- runs this file again.
 
 -- A day that exists, or Null: years 100 to 9999, months 1 to 12, days of the month.
-create function tw_make_date(y integer, m integer, d integer) returns date
+create or replace function tw_make_date(y integer, m integer, d integer) returns date
 language plpgsql immutable as $$
 begin
   if y is null or m is null or d is null or y < 100 or y > 9999 or m < 1 or m > 12 or d < 1 then
@@ -16,7 +18,7 @@ $$;
 
 -- A year as typed: two figures (or one) 00-29 are 2000-2029, 30-99 are
 -- 1930-1999; three or four figures stand as written.
-create function tw_year_text(y text) returns integer
+create or replace function tw_year_text(y text) returns integer
 language sql immutable as $$
   select case when length(y) <= 2 then
               case when y::integer < 30 then 2000 + y::integer else 1900 + y::integer end
@@ -25,7 +27,7 @@ $$;
 
 -- The month a name stands for: "January" to "December", their three-letter
 -- abbreviations and "Sept", in any letter case; Null for another word.
-create function tw_month_name(word text) returns integer
+create or replace function tw_month_name(word text) returns integer
 language sql immutable as $$
   select case
     when lower(word) = 'sept' then 9
@@ -44,7 +46,7 @@ $$;
 -- PM ("3/5/2004 2:30:00 PM", "2004-03-05 14:30:00", "2004-03-05T14:30").
 -- Null for Null, an empty text, or a text that names no date (a day that
 -- does not exist, a year outside 100-9999, other words).
-create function tw_datetime_text(value text) returns timestamp(0)
+create or replace function tw_datetime_text(value text) returns timestamp(0)
 language plpgsql stable as $$
 declare
   t text := lower(btrim(value, E' \t'));
@@ -63,6 +65,23 @@ declare
 begin
   if t is null or t = '' then
     return null;
+  end if;
+  -- A time alone ("12:00:00 AM", "14:30", "2 PM") is that time on the
+  -- runtime's first day, 30 December 1899, as the client's own reader has it.
+  part := regexp_match(t, '^(\d{1,2})(?::(\d{1,2})(?::(\d{1,2}))?)?\s*(am|pm|a|p)?$');
+  if part is not null and (part[2] is not null or part[4] is not null) then
+    h := part[1]::integer;
+    mi := coalesce(part[2]::integer, 0);
+    s := coalesce(part[3]::integer, 0);
+    if mi > 59 or s > 59 or h > 23 or (part[4] is not null and (h > 12 or h = 0)) then
+      return null;
+    end if;
+    if part[4] in ('am', 'a') and h = 12 then
+      h := 0;
+    elsif part[4] in ('pm', 'p') and h < 12 then
+      h := h + 12;
+    end if;
+    return timestamp '1899-12-30 00:00:00' + make_interval(secs => h * 3600 + mi * 60 + s);
   end if;
   -- The time at the end, after a blank (or a "T" after an ISO date).
   part := regexp_match(t, '^(.*?\d)(?:\s+|(?<=^\d{4}-\d{1,2}-\d{1,2})t)(\d{1,2})(?::(\d{1,2}))?(?::(\d{1,2})(?:\.\d+)?)?\s*(am|pm|a|p)?$');
@@ -159,7 +178,7 @@ $$;
 -- ("3/5/2004", "3-5-04", a time may follow after a blank), or a month name
 -- with a four-figure year ("March 5, 2004"). Anything else ("2004", "3/5",
 -- "cnc") sets no limit.
-create function tw_date_text(value text) returns date
+create or replace function tw_date_text(value text) returns date
 language plpgsql stable as $$
 declare
   t text := btrim(value, ' ');
@@ -180,7 +199,7 @@ $$;
 -- An amount typed as text: "1,234.50" and "$1234.50" read as 1234.5. Null
 -- for Null or an empty text; a text that starts with no number reads as 0,
 -- and the number it starts with is read.
-create function tw_money_text(value text) returns numeric
+create or replace function tw_money_text(value text) returns numeric
 language sql immutable as $$
   select case
     when nullif(btrim(replace(replace(value, ',', ''), '$', '')), '') is null then null
@@ -191,7 +210,7 @@ $$;
 
 -- A yes/no as the library sends it: 1, -1 or True is yes, 0 or False is no
 -- (any letter case); Null or an empty text is Null. Another text is refused.
-create function tw_yes_no_text(value text) returns boolean
+create or replace function tw_yes_no_text(value text) returns boolean
 language plpgsql immutable as $$
 begin
   if value is null or btrim(value) = '' then
@@ -208,7 +227,7 @@ $$;
 -- A date argument of a procedure that stores it: Null for Null or an empty
 -- text, the date and time the text names, and an error naming the argument
 -- for a text that names no date (a date column cannot keep it as typed).
-create function tw_document_date(value text, argument text) returns timestamp(0)
+create or replace function tw_document_date(value text, argument text) returns timestamp(0)
 language plpgsql stable as $$
 declare
   result timestamp(0);
@@ -227,7 +246,7 @@ $$;
 
 -- A number typed as text ("1234.5", "-3", "$1,234.50", "1e3"), or Null for
 -- a text that is no number.
-create function tw_number_text(value text) returns numeric
+create or replace function tw_number_text(value text) returns numeric
 language plpgsql immutable as $$
 declare
   t text := btrim(replace(replace(value, ',', ''), '$', ''));
@@ -242,7 +261,7 @@ $$;
 -- The office table a general procedure names (letter case ignored): one of
 -- the office's own tables, never the server's catalogs nor the office marker.
 -- An error names the procedure and the table that is not there.
-create function tw_office_table(procedure_name text, wanted text) returns oid
+create or replace function tw_office_table(procedure_name text, wanted text) returns oid
 language plpgsql stable as $$
 declare
   found oid;
@@ -273,7 +292,7 @@ $$;
 -- A whole number typed as text, read as the office's file engine casts a
 -- text: the number it starts with ("2004", " 42 ", "12abc" reads 12), 0 when
 -- it starts with none, Null for Null or an empty text.
-create function tw_integer_text(value text) returns integer
+create or replace function tw_integer_text(value text) returns integer
 language sql immutable as $$
   select case
     when nullif(btrim(value), '') is null then null

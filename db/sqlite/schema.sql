@@ -12,6 +12,11 @@
 --     the group's first reference row, so link rows that carry a group id also
 --     find that first row by unique_id.
 --   * Indexes live in indexes.sql; they are built after any bulk load.
+--   * Identifiers are never used twice (AUTOINCREMENT): a deleted document's
+--     number never comes back for another, and what hangs off a document
+--     (its scans, its report links) goes with it when it is deleted.
+--   * Every table with an update_date has it stamped on each change by a
+--     trigger the office builder adds once the rows are loaded.
 
 -- ---------------------------------------------------------------------------
 -- Stored procedures. The gateway reads a procedure's parameter list and body
@@ -184,7 +189,7 @@ create table lks_election_type (
 -- Staff. Each person is a group (group_id); a change of name or role closes
 -- the open row (end_date) and opens a new one.
 create table ref_user (
-  unique_id      integer primary key,
+  unique_id      integer primary key autoincrement,
   group_id       int not null,
   user_name      varchar(50) collate nocase not null,
   first_name     varchar(50) collate nocase,
@@ -202,7 +207,7 @@ create table ref_user (
 -- Reference rows: one or more per committee group, dated by trans_date; the
 -- group's latest row is the current one.
 create table ref_org (
-  unique_id           integer primary key,
+  unique_id           integer primary key autoincrement,
   group_id            int,
   is_fund             bit not null default 0,
   id_1                varchar(4) collate nocase not null,   -- year of registration
@@ -227,7 +232,7 @@ create table ref_org (
 
 -- Committee details with history: the open row has trans_end_date null.
 create table org_committee (
-  unique_id       integer primary key,
+  unique_id       integer primary key autoincrement,
   org_group_id    int not null,
   trans_date      datetime,
   trans_end_date  datetime,
@@ -246,7 +251,7 @@ create table org_committee (
 
 -- Names and addresses of candidates, treasurers and other officers.
 create table org_name_address (
-  unique_id    integer primary key,
+  unique_id    integer primary key autoincrement,
   first_name   varchar(50) collate nocase,
   middle_name  varchar(50) collate nocase,
   last_name    varchar(50) collate nocase,
@@ -268,7 +273,7 @@ create table org_name_address (
 -- committee group. group_id groups the rows of one officer record; an ended
 -- term has trans_end_date set.
 create table org_officers (
-  unique_id        integer primary key,
+  unique_id        integer primary key autoincrement,
   group_id         int not null,
   org_group_id     int not null,
   name_type_code   varchar(10) collate nocase,
@@ -284,7 +289,7 @@ create table org_officers (
 -- ---------------------------------------------------------------------------
 -- Elections, which set the 48-hour notice windows.
 create table ref_election (
-  unique_id          integer primary key,
+  unique_id          integer primary key autoincrement,
   election_date      datetime not null,
   election_type_code varchar(10) collate nocase not null,
   Description        varchar(100) collate nocase,
@@ -296,7 +301,7 @@ create table ref_election (
 -- Documents.
 
 create table ref_document (
-  unique_id                    integer primary key,
+  unique_id                    integer primary key autoincrement,
   doc_type_code                varchar(10) collate nocase,
   doc_sub_type_code            varchar(10) collate nocase,
   doc_year                     int,
@@ -338,7 +343,7 @@ create table ref_document (
 -- group, which is the unique_id of the group's first reference row. A link
 -- needs both ends, and both must exist; deleting a document deletes its links.
 create table xrf_org_document (
-  unique_id   integer primary key,
+  unique_id   integer primary key autoincrement,
   org_id      int not null references ref_org (unique_id),
   document_id int not null references ref_document (unique_id) on delete cascade,
   orig_date   datetime
@@ -346,7 +351,7 @@ create table xrf_org_document (
 
 -- Committees a document affects (a complaint names them, a penalty concerns them).
 create table XRF_AFF_ORG_DOCUMENT (
-  unique_id   integer primary key,
+  unique_id   integer primary key autoincrement,
   org_id      int not null references ref_org (unique_id),
   document_id int not null references ref_document (unique_id) on delete cascade,
   orig_date   datetime
@@ -392,7 +397,7 @@ end;
 
 -- The financial report data of a filed report.
 create table ref_report (
-  unique_id            integer primary key,
+  unique_id            integer primary key autoincrement,
   org_group_id         int not null,
   doc_year             int not null,
   report_sub_type_code varchar(10) collate nocase not null,
@@ -410,15 +415,15 @@ create table ref_report (
 );
 
 create table xrf_report_document (
-  unique_id   integer primary key,
+  unique_id   integer primary key autoincrement,
   report_id   int not null,
-  document_id int not null,
+  document_id int not null references ref_document (unique_id) on delete cascade,
   orig_date   datetime
 );
 
 -- Scanned pages: the document image and an altered image, each with its page count.
 create table DOCUMENT_IMAGE (
-  document_id      integer primary key,
+  document_id      integer primary key references ref_document (unique_id) on delete cascade,
   doc_page_ct      int,
   alt_doc_page_ct  int,
   doc_image        image,
@@ -437,7 +442,7 @@ create table images_need_a_document (document_id int not null);
 -- Default settings that client applications copy into a workstation's
 -- registry, per application function.
 create table adm_default_reg_setting (
-  unique_id          integer primary key,
+  unique_id          integer primary key autoincrement,
   app_function_lbl   varchar(50) collate nocase not null,
   app_function_value varchar(100) collate nocase not null,
   setting_path       varchar(255) collate nocase not null,

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <map>
+#include <memory>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "gateway/sqlite/functions.hpp"
 #include "office/internal.hpp"
 #include "office/sql_sources.hpp"
+#include "office/upgrade.hpp"
 #include "runtime/text.hpp"
 
 namespace tarnwick::office {
@@ -393,7 +396,28 @@ std::int64_t LoadProcedures(sqlite3* db, const FileSources& sources, const Offic
 }
 
 // Builds the whole office into the private file db and counts what it holds.
-OfficeSummary Fill(sqlite3* db, const FileSources& sources, const OfficeOptions& options) {
+// Every table with an update_date has it stamped on each change that does
+// not set it itself. Added once the rows are in, so that loading them
+// stamps nothing.
+void AddStampTriggers(sqlite3* db) {
+  std::vector<std::string> tables;
+  {
+    detail::Statement list(db, "select m.name from main.sqlite_master m where m.type = 'table' and exists "
+                               "(select 1 from pragma_table_info(m.name, 'main') c where c.name = 'update_date')");
+    while (list.Step()) tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(list.get(), 0)));
+  }
+  for (const std::string& table : tables) {
+    Exec(db, ("create trigger \"tr_stamp_" + table + "\" after update on \"" + table +
+              "\" for each row when new.update_date is old.update_date begin update \"" + table +
+              "\" set update_date = datetime('now', 'localtime') where rowid = new.rowid; end")
+                 .c_str());
+  }
+}
+
+// Builds the office in db: its schema and standard codes, then the rows
+// load gives (an older office's), or the sample asked for, or none.
+OfficeSummary Fill(sqlite3* db, const FileSources& sources, const OfficeOptions& options,
+                   const std::function<void(sqlite3*)>& load = {}) {
   const OfficeProgressCallback& progress = options.progress;
   // The file is private until it is put in place, so it is built without
   // a journal; a failure discards the whole file.
@@ -412,10 +436,13 @@ OfficeSummary Fill(sqlite3* db, const FileSources& sources, const OfficeOptions&
   RunScript(db, sources.Require("defaults.sql"), {}, "defaults");
 
   OfficeSummary summary;
-  if (options.sampleDocuments) {
+  if (load) {
+    load(db);
+  } else if (options.sampleDocuments) {
     RunScript(db, sources.Require("sample.sql"), {}, "sample");
     summary = detail::FillSampleOffice(db, *options.sampleDocuments, options.sampleSeed, progress);
   }
+  AddStampTriggers(db);
 
   RunScript(db, sources.Require("indexes.sql"), progress, "indexes");
   LoadProcedures(db, sources, progress);
@@ -458,6 +485,70 @@ OfficeResult CreateFileOffice(const std::filesystem::path& path, const OfficeOpt
     Install(built, path, options.overwrite);
     builder.Keep();
   });
+}
+
+namespace {
+
+using FileHandle = std::unique_ptr<sqlite3, int (*)(sqlite3*)>;
+
+// An existing office file, opened for the upgrade's own reads and copy.
+FileHandle OpenExisting(const std::filesystem::path& path, int flags) {
+  sqlite3* db = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  FileHandle handle(db, sqlite3_close_v2);
+  if (rc != SQLITE_OK)
+    throw Failure{OfficeStatus::DatabaseError, "cannot open " + path.string() + ": " +
+                                                   (db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc))};
+  return handle;
+}
+
+std::int64_t Pragma(sqlite3* db, const char* pragma) {
+  detail::Statement statement(db, pragma);
+  return statement.Step() ? sqlite3_column_int64(statement.get(), 0) : 0;
+}
+
+}  // namespace
+
+UpgradeResult UpgradeFileOffice(const std::filesystem::path& path) {
+  UpgradeResult upgrade;
+  upgrade.to = sqlite::kSchemaVersion;
+  const std::filesystem::path kept = path.string() + ".before-upgrade";
+  const OfficeResult built = detail::RunBuild([&](OfficeSummary&) {
+    if (!std::filesystem::is_regular_file(path))
+      throw Failure{OfficeStatus::InvalidOptions, path.string() + " is no office file"};
+    {
+      const FileHandle office = OpenExisting(path, SQLITE_OPEN_READONLY);
+      if (Pragma(office.get(), "pragma application_id") != sqlite::kApplicationId)
+        throw Failure{OfficeStatus::InvalidOptions, path.string() + " is not a filing-office database"};
+      upgrade.from = static_cast<std::int32_t>(Pragma(office.get(), "pragma user_version"));
+    }
+    if (upgrade.from == upgrade.to) return;
+    if (upgrade.from != sqlite::kSchemaVersion - 1)
+      throw Failure{OfficeStatus::InvalidOptions, "an office of schema version " + std::to_string(upgrade.from) +
+                                                      " cannot be upgraded by this library"};
+    RemoveLeftovers(path);
+    RefuseIfInUse(path);
+    // The old office as it is now, kept until the new one is in place.
+    std::error_code ec;
+    std::filesystem::remove(kept, ec);
+    Exec(OpenExisting(path, SQLITE_OPEN_READWRITE).get(),
+         ("vacuum into '" + runtime::DoubleApostrophes(kept.string()) + "'").c_str());
+    Builder builder(path.string() + ".tarnwick-init-" + std::to_string(static_cast<long>(::getpid())) + "-upgrade.tmp");
+    sqlite3* db = builder.Open();
+    Exec(db, ("attach database '" + runtime::DoubleApostrophes(kept.string()) + "' as old").c_str());
+    Fill(db, ReadSources(OfficeOptions{}), OfficeOptions{}, [&](sqlite3* into) {
+      upgrade.removed = detail::LoadOlderOffice(into);
+    });
+    Exec(db, "detach database old");
+    builder.Close();
+    Install(builder.path(), path, true);
+    builder.Keep();
+    std::filesystem::remove(kept, ec);
+  });
+  upgrade.status = built.status;
+  upgrade.message = built.message;
+  if (!built.ok()) upgrade.removed.clear();
+  return upgrade;
 }
 
 }  // namespace tarnwick::office

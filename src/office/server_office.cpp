@@ -118,13 +118,14 @@ ServerSources ReadSources(const OfficeOptions& options) {
     sources.byPath[file.path] = &file;
     if (file.path.rfind("procedures/", 0) == 0) {
       sources.procedures.push_back(&file);
-    } else if (file.path != "schema.sql" && file.path != "functions.sql" && file.path != "indexes.sql") {
+    } else if (file.path != "schema.sql" && file.path != "functions.sql" && file.path != "stamps.sql" &&
+               file.path != "indexes.sql") {
       throw Failure{OfficeStatus::InvalidSource,
                     file.path + " is not part of the office server database (expected schema.sql, functions.sql, "
-                                "indexes.sql and procedures/*.sql)"};
+                                "stamps.sql, indexes.sql and procedures/*.sql)"};
     }
   }
-  for (const char* path : {"schema.sql", "functions.sql", "indexes.sql"}) sources.Require(path);
+  for (const char* path : {"schema.sql", "functions.sql", "stamps.sql", "indexes.sql"}) sources.Require(path);
   if (sources.procedures.empty()) throw Failure{OfficeStatus::InvalidSource, "the SQL sources have no procedures"};
   return sources;
 }
@@ -558,6 +559,7 @@ OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const OfficeOptio
                                                    std::to_string(postgres::kServerSchemaVersion)};
   }
   RunScript(conn, sources.Require("functions.sql"));
+  RunScript(conn, sources.Require("stamps.sql"));
   // The standard codes and settings, and the sample office when one was
   // asked for, are the rows the file builder wrote: they are kept once, in
   // db/sqlite, and copied from there.

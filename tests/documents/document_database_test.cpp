@@ -84,9 +84,34 @@ TEST_P(SampleOffice, DocumentIsCreatedFoundEditedLinkedCheckedAndDeleted) {
   }
   EXPECT_TRUE(match);
 
+  // A scan and a report link go with their document; its number is never given again.
+  auto image = Connected<clsDocumentImage>();
+  ASSERT_TRUE(image->GetData());
+  image->PageCount("1");
+  image->Image(Bytes{1, 2, 3});
+  ASSERT_TRUE(image->SaveData(key));
   ASSERT_TRUE(doc->GetData(id) && doc->DeleteData(id));
   EXPECT_FALSE(doc->GetData(id));
   EXPECT_EQ(Query("select count(*) from ref_document where unique_id = " + key), "0");
+  EXPECT_EQ(Query("select count(*) from DOCUMENT_IMAGE where document_id = " + key), "0");
+  const std::int32_t next = CreateReport(*doc, "Next report");
+  EXPECT_GT(next, id);
+  ASSERT_TRUE(image->GetData(next));
+  EXPECT_FALSE(image->HasImage());
+
+  // The first day the runtime counts is a date like any other, on both engines.
+  ASSERT_TRUE(doc->GetData(next));
+  doc->DueDate("12/30/1899");
+  ASSERT_TRUE(doc->SaveData()) << doc->LastErrorText();
+  ASSERT_TRUE(doc->GetData(next));
+  EXPECT_EQ(doc->DueDate(), "12/30/1899");
+
+  // An edit leaves its trace: the time of the change, whatever column changed.
+  const std::string old = Query("select min(unique_id) from ref_document where update_date < '2010-01-01'");
+  ASSERT_TRUE(doc->GetData(std::stoi(old)));
+  doc->NameListed("Renamed in an edit");
+  ASSERT_TRUE(doc->SaveData()) << doc->LastErrorText();
+  EXPECT_EQ(Query("select count(*) from ref_document where update_date > '2020-01-01' and unique_id = " + old), "1");
 }
 
 // Passes every call to the office database and fails the chosen column

@@ -18,6 +18,7 @@
 #include "gateway/sqlite/procedure.hpp"
 #include "office/file_office.hpp"
 #include "office/sql_sources.hpp"
+#include "office/upgrade.hpp"
 #include "runtime/text.hpp"
 #include "support/sample_office.hpp"
 
@@ -124,6 +125,55 @@ TEST_P(OfficeCreate, AnExistingOfficeIsKeptUnlessForcedAndNeverReplacedWhileInUs
   EXPECT_NE(Text("select description from lks_system_info where code = 'PATH_TIF'"), "kept");
   EXPECT_EQ(Text("select count(*) from ref_document"), "50");
   EXPECT_EQ(Leftovers(), "0");
+}
+
+// An office of the previous version, with what deleted documents left
+// behind in it, is brought up to this one in place: the rows kept, the
+// leftovers removed and counted, the new rules in force.
+TEST_P(OfficeCreate, AnOlderOfficeIsUpgradedInPlace) {
+  ASSERT_TRUE(Create(40).ok());
+  const std::string image = Text("select min(document_id) from DOCUMENT_IMAGE");
+  const std::string link = Text("select min(document_id) from xrf_report_document");
+  // Back to the previous version: no foreign keys, a scan and a report link
+  // of a deleted document, and a scan older than the document holding it.
+  if (OnServer()) {
+    Exec("alter table DOCUMENT_IMAGE drop constraint document_image_document_id_fkey; "
+         "alter table xrf_report_document drop constraint xrf_report_document_document_id_fkey; "
+         "update tw_office set version = 2");
+  } else {
+    Db(File(), true).Exec("pragma user_version = 2");
+  }
+  Exec("insert into DOCUMENT_IMAGE (document_id, doc_page_ct, orig_date) values (999001, 1, '2004-01-01 00:00:00'); "
+       "insert into xrf_report_document (report_id, document_id, orig_date) values (1, 999002, '2004-01-01 00:00:00'); "
+       "update DOCUMENT_IMAGE set orig_date = '1990-01-01 00:00:00' where document_id = " + image);
+  const std::string documents = Text("select count(*) from ref_document");
+  const std::string links = Text("select count(*) from xrf_report_document");
+
+  const auto settings = ServerSettings(Name());
+  office::UpgradeResult upgraded = OnServer() ? office::UpgradeServerOffice(settings) : office::UpgradeFileOffice(File());
+  ASSERT_TRUE(upgraded.ok()) << upgraded.message;
+  EXPECT_EQ(upgraded.from, 2);
+  EXPECT_EQ(upgraded.removed, (std::vector<std::string>{
+                                  "1 scanned images of no document",
+                                  "1 scanned images older than the document that now has their number",
+                                  "1 report links of no document"}));
+  EXPECT_EQ(Text("select count(*) from ref_document"), documents);
+  EXPECT_EQ(Text("select count(*) from xrf_report_document"), std::to_string(std::stoi(links) - 1));
+  EXPECT_EQ(Text("select count(*) from DOCUMENT_IMAGE where document_id = " + image), "0");
+  EXPECT_EQ(Leftovers(), "0") << "the copy kept during the upgrade is gone";
+  // The office opens, and a deleted document now takes its report link with it.
+  auto gateway = ConnectedGateway(GetParam(), File(), Name());
+  std::shared_ptr<Recordset> rs;
+  EXPECT_EQ(gateway->OpenRecordset("exec sp_delete_table 'ref_document', " + link, rs, 0, true), "");
+  EXPECT_EQ(Text("select count(*) from xrf_report_document where document_id = " + link), "0");
+  // Again: nothing to do. An office of no known version is refused, untouched.
+  upgraded = OnServer() ? office::UpgradeServerOffice(settings) : office::UpgradeFileOffice(File());
+  EXPECT_TRUE(upgraded.ok() && upgraded.from == upgraded.to && upgraded.removed.empty()) << upgraded.message;
+  if (OnServer()) Exec("update tw_office set version = 1");
+  else Db(File(), true).Exec("pragma user_version = 1");
+  upgraded = OnServer() ? office::UpgradeServerOffice(settings) : office::UpgradeFileOffice(File());
+  EXPECT_EQ(upgraded.status, OfficeStatus::InvalidOptions);
+  EXPECT_NE(upgraded.message.find("schema version 1"), std::string::npos) << upgraded.message;
 }
 
 TEST_P(OfficeCreate, BadTargetsAndSizesAreRefusedBeforeAnythingIsMade) {

@@ -208,6 +208,10 @@ TEST_P(OfficeQueries, ExportLists) {
   EXPECT_EQ(complaint["committee_name"], "Zeta Builders PAC");
   EXPECT_EQ(complaint["address_1"], "5 Main Street");
   EXPECT_EQ(complaint["receive_send_date"], "03/03/2004");
+  // A client's text reads dates as the office's date reader does, on both engines.
+  auto dates = Open("select isdate(due_date) * 100 + isdate('March 5, 2004') * 10 + isdate('2/30/2005') as v "
+                    "from ref_document where unique_id = 900101");
+  EXPECT_EQ(Values(*dates, "v"), (std::vector<std::string>{"110"}));
 }
 
 }  // namespace

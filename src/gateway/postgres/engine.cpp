@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <exception>
 #include <thread>
 #include <utility>
@@ -167,7 +168,10 @@ std::string Engine::Load() {
     const std::string version = Value(r.get(), 0, 0);
     if (version != std::to_string(kServerSchemaVersion))
       return "has schema version " + version + "; this library works with version " +
-             std::to_string(kServerSchemaVersion);
+             std::to_string(kServerSchemaVersion) +
+             (std::atoi(version.c_str()) < kServerSchemaVersion
+                  ? " (an older office is brought up to it by `tarnwick upgrade`)"
+                  : "");
   }
   {
     Result r(PQexec(c,

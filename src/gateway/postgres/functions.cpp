@@ -290,6 +290,11 @@ bool FunctionWriter::Function(const Expr& e, Piece& out) {
            kAtom, ValueKind::Number};
     return true;
   }
+  if (up == "ISDATE") {
+    // The office's own reader of the dates clerks type, as the file's ISDATE reads them.
+    out = {"(CASE WHEN tw_datetime_text(" + text(0) + ") IS NULL THEN 0 ELSE 1 END)", kAtom, ValueKind::Number};
+    return true;
+  }
   if (up == "ABS" || up == "FLOOR" || up == "CEILING" || up == "SIGN" || up == "SQRT" || up == "POWER" ||
       up == "ROUND") {
     std::vector<Piece> numbers;

@@ -264,6 +264,10 @@ std::string ParameterText(const Variant& value, TypeClass type, std::optional<st
         if (vt == VarType::Bytes) {
           const Bytes& b = value.AsBytes();
           out = std::string(b.begin(), b.end());
+        } else if (vt == VarType::Date) {
+          // As the file stores a date: the runtime's own text of 30 Dec 1899
+          // is a bare time ("12:00:00 AM"), which no date reader takes back.
+          out = dates::IsoText(value.CDate());
         } else {
           out = value.CStr();
         }

@@ -29,7 +29,10 @@ namespace tarnwick::sqlite {
 inline constexpr std::int32_t kApplicationId = 0x54574B31;  // "TWK1"
 // 2: link tables with NOT NULL, foreign keys and checking triggers; money
 // beyond a double's exact range kept exactly.
-inline constexpr std::int32_t kSchemaVersion = 2;
+// 3: identifiers never used twice (AUTOINCREMENT); a document's scans and
+// report links go with it; update_date stamped on every change. An office of
+// version 2 is brought to 3 by office::UpgradeFileOffice (`tarnwick upgrade`).
+inline constexpr std::int32_t kSchemaVersion = 3;
 inline constexpr const char* kProcedureTable = "tw_procedure";
 
 // Makes a connection read "..." only as a name, in queries and in schema and

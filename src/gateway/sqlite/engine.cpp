@@ -198,7 +198,8 @@ bool Engine::Open(const std::string& path) {
     return fail("The file '" + path + "' cannot be read: " + EngineCause(db), db);
   if (version != kSchemaVersion)
     return fail("The database '" + path + "' has schema version " + std::to_string(version) +
-                    "; this library works with version " + std::to_string(kSchemaVersion),
+                    "; this library works with version " + std::to_string(kSchemaVersion) +
+                    (version < kSchemaVersion ? " (an older office is brought up to it by `tarnwick upgrade`)" : ""),
                 db);
   const std::string journal = PragmaText(db, "PRAGMA journal_mode=WAL");
   if (!SameName(journal, "wal"))
