@@ -547,7 +547,20 @@ UpgradeResult UpgradeFileOffice(const std::filesystem::path& path) {
   });
   upgrade.status = built.status;
   upgrade.message = built.message;
-  if (!built.ok()) upgrade.removed.clear();
+  if (!built.ok()) {
+    upgrade.removed.clear();
+    // The copy is needed no longer once the office reads as it did; else it is what is left of it.
+    std::error_code ec;
+    bool intact = false;
+    try {
+      intact = Pragma(OpenExisting(path, SQLITE_OPEN_READONLY).get(), "pragma user_version") == upgrade.from &&
+               upgrade.from != 0;
+    } catch (const Failure&) {
+    } catch (const detail::SqlError&) {
+    }
+    if (intact) std::filesystem::remove(kept, ec);
+    else if (std::filesystem::exists(kept, ec)) upgrade.message += "; the office as it was is kept in " + kept.string();
+  }
   return upgrade;
 }
 

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "office/upgrade.hpp"
 #include "support/scripted_gateway.hpp"
 #include "fault_points.hpp"
 #include "support/office_files.hpp"
@@ -114,6 +115,10 @@ std::vector<WriteScenario> Scenarios(const OfficeRows& r) {
       Write<clsDocument>(
           "clsDocument.DeleteData", [=](clsDocument& doc) { EXPECT_TRUE(doc.GetData(r.linkedDocument)); },
           [=](clsDocument& doc) { return doc.DeleteData(r.linkedDocument); }),
+      // Its scans go with it, in the same unit of work.
+      Write<clsDocument>(
+          "clsDocument.DeleteData, with its scans", [=](clsDocument& doc) { EXPECT_TRUE(doc.GetData(r.imageDocument)); },
+          [=](clsDocument& doc) { return doc.DeleteData(r.imageDocument); }),
       Write<clsDocument>(
           "clsDocument.RemoveReportLink", [=](clsDocument& doc) { EXPECT_TRUE(doc.GetData(r.reportDocument)); },
           [=](clsDocument& doc) { return doc.RemoveReportLink(r.reportId, r.reportDocument); }),
@@ -325,6 +330,43 @@ TEST_F(WriteFaults, EveryFileOperationOfEveryWriteMayFail) {
 
 TEST_F(WriteFaults, EveryStepOfEveryWriteMayBeInterrupted) {
   for (const WriteScenario& scenario : Scenarios(rows_)) EveryFailurePoint(scenario, StepFaults(), "step");
+}
+
+// An upgrade whose file operations fail anywhere leaves the office of the
+// previous version as it was, whole; one that reports success leaves the new
+// version. A whole upgrade is thousands of operations: 48 spread over it are
+// failed in turn.
+TEST_F(WriteFaults, AnUpgradeThatFailsAnywhereLeavesTheOfficeAsItWas) {
+  {
+    FaultPlan* plan = &DiskFaults();
+    const auto older = [this] {
+      const std::string file = FreshOffice();
+      Db(file, true).Exec("pragma user_version = 2");
+      return file;
+    };
+    std::string file = older();
+    const std::string before = Snapshot(file);
+    plan->Arm(0);
+    const office::UpgradeResult whole = office::UpgradeFileOffice(file);
+    plan->Disarm();
+    ASSERT_TRUE(whole.ok() && whole.from == 2 && whole.to == 3) << whole.message << " " << whole.from;
+    const std::int64_t calls = plan->calls;
+    ASSERT_GT(calls, 48);
+    for (std::int64_t k = 1; k <= calls; k += calls / 48) {
+      SCOPED_TRACE("failure " + std::to_string(k) + " of " + std::to_string(calls));
+      file = older();
+      plan->Arm(k);
+      const office::UpgradeResult upgraded = office::UpgradeFileOffice(file);
+      plan->Disarm();
+      ++injected_;
+      EXPECT_EQ(Db(file).Text("pragma integrity_check"), "ok");
+      EXPECT_EQ(Db(file).Text("pragma user_version"), upgraded.ok() ? "3" : "2") << upgraded.message;
+      if (!upgraded.ok()) {
+        EXPECT_EQ(Snapshot(file), before) << upgraded.message;
+      }
+      EXPECT_FALSE(std::filesystem::exists(file + ".before-upgrade")) << "the copy outlived the upgrade";
+    }
+  }
 }
 
 TEST_F(WriteFaults, AnExportThatFailsAnywhereLeavesNoFile) {
