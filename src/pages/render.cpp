@@ -149,10 +149,11 @@ Bytes RenderPng(std::span<const std::uint8_t> image, const std::string& name, st
          err::kInvalidArgument);
   }
   const PageInfo info = source->Info(page);
+  CheckPageSize(name, page, info.width, info.height);
   const std::uint32_t outWidth = width == 0 ? info.width : width;
   const std::uint64_t outHeight =
-      info.width == 0 ? 0 : std::max<std::uint64_t>(1, (std::uint64_t{info.height} * outWidth + info.width / 2) / info.width);
-  if (outHeight == 0 || outHeight > 0xFFFFFFFFu || std::uint64_t{outWidth} * outHeight > kMaxPagePixels) {
+      std::max<std::uint64_t>(1, (std::uint64_t{info.height} * outWidth + info.width / 2) / info.width);
+  if (outHeight > 0xFFFFFFFFu || std::uint64_t{outWidth} * outHeight > kMaxPagePixels) {
     Fail(name, page, "a picture " + std::to_string(outWidth) + " pixels wide would exceed the " +
                          std::to_string(kMaxPagePixels) + " pixels a page may have", err::kInvalidArgument);
   }

@@ -120,7 +120,8 @@ class TiffSource final : public ImageSource {
     tiff_.reset(TIFFClientOpenExt(name.c_str(), "r", &memory_, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc,
                                   MapProc, UnmapProc, options));
     TIFFOpenOptionsFree(options);
-    if (tiff_ == nullptr) FailHere(0, "the TIFF cannot be opened");
+    // libtiff reads the first directory while it opens the image.
+    if (tiff_ == nullptr) FailHere(1, "its directory cannot be read");
     // Count the pages by walking the chain of directories; a directory that
     // cannot be read is an error of its page, not the end of the document.
     pages_ = 1;
@@ -213,12 +214,19 @@ class TiffSource final : public ImageSource {
   [[noreturn]] void FailHere(std::size_t page, const std::string& what) {
     Fail(name_, page, messages_.empty() ? what : what + " (" + messages_ + ")");
   }
-  void ClearMessages() { messages_.clear(); }
+  // Before reading pixels: from now on a warning counts too, since libtiff
+  // warns, rather than fails, about damaged fax and JPEG data it reads on.
+  void ClearMessages() {
+    messages_.clear();
+    decoding_ = true;
+  }
+  bool Complained() const { return !messages_.empty(); }
 
  private:
   void Select(std::size_t page) {
     if (page < 1 || page > pages_) Fail(name_, 0, "there is no page " + std::to_string(page));
     messages_.clear();
+    decoding_ = false;
     if (TIFFCurrentDirectory(Handle()) + 1u != page && TIFFSetDirectory(Handle(), static_cast<tdir_t>(page - 1)) != 1) {
       FailHere(page, "its directory cannot be read");
     }
@@ -227,8 +235,8 @@ class TiffSource final : public ImageSource {
     auto* source = static_cast<TiffSource*>(self);
     char text[512];
     std::vsnprintf(text, sizeof text, format, args);
-    // Warnings are about tags the office does not use; only errors are told.
-    if (!error) return;
+    // While directories are read, warnings are about tags the office does not use.
+    if (!error && !source->decoding_) return;
     if (source->messages_.size() > 2000) return;
     if (!source->messages_.empty()) source->messages_ += "; ";
     source->messages_ += (module != nullptr && *module != '\0' ? std::string(module) + ": " : std::string()) + text;
@@ -245,6 +253,7 @@ class TiffSource final : public ImageSource {
   std::string name_;
   Memory memory_;
   std::string messages_;  // before the handle: libtiff may still speak while it closes
+  bool decoding_ = false;
   std::unique_ptr<TIFF, void (*)(TIFF*)> tiff_{nullptr, TIFFClose};
   std::size_t pages_ = 0;
 };
@@ -267,7 +276,7 @@ ScanlineRows::ScanlineRows(TiffSource& source, std::size_t page, RowFormat forma
 
 const std::uint8_t* ScanlineRows::Next() {
   source_.ClearMessages();
-  if (row_ >= Height() || TIFFReadScanline(source_.Handle(), raw_.data(), row_, 0) != 1) {
+  if (row_ >= Height() || TIFFReadScanline(source_.Handle(), raw_.data(), row_, 0) != 1 || source_.Complained()) {
     source_.FailHere(page_, "row " + std::to_string(row_ + 1) + " cannot be read");
   }
   ++row_;
@@ -323,7 +332,7 @@ const std::uint8_t* RgbaRows::Next() {
     image_.row_offset = static_cast<int>(row_);
     image_.col_offset = 0;
     source_.ClearMessages();
-    if (TIFFRGBAImageGet(&image_, raster_.data(), w, rows) != 1) {
+    if (TIFFRGBAImageGet(&image_, raster_.data(), w, rows) != 1 || source_.Complained()) {
       source_.FailHere(page_, "rows from " + std::to_string(row_ + 1) + " cannot be read");
     }
   }
