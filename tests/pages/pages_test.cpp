@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "office/internal.hpp"
+#include "support/office_files.hpp"
 #include "support/raises.hpp"
 #include "support/temp_dir.hpp"
 #include "tarnwick/pages.hpp"
@@ -138,6 +139,47 @@ TEST(Pages, EachCompressionComesBackPixelForPixelAndThumbnailsKeepShapeAndTone) 
       EXPECT_EQ(std::tuple(w, h), std::tuple(page.width / 3, (page.height * (page.width / 3) + page.width / 2) / page.width));
       EXPECT_NEAR(Mean(thumb), Mean(full), 2.0);
     }
+  }
+}
+
+// Layouts libtiff cannot hand over a scanline at a time (tiles, 16-bit
+// samples) go through its RGBA reader and must come back just the same.
+TEST(Pages, TiledAndSixteenBitPagesComeBackPixelForPixel) {
+  TempDir dir;
+  for (const bool tiled : {true, false}) {
+    SCOPED_TRACE(tiled ? "tiled colour" : "16-bit grey");
+    const int samples = tiled ? 3 : 1;
+    const ScanPage page = DrawScanPage(50, 40, samples, false, 4);
+    TIFF* tiff = TIFFOpen(dir.File("page.tif").c_str(), "w");
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, page.width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, page.height);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, tiled ? 8 : 16);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, tiled ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    if (tiled) {
+      TIFFSetField(tiff, TIFFTAG_TILEWIDTH, 16);
+      TIFFSetField(tiff, TIFFTAG_TILELENGTH, 16);
+      std::vector<std::uint8_t> tile(16 * 16 * 3);
+      for (std::uint32_t ty = 0; ty < page.height; ty += 16) {
+        for (std::uint32_t tx = 0; tx < page.width; tx += 16) {
+          for (std::uint32_t i = 0; i < tile.size(); ++i) {
+            const std::uint32_t x = tx + i / 3 % 16, y = ty + i / 48;
+            tile[i] = x < page.width && y < page.height ? page.pixels[(y * page.width + x) * 3 + i % 3] : 0;
+          }
+          TIFFWriteTile(tiff, tile.data(), tx, ty, 0, 0);
+        }
+      }
+    } else {
+      std::vector<std::uint16_t> row(page.width);
+      for (std::uint32_t y = 0; y < page.height; ++y) {
+        for (std::uint32_t x = 0; x < page.width; ++x) row[x] = static_cast<std::uint16_t>(page.pixels[y * page.width + x] * 257);
+        TIFFWriteScanline(tiff, row.data(), y, 0);
+      }
+    }
+    TIFFClose(tiff);
+    std::uint32_t w = 0, h = 0;
+    EXPECT_EQ(Decode(pages::RenderPng(AsBytes(ReadFile(dir.File("page.tif"))), "document 9", 1), samples, w, h), page.pixels);
   }
 }
 
