@@ -312,15 +312,15 @@ const std::uint8_t* ScanlineRows::Next() {
 RgbaRows::RgbaRows(TiffSource& source, std::size_t page, RowFormat format, std::uint32_t width, std::uint32_t height,
                    std::uint32_t band)
     : PageRows(format, width, height), source_(source), page_(page), band_(band) {
+  raster_.resize(std::size_t{width} * band);
+  out_.resize(RowBytes(format, width));
+  bandStart_ = height;  // no band read yet
   char why[1024] = "";
   source.ClearMessages();
   if (TIFFRGBAImageBegin(&image_, source.Handle(), 0, why) != 1) {
     source.FailHere(page, std::string("its pixels cannot be read: ") + why);
   }
   image_.req_orientation = ORIENTATION_TOPLEFT;
-  raster_.resize(std::size_t{width} * band);
-  out_.resize(RowBytes(format, width));
-  bandStart_ = height;  // no band read yet
 }
 
 const std::uint8_t* RgbaRows::Next() {
