@@ -47,7 +47,17 @@ class Document {
     if (pdf_ == nullptr) Fail(name_, 0, "libharu cannot start a PDF");
     Check(0, HPDF_SetCompressionMode(pdf_, HPDF_COMP_ALL));
   }
-  ~Document() { HPDF_Free(pdf_); }
+  ~Document() {
+    // libharu hands a Group 4 image its decoding parameters only while the
+    // file is written; those of an image never written would be lost.
+    for (const HPDF_Image image : faxImages_) {
+      if (image->filterParams != nullptr && HPDF_Dict_GetItem(image, "DecodeParms", HPDF_OCLASS_ARRAY) == nullptr) {
+        HPDF_Dict_Free(image->filterParams);
+        image->filterParams = nullptr;
+      }
+    }
+    HPDF_Free(pdf_);
+  }
   Document(const Document&) = delete;
   Document& operator=(const Document&) = delete;
 
@@ -100,6 +110,7 @@ class Document {
     const HPDF_Image image = HPDF_Image_LoadRaw1BitImageFromMem(
         pdf_, bits.data(), rows.Width(), rows.Height(), static_cast<HPDF_UINT>(stride), HPDF_FALSE, HPDF_TRUE);
     Check(number, image == nullptr ? HPDF_INVALID_IMAGE : HPDF_OK);
+    faxImages_.push_back(image);
     return image;
   }
 
@@ -141,6 +152,7 @@ class Document {
   std::string name_;
   HaruError error_;
   HPDF_Doc pdf_ = nullptr;
+  std::vector<HPDF_Image> faxImages_;
 };
 
 // A file beside `target` that is removed again unless Keep() renamed it over the target.
