@@ -143,21 +143,23 @@ TEST(Pages, EachCompressionComesBackPixelForPixelAndThumbnailsKeepShapeAndTone) 
 }
 
 // Layouts libtiff cannot hand over a scanline at a time (tiles, 16-bit
-// samples) go through its RGBA reader and must come back just the same.
-TEST(Pages, TiledAndSixteenBitPagesComeBackPixelForPixel) {
+// samples) go through its RGBA reader, and palette pages through their
+// colour map; each must come back just the same.
+TEST(Pages, TiledSixteenBitAndPalettePagesComeBackPixelForPixel) {
   TempDir dir;
-  for (const bool tiled : {true, false}) {
-    SCOPED_TRACE(tiled ? "tiled colour" : "16-bit grey");
-    const int samples = tiled ? 3 : 1;
-    const ScanPage page = DrawScanPage(50, 40, samples, false, 4);
+  enum Layout { Tiled, SixteenBit, Palette };
+  for (const Layout layout : {Tiled, SixteenBit, Palette}) {
+    SCOPED_TRACE(layout);
+    const ScanPage page = DrawScanPage(50, 40, layout == Tiled ? 3 : 1, false, 4);
+    std::vector<std::uint8_t> expected = page.pixels;
     TIFF* tiff = TIFFOpen(dir.File("page.tif").c_str(), "w");
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, page.width);
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, page.height);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, tiled ? 8 : 16);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, tiled ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, layout == SixteenBit ? 16 : 8);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, page.samples);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, layout == Tiled ? PHOTOMETRIC_RGB : layout == Palette ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_MINISBLACK);
     TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    if (tiled) {
+    if (layout == Tiled) {
       TIFFSetField(tiff, TIFFTAG_TILEWIDTH, 16);
       TIFFSetField(tiff, TIFFTAG_TILELENGTH, 16);
       std::vector<std::uint8_t> tile(16 * 16 * 3);
@@ -171,15 +173,24 @@ TEST(Pages, TiledAndSixteenBitPagesComeBackPixelForPixel) {
         }
       }
     } else {
-      std::vector<std::uint16_t> row(page.width);
+      // The palette maps index v to the colour (v, 255 - v, v).
+      std::vector<std::uint16_t> up(256), down(256), row(page.width);
+      for (std::uint32_t v = 0; v < 256; ++v) up[v] = static_cast<std::uint16_t>(v * 257), down[v] = static_cast<std::uint16_t>((255 - v) * 257);
+      if (layout == Palette) {
+        TIFFSetField(tiff, TIFFTAG_COLORMAP, up.data(), down.data(), up.data());
+        expected.clear();
+        for (const std::uint8_t v : page.pixels) expected.insert(expected.end(), {v, static_cast<std::uint8_t>(255 - v), v});
+      }
       for (std::uint32_t y = 0; y < page.height; ++y) {
-        for (std::uint32_t x = 0; x < page.width; ++x) row[x] = static_cast<std::uint16_t>(page.pixels[y * page.width + x] * 257);
-        TIFFWriteScanline(tiff, row.data(), y, 0);
+        const std::uint8_t* pixels = page.pixels.data() + y * page.width;
+        for (std::uint32_t x = 0; x < page.width; ++x) row[x] = up[pixels[x]];
+        TIFFWriteScanline(tiff, layout == Palette ? static_cast<void*>(const_cast<std::uint8_t*>(pixels)) : row.data(), y, 0);
       }
     }
     TIFFClose(tiff);
     std::uint32_t w = 0, h = 0;
-    EXPECT_EQ(Decode(pages::RenderPng(AsBytes(ReadFile(dir.File("page.tif"))), "document 9", 1), samples, w, h), page.pixels);
+    const Bytes png = pages::RenderPng(AsBytes(ReadFile(dir.File("page.tif"))), "document 9", 1);
+    EXPECT_EQ(Decode(png, layout == SixteenBit ? 1 : 3, w, h), expected);
   }
 }
 
