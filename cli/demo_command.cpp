@@ -15,9 +15,11 @@
 
 #include "commands.hpp"
 #include "office/file_office.hpp"
+#include "office/internal.hpp"
 #include "progress.hpp"
 #include "record.hpp"
 #include "session.hpp"
+#include "tarnwick/pages.hpp"
 #include "tarnwick/tarnwick.hpp"
 
 namespace tarnwick::cli {
@@ -134,16 +136,14 @@ void CommitteesAndCodes(const Session& s, std::int32_t id) {
              codes.GetDescription(report.DeliveryMethodCode()));
 }
 
-// Step 5: a scanned page stored under the report and read back whole.
+// Step 5: a scanned page stored under the report, read back whole, and
+// looked at as a clerk would: its size, and a thumbnail of it.
 void PageImage(const Session& s, std::int32_t id) {
   Step(5, fmt::format("Store a scanned page of report {} and read it back", id));
-  // A small grey-scale page in the portable graymap format, drawn here.
-  constexpr int kWidth = 85, kHeight = 110;
-  const std::string header = fmt::format("P5 {} {} 255\n", kWidth, kHeight);
-  Bytes page(header.begin(), header.end());
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) page.push_back(static_cast<std::uint8_t>((y % 12 < 2 && x > 8 && x < 76) ? 40 : 250));
-  }
+  // A letter-shaped grey page of "text" at 40 dpi, drawn by the sample office's scanner.
+  const office::detail::ScanPage drawn = office::detail::DrawScanPage(340, 440, 1, false, 5);
+  const std::string png = office::detail::WriteScanPng(drawn);
+  const Bytes page(png.begin(), png.end());
   clsDocumentImage images;
   s.Open(images);
   if (!images.GetData(id)) images.GetData();
@@ -156,6 +156,11 @@ void PageImage(const Session& s, std::int32_t id) {
   fmt::print("   stored {} bytes ({} page); read back {} bytes, {}\n", page.size(), reader.PageCount(), back.size(),
              back == page ? "identical" : "DIFFERENT");
   if (back != page) throw Failure(kExitFailed, "the image read back differs from the one stored");
+  const std::string name = fmt::format("document {}", id);
+  const pages::PageInfo info = pages::ReadPages(back, name).front();
+  const Bytes thumbnail = pages::RenderPng(back, name, 1, 100);
+  fmt::print("   page 1 is {} x {} pixels; a thumbnail 100 pixels wide takes {} bytes as PNG\n", info.width,
+             info.height, thumbnail.size());
 }
 
 // Step 6: the 48-hour list of the year of a committee that sent a 48-hour notice.

@@ -1,5 +1,7 @@
-// `tarnwick images put|get|info|delete`: the scanned page images of a
-// document (the document image and the altered image), stored and read whole.
+// `tarnwick images put|get|info|delete|page|pdf`: the scanned page images of
+// a document (the document image and the altered image), stored and read
+// whole, and made into something a clerk can look at: one page as PNG, the
+// whole image as one PDF.
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
@@ -15,6 +17,7 @@
 #include "session.hpp"
 #include "tarnwick/clsDocumentImage.hpp"
 #include "tarnwick/error.hpp"
+#include "tarnwick/pages.hpp"
 
 namespace tarnwick::cli {
 namespace {
@@ -23,6 +26,7 @@ struct ImageArguments {
   std::int32_t document = 0;
   std::string file, altered, pages, alteredPages;
   bool wantAltered = false;
+  std::uint32_t page = 0, width = 0;
 };
 
 Bytes ReadImageFile(const std::string& path) {
@@ -88,33 +92,107 @@ void Require(clsDocumentImage& images, std::int32_t document, bool needImages) {
   }
 }
 
-void Get(const ImageArguments& a) {
-  const Session& s = CurrentSession();
+// The image get, page and pdf work on: the document image, or the altered one.
+Bytes WantedImage(const ImageArguments& a) {
   clsDocumentImage images;
-  Require(s.Open(images), a.document, true);
+  Require(CurrentSession().Open(images), a.document, true);
   if (a.wantAltered ? !images.HasAltered() : !images.HasImage()) {
     throw Failure(kExitNotFound, fmt::format("document {} has no {}", a.document,
                                              a.wantAltered ? "altered image" : "document image"));
   }
-  const Bytes bytes = a.wantAltered ? images.ImageAlt() : images.Image();
+  return a.wantAltered ? images.ImageAlt() : images.Image();
+}
+
+void Get(const ImageArguments& a) {
+  const Session& s = CurrentSession();
+  const Bytes bytes = WantedImage(a);
   WriteImageFile(a.file, bytes);
   PrintMessage(fmt::format("Wrote {} bytes to {}", bytes.size(), a.file), s.format);
+}
+
+// What the office calls an image in messages: "document 345" or "document
+// 345 (altered image)".
+std::string ImageName(std::int32_t document, bool altered) {
+  return fmt::format("document {}{}", document, altered ? " (altered image)" : "");
+}
+
+// Each page's size and resolution, "1: 2550 x 3300 px, 300 x 300 dpi, bilevel,
+// CCITT Group 4; 2: ...", or why the image cannot be read.
+std::string DescribePages(const Bytes& image, const std::string& name) {
+  static constexpr const char* kKinds[] = {"bilevel", "grey", "colour"};
+  try {
+    std::string text;
+    std::size_t number = 0;
+    for (const pages::PageInfo& p : pages::ReadPages(image, name)) {
+      const std::string dpi =
+          p.xDpi > 0 ? fmt::format("{:.0f} x {:.0f} dpi", p.xDpi, p.yDpi) : std::string("no resolution given");
+      text += fmt::format("{}{}: {} x {} px, {}, {}, {}", text.empty() ? "" : "; ", ++number, p.width, p.height, dpi,
+                          kKinds[static_cast<int>(p.kind)], p.compression);
+    }
+    return text;
+  } catch (const RuntimeError& e) {
+    return "unreadable: " + e.Description();
+  }
 }
 
 void Info(const ImageArguments& a) {
   const Session& s = CurrentSession();
   clsDocumentImage images;
   Require(s.Open(images), a.document, false);
+  const bool altered = images.HasAltered();
   PrintRecord({{"DocumentID", images.DocumentID()},
                {"HasImage", images.HasImage() ? "True" : "False"},
                {"ImageBytes", std::to_string(images.Image().size())},
                {"PageCount", images.PageCount()},
-               {"HasAltered", images.HasAltered() ? "True" : "False"},
-               {"AlteredBytes", std::to_string(images.HasAltered() ? images.ImageAlt().size() : 0)},
+               {"Pages", images.HasImage() ? DescribePages(images.Image(), ImageName(a.document, false)) : ""},
+               {"HasAltered", altered ? "True" : "False"},
+               {"AlteredBytes", std::to_string(altered ? images.ImageAlt().size() : 0)},
                {"PageCountAlt", images.PageCountAlt()},
+               {"AlteredPages", altered ? DescribePages(images.ImageAlt(), ImageName(a.document, true)) : ""},
                {"OrigDate", images.OrigDate()},
                {"UpdateDate", images.UpdateDate()}},
               s.format);
+}
+
+// A page reader's refusal: a page or width the image does not have is the
+// clerk's to correct; an image that cannot be read or a file that cannot be
+// written is a failure.
+template <class F>
+void Rendering(F&& body) {
+  try {
+    body();
+  } catch (const RuntimeError& e) {
+    if (e.Source() != "tarnwick.pages") throw;
+    throw Failure(e.Number() == err::kInvalidArgument ? kExitUsage : kExitFailed, e.Description());
+  }
+}
+
+void Page(const ImageArguments& a) {
+  const Session& s = CurrentSession();
+  const Bytes image = WantedImage(a);
+  const std::string name = ImageName(a.document, a.wantAltered);
+  Rendering([&] {
+    const std::size_t count = pages::ReadPages(image, name).size();
+    if (a.page < 1 || a.page > count) {
+      throw Failure(kExitNotFound, fmt::format("{} has {} page{}; there is no page {}", name, count,
+                                               count == 1 ? "" : "s", a.page));
+    }
+    const Bytes png = pages::RenderPng(image, name, a.page, a.width);
+    WriteImageFile(a.file, png);
+    PrintMessage(fmt::format("Wrote page {} of {} as {} ({} bytes)", a.page, name, a.file, png.size()), s.format);
+  });
+}
+
+void Pdf(const ImageArguments& a) {
+  const Session& s = CurrentSession();
+  const Bytes image = WantedImage(a);
+  const std::string name = ImageName(a.document, a.wantAltered);
+  Rendering([&] {
+    pages::WritePdf(image, name, a.file);
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(a.file, ec);
+    PrintMessage(fmt::format("Wrote {} as {} ({} bytes)", name, a.file, ec ? 0 : size), s.format);
+  });
 }
 
 void Delete(const ImageArguments& a) {
@@ -139,7 +217,7 @@ CLI::App* AddImageCommand(CLI::App& parent, const std::string& name, const std::
 
 void AddImagesCommand(CLI::App& app) {
   auto* images = AddCommandGroup(app, "images", "Store and read the scanned page images of documents",
-                                "tarnwick images put 345 scan.tif --pages 4; tarnwick images get 345 -o copy.tif");
+                                "tarnwick images put 345 scan.tif --pages 4; tarnwick images pdf 345 -o filing.pdf");
   auto a = std::make_shared<ImageArguments>();
 
   auto* put = AddImageCommand(*images, "put", "Store a document's image (replacing the one stored)", a, Put);
@@ -158,6 +236,19 @@ void AddImagesCommand(CLI::App& app) {
       ->footer("Example: tarnwick images info 345");
   AddImageCommand(*images, "delete", "Remove a document's images", a, Delete)
       ->footer("Example: tarnwick images delete 345");
+
+  auto* page = AddImageCommand(*images, "page", "Write one page of a document's image as PNG", a, Page);
+  page->add_option("PAGE", a->page, "The page, 1 for the first")->required();
+  page->add_option("-o,--output", a->file, "The PNG file to write")->required();
+  page->add_option("--width", a->width, "Width in pixels (a thumbnail); the page's own width when left out")
+      ->check(CLI::Range(1u, 1000000u));
+  page->add_flag("--altered", a->wantAltered, "A page of the altered image instead of the document image");
+  page->footer("Example: tarnwick images page 345 2 -o page-2.png --width 200");
+
+  auto* pdf = AddImageCommand(*images, "pdf", "Write a document's image as one PDF, every page in order", a, Pdf);
+  pdf->add_option("-o,--output", a->file, "The PDF file to write")->required();
+  pdf->add_flag("--altered", a->wantAltered, "The altered image instead of the document image");
+  pdf->footer("Example: tarnwick images pdf 345 -o filing-345.pdf");
 }
 
 }  // namespace tarnwick::cli

@@ -18,6 +18,7 @@
 #include "tarnwick/gateway.hpp"
 #include "tarnwick/host.hpp"
 #include "tarnwick/object.hpp"
+#include "tarnwick/pages.hpp"
 #include "tarnwick/recordset.hpp"
 #include "tarnwick/typelib.hpp"
 #include "tarnwick/variant.hpp"

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "office/build.hpp"
 
@@ -77,8 +78,24 @@ class Statement {
 OfficeSummary FillSampleOffice(sqlite3* db, std::int64_t documents, std::uint64_t seed,
                                const OfficeProgressCallback& progress);
 
-// A small multi-page bilevel TIFF image of `pages` pages, its pattern drawn
-// from `seed`: the sample office's scanned pages.
-std::string MakeSampleTiff(int pages, std::uint64_t seed);
+// A page the sample office scans: 8-bit pixels, rows top first, one sample a
+// pixel (grey; a bilevel page holds only 0 and 255) or three (RGB).
+struct ScanPage {
+  std::uint32_t width = 0, height = 0;
+  int samples = 1;
+  bool bilevel = true;
+  double dpi = 100;
+  std::vector<std::uint8_t> pixels;
+};
+
+// A page of "text" (a frame and lines of dashes) drawn from `seed`.
+ScanPage DrawScanPage(std::uint32_t width, std::uint32_t height, int samples, bool bilevel, std::uint64_t seed);
+// The pages as one TIFF in a compression libtiff writes (its COMPRESSION_
+// value): bilevel pages 1 bit a pixel with 0 white, grey pages 8 bits, colour
+// pages RGB, or YCbCr when JPEG-compressed. The CCITT compressions take
+// bilevel pages only, JPEG grey and colour ones. Throws Failure.
+std::string WriteScanTiff(const std::vector<ScanPage>& pages, std::uint16_t compression);
+// The page as an 8-bit grey or RGB PNG. Throws Failure.
+std::string WriteScanPng(const ScanPage& page);
 
 }  // namespace tarnwick::office::detail

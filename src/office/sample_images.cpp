@@ -1,5 +1,9 @@
-// The sample office's scanned pages: small bilevel TIFF images of a few
-// documents, and the TIFF writer the tests use too.
+// The sample office's scanned pages: a few documents carry images in each
+// way the office receives them (TIFF uncompressed, CCITT Group 4, LZW,
+// PackBits, JPEG and Deflate; bilevel, grey and colour) and one a PNG, so
+// that every path of the page reader runs on the demo data.
+#include <tiffio.h>
+
 #include "office/sample_detail.hpp"
 
 namespace tarnwick::office::detail {
@@ -12,6 +16,42 @@ std::vector<std::int64_t> SampleOffice::ImageDocuments(std::int64_t count) {
   return ids;
 }
 
+namespace {
+
+struct ScanStyle {
+  std::uint16_t compression;  // libtiff's COMPRESSION_ value; ignored for PNG
+  int samples;
+  bool bilevel;
+  bool png;
+};
+
+// Letter-size pages at 40 dpi: big enough for a thumbnail, small enough to
+// keep the sample office quick to build.
+constexpr std::uint32_t kPageWidth = 340, kPageHeight = 440;
+constexpr double kPageDpi = 40;
+
+constexpr std::array<ScanStyle, 6> kStyles = {{
+    {COMPRESSION_NONE, 1, true, false},
+    {COMPRESSION_CCITTFAX4, 1, true, false},
+    {COMPRESSION_LZW, 1, false, false},
+    {COMPRESSION_PACKBITS, 1, true, false},
+    {COMPRESSION_JPEG, 3, false, false},
+    {COMPRESSION_ADOBE_DEFLATE, 3, false, true},
+}};
+
+// The image of `pages` pages in one style; only the first document of the
+// Deflate style gets a PNG instead (a PNG holds one page).
+std::string Scan(const ScanStyle& style, int pages, bool png, Random& random) {
+  std::vector<ScanPage> drawn;
+  for (int p = 0; p < (png ? 1 : pages); ++p) {
+    drawn.push_back(DrawScanPage(kPageWidth, kPageHeight, style.samples, style.bilevel, random.Next()));
+    drawn.back().dpi = kPageDpi;
+  }
+  return png ? WriteScanPng(drawn.front()) : WriteScanTiff(drawn, style.compression);
+}
+
+}  // namespace
+
 void SampleOffice::MakeImages(std::int64_t count) {
   Statement insert(db_,
                    "insert into DOCUMENT_IMAGE (document_id, doc_page_ct, alt_doc_page_ct, doc_image, alt_doc_image, "
@@ -21,12 +61,14 @@ void SampleOffice::MakeImages(std::int64_t count) {
   const auto k = static_cast<std::int64_t>(ids.size());
   for (std::int64_t j = 0; j < k; ++j) {
     const std::int64_t id = ids[static_cast<std::size_t>(j)];
-    const int pages = random_.Between(1, 3);
-    const std::string image = MakeSampleTiff(pages, random_.Next());
+    const ScanStyle& style = kStyles[static_cast<std::size_t>(j) % kStyles.size()];
+    const bool png = style.png && j < static_cast<std::int64_t>(kStyles.size());
+    const int pages = png ? 1 : random_.Between(1, 3);
+    const std::string image = Scan(style, pages, png, random_);
     insert.Bind(1, id).Bind(2, pages);
     if (j % 3 == 1) {
       const int altPages = random_.Between(1, 2);
-      const std::string alt = MakeSampleTiff(altPages, random_.Next());
+      const std::string alt = Scan(kStyles[1], altPages, false, random_);
       insert.Bind(3, altPages).BindBlob(5, alt.data(), alt.size()).Bind(7, static_cast<std::int64_t>(alt.size()));
     } else {
       insert.BindNull(3).BindNull(5).BindNull(7);
@@ -39,110 +81,4 @@ void SampleOffice::MakeImages(std::int64_t count) {
 }
 
 }  // namespace sample
-
-namespace {
-
-void PutU16(std::string& out, std::size_t at, std::uint16_t v) {
-  out[at] = static_cast<char>(v & 0xFF);
-  out[at + 1] = static_cast<char>(v >> 8);
-}
-void PutU32(std::string& out, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-// The page's size and layout: little-endian baseline bilevel TIFF,
-// uncompressed, one strip per page, 0 = white.
-constexpr std::uint32_t kWidth = 96, kHeight = 64, kRowBytes = kWidth / 8;
-constexpr std::uint32_t kDataBytes = kRowBytes * kHeight;
-constexpr std::uint16_t kEntries = 12;
-constexpr std::uint32_t kIfdBytes = 2 + 12 * kEntries + 4;
-
-// The pixels of one page: a frame and lines of "text", dashes of random length.
-std::string DrawPage(sample::Random& random) {
-  std::string pixels(kDataBytes, '\0');
-  auto set = [&](std::uint32_t x, std::uint32_t y) {
-    pixels[y * kRowBytes + x / 8] = static_cast<char>(pixels[y * kRowBytes + x / 8] | (0x80 >> (x % 8)));
-  };
-  for (std::uint32_t x = 0; x < kWidth; ++x) {
-    set(x, 0);
-    set(x, kHeight - 1);
-  }
-  for (std::uint32_t y = 0; y < kHeight; ++y) {
-    set(0, y);
-    set(kWidth - 1, y);
-  }
-  for (std::uint32_t y = 8; y + 8 < kHeight; y += 6) {
-    std::uint32_t x = 6;
-    while (x + 4 < kWidth - 6) {
-      const auto len = static_cast<std::uint32_t>(random.Between(2, 9));
-      for (std::uint32_t i = 0; i < len && x + i < kWidth - 6; ++i) {
-        set(x + i, y);
-        set(x + i, y + 1);
-      }
-      x += len + static_cast<std::uint32_t>(random.Between(2, 4));
-    }
-  }
-  return pixels;
-}
-
-// Appends the image file directory of a page whose pixels stand at dataAt
-// and its resolution at rationalAt. Returns where the offset of the next
-// directory goes (0 unless another page follows).
-std::size_t AppendDirectory(std::string& out, std::uint32_t dataAt, std::uint32_t rationalAt) {
-  const auto ifdAt = static_cast<std::uint32_t>(out.size());
-  out.append(kIfdBytes, '\0');
-  PutU16(out, ifdAt, kEntries);
-  std::size_t at = ifdAt + 2;
-  auto entry = [&](std::uint16_t tag, std::uint16_t type, std::uint32_t value) {
-    PutU16(out, at, tag);
-    PutU16(out, at + 2, type);
-    PutU32(out, at + 4, 1);
-    if (type == 3) {
-      PutU16(out, at + 8, static_cast<std::uint16_t>(value));
-    } else {
-      PutU32(out, at + 8, value);
-    }
-    at += 12;
-  };
-  constexpr std::uint16_t kShort = 3, kLong = 4, kRational = 5;
-  entry(256, kShort, kWidth);             // ImageWidth
-  entry(257, kShort, kHeight);            // ImageLength
-  entry(258, kShort, 1);                  // BitsPerSample
-  entry(259, kShort, 1);                  // Compression: none
-  entry(262, kShort, 0);                  // PhotometricInterpretation: WhiteIsZero
-  entry(273, kLong, dataAt);              // StripOffsets
-  entry(277, kShort, 1);                  // SamplesPerPixel
-  entry(278, kShort, kHeight);            // RowsPerStrip
-  entry(279, kLong, kDataBytes);          // StripByteCounts
-  entry(282, kRational, rationalAt);      // XResolution
-  entry(283, kRational, rationalAt + 8);  // YResolution
-  entry(296, kShort, 2);                  // ResolutionUnit: inch
-  return at;
-}
-
-}  // namespace
-
-std::string MakeSampleTiff(int pages, std::uint64_t seed) {
-  // Each page: pixel data, two resolution rationals, the directory.
-  sample::Random random(seed);
-  std::string out(8, '\0');
-  out[0] = 'I';
-  out[1] = 'I';
-  PutU16(out, 2, 42);
-  std::size_t previousNext = 4;  // where the offset of the next directory goes
-  for (int page = 0; page < std::max(pages, 1); ++page) {
-    const auto dataAt = static_cast<std::uint32_t>(out.size());
-    out += DrawPage(random);
-    const auto rationalAt = static_cast<std::uint32_t>(out.size());
-    out.append(16, '\0');
-    PutU32(out, rationalAt, 200);
-    PutU32(out, rationalAt + 4, 1);
-    PutU32(out, rationalAt + 8, 200);
-    PutU32(out, rationalAt + 12, 1);
-    PutU32(out, previousNext, static_cast<std::uint32_t>(out.size()));
-    previousNext = AppendDirectory(out, dataAt, rationalAt);
-  }
-  return out;
-}
-
 }  // namespace tarnwick::office::detail

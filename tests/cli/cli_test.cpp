@@ -243,6 +243,32 @@ TEST_F(Cli, CommitteesAndCodeLists) {
   EXPECT_EQ(Tarnwick("lists show office --filter 'Code LIKE ('").code, 2);
 }
 
+// The sample's scans (document 1 uncompressed, 26 Group 4, 51 LZW grey, 76
+// PackBits, 101 JPEG colour, 126 PNG) as PNG pages and as one PDF each.
+TEST_F(Cli, ImagePagesAsPngAndDocumentsAsPdf) {
+  const auto info = Json(Tarnwick("--format json images info 26"));
+  EXPECT_EQ(info.at("Pages").get<std::string>().rfind("1: 340 x 440 px, 40 x 40 dpi, bilevel, CCITT Group 4", 0), 0u);
+  const std::string png = dir_->File("page.png"), pdf = dir_->File("filing.pdf");
+  ASSERT_EQ(Tarnwick("images page 26 1 -o '" + png + "' --width 200").code, 0);
+  EXPECT_EQ(ReadFile(png).substr(12, 12), std::string("IHDR\0\0\0\xC8\0\0\x01\x03", 12)) << "200 x 259";
+  for (const std::string document : {"1", "26", "51", "76", "101", "126"}) {
+    ASSERT_EQ(Tarnwick("images pdf " + document + " -o '" + pdf + "'").code, 0) << document;
+    const std::string pages = Json(Tarnwick("--format json images info " + document)).at("PageCount");
+    EXPECT_EQ(std::system(("pdfinfo '" + pdf + "' | grep -q '^Pages: *" + pages + "$'").c_str()), 0) << document;
+  }
+  EXPECT_EQ(Tarnwick("images page 26 9 -o '" + png + "'").code, 3);
+  EXPECT_EQ(Tarnwick("images page 26 1 --width 0 -o '" + png + "'").code, 2);
+  EXPECT_EQ(Tarnwick("images pdf 26 -o '" + dir_->File("no/such/folder/f.pdf") + "'").code, 1);
+  // A stored image that is no picture: info says why, page and pdf refuse it.
+  WriteFile(dir_->File("junk.bin"), "not a scan");
+  ASSERT_EQ(Tarnwick("images put 9 '" + dir_->File("junk.bin") + "'").code, 0);
+  EXPECT_EQ(Json(Tarnwick("--format json images info 9")).at("Pages"),
+            "unreadable: document 9: the stored image is neither TIFF nor PNG (10 bytes)");
+  const CliRun refused = Tarnwick("images pdf 9 -o '" + pdf + "'");
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_NE(refused.err.find("document 9: the stored image is neither TIFF nor PNG"), std::string::npos) << refused.err;
+}
+
 TEST_F(Cli, ImagesExportsAndSettings) {
   const std::string image = dir_->File("page.bin");
   std::string bytes(70000, '\0');
