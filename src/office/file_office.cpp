@@ -107,8 +107,10 @@ class Builder {
   Builder& operator=(const Builder&) = delete;
 
   sqlite3* Open() {
+    // A link planted at the build's name is never followed.
     const int rc = sqlite3_open_v2(path_.c_str(), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
+                                   nullptr);
     if (rc != SQLITE_OK) {
       std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
       throw Failure{OfficeStatus::DatabaseError, "cannot create " + path_.string() + ": " + message};

@@ -10,18 +10,15 @@
 #include <hpdf.h>
 #include <hpdf_doc.h>
 #include <hpdf_objects.h>
-#include <unistd.h>
 #include <zlib.h>
 
-#include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <vector>
 
 #include "pages/source.hpp"
+#include "runtime/replacing_file.hpp"
 
 namespace tarnwick::pages {
 namespace detail {
@@ -80,12 +77,24 @@ class Document {
   }
 
   // Writes the PDF to `temporary` (created empty by the caller).
-  void Save(const std::string& temporary, const std::filesystem::path& target) {
-    if (HPDF_SaveToFile(pdf_, temporary.c_str()) != HPDF_OK || error_.status != HPDF_OK) {
+  // Writes the document through the office's one way of replacing a file:
+  // whole, or not at all.
+  void Save(const std::filesystem::path& target) {
+    if (HPDF_SaveToStream(pdf_) != HPDF_OK || error_.status != HPDF_OK || HPDF_ResetStream(pdf_) != HPDF_OK) {
       char text[40];
       std::snprintf(text, sizeof text, " (libharu error 0x%04lX)", static_cast<unsigned long>(error_.status));
       Fail(name_, 0, "cannot write " + target.string() + text, kFileAccess);
     }
+    runtime::ReplacingFile out(target.string());
+    std::vector<HPDF_BYTE> chunk(256 * 1024);
+    for (;;) {
+      HPDF_UINT32 size = static_cast<HPDF_UINT32>(chunk.size());
+      const HPDF_STATUS read = HPDF_ReadFromStream(pdf_, chunk.data(), &size);
+      out.Write(std::string_view(reinterpret_cast<const char*>(chunk.data()), size));
+      if (read == HPDF_STREAM_EOF) break;
+      if (read != HPDF_OK) Fail(name_, 0, "cannot write " + target.string() + ": libharu cannot read its PDF", kFileAccess);
+    }
+    out.Commit();
   }
 
  private:
@@ -155,50 +164,6 @@ class Document {
   std::vector<HPDF_Image> faxImages_;
 };
 
-// A file beside `target` that is removed again unless Keep() renamed it over the target.
-class TemporaryFile {
- public:
-  TemporaryFile(const std::filesystem::path& target, const std::string& name) : target_(target), name_(name) {
-    // A name no other writer uses; created with the permissions a new file
-    // gets, as the target would have been.
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0;; ++attempt) {
-      std::string path = target.string() + ".tarnwick-part-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) {
-        ::close(fd);
-        path_ = std::move(path);
-        return;
-      }
-      if (errno != EEXIST || attempt == 100) {
-        Fail(name_, 0, "cannot write " + target.string() + ": " + std::strerror(errno), kFileAccess);
-      }
-    }
-  }
-  ~TemporaryFile() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  const std::string& Path() const { return path_; }
-
-  // Flushes the written file to disk and puts it in the target's place.
-  void Keep() {
-    const int fd = ::open(path_.c_str(), O_RDONLY);
-    const bool synced = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0) ::close(fd);
-    if (!synced || std::rename(path_.c_str(), target_.c_str()) != 0) {
-      Fail(name_, 0, "cannot write " + target_.string() + ": " + std::strerror(errno), kFileAccess);
-    }
-    path_.clear();
-  }
-
- private:
-  std::filesystem::path target_;
-  std::string name_;
-  std::string path_;
-};
-
 }  // namespace
 }  // namespace detail
 
@@ -211,9 +176,7 @@ void WritePdf(std::span<const std::uint8_t> image, const std::string& name, cons
     const auto rows = source->Rows(page);
     pdf.AddPage(page, *rows, info);
   }
-  TemporaryFile file(target, name);
-  pdf.Save(file.Path(), target);
-  file.Keep();
+  pdf.Save(target);
 }
 
 }  // namespace tarnwick::pages

@@ -289,7 +289,7 @@ TEST(Pages, BadImagesAreRefusedNamingTheDocumentAndThePageAndLeaveNoFile) {
   // What the caller asks for that the image does not have.
   ExpectRaises(5, [&] { pages::RenderPng(fax, "document 9", 3); });
   ExpectRaises(5, [&] { pages::RenderPng(fax, "document 9", 1, 11'000'000); });
-  ExpectRaises(75, [&] { pages::WritePdf(fax, "document 9", dir.File("no/such/folder/filing.pdf")); });
+  ExpectRaises(76, [&] { pages::WritePdf(fax, "document 9", dir.File("no/such/folder/filing.pdf")); });
 }
 
 }  // namespace
