@@ -25,7 +25,7 @@ const std::vector<std::string> kListColumns{"OrgID",       "OrgName",       "Inh
                                             "TreasFirstName"};
 
 struct CommitteeChoices {
-  std::string type, level, status, office, party, name, first, nameKind = "committee", nameIn = "OIA";
+  std::string type, level, status, office, party, name, first, nameKind = "committee", nameIn = "O";
   bool withNrr = false;
   long limit = 100;
 };
@@ -85,8 +85,16 @@ void AddCommitteesCommand(CLI::App& app) {
       ->capture_default_str()
       ->check(CLI::IsMember({"committee", "id", "previous-id", "candidate", "treasurer"}));
   search->add_option("--name-in", c->nameIn,
-                     "With --name-kind committee: any of O (official name), I (in-house name), A (acronym)")
-      ->capture_default_str();
+                     "With --name-kind committee: which names --name must match, O (official name), I (in-house "
+                     "name), A (acronym); every letter given must match, so OI finds only a committee whose "
+                     "official and in-house names both match")
+      ->capture_default_str()
+      ->check(CLI::Validator(
+          [](std::string& letters) -> std::string {
+            if (!letters.empty() && letters.find_first_not_of("OIA") == std::string::npos) return {};
+            return "takes one or more of the letters O, I and A, not '" + letters + "'";
+          },
+          "OIA"));
   search->add_flag("--with-nrr", c->withNrr, "Include committees of type NRR");
   search->add_option("--limit", c->limit, "At most this many rows (0: all)")->capture_default_str()->check(CLI::NonNegativeNumber);
   search->footer("Example: tarnwick committees search --name-kind candidate --name 'Sm*' --first Ann");

@@ -218,8 +218,14 @@ TEST_F(Cli, CommitteesAndCodeLists) {
   const std::string group = all[0].at("OrgID");
   const auto one = Json(Tarnwick("--format json committees show " + group));
   EXPECT_EQ(one.at("OrgName"), all[0].at("OrgName"));
+  // A name is looked for in the official name unless told; every kind given must match.
+  const std::string name = all[0].at("OrgName");
+  const auto byName = Json(Tarnwick("--format json committees search --name '" + name + "'"));
+  EXPECT_TRUE(std::any_of(byName.begin(), byName.end(), [&](const auto& row) { return row == all[0]; })) << name;
+  EXPECT_EQ(Json(Tarnwick("--format json committees search --name-in OA --name '" + name + "'")).size(), 0u);
   EXPECT_EQ(Tarnwick("committees show 987654").code, 3);
   EXPECT_EQ(Tarnwick("committees search --name-kind nickname --name x").code, 2);
+  EXPECT_EQ(Tarnwick("committees search --name-in OX --name x").code, 2);
   EXPECT_EQ(Tarnwick("committees search --name-kind id --name 1 --first Ann").code, 2);
   EXPECT_EQ(Tarnwick("committees affected 1").code, 0);
 
