@@ -38,7 +38,9 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version",
                        fmt::format("tarnwick {} (type library {} {}.{})", TARNWICK_VERSION, lib.name, lib.majorVersion,
                                    lib.minorVersion));
-  app.footer("Run `tarnwick SUBCOMMAND --help` for the options and an example of each.");
+  app.footer(
+      "The options above may stand anywhere on the line: tarnwick lists show party --db office.db --format csv\n"
+      "Run `tarnwick SUBCOMMAND --help` for the options and an example of each.");
   tarnwick::cli::AddSessionOptions(app);
 
   tarnwick::cli::AddInitCommand(app);

@@ -24,15 +24,25 @@ Session& CurrentSession() {
 
 void AddSessionOptions(CLI::App& app) {
   Session& s = CurrentSession();
+  // A person types the connection and format where they think of them, often
+  // after the command ("tarnwick lists show party --format csv"). Every
+  // command made after this passes the options it does not know up to its
+  // parent, and so to these; a later occurrence replaces an earlier one.
+  app.fallthrough();
   const char* fromEnvironment = std::getenv("TARNWICK_DB");
   s.connection.db = fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment : "office.db";
   app.add_option("--db", s.connection.db, "Office database file (default: $TARNWICK_DB, else ./office.db)")
       ->type_name("FILE")
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_option("--server", s.connection.server, "Database server; empty or \"embedded\" for the --db file")
-      ->type_name("NAME");
-  app.add_option("--user", s.connection.user, "User name on the database server")->type_name("NAME");
-  app.add_option("--password", s.connection.password, "Password on the database server")->type_name("TEXT");
+      ->type_name("NAME")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option("--user", s.connection.user, "User name on the database server")
+      ->type_name("NAME")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option("--password", s.connection.password, "Password on the database server")
+      ->type_name("TEXT")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_flag("--trusted", s.connection.trusted, "Use the operating system's login on the database server");
   app.add_option_function<std::string>(
          "--format",
@@ -40,7 +50,8 @@ void AddSessionOptions(CLI::App& app) {
            if (!ParseFormat(text, CurrentSession().format)) throw CLI::ValidationError("--format", "table, csv or json");
          },
          "Output: table (for people, the default), csv or json")
-      ->type_name("FORMAT");
+      ->type_name("FORMAT")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 CLI::App* AddCommandGroup(CLI::App& app, const std::string& name, const std::string& description,

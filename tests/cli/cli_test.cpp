@@ -347,8 +347,17 @@ TEST_F(Cli, UsageVersionHelpAndMissingOffice) {
   const CliRun searchHelp = Tarnwick("documents search --help");
   EXPECT_NE(searchHelp.out.find("Example:"), std::string::npos) << searchHelp.out;
 
-  for (const char* wrong : {"", "no-such-command", "--format xml documents show 1", "documents show x"})
+  for (const char* wrong : {"", "no-such-command", "--format xml documents show 1", "documents show x",
+                            "documents show 1 --no-such-option"})
     EXPECT_EQ(Tarnwick(wrong).code, 2) << wrong;
+  // The global options stand anywhere on the line, in every command; the last one given counts.
+  for (const char* command : {"documents search --limit 2", "committees affected 1", "lists show party",
+                              "codes describe party DEM", "settings defaults", "images info 26",
+                              "checks run mef-return --committee 1 --format table"}) {
+    EXPECT_TRUE(Json(Tarnwick(std::string(command) + " --format json")).is_structured()) << command;
+  }
+  EXPECT_EQ(Tarnwick("lists show party --db '" + file_ + "' --format csv").out.rfind("Code,", 0), 0u);
+  EXPECT_EQ(Tarnwick("documents show 1 --db '" + dir_->File("absent.db") + "'").code, 4);
 
   const CliRun missing = Tarnwick("--db '" + dir_->File("absent.db") + "' documents show 1");
   EXPECT_EQ(missing.code, 4);
