@@ -41,9 +41,9 @@ void Run(const CheckArguments& a) {
     throw Refused(document, "the office database could not run the filing checks");
   }
   const bool listsRows = a.type == FortyEightHourList || a.type == FortyEightHourListAmend;
-  std::vector<std::pair<std::string, std::string>> answers{{"MatchFound", matchFound ? "True" : "False"},
-                                                           {"MEFFlag", mefFlag ? "True" : "False"},
-                                                           {"ElectionID", std::to_string(electionId)}};
+  const Record answers{{"MatchFound", Cell(Variant(matchFound))},
+                       {"MEFFlag", Cell(Variant(mefFlag))},
+                       {"ElectionID", Cell(Variant(electionId))}};
   if (!listsRows) {
     PrintRecord(answers, s.format);
     return;

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "commands.hpp"
+#include "record.hpp"
 #include "runtime/replacing_file.hpp"
 #include "session.hpp"
 #include "tarnwick/clsDocumentImage.hpp"
@@ -140,17 +141,19 @@ void Info(const ImageArguments& a) {
   clsDocumentImage images;
   Require(s.Open(images), a.document, false);
   const bool altered = images.HasAltered();
-  PrintRecord({{"DocumentID", images.DocumentID()},
-               {"HasImage", images.HasImage() ? "True" : "False"},
-               {"ImageBytes", std::to_string(images.Image().size())},
-               {"PageCount", images.PageCount()},
+  // Sizes go to JSON as numbers: a double holds any file's size exactly.
+  const auto size = [](std::size_t bytes) { return Cell(Variant(static_cast<double>(bytes))); };
+  PrintRecord({{"DocumentID", ColumnCell("DocumentID", images.DocumentID())},
+               {"HasImage", Cell(Variant(images.HasImage()))},
+               {"ImageBytes", size(images.Image().size())},
+               {"PageCount", ColumnCell("PageCount", images.PageCount())},
                {"Pages", images.HasImage() ? DescribePages(images.Image(), ImageName(a.document, false)) : ""},
-               {"HasAltered", altered ? "True" : "False"},
-               {"AlteredBytes", std::to_string(altered ? images.ImageAlt().size() : 0)},
-               {"PageCountAlt", images.PageCountAlt()},
+               {"HasAltered", Cell(Variant(altered))},
+               {"AlteredBytes", size(altered ? images.ImageAlt().size() : 0)},
+               {"PageCountAlt", ColumnCell("PageCountAlt", images.PageCountAlt())},
                {"AlteredPages", altered ? DescribePages(images.ImageAlt(), ImageName(a.document, true)) : ""},
-               {"OrigDate", images.OrigDate()},
-               {"UpdateDate", images.UpdateDate()}},
+               {"OrigDate", ColumnCell("OrigDate", images.OrigDate())},
+               {"UpdateDate", ColumnCell("UpdateDate", images.UpdateDate())}},
               s.format);
 }
 

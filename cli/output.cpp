@@ -4,8 +4,12 @@
 #include <fmt/core.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <string_view>
 #include <nlohmann/json.hpp>
+
+#include "json_value.hpp"
 
 namespace tarnwick::cli {
 namespace {
@@ -114,7 +118,34 @@ std::string JsonText(const nlohmann::ordered_json& value) {
   return text;
 }
 
+nlohmann::ordered_json JsonCell(const Cell& cell) {
+  return cell.value ? JsonValue(*cell.value) : nlohmann::ordered_json(cell.text);
+}
+
+std::string ClerkText(const Variant& value) {
+  if (value.IsNull()) return "";
+  if (value.Type() != VarType::Date) return value.CStr();
+  using namespace std::chrono;
+  const double serial = value.CDate().serial;
+  const auto days = static_cast<int>(std::floor(serial));
+  const year_month_day date{sys_days{1899y / December / 30} + std::chrono::days{days}};
+  const auto seconds = static_cast<long>(std::lround((serial - days) * 86400.0));
+  std::string text = fmt::format("{:02}/{:02}/{:04}", static_cast<unsigned>(date.month()),
+                                 static_cast<unsigned>(date.day()), static_cast<int>(date.year()));
+  if (seconds > 0) text += fmt::format(" {:02}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
+  return text;
+}
+
+std::vector<std::string> Texts(const std::vector<Cell>& cells) {
+  std::vector<std::string> texts;
+  texts.reserve(cells.size());
+  for (const Cell& cell : cells) texts.push_back(cell.text);
+  return texts;
+}
+
 }  // namespace
+
+Cell::Cell(const Variant& typed) : text(ClerkText(typed)), value(typed) {}
 
 bool ParseFormat(const std::string& text, Format& format) {
   if (text == "table") format = Format::Table;
@@ -128,13 +159,15 @@ void Print(const Table& table, Format format, std::FILE* out) {
   switch (format) {
     case Format::Csv:
       PrintCsvLine(table.columns, out);
-      for (const auto& row : table.rows) PrintCsvLine(row, out);
+      for (const auto& row : table.rows) PrintCsvLine(Texts(row), out);
       return;
     case Format::Json: {
       nlohmann::ordered_json rows = nlohmann::ordered_json::array();
       for (const auto& row : table.rows) {
         nlohmann::ordered_json object = nlohmann::ordered_json::object();
-        for (std::size_t i = 0; i < table.columns.size() && i < row.size(); ++i) object[table.columns[i]] = row[i];
+        for (std::size_t i = 0; i < table.columns.size() && i < row.size(); ++i) {
+          object[table.columns[i]] = JsonCell(row[i]);
+        }
         rows.push_back(std::move(object));
       }
       fmt::print(out, "{}\n", JsonText(rows));
@@ -142,15 +175,15 @@ void Print(const Table& table, Format format, std::FILE* out) {
     }
     case Format::Table: break;
   }
-  Table shown;
-  for (const auto& name : table.columns) shown.columns.push_back(ForTerminal(name));
+  // What the terminal shows: the escaped texts, header first.
+  std::vector<std::vector<std::string>> shown{{}};
+  for (const auto& name : table.columns) shown[0].push_back(ForTerminal(name));
   for (const auto& row : table.rows) {
-    shown.rows.emplace_back();
-    for (const auto& cell : row) shown.rows.back().push_back(ForTerminal(cell));
+    shown.emplace_back();
+    for (const auto& cell : row) shown.back().push_back(ForTerminal(cell.text));
   }
-  std::vector<std::size_t> widths(shown.columns.size());
-  for (std::size_t i = 0; i < widths.size(); ++i) widths[i] = DisplayWidth(shown.columns[i]);
-  for (const auto& row : shown.rows) {
+  std::vector<std::size_t> widths(table.columns.size());
+  for (const auto& row : shown) {
     for (std::size_t i = 0; i < widths.size() && i < row.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(row[i]));
   }
   auto line = [&](const std::vector<std::string>& cells) {
@@ -162,22 +195,22 @@ void Print(const Table& table, Format format, std::FILE* out) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
     fmt::print(out, "{}\n", text);
   };
-  line(shown.columns);
+  line(shown[0]);
   std::vector<std::string> rule;
   for (std::size_t w : widths) rule.emplace_back(w, '-');
   line(rule);
-  for (const auto& row : shown.rows) line(row);
+  for (std::size_t r = 1; r < shown.size(); ++r) line(shown[r]);
   if (table.rows.empty()) fmt::print(out, "(no rows)\n");
 }
 
-void PrintRecord(const std::vector<std::pair<std::string, std::string>>& fields, Format format, std::FILE* out) {
+void PrintRecord(const Record& fields, Format format, std::FILE* out) {
   if (format == Format::Table) {
     std::size_t width = 0;
     for (const auto& [name, value] : fields) width = std::max(width, DisplayWidth(name));
     for (const auto& [name, value] : fields) {
       std::string text;
       PadTo(text, name, width);
-      text += "  " + ForTerminal(value);
+      text += "  " + ForTerminal(value.text);
       while (!text.empty() && text.back() == ' ') text.pop_back();
       fmt::print(out, "{}\n", text);
     }
@@ -194,7 +227,7 @@ void PrintRecord(const std::vector<std::pair<std::string, std::string>>& fields,
     return;
   }
   nlohmann::ordered_json object = nlohmann::ordered_json::object();
-  for (const auto& [name, value] : fields) object[name] = value;
+  for (const auto& [name, value] : fields) object[name] = JsonCell(value);
   fmt::print(out, "{}\n", JsonText(object));
 }
 

@@ -4,8 +4,12 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "tarnwick/variant.hpp"
 
 namespace tarnwick::cli {
 
@@ -14,12 +18,29 @@ enum class Format { Table, Csv, Json };
 // Parses "table", "csv" or "json".
 bool ParseFormat(const std::string& text, Format& format);
 
+// One value of a listing: its text as the clerk's table and CSV show it, and
+// the typed value JSON gives scripts (a number as a number, a date in ISO
+// form). A cell made from text alone is text in JSON too.
+struct Cell {
+  Cell(std::string shown) : text(std::move(shown)) {}
+  Cell(const char* shown) : text(shown) {}
+  Cell(std::string shown, Variant typed) : text(std::move(shown)), value(std::move(typed)) {}
+  // The value with the client's text for it: Null as nothing, dates as
+  // mm/dd/yyyy (with the time of day when there is one), the rest as CStr.
+  explicit Cell(const Variant& typed);
+
+  std::string text;
+  std::optional<Variant> value;  // none: JSON carries the text
+};
+
 struct Table {
   std::vector<std::string> columns;
-  std::vector<std::vector<std::string>> rows;  // each as long as columns
+  std::vector<std::vector<Cell>> rows;  // each as long as columns
 
-  void Add(std::vector<std::string> row) { rows.push_back(std::move(row)); }
+  void Add(std::vector<Cell> row) { rows.push_back(std::move(row)); }
 };
+
+using Record = std::vector<std::pair<std::string, Cell>>;
 
 // Writes the table: aligned columns with a header rule (and "(no rows)" when
 // empty), CSV with a header line and RFC 4180 quoting, or a JSON array of
@@ -28,8 +49,7 @@ void Print(const Table& table, Format format, std::FILE* out = stdout);
 
 // A single record as name/value pairs: two aligned columns for people, a
 // one-row CSV, or one JSON object.
-void PrintRecord(const std::vector<std::pair<std::string, std::string>>& fields, Format format,
-                 std::FILE* out = stdout);
+void PrintRecord(const Record& fields, Format format, std::FILE* out = stdout);
 
 // A short message for people ("Saved document 345"); in CSV and JSON
 // formats it is written as {"message": ...} or a one-cell CSV so that scripts

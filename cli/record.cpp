@@ -4,9 +4,10 @@
 #include <fmt/core.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
+#include <map>
 #include <optional>
+#include <string_view>
 
 #include "session.hpp"
 #include "tarnwick/error.hpp"
@@ -45,10 +46,50 @@ bool IsColumnType(TypeCode t) {
 
 const std::vector<std::string> kCursorMembers{"Table", "DataReady", "BOF", "EOF", "RecordCount", "Count"};
 
-// The value as a clerk reads it; a column this query did not select gives nothing.
-std::optional<std::string> Read(Object& object, const std::string& property) {
+// Column properties the classes hand out as text (or, IsFund, as -1 and 0)
+// while the office stores another kind: identifiers and years as whole
+// numbers, flags as Booleans, totals as money, dates as dates. The same
+// property name is the same column in every class.
+const std::map<std::string_view, VarType, std::less<>> kStoredKinds{
+    {"UniqueID", VarType::Long},         {"GroupID", VarType::Long},          {"OrgID", VarType::Long},
+    {"DocumentID", VarType::Long},       {"SignerOfficerID", VarType::Long},  {"DocYear", VarType::Long},
+    {"Sequence", VarType::Long},         {"PageCount", VarType::Long},        {"PageCountAlt", VarType::Long},
+    {"IsFund", VarType::Boolean},        {"IsAmendment", VarType::Boolean},   {"HasNoReportData", VarType::Boolean},
+    {"NoTotals", VarType::Boolean},      {"TotalReceipts", VarType::Currency}, {"TotalExpenditures", VarType::Currency},
+    {"DueDate", VarType::Date},          {"ReceiveSendDate", VarType::Date},  {"EntryDate", VarType::Date},
+    {"OtherDate", VarType::Date},        {"ImportDate", VarType::Date},       {"BeginDate", VarType::Date},
+    {"EndDate", VarType::Date},          {"SignedDate", VarType::Date},       {"DeleteDate", VarType::Date},
+    {"CheckOutDate", VarType::Date},     {"CheckInDate", VarType::Date},      {"UpdateDate", VarType::Date},
+    {"OrigDate", VarType::Date},         {"EffectiveDate", VarType::Date},    {"ExpireDate", VarType::Date},
+};
+
+// The value in the kind the office stores it in. The empty text of a column
+// that holds no value is Null; a text that does not read as its kind (data
+// written around the library) stays text rather than being changed.
+Variant Stored(std::string_view property, const Variant& value) {
+  const auto kind = kStoredKinds.find(property);
+  if (kind == kStoredKinds.end() || value.Type() == kind->second || value.IsNull()) return value;
+  if (value.Type() == VarType::String && value.CStr().empty()) return Variant::Null();
   try {
-    return object.Get(property).CStr();
+    switch (kind->second) {
+      case VarType::Long: {
+        const double number = value.CDbl();
+        return std::trunc(number) == number ? Variant(value.CLng()) : value;
+      }
+      case VarType::Boolean: return Variant(value.CBool());
+      case VarType::Currency: return Variant(value.CCur());
+      case VarType::Date: return Variant(value.CDate());
+      default: return value;
+    }
+  } catch (const RuntimeError&) {
+    return value;
+  }
+}
+
+// The value as a clerk reads it; a column this query did not select gives nothing.
+std::optional<Cell> Read(Object& object, const std::string& property) {
+  try {
+    return ColumnCell(property, object.Get(property));
   } catch (const RuntimeError& e) {
     if (e.Number() == 3265) return std::nullopt;
     throw;
@@ -56,6 +97,10 @@ std::optional<std::string> Read(Object& object, const std::string& property) {
 }
 
 }  // namespace
+
+Cell ColumnCell(const std::string& property, const Variant& value) {
+  return Cell(value.CStr(), Stored(property, value));
+}
 
 std::vector<std::string> ColumnProperties(const Object& object, const std::vector<std::string>& skip) {
   std::vector<std::string> names;
@@ -69,8 +114,8 @@ std::vector<std::string> ColumnProperties(const Object& object, const std::vecto
   return names;
 }
 
-std::vector<std::pair<std::string, std::string>> CurrentRow(Object& object, const std::vector<std::string>& properties) {
-  std::vector<std::pair<std::string, std::string>> row;
+Record CurrentRow(Object& object, const std::vector<std::string>& properties) {
+  Record row;
   for (const std::string& p : properties) {
     if (auto value = Read(object, p)) row.emplace_back(p, std::move(*value));
   }
@@ -84,12 +129,12 @@ Table Rows(Object& object, const std::vector<std::string>& properties, long limi
   // Columns the query did not select are found on the first row and left out.
   std::vector<bool> selected(properties.size(), true);
   while (!object.Get("EOF").CBool() && (limit <= 0 || static_cast<long>(table.rows.size()) < limit)) {
-    std::vector<std::string> row;
+    std::vector<Cell> row;
     for (std::size_t i = 0; i < properties.size(); ++i) {
       if (!selected[i]) continue;
-      std::optional<std::string> value = Read(object, properties[i]);
+      std::optional<Cell> value = Read(object, properties[i]);
       if (!value && table.rows.empty()) selected[i] = false;
-      else row.push_back(value.value_or(""));
+      else row.push_back(value ? std::move(*value) : Cell(Variant::Null()));
     }
     table.Add(std::move(row));
     object.Call("MoveNext");
@@ -124,36 +169,14 @@ void SetProperty(Object& object, const std::string& assignment) {
 }  // namespace tarnwick::cli
 
 namespace tarnwick::cli {
-namespace {
-
-// A value as the client shows it: Null as nothing, dates as mm/dd/yyyy (with
-// the time of day when there is one), everything else in its text form.
-std::string Shown(const Variant& value) {
-  if (value.IsNull()) return "";
-  if (value.Type() != VarType::Date) return value.CStr();
-  using namespace std::chrono;
-  const double serial = value.CDate().serial;
-  const auto days = static_cast<int>(std::floor(serial));
-  const year_month_day date{sys_days{1899y / December / 30} + std::chrono::days{days}};
-  const auto seconds = static_cast<long>(std::lround((serial - days) * 86400.0));
-  std::string text = fmt::format("{:02}/{:02}/{:04}", static_cast<unsigned>(date.month()),
-                                 static_cast<unsigned>(date.day()), static_cast<int>(date.year()));
-  if (seconds > 0) text += fmt::format(" {:02}:{:02}:{:02}", seconds / 3600, seconds / 60 % 60, seconds % 60);
-  return text;
-}
-
-}  // namespace
 
 Table AllColumns(Recordset& rows) {
   Table table;
   FieldCollection& fields = rows.Fields();
   for (std::int32_t i = 0; i < fields.Count(); ++i) table.columns.push_back(fields.Item(i).Name());
   while (!rows.EndOfFile()) {
-    std::vector<std::string> row;
-    for (std::int32_t i = 0; i < fields.Count(); ++i) {
-      const Variant& value = fields.Item(i).Value();
-      row.push_back(Shown(value));
-    }
+    std::vector<Cell> row;
+    for (std::int32_t i = 0; i < fields.Count(); ++i) row.emplace_back(fields.Item(i).Value());
     table.Add(std::move(row));
     rows.MoveNext();
   }

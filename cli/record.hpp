@@ -17,9 +17,14 @@ namespace tarnwick::cli {
 // BOF, EOF, RecordCount, Count, Table) and those listed in skip.
 std::vector<std::string> ColumnProperties(const Object& object, const std::vector<std::string>& skip = {});
 
+// The value of a column property as the client lists it: its text as the
+// class gives it, and for JSON the value in the kind the office stores it in
+// (an identifier the class gives as text is a number, a date text a date).
+Cell ColumnCell(const std::string& property, const Variant& value);
+
 // The current row as name/value pairs. A property whose column the last
 // query did not select (the result set's error 3265) is left out.
-std::vector<std::pair<std::string, std::string>> CurrentRow(Object& object, const std::vector<std::string>& properties);
+Record CurrentRow(Object& object, const std::vector<std::string>& properties);
 
 // Walks the rows from the current one to the end and collects the given
 // properties, less those whose column the query did not select (3265 on the
