@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "commands.hpp"
+#include "gateway/tsql/limits.hpp"
 #include "record.hpp"
 #include "runtime/replacing_file.hpp"
 #include "session.hpp"
@@ -34,6 +35,11 @@ Bytes ReadImageFile(const std::string& path) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
     throw Failure(kExitUsage, fmt::format("{} is not an image file that can be read", path));
+  }
+  // Refused before it is read, as the engines would refuse it before sending it.
+  if (const auto size = std::filesystem::file_size(path, ec); !ec && size > tsql::kLargestValueBytes) {
+    throw Failure(kExitUsage, fmt::format("{} holds {} bytes, over the office's limit of {} bytes for one image", path,
+                                          size, tsql::kLargestValueBytes));
   }
   std::ifstream in(path, std::ios::binary);
   Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

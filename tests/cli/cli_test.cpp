@@ -307,11 +307,16 @@ TEST_F(Cli, ImagesExportsAndSettings) {
   const CliRun unwritten = Tarnwick("images get 7 -o '" + dir_->File("no/such/folder/x.bin") + "'");
   EXPECT_EQ(unwritten.code, 1);
   EXPECT_NE(unwritten.err.find("x.bin': No such file or directory"), std::string::npos) << unwritten.err;
-#ifndef __SANITIZE_ADDRESS__  // whose shadow memory no address-space limit leaves room for
-  // Memory that runs out is reported as such, under its own exit code.
+  // An image over the office's limit is refused before it is read, naming the limit.
   const std::string huge = dir_->File("huge.bin"), starved = dir_->File("starved.txt");
   WriteFile(huge, "");
-  std::filesystem::resize_file(huge, std::uintmax_t{1} << 30);
+  std::filesystem::resize_file(huge, std::uintmax_t{300} << 20);
+  const CliRun over = Tarnwick("images put 7 '" + huge + "'");
+  EXPECT_EQ(over.code, 2);
+  EXPECT_NE(over.err.find("limit of 268435456 bytes"), std::string::npos) << over.err;
+#ifndef __SANITIZE_ADDRESS__  // whose shadow memory no address-space limit leaves room for
+  // Memory that runs out is reported as such, under its own exit code.
+  std::filesystem::resize_file(huge, std::uintmax_t{200} << 20);
   const int status = std::system(("ulimit -v 262144; " TARNWICK_CLI_PATH " --db '" + file_ + "' images put 7 '" +
                                   huge + "' 2>'" + starved + "'").c_str());
   EXPECT_EQ(WEXITSTATUS(status), 6);
