@@ -272,8 +272,7 @@ std::string ParameterText(const Variant& value, TypeClass type, std::optional<st
           out = value.CStr();
         }
         // The server's texts end at a NUL: refused, never stored cut short.
-        if (out->find('\0') != std::string::npos) {
-          const std::size_t at = out->find('\0');
+        if (const std::size_t at = out->find('\0'); at != std::string::npos) {
           out.reset();
           return tsql::NulRefusal(at);
         }
