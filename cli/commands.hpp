@@ -24,6 +24,8 @@ void AddDocumentsCommand(CLI::App& app);
 void AddChecksCommand(CLI::App& app);
 // tarnwick committees search|show|affected.
 void AddCommitteesCommand(CLI::App& app);
+// tarnwick find TEXT [--kind K] [--limit N]: the forgiving name search.
+void AddFindCommand(CLI::App& app);
 // tarnwick lists show KIND and tarnwick codes describe KIND CODE.
 void AddListsCommands(CLI::App& app);
 // tarnwick images put|get|info|delete.

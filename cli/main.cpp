@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
   tarnwick::cli::AddTypelibCommand(app);
   tarnwick::cli::AddDocumentsCommand(app);
   tarnwick::cli::AddCommitteesCommand(app);
+  tarnwick::cli::AddFindCommand(app);
   tarnwick::cli::AddListsCommands(app);
   tarnwick::cli::AddChecksCommand(app);
   tarnwick::cli::AddImagesCommand(app);

@@ -61,6 +61,7 @@ const std::map<std::string_view, VarType, std::less<>> kStoredKinds{
     {"EndDate", VarType::Date},          {"SignedDate", VarType::Date},       {"DeleteDate", VarType::Date},
     {"CheckOutDate", VarType::Date},     {"CheckInDate", VarType::Date},      {"UpdateDate", VarType::Date},
     {"OrigDate", VarType::Date},         {"EffectiveDate", VarType::Date},    {"ExpireDate", VarType::Date},
+    {"LastFiledDate", VarType::Date},
 };
 
 // The value in the kind the office stores it in. The empty text of a column

@@ -10,6 +10,7 @@
 #include "tarnwick/clsDocument.hpp"
 #include "tarnwick/clsDocumentImage.hpp"
 #include "tarnwick/clsLookup_List.hpp"
+#include "tarnwick/clsNameSearch.hpp"
 #include "tarnwick/clsOrg.hpp"
 #include "tarnwick/clsXrf_Aff_Org_Document.hpp"
 #include "tarnwick/clsXrf_Org_Document.hpp"
@@ -35,6 +36,7 @@ constexpr ClassEntry kClasses[] = {
     {"clsLookup_List", Make<clsLookup_List>},
     {"clsDocument", Make<clsDocument>},
     {"clsDocReportExport", Make<clsDocReportExport>},
+    {"clsNameSearch", Make<clsNameSearch>},
 };
 
 }  // namespace

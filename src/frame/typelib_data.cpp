@@ -1,5 +1,5 @@
 // The component's type library as data: identity, enumerations and, for each
-// of the seven public classes, its default interface in function-table order.
+// of the eight public classes, its default interface in function-table order.
 //
 // How the tables are laid out. A class declares its properties first, then
 // ConnectionVariables, then its private procedures, then its public methods.
@@ -286,6 +286,26 @@ std::vector<MemberInfo> DocReportExportMembers() {
   return b.Take();
 }
 
+// The name search: its row's properties, the cursor members it has, Find.
+std::vector<MemberInfo> NameSearchMembers() {
+  InterfaceBuilder b(0x0A, 0x0B);
+  b.Get("Kind", String)
+      .Get("OrgID", Long)
+      .Get("OrgName", String)
+      .Get("MatchedName", String)
+      .Get("StatusCode", String)
+      .Get("LastFiledDate", String)
+      .Get("DataReady", Boolean)
+      .Get("BOF", Boolean)
+      .Get("EOF", Boolean)
+      .Get("RecordCount", Long);
+  b.ConnectionVariables()
+      .Method("Find", Boolean, {In("Text", String), In("Kinds", String), In("Limit", Long)})
+      .Method("MoveFirst", Boolean)
+      .Method("MoveNext", Boolean);
+  return b.Take();
+}
+
 TypeLibraryInfo BuildLibrary() {
   TypeLibraryInfo lib;
   lib.name = "Tarnwick";
@@ -313,6 +333,8 @@ TypeLibraryInfo BuildLibrary() {
   lib.classes.push_back(ClassInfo{"clsDocReportExport", "Tarnwick.clsDocReportExport",
                                   "{2DA66717-AC97-45B1-8A99-65B4C8CB9A24}", "_clsDocReportExport",
                                   "{AE3AAE17-8B8D-4504-9926-FF693E6E4558}", DocReportExportMembers()});
+  lib.classes.push_back(ClassInfo{"clsNameSearch", "Tarnwick.clsNameSearch", "{C31DC3EE-359C-42AB-A58D-20197835EE14}",
+                                  "_clsNameSearch", "{6EA1BA49-3BDF-46FD-A5AA-74B3B390402E}", NameSearchMembers()});
 
   lib.enums.push_back(EnumInfo{kMEFRunType,
                                "{2CB8AB77-2750-464E-9997-AB544764595F}",

@@ -363,13 +363,13 @@ FileSources ReadSources(const OfficeOptions& options) {
     if (file.path.rfind("procedures/", 0) == 0) {
       sources.procedures.emplace_back(&file, ParseProcedure(file, procedureNames));
     } else if (file.path != "schema.sql" && file.path != "defaults.sql" && file.path != "sample.sql" &&
-               file.path != "indexes.sql") {
+               file.path != "indexes.sql" && file.path != "names.sql") {
       throw Failure{OfficeStatus::InvalidSource,
                     file.path + " is not part of the office database (expected schema.sql, defaults.sql, "
-                                "sample.sql, indexes.sql and procedures/*.sql)"};
+                                "sample.sql, indexes.sql, names.sql and procedures/*.sql)"};
     }
   }
-  for (const char* path : {"schema.sql", "defaults.sql", "indexes.sql"}) sources.Require(path);
+  for (const char* path : {"schema.sql", "defaults.sql", "indexes.sql", "names.sql"}) sources.Require(path);
   if (options.sampleDocuments) sources.Require("sample.sql");
   if (sources.procedures.empty()) throw Failure{OfficeStatus::InvalidSource, "the SQL sources have no procedures"};
   return sources;
@@ -447,6 +447,8 @@ OfficeSummary Fill(sqlite3* db, const FileSources& sources, const OfficeOptions&
   AddStampTriggers(db);
 
   RunScript(db, sources.Require("indexes.sql"), progress, "indexes");
+  if (progress) progress({"name index", 0, 0});
+  RunScript(db, sources.Require("names.sql"), {}, "name index");
   LoadProcedures(db, sources, progress);
 
   if (progress) progress({"statistics", 0, 0});
@@ -525,7 +527,7 @@ UpgradeResult UpgradeFileOffice(const std::filesystem::path& path) {
       upgrade.from = static_cast<std::int32_t>(Pragma(office.get(), "pragma user_version"));
     }
     if (upgrade.from == upgrade.to) return;
-    if (upgrade.from != sqlite::kSchemaVersion - 1)
+    if (upgrade.from < kOldestUpgradable || upgrade.from > sqlite::kSchemaVersion)
       throw Failure{OfficeStatus::InvalidOptions, "an office of schema version " + std::to_string(upgrade.from) +
                                                       " cannot be upgraded by this library"};
     RemoveLeftovers(path);

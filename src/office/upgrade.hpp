@@ -1,7 +1,8 @@
-// Bringing an office of the previous schema version (2) up to the current
-// one (3), in place, on either engine. What changed: identifiers are never
-// used twice, a document's scans and report links go with it when it is
-// deleted (foreign keys), and update_date is stamped on every change.
+// Bringing an office of an older schema version (2 or 3) up to the current
+// one (4), in place, on either engine. What changed in 3: identifiers are
+// never used twice, a document's scans and report links go with it when it
+// is deleted (foreign keys), and update_date is stamped on every change. In
+// 4: the name index, built from the office's committees and officers.
 //
 // An office of version 2 may hold scans and report links its deleted
 // documents left behind: of no document at all, or, on the file, where the
@@ -26,6 +27,9 @@
 #include "office/build.hpp"
 
 namespace tarnwick::office {
+
+// The oldest schema version the upgrade brings up to the current one.
+inline constexpr std::int32_t kOldestUpgradable = 2;
 
 struct UpgradeResult {
   OfficeStatus status = OfficeStatus::Ok;

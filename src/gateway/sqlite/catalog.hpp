@@ -32,7 +32,9 @@ inline constexpr std::int32_t kApplicationId = 0x54574B31;  // "TWK1"
 // 3: identifiers never used twice (AUTOINCREMENT); a document's scans and
 // report links go with it; update_date stamped on every change. An office of
 // version 2 is brought to 3 by office::UpgradeFileOffice (`tarnwick upgrade`).
-inline constexpr std::int32_t kSchemaVersion = 3;
+// 4: the name index (tw_name and its companions, kept by triggers). An office
+// of version 2 or 3 is brought to 4 by the same upgrade.
+inline constexpr std::int32_t kSchemaVersion = 4;
 inline constexpr const char* kProcedureTable = "tw_procedure";
 
 // Makes a connection read "..." only as a name, in queries and in schema and

@@ -37,6 +37,7 @@ constexpr FunctionDef kFunctions[] = {
     {"tw_charindex", 3, TwCharIndex},
     {"tw_replace", 3, TwReplace},
     {"tw_replicate", 2, TwReplicate},
+    {"tw_name_words", 2, TwNameWords},
     {"tw_isnumeric", 1, TwIsNumeric},
     {"tw_isdate", 1, TwIsDate},
     {"tw_like", 2, TwLike},

@@ -84,6 +84,7 @@ void TwRight(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwCharIndex(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwReplace(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwReplicate(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void TwNameWords(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwIsNumeric(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwIsDate(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void TwLike(sqlite3_context* ctx, int argc, sqlite3_value** argv);

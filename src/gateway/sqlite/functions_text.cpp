@@ -15,6 +15,7 @@
 
 #include "gateway/sqlite/functions_support.hpp"
 #include "gateway/tsql/stamp.hpp"
+#include "runtime/name_words.hpp"
 #include "runtime/text.hpp"
 
 namespace tarnwick::sqlite::function_detail {
@@ -61,6 +62,14 @@ void TwReplicate(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   out.reserve(s.size() * static_cast<std::size_t>(n));
   for (std::int64_t i = 0; i < n; ++i) out += s;
   ResultText(ctx, std::move(out));
+}
+
+// tw_name_words(text, use): the words a name is found by (runtime/name_words.hpp);
+// use 0 for a name being indexed, 1 for what a person typed to find one.
+void TwNameWords(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (AnyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const auto use = sqlite3_value_int(argv[1]) == 0 ? runtime::NameWordsUse::Index : runtime::NameWordsUse::Query;
+  ResultText(ctx, runtime::NameWords(TextOf(argv[0]), use));
 }
 
 // charindex(find, text [, start]): the 1-based character position, ignoring
