@@ -92,7 +92,7 @@ bool clsNameSearch::Find(const std::string& Text, const std::string& Kinds, std:
     if (words.empty()) return false;
     std::shared_ptr<Recordset> rows;
     const std::string error = cursor::RunProcedure(
-        Gateway(), "sp_find_names", {{"@text", Variant(Text)}, {"@kinds", Variant(kinds)}, {"@limit", Variant(Limit)}},
+        Gateway(), "sp_find_names", {{"@find_text", Variant(Text)}, {"@name_kinds", Variant(kinds)}, {"@row_limit", Variant(Limit)}},
         true, &rows);
     if (!error.empty()) throw frame::EnterHandler{};
     ResultSet() = std::move(rows);

@@ -1,8 +1,8 @@
 -- The forgiving name search: the committees one of whose names has every
--- word of @text as the start of one of its words, in any order, blind to
--- case, accents and apostrophes (tw_name_words), or whose acronym is @text
--- whole. @kinds lists the kinds of name that count, among 'committee',
--- 'candidate' and 'treasurer', separated by commas. At most @limit rows.
+-- word of @find_text as the start of one of its words, in any order, blind to
+-- case, accents and apostrophes (tw_name_words), or whose acronym is @find_text
+-- whole. @name_kinds lists the kinds of name that count, among 'committee',
+-- 'candidate' and 'treasurer', separated by commas. At most @row_limit rows.
 --
 -- One row per committee, for its best name. The rows come ranked: a name
 -- whose every word was typed whole before one matched by prefixes; then the
@@ -11,11 +11,11 @@
 -- ones (TRM) last; then the latest filing first (none last); then the
 -- committee's number.
 create procedure sp_find_names
-  @text varchar(4000),
-  @kinds varchar(100),
-  @limit int
+  @find_text varchar(4000),
+  @name_kinds varchar(100),
+  @row_limit int
 as
-with q as (select tw_name_words(@text, 1) as w),
+with q as (select tw_name_words(@find_text, 1) as w),
   m as (select '"' || replace(w, ' ', '"* "') || '"*' as prefixes,
                '"' || replace(w, ' ', '" "') || '"' as whole,
                replace(w, ' ', '') as squashed
@@ -36,7 +36,7 @@ with q as (select tw_name_words(@text, 1) as w),
                                        case h.kind when 'committee' then 0 when 'candidate' then 1 else 2 end,
                                        instr('OIACT', h.source), h.name, h.unique_id) as pick
     from hits h
-    where instr(',' || replace(@kinds, ' ', '') || ',', ',' || h.kind || ',') > 0)
+    where instr(',' || replace(@name_kinds, ' ', '') || ',', ',' || h.kind || ',') > 0)
 select r.kind, r.org_id, c.org_name, r.name as matched_name, c.status_code,
        c.last_filed as last_filed_date
 from ranked r join tw_name_committee c on c.org_id = r.org_id
@@ -44,4 +44,4 @@ where r.pick = 1
 order by r.partial, r.kind_rank,
          case when c.status_code = 'ACT' then 0 when c.status_code = 'TRM' then 2 else 1 end,
          c.last_filed is null, c.last_filed desc, r.org_id
-limit @limit;
+limit @row_limit;
