@@ -60,7 +60,9 @@ class clsNameSearch : public DataObject {
   bool Find(const std::string& Text, const std::string& Kinds, std::int32_t Limit);
 
   using DataObject::MoveFirst;
+  using DataObject::MovePrevious;
   using DataObject::MoveNext;
+  using DataObject::MoveLast;
 
  protected:
   Variant Dispatch(const MemberInfo& member, std::span<Variant> args) override;

@@ -301,8 +301,7 @@ std::vector<MemberInfo> NameSearchMembers() {
       .Get("RecordCount", Long);
   b.ConnectionVariables()
       .Method("Find", Boolean, {In("Text", String), In("Kinds", String), In("Limit", Long)})
-      .Method("MoveFirst", Boolean)
-      .Method("MoveNext", Boolean);
+      .CursorMoves();
   return b.Take();
 }
 

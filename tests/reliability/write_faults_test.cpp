@@ -84,7 +84,7 @@ void AddLinkScenarios(std::vector<WriteScenario>& all, const std::string& cls, c
       },
       [](Link& link) { return link.SaveData(); }));
   all.push_back(Write<Link>(
-      cls + ".DeleteData", [=](Link& link) { EXPECT_TRUE(link.GetData(document)); },
+      cls + ".DeleteData", [=](Link& link) { EXPECT_TRUE(link.GetData(document)) << link.LastErrorText(); },
       [=](Link& link) { return link.DeleteData(org, document); }));
 }
 
@@ -142,11 +142,13 @@ std::vector<WriteScenario> Scenarios(const OfficeRows& r) {
   return all;
 }
 
-// Every row of every table of the office, each value with its storage class.
+// Every row of every table of the office, each value with its storage class;
+// the name index's words stand for its word index, which the index's own
+// check compares with them.
 std::string Snapshot(const std::string& file) {
   const Db db(file);
   std::string out;
-  for (const auto& table : db.Rows("select name from sqlite_master where type = 'table' order by name")) {
+  for (const auto& table : db.Rows("select name from sqlite_master where type = 'table' and name not like 'tw_name_fts%' order by name")) {
     std::string values = "''";
     for (const auto& column : db.Rows("select name from pragma_table_info('" + table[0] + "')"))
       values += ", typeof(\"" + column[0] + "\"), \"" + column[0] + "\"";
@@ -275,9 +277,12 @@ class WriteFaults : public ::testing::Test {
         EXPECT_NE(outcome.raised->Source().find(scenario.source()), std::string::npos) << outcome.raised->Source();
       }
       EXPECT_FALSE(current_->InTransaction()) << "a unit of work was left open";
-      // The object is usable again.
-      run.prepare();
-      EXPECT_TRUE(run.write()) << current_->LastErrorText();
+      // The object is usable again (a fault the engine rode out left the
+      // write done, and there is nothing left to write again).
+      if (!outcome.result) {
+        run.prepare();
+        EXPECT_TRUE(run.write()) << current_->LastErrorText();
+      }
     }
   }
 
@@ -349,7 +354,7 @@ TEST_F(WriteFaults, AnUpgradeThatFailsAnywhereLeavesTheOfficeAsItWas) {
     plan->Arm(0);
     const office::UpgradeResult whole = office::UpgradeFileOffice(file);
     plan->Disarm();
-    ASSERT_TRUE(whole.ok() && whole.from == 2 && whole.to == 3) << whole.message << " " << whole.from;
+    ASSERT_TRUE(whole.ok() && whole.from == 2 && whole.to == 4) << whole.message << " " << whole.from;
     const std::int64_t calls = plan->calls;
     ASSERT_GT(calls, 48);
     for (std::int64_t k = 1; k <= calls; k += calls / 48) {
@@ -360,7 +365,7 @@ TEST_F(WriteFaults, AnUpgradeThatFailsAnywhereLeavesTheOfficeAsItWas) {
       plan->Disarm();
       ++injected_;
       EXPECT_EQ(Db(file).Text("pragma integrity_check"), "ok");
-      EXPECT_EQ(Db(file).Text("pragma user_version"), upgraded.ok() ? "3" : "2") << upgraded.message;
+      EXPECT_EQ(Db(file).Text("pragma user_version"), upgraded.ok() ? "4" : "2") << upgraded.message;
       if (!upgraded.ok()) {
         EXPECT_EQ(Snapshot(file), before) << upgraded.message;
       }

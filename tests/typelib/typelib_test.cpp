@@ -27,7 +27,7 @@ std::string Recased(std::string_view text) {
 
 // Table size, property identifier range and method identifier range of each interface.
 TEST(TypeLibrary, TablesAndDispatchRanges) {
-  ASSERT_EQ(TypeLibrary().classes.size(), 7u);
+  ASSERT_EQ(TypeLibrary().classes.size(), 8u);
   // propTop 0: no properties; hidden: private procedures after ConnectionVariables.
   struct Layout { std::string_view name; std::size_t entries; std::int32_t propTop, propBottom, first, last, hidden; };
   const Layout layouts[] = {
@@ -37,6 +37,7 @@ TEST(TypeLibrary, TablesAndDispatchRanges) {
       {"clsDocumentImage", 34, P(0x10), P(0x00), M(0x11), M(0x1C), 2},
       {"clsLookup_List", 25, P(0x6F), P(0x64), M(0x70), M(0x7C), 2},
       {"clsDocument", 93, P(0xF7), P(0xC9), M(0xF8), M(0x10A), 3}, {"clsDocReportExport", 3, 0, 0, M(0x16), M(0x1A), 2},
+      {"clsNameSearch", 16, P(0x0A), P(0x01), M(0x0B), M(0x10), 0},
   };
   for (const Layout& l : layouts) {
     SCOPED_TRACE(std::string(l.name));
@@ -109,7 +110,7 @@ TEST(TypeLibrary, IdentifiersAreDistinct) {
   std::set<std::string> ids{Recased(lib.libid)};
   for (const ClassInfo& c : lib.classes) ids.insert({Recased(c.clsid), Recased(c.iid)});
   for (const EnumInfo& e : lib.enums) ids.insert(Recased(e.guid));
-  EXPECT_EQ(ids.size(), 17u);
+  EXPECT_EQ(ids.size(), 19u);
 }
 
 }  // namespace
