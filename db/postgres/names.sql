@@ -120,37 +120,27 @@ begin
 end
 $$;
 
-create trigger tr_tw_names_org_committee_insert after insert on org_committee
-  referencing new table as new_rows for each statement execute function tw_names_rows_changed('org_group_id', 'names');
-create trigger tr_tw_names_org_committee_update after update on org_committee
-  referencing old table as old_rows new table as new_rows
-  for each statement execute function tw_names_rows_changed('org_group_id', 'names');
-create trigger tr_tw_names_org_committee_delete after delete on org_committee
-  referencing old table as old_rows for each statement execute function tw_names_rows_changed('org_group_id', 'names');
-
-create trigger tr_tw_names_org_officers_insert after insert on org_officers
-  referencing new table as new_rows for each statement execute function tw_names_rows_changed('org_group_id', 'names');
-create trigger tr_tw_names_org_officers_update after update on org_officers
-  referencing old table as old_rows new table as new_rows
-  for each statement execute function tw_names_rows_changed('org_group_id', 'names');
-create trigger tr_tw_names_org_officers_delete after delete on org_officers
-  referencing old table as old_rows for each statement execute function tw_names_rows_changed('org_group_id', 'names');
-
-create trigger tr_tw_names_ref_org_insert after insert on ref_org
-  referencing new table as new_rows for each statement execute function tw_names_rows_changed('group_id', 'ranking');
-create trigger tr_tw_names_ref_org_update after update on ref_org
-  referencing old table as old_rows new table as new_rows
-  for each statement execute function tw_names_rows_changed('group_id', 'ranking');
-create trigger tr_tw_names_ref_org_delete after delete on ref_org
-  referencing old table as old_rows for each statement execute function tw_names_rows_changed('group_id', 'ranking');
-
-create trigger tr_tw_names_xrf_org_document_insert after insert on xrf_org_document
-  referencing new table as new_rows for each statement execute function tw_names_rows_changed('org_id', 'ranking');
-create trigger tr_tw_names_xrf_org_document_update after update on xrf_org_document
-  referencing old table as old_rows new table as new_rows
-  for each statement execute function tw_names_rows_changed('org_id', 'ranking');
-create trigger tr_tw_names_xrf_org_document_delete after delete on xrf_org_document
-  referencing old table as old_rows for each statement execute function tw_names_rows_changed('org_id', 'ranking');
+-- Each such table, its committee column and what it feeds: one trigger per
+-- kind of write, each seeing the rows that kind of write changed.
+do $$
+declare
+  t record;
+begin
+  for t in select * from (values ('org_committee', 'org_group_id', 'names'), ('org_officers', 'org_group_id', 'names'),
+                                 ('ref_org', 'group_id', 'ranking'), ('xrf_org_document', 'org_id', 'ranking'))
+                         v (rel, col, feeds) loop
+    execute format('create trigger %I after insert on %I referencing new table as new_rows '
+                   'for each statement execute function tw_names_rows_changed(%L, %L)',
+                   'tr_tw_names_' || t.rel || '_insert', t.rel, t.col, t.feeds);
+    execute format('create trigger %I after update on %I referencing old table as old_rows new table as new_rows '
+                   'for each statement execute function tw_names_rows_changed(%L, %L)',
+                   'tr_tw_names_' || t.rel || '_update', t.rel, t.col, t.feeds);
+    execute format('create trigger %I after delete on %I referencing old table as old_rows '
+                   'for each statement execute function tw_names_rows_changed(%L, %L)',
+                   'tr_tw_names_' || t.rel || '_delete', t.rel, t.col, t.feeds);
+  end loop;
+end
+$$;
 
 -- A person's name changed, or the person is gone: the committees they
 -- served.
