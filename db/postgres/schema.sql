@@ -23,7 +23,7 @@ create table tw_office (
   single  boolean primary key default true check (single),   -- one row only
   version integer not null check (version > 0)
 );
-insert into tw_office (version) values (3);
+insert into tw_office (version) values (4);
 
 -- ---------------------------------------------------------------------------
 -- Code tables. A code is in force on a date D when effective_date <= D and

@@ -16,6 +16,7 @@
 #include "gateway/postgres/catalog.hpp"
 #include "office/file_office.hpp"
 #include "office/internal.hpp"
+#include "office/name_words_sql.hpp"
 #include "office/sql_sources.hpp"
 #include "runtime/text.hpp"
 
@@ -119,13 +120,14 @@ ServerSources ReadSources(const OfficeOptions& options) {
     if (file.path.rfind("procedures/", 0) == 0) {
       sources.procedures.push_back(&file);
     } else if (file.path != "schema.sql" && file.path != "functions.sql" && file.path != "stamps.sql" &&
-               file.path != "indexes.sql") {
+               file.path != "indexes.sql" && file.path != "names.sql") {
       throw Failure{OfficeStatus::InvalidSource,
                     file.path + " is not part of the office server database (expected schema.sql, functions.sql, "
-                                "stamps.sql, indexes.sql and procedures/*.sql)"};
+                                "stamps.sql, indexes.sql, names.sql and procedures/*.sql)"};
     }
   }
-  for (const char* path : {"schema.sql", "functions.sql", "stamps.sql", "indexes.sql"}) sources.Require(path);
+  for (const char* path : {"schema.sql", "functions.sql", "stamps.sql", "indexes.sql", "names.sql"})
+    sources.Require(path);
   if (sources.procedures.empty()) throw Failure{OfficeStatus::InvalidSource, "the SQL sources have no procedures"};
   return sources;
 }
@@ -570,6 +572,9 @@ OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const OfficeOptio
   // indexes several times faster; the setting lasts for this session only.
   Must(conn, "cannot prepare the indexes", "set maintenance_work_mem = '256MB'");
   RunScript(conn, sources.Require("indexes.sql"));
+  Report(progress, "names");
+  Must(conn, "cannot write the name fold", NameWordsFunctionSql());
+  RunScript(conn, sources.Require("names.sql"));
   std::int64_t loaded = 0;
   for (const SqlFile* file : sources.procedures) {
     RunScript(conn, *file);

@@ -1,4 +1,4 @@
-// The upgrade of an office from schema version 2 (see upgrade.hpp): the
+// The upgrade of an office from schema version 2 or 3 (see upgrade.hpp): the
 // clean-up both engines run alike, the file's reload and the server's change
 // in place.
 #include "office/upgrade.hpp"
@@ -9,6 +9,7 @@
 #include "gateway/postgres/catalog.hpp"
 #include "gateway/sqlite/catalog.hpp"
 #include "office/internal.hpp"
+#include "office/name_words_sql.hpp"
 #include "office/sql_sources.hpp"
 
 namespace tarnwick::office {
@@ -16,7 +17,8 @@ namespace {
 
 using detail::Failure;
 
-constexpr std::int32_t kPreviousVersion = 2;
+// The version before foreign keys and update stamps.
+constexpr std::int32_t kUnlinkedVersion = 2;
 
 // What a deleted document may have left behind, and how each is found: the
 // same text on both engines (dates compare as ISO text on the file).
@@ -106,21 +108,31 @@ UpgradeResult UpgradeServerOffice(const postgres::ConnectionSettings& office) {
       Must(c, "cannot end the upgrade", "rollback");
       return result;
     }
-    if (result.from != kPreviousVersion)
+    if (result.from < kOldestUpgradable || result.from > result.to)
       throw Failure{OfficeStatus::InvalidOptions, "an office of schema version " + std::to_string(result.from) +
                                                       " cannot be upgraded by this library"};
-    for (const LeftBehind& left : kLeftBehind) {
-      const postgres::Result done = Must(c, std::string("cannot remove ") + left.what, left.sql);
-      if (const std::int64_t count = std::stoll(PQcmdTuples(done.get())); count > 0)
-        result.removed.push_back(Removed(count, left.what));
+    if (result.from == kUnlinkedVersion) {
+      for (const LeftBehind& left : kLeftBehind) {
+        const postgres::Result done = Must(c, std::string("cannot remove ") + left.what, left.sql);
+        if (const std::int64_t count = std::stoll(PQcmdTuples(done.get())); count > 0)
+          result.removed.push_back(Removed(count, left.what));
+      }
+      Must(c, "cannot tie scanned images to their documents",
+           "alter table DOCUMENT_IMAGE add foreign key (document_id) references ref_document (unique_id) "
+           "on delete cascade");
+      Must(c, "cannot tie report links to their documents",
+           "alter table xrf_report_document add foreign key (document_id) references ref_document (unique_id) "
+           "on delete cascade");
+      for (const SqlFile& file : EmbeddedServerSqlFiles()) {
+        if (file.path == "functions.sql" || file.path == "stamps.sql") Must(c, "cannot run " + file.path, file.text);
+      }
     }
-    Must(c, "cannot tie scanned images to their documents",
-         "alter table DOCUMENT_IMAGE add foreign key (document_id) references ref_document (unique_id) on delete cascade");
-    Must(c, "cannot tie report links to their documents",
-         "alter table xrf_report_document add foreign key (document_id) references ref_document (unique_id) "
-         "on delete cascade");
+    // The name index, built from the office's committees and officers; the
+    // search that reads it comes with the new procedures.
+    Must(c, "cannot write the name fold", NameWordsFunctionSql());
     for (const SqlFile& file : EmbeddedServerSqlFiles()) {
-      if (file.path == "functions.sql" || file.path == "stamps.sql") Must(c, "cannot run " + file.path, file.text);
+      if (file.path == "names.sql" || file.path == "procedures/sp_find_names.sql")
+        Must(c, "cannot build the name index from " + file.path, file.text);
     }
     Must(c, "cannot mark the office's version",
          "update tw_office set version = " + std::to_string(postgres::kServerSchemaVersion));

@@ -21,8 +21,9 @@ namespace tarnwick::postgres {
 
 // The schema version an office server database carries (table tw_office).
 // 3: a document's scans and report links go with it; update_date stamped on
-// every change. Version 2 is brought to 3 by office::UpgradeServerOffice.
-inline constexpr int kServerSchemaVersion = 3;
+// every change. 4: the name index (db/postgres/names.sql) and its search.
+// Versions 2 and 3 are brought to 4 by office::UpgradeServerOffice.
+inline constexpr int kServerSchemaVersion = 4;
 
 // What a value is, as far as the renderer needs to know.
 enum class ValueKind { Unknown, Number, Text, Date, Boolean, Binary };
