@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "gateway/sqlite/functions.hpp"
 #include "office/file_office.hpp"
 #include "support/temp_dir.hpp"
 
@@ -30,7 +31,8 @@ inline office::OfficeResult MakeOffice(const std::string& path, std::optional<st
 }
 
 // A connection straight to a database file, read-only unless asked to write
-// (a file to write is created when missing).
+// (a file to write is created when missing). A writing connection has the
+// library's SQL functions, as the office's name index triggers call them.
 class Db {
  public:
   explicit Db(const std::string& path, bool write = false) {
@@ -39,6 +41,7 @@ class Db {
       sqlite3_close(db_);
       throw std::runtime_error("cannot open " + path);
     }
+    if (write) sqlite::RegisterTsqlFunctions(db_);
     sqlite3_busy_timeout(db_, 5000);
   }
   ~Db() { sqlite3_close(db_); }
