@@ -119,11 +119,11 @@ inline constexpr std::array<FirstName, 48> kFirstNames = {{
 inline constexpr std::array<const char*, 64> kLastNames = {
     "Abernathy", "Baxter",   "Calloway", "Delgado",  "Ellsworth", "Fairchild", "Gallagher", "Hartley",
     "Ingram",    "Jankowski", "Kessler", "Lindqvist", "Mahoney",  "Nakamura",  "Okafor",    "Pemberton",
-    "Quinlan",   "Ramirez",  "Sorensen", "Thibodeaux", "Underwood", "Vasquez",  "Whitaker",  "Yarborough",
-    "Zimmerman", "Aldridge", "Brennan",  "Castellano", "Donnelly", "Eriksen",   "Fitzgerald", "Greenberg",
-    "Holloway",  "Iverson",  "Jefferies", "Kowalski", "Langford", "Mcallister", "Novak",     "Oyelaran",
+    "Quinlan",   "Ávila",  "Sorensen", "Thibodeaux", "Underwood", "Vasquez",  "Whitaker",  "Yarborough",
+    "Zimmerman", "Aldridge", "Brennan",  "Castellano", "Donnelly", "Ørsted",   "Fitzgerald", "Greenberg",
+    "Holloway",  "Iverson",  "Jefferies", "Kowalski", "Langford", "O'Hare", "Novak",     "Oyelaran",
     "Prescott",  "Rasmussen", "Stanhope", "Trujillo", "Vandermeer", "Winslow",  "Yamada",    "Babcock",
-    "Chandler",  "Dunleavy", "Escobar",  "Forsythe", "Gutierrez", "Hendricks", "Kaminski",  "Lockhart",
+    "Chandler",  "D'Esposito", "Escobar",  "Forsythe", "Gutierrez", "Hendricks", "Kaminski",  "Lockhart",
     "Merriweather", "Nguyen", "Ortega",  "Pulaski",  "Rutherford", "Sheridan", "Tolliver",  "Wakefield",
 };
 
