@@ -11,6 +11,7 @@
 #include "frame/binding.hpp"
 #include "frame/report_error.hpp"
 #include "runtime/name_words.hpp"
+#include "runtime/raise.hpp"
 #include "runtime/text.hpp"
 
 namespace tarnwick {
@@ -39,7 +40,9 @@ const frame::Bindings& Members() {
   return bindings;
 }
 
-[[noreturn]] void Refuse(const std::string& why) { throw RuntimeError(err::kInvalidArgument, kFindSource, why); }
+[[noreturn]] void Refuse(const std::string& why) {
+  throw RuntimeError(err::kInvalidArgument, std::string(runtime::kProjectSource), why);
+}
 
 // The procedure's list of kinds: each named kind once, in the order of kKinds.
 std::string KindList(const std::string& kinds) {
@@ -90,9 +93,11 @@ bool clsNameSearch::Find(const std::string& Text, const std::string& Kinds, std:
              std::to_string(kMaxFindWords));
     ResultSet().reset();
     if (words.empty()) return false;
+    // The words go to the engine rather than the text: they are whole UTF-8
+    // characters whatever the client sent, which the server requires.
     std::shared_ptr<Recordset> rows;
     const std::string error = cursor::RunProcedure(
-        Gateway(), "sp_find_names", {{"@find_text", Variant(Text)}, {"@name_kinds", Variant(kinds)}, {"@row_limit", Variant(Limit)}},
+        Gateway(), "sp_find_names", {{"@find_text", Variant(words)}, {"@name_kinds", Variant(kinds)}, {"@row_limit", Variant(Limit)}},
         true, &rows);
     if (!error.empty()) throw frame::EnterHandler{};
     ResultSet() = std::move(rows);
