@@ -15,7 +15,9 @@
 -- One row per name of a committee; kind is 'committee', 'candidate' or
 -- 'treasurer', source 'O' official, 'I' in-house, 'A' acronym, 'C' candidate,
 -- 'T' treasurer. An acronym is found only whole: its words are not indexed,
--- its key is its words written together.
+-- its key is its words written together. name_rank orders the committee's
+-- names as the search prefers them (kind, source, then the name's bytes), so
+-- that the search picks a committee's best name by one number.
 create table tw_name (
   unique_id   integer primary key,
   org_id      int not null,
@@ -23,7 +25,8 @@ create table tw_name (
   source      char(1) not null,
   name        varchar(300) not null,
   words       text not null,
-  acronym_key varchar(300)
+  acronym_key varchar(300),
+  name_rank   int not null
 );
 create index ix_tw_name_org on tw_name (org_id);
 create index ix_tw_name_acronym on tw_name (acronym_key) where acronym_key is not null;
@@ -31,9 +34,11 @@ create index ix_tw_name_acronym on tw_name (acronym_key) where acronym_key is no
 -- The words of the names, by tw_name.unique_id. The words are already
 -- lower case, plain ASCII letters and digits or other letters, one blank
 -- apart, so the ascii tokenizer reads them as written. Prefix indexes of one
--- to three letters serve an initial and short words.
+-- to three letters serve an initial and short words. The search asks only
+-- which names hold a word, never where, so no positions are kept.
 create virtual table tw_name_fts using fts5 (
-  words, content = 'tw_name', content_rowid = 'unique_id', tokenize = 'ascii', prefix = '1 2 3');
+  words, content = 'tw_name', content_rowid = 'unique_id', tokenize = 'ascii', prefix = '1 2 3',
+  detail = none, columnsize = 0);
 
 create trigger tr_tw_name_fts_insert after insert on tw_name begin
   insert into tw_name_fts (rowid, words) values (new.unique_id, new.words);
@@ -58,16 +63,18 @@ create table tw_name_refresh (org_id int, names int not null);
 
 create trigger tr_tw_name_refresh_names after insert on tw_name_refresh when new.names = 1 begin
   delete from tw_name where org_id = new.org_id;
-  insert into tw_name (org_id, kind, source, name, words, acronym_key)
-  select new.org_id, kind, source, name, words, acronym_key
-  from (select distinct 'committee' as kind, 'O' as source, oc.org_name as name,
+  insert into tw_name (org_id, kind, source, name, words, acronym_key, name_rank)
+  select new.org_id, kind, source, name, words, acronym_key,
+         row_number() over (order by case kind when 'committee' then 0 when 'candidate' then 1 else 2 end,
+                                     instr('OIACT', source), name collate binary)
+  from (select distinct 'committee' as kind, 'O' as source, oc.org_name collate binary as name,
                tw_name_words(oc.org_name, 0) as words, null as acronym_key
         from org_committee oc where oc.org_group_id = new.org_id
         union
-        select 'committee', 'I', oc.inhouse_name, tw_name_words(oc.inhouse_name, 0), null
+        select 'committee', 'I', oc.inhouse_name collate binary, tw_name_words(oc.inhouse_name, 0), null
         from org_committee oc where oc.org_group_id = new.org_id
         union
-        select 'committee', 'A', oc.old_acronym, '', replace(tw_name_words(oc.old_acronym, 1), ' ', '')
+        select 'committee', 'A', oc.old_acronym collate binary, '', replace(tw_name_words(oc.old_acronym, 1), ' ', '')
         from org_committee oc where oc.org_group_id = new.org_id
         union
         select case when o.name_type_code = 'CND' then 'candidate' else 'treasurer' end,
@@ -139,8 +146,13 @@ end;
 create trigger tr_tw_names_ref_org_delete after delete on ref_org begin
   insert into tw_name_refresh values (old.group_id, 0);
 end;
+-- A new filing can only make the committee's latest filing later: the one
+-- write a clerk makes most often changes one value, without the queue.
 create trigger tr_tw_names_xrf_org_document_insert after insert on xrf_org_document begin
-  insert into tw_name_refresh values (new.org_id, 0);
+  update tw_name_committee
+  set last_filed = (select d.receive_send_date from ref_document d where d.unique_id = new.document_id)
+  where org_id = new.org_id
+    and (select d.receive_send_date from ref_document d where d.unique_id = new.document_id) > coalesce(last_filed, '');
 end;
 create trigger tr_tw_names_xrf_org_document_update after update on xrf_org_document begin
   insert into tw_name_refresh select old.org_id, 0 where old.org_id is not new.org_id;
