@@ -235,6 +235,20 @@ TEST_F(Cli, CommitteesAndCodeLists) {
   EXPECT_EQ(Tarnwick("committees search --name-kind id --name 1 --first Ann").code, 2);
   EXPECT_EQ(Tarnwick("committees affected 1").code, 0);
 
+  // The name search: any name, typed loosely, as typed JSON; hostile text is
+  // only words; a kind or limit the search does not take is a usage error.
+  const std::string word = name.substr(name.rfind(' ') + 1);
+  const auto found = Json(Tarnwick("find '" + word + "' --format json --kind any --limit 3"));
+  ASSERT_FALSE(found.empty());
+  EXPECT_LE(found.size(), 3u);
+  EXPECT_TRUE(found[0].at("OrgID").is_number());
+  EXPECT_TRUE(found[0].at("LastFiledDate").is_null() || found[0].at("LastFiledDate").get<std::string>().size() >= 10);
+  EXPECT_EQ(Json(Tarnwick("--format json find '" + word + "'")),
+            Json(Tarnwick("--format json find '(\"" + word + "\"* ^ -%)'")));
+  EXPECT_EQ(Tarnwick("find babcock --kind nickname").code, 2);
+  EXPECT_EQ(Tarnwick("find babcock --limit 0").code, 2);
+  EXPECT_EQ(Tarnwick("find '\"; drop table tw_name; --'").code, 0);
+
   const auto offices = Json(Tarnwick("--format json lists show office --date 01/01/2004"));
   ASSERT_FALSE(offices.empty());
   const std::string code = offices[0].at("Code");
