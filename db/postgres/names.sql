@@ -27,6 +27,7 @@ create table tw_name (
   name        varchar(300) not null,
   words       text not null,
   acronym_key varchar(300),
+  name_rank   integer not null,
   words_tsv   tsvector not null generated always as (array_to_tsvector(string_to_array(words, ' '))) stored
 );
 create index ix_tw_name_org on tw_name (org_id);
@@ -52,8 +53,12 @@ begin
   if names then
     delete from tw_name where org_id = any (committees);
     -- Texts compare as written (::text): the names are citext.
-    insert into tw_name (org_id, kind, source, name, words, acronym_key)
-    select n.org_id, n.kind, n.source, n.name, n.words, n.acronym_key
+    -- name_rank: the committee's names in the order the search prefers them.
+    insert into tw_name (org_id, kind, source, name, words, acronym_key, name_rank)
+    select n.org_id, n.kind, n.source, n.name, n.words, n.acronym_key,
+           row_number() over (partition by n.org_id
+                              order by case n.kind when 'committee' then 0 when 'candidate' then 1 else 2 end,
+                                       strpos('OIACT', n.source), n.name collate "C")
     from (select oc.org_group_id as org_id, 'committee' as kind, 'O' as source, oc.org_name::text as name,
                  tw_name_words(oc.org_name, 0) as words, null::text as acronym_key
           from org_committee oc join unnest(committees) g (org_id) on oc.org_group_id = g.org_id
@@ -129,9 +134,11 @@ begin
   for t in select * from (values ('org_committee', 'org_group_id', 'names'), ('org_officers', 'org_group_id', 'names'),
                                  ('ref_org', 'group_id', 'ranking'), ('xrf_org_document', 'org_id', 'ranking'))
                          v (rel, col, feeds) loop
-    execute format('create trigger %I after insert on %I referencing new table as new_rows '
-                   'for each statement execute function tw_names_rows_changed(%L, %L)',
-                   'tr_tw_names_' || t.rel || '_insert', t.rel, t.col, t.feeds);
+    if t.rel <> 'xrf_org_document' then
+      execute format('create trigger %I after insert on %I referencing new table as new_rows '
+                     'for each statement execute function tw_names_rows_changed(%L, %L)',
+                     'tr_tw_names_' || t.rel || '_insert', t.rel, t.col, t.feeds);
+    end if;
     execute format('create trigger %I after update on %I referencing old table as old_rows new table as new_rows '
                    'for each statement execute function tw_names_rows_changed(%L, %L)',
                    'tr_tw_names_' || t.rel || '_update', t.rel, t.col, t.feeds);
@@ -141,6 +148,20 @@ begin
   end loop;
 end
 $$;
+
+-- A new filing can only make its committee's latest filing later: the one
+-- write a clerk makes most often changes one value in place.
+create function tw_names_filed() returns trigger language plpgsql as $$
+begin
+  update tw_name_committee c set last_filed = f.received
+  from (select x.org_id, max(d.receive_send_date) as received
+        from new_rows x join ref_document d on d.unique_id = x.document_id group by x.org_id) f
+  where c.org_id = f.org_id and f.received > coalesce(c.last_filed, '-infinity');
+  return null;
+end
+$$;
+create trigger tr_tw_names_xrf_org_document_insert after insert on xrf_org_document
+  referencing new table as new_rows for each statement execute function tw_names_filed();
 
 -- A person's name changed, or the person is gone: the committees they
 -- served.
@@ -181,3 +202,5 @@ create trigger tr_tw_names_ref_document_received after update on ref_document
   referencing old table as old_rows new table as new_rows for each statement execute function tw_names_received_changed();
 
 select tw_names_refresh(array(select distinct org_group_id from org_committee), true);
+analyze tw_name;
+analyze tw_name_committee;

@@ -129,7 +129,7 @@ TEST_P(OfficeCreate, AnExistingOfficeIsKeptUnlessForcedAndNeverReplacedWhileInUs
 
 // What an office server database of version 2 or 3 lacks: the name index.
 const std::string kDropServerNameIndex =
-    "drop function tw_names_rows_changed, tw_names_person_changed, tw_names_received_changed cascade; "
+    "drop function tw_names_rows_changed, tw_names_person_changed, tw_names_received_changed, tw_names_filed cascade; "
     "drop function tw_names_refresh, tw_name_words; drop procedure sp_find_names; "
     "drop table tw_name, tw_name_committee; ";
 

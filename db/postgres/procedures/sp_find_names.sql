@@ -31,27 +31,23 @@ begin
     into v_prefixes, v_whole
   from (select '''' || replace(replace(w, '\', '\\'), '''', '''''') || '''' as q from unnest(v_words) w) t;
 
+  -- Each name found keyed by how well it matched (whole words first, then
+  -- the committee's order of its names); each committee's least key is its
+  -- best name, which no other name of the committee shares.
   open tw_result for
   with hits as (
-    select n.unique_id, n.org_id, n.kind, n.source, n.name, not (n.words_tsv @@ v_whole) as partial
-    from tw_name n where n.words_tsv @@ v_prefixes
+    select n.org_id, n.kind, n.name,
+           case when n.words_tsv @@ v_whole then 0 else 1000000 end + n.name_rank as k
+    from tw_name n where n.words_tsv @@ v_prefixes and strpos(v_kinds, ',' || n.kind || ',') > 0
     union all
-    select n.unique_id, n.org_id, n.kind, n.source, n.name, false
-    from tw_name n where n.acronym_key = v_squashed),
-  ranked as (
-    select h.*, case h.kind when 'committee' then 0 when 'candidate' then 1 else 2 end as kind_rank,
-           row_number() over (partition by h.org_id
-                              order by h.partial,
-                                       case h.kind when 'committee' then 0 when 'candidate' then 1 else 2 end,
-                                       strpos('OIACT', h.source), h.name collate "C", h.unique_id) as pick
-    from hits h
-    where strpos(v_kinds, ',' || h.kind || ',') > 0)
-  select r.kind, r.org_id, c.org_name, r.name as matched_name, c.status_code, c.last_filed as last_filed_date
-  from ranked r join tw_name_committee c on c.org_id = r.org_id
-  where r.pick = 1
-  order by r.partial, r.kind_rank,
+    select n.org_id, n.kind, n.name, n.name_rank
+    from tw_name n where n.acronym_key = v_squashed and strpos(v_kinds, ',' || n.kind || ',') > 0),
+  best as (select distinct on (h.org_id) h.org_id, h.k, h.kind, h.name from hits h order by h.org_id, h.k)
+  select b.kind, b.org_id, c.org_name, b.name as matched_name, c.status_code, c.last_filed as last_filed_date
+  from best b join tw_name_committee c on c.org_id = b.org_id
+  order by b.k >= 1000000, case b.kind when 'committee' then 0 when 'candidate' then 1 else 2 end,
            case when c.status_code = 'ACT' then 0 when c.status_code = 'TRM' then 2 else 1 end,
-           c.last_filed desc nulls last, r.org_id
+           c.last_filed desc nulls last, b.org_id
   limit case when sp_find_names.row_limit >= 0 then sp_find_names.row_limit end;
 end
 $$;
