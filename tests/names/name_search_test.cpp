@@ -230,30 +230,48 @@ TEST_P(NameSearch, HostileTextIsOnlyWordsAndBadChoicesAreRefused) {
   EXPECT_NE(e.Description().find("1001"), std::string::npos);
 }
 
-// On the file, after each write of the classes and straight to the tables:
-// the word index holds what tw_name holds, and tw_name and the committees'
-// rankings are what a rebuild from the tables makes.
-class FileNameIndex : public SampleOfficeSuite<1000, Engines::File> {
+// After each write, through the classes and straight to the tables, on
+// either engine: the index is what a rebuild from the tables makes, and on
+// the file its word index holds what tw_name holds.
+class NameIndex : public SampleOfficeSuite<300> {
  protected:
-  static void ExpectAsRebuilt(const std::string& after) {
-    SCOPED_TRACE(after);
-    Db db(file_, true);
-    db.Exec("insert into tw_name_fts (tw_name_fts, rank) values ('integrity-check', 1)");
-    const std::string names = "select org_id, kind, source, name, words, acronym_key from tw_name "
-                              "order by org_id, kind, source, name, words";
-    const std::string ranking = "select * from tw_name_committee order by org_id";
-    const auto index = db.Rows(names), committees = db.Rows(ranking);
-    db.Exec("begin; delete from tw_name; delete from tw_name_committee; "
-            "insert into tw_name_refresh select distinct org_group_id, 1 from org_committee");
-    EXPECT_EQ(db.Rows(names), index);
-    EXPECT_EQ(db.Rows(ranking), committees);
-    db.Exec("rollback");
+  void SetUp() override {
+    SampleOfficeSuite::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    if (engine_ == OfficeEngine::Embedded) db_ = std::make_unique<Db>(file_, true);
+    else server_ = std::make_unique<postgres::Connection>(OpenServer());
   }
+  void Exec(const std::string& sql) const {
+    if (db_) db_->Exec(sql);
+    else ServerExec(server_->get(), sql);
+  }
+  std::vector<std::vector<std::string>> Rows(const std::string& sql) const {
+    return db_ ? db_->Rows(sql) : ServerRows(server_->get(), sql);
+  }
+  void ExpectAsRebuilt(const std::string& after) const {
+    SCOPED_TRACE(after);
+    if (db_) db_->Exec("insert into tw_name_fts (tw_name_fts, rank) values ('integrity-check', 1)");
+    const std::string names = "select org_id, kind, source, name, words, acronym_key, name_rank from tw_name "
+                              "order by org_id, name_rank";
+    const std::string ranking = "select org_id, org_name, status_code, last_filed from tw_name_committee order by org_id";
+    const auto index = Rows(names), committees = Rows(ranking);
+    Exec("begin; delete from tw_name; delete from tw_name_committee");
+    Exec(db_ ? "insert into tw_name_refresh select distinct org_group_id, 1 from org_committee"
+             : "select tw_names_refresh(array(select org_group_id from org_committee), true)");
+    EXPECT_EQ(Rows(names), index);
+    EXPECT_EQ(Rows(ranking), committees);
+    Exec("rollback");
+  }
+  std::unique_ptr<Db> db_;
+  std::unique_ptr<postgres::Connection> server_;
 };
 
-TEST_F(FileNameIndex, AgreesWithTheTablesAfterEveryWrite) {
+TW_ON_BOTH_ENGINES(NameIndex);
+
+TEST_P(NameIndex, AgreesWithTheTablesAfterEveryWrite) {
   ExpectAsRebuilt("the build");
   const std::string org = Query("select min(org_group_id) from org_committee where trans_end_date is null");
+  const std::string other = Query("select max(org_group_id) from org_committee");
   const std::string document = Query("select min(unique_id) from ref_document where unique_id not in "
                                      "(select document_id from xrf_org_document)");
   auto link = Connected<clsXrf_Org_Document>();
@@ -274,18 +292,31 @@ TEST_F(FileNameIndex, AgreesWithTheTablesAfterEveryWrite) {
   ASSERT_TRUE(doc->DeleteData(std::stoi(document))) << doc->LastErrorText();
   ExpectAsRebuilt("a document deleted");
 
-  Db db(file_, true);
-  db.Exec("update org_committee set org_name = 'Friends of Zébulon' where trans_end_date is null and org_group_id = " +
-          org);
-  db.Exec("update org_name_address set last_name = 'O''Brannagh' where unique_id = "
-          "(select min(entity_id) from org_officers where org_group_id = " + org + ")");
-  db.Exec("update ref_org set current_status_code = 'TRM' where group_id = " + org);
-  ExpectAsRebuilt("a committee renamed, an officer's name changed, a status changed");
-  const auto before = db.Rows("select * from tw_name order by unique_id");
-  db.Exec("begin; delete from org_officers where org_group_id = " + org + "; delete from org_committee; rollback");
-  EXPECT_EQ(db.Rows("select * from tw_name order by unique_id"), before) << "a rolled-back write leaves the index";
-  db.Exec("delete from org_officers where org_group_id = " + org);
-  db.Exec("delete from org_committee where org_group_id = " + org);
+  Exec("update org_committee set org_name = 'Friends of Zébulon Quarrie' where trans_end_date is null and "
+       "org_group_id = " + org);
+  Exec("update org_name_address set last_name = 'O''Brannagh' where unique_id = "
+       "(select min(entity_id) from org_officers where org_group_id = " + org + ")");
+  Exec("update ref_org set current_status_code = 'TRM' where group_id = " + org);
+  Exec("insert into org_name_address (unique_id, first_name, last_name) values (990201, 'Ysolde', 'Vantongeren')");
+  Exec("insert into org_officers (group_id, org_group_id, name_type_code, entity_id, trans_date) values (" + other +
+       ", " + other + ", 'TRS', 990201, '2004-01-01 00:00:00')");
+  ExpectAsRebuilt("a committee renamed, an officer's name changed, a status changed, an officer added");
+  auto search = Connected<clsNameSearch>();
+  ASSERT_TRUE(search->Find("zebulon quar", "any", 5));
+  EXPECT_EQ(std::to_string(search->OrgID()) + " " + search->MatchedName() + " " + search->StatusCode(),
+            org + " Friends of Zébulon Quarrie TRM");
+  Exec("update org_officers set trans_end_date = '2005-01-01 00:00:00' where entity_id = 990201");
+  ExpectAsRebuilt("an officer's term ended");
+  ASSERT_TRUE(search->Find("vantong", "treasurer", 5)) << "a former officer is still found";
+  EXPECT_EQ(search->MatchedName(), "Ysolde Vantongeren");
+
+  const auto before = Rows("select org_id, name, name_rank from tw_name order by org_id, name_rank");
+  Exec("begin; delete from org_officers where org_group_id = " + org + "; update org_committee set org_name = "
+       "'Never Kept' where org_group_id = " + other + "; rollback");
+  EXPECT_EQ(Rows("select org_id, name, name_rank from tw_name order by org_id, name_rank"), before)
+      << "a rolled-back write leaves the index as it was";
+  Exec("delete from org_officers where org_group_id = " + org);
+  Exec("delete from org_committee where org_group_id = " + org);
   ExpectAsRebuilt("a committee and its officers deleted");
   EXPECT_EQ(Query("select count(*) from tw_name where org_id = " + org), "0");
 }
