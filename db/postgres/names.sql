@@ -32,7 +32,6 @@ create table tw_name (
 );
 create index ix_tw_name_org on tw_name (org_id);
 create index ix_tw_name_acronym on tw_name (acronym_key) where acronym_key is not null;
-create index ix_tw_name_words on tw_name using gin (words_tsv);
 
 -- One row per committee in the index: its current official name, the status
 -- of its latest reference row, and the latest date a document it filed was
@@ -202,5 +201,9 @@ create trigger tr_tw_names_ref_document_received after update on ref_document
   referencing old table as old_rows new table as new_rows for each statement execute function tw_names_received_changed();
 
 select tw_names_refresh(array(select distinct org_group_id from org_committee), true);
+-- The word index, built once the names are in. Each write goes straight into
+-- it (no pending list), so that no search has to read a list of recent
+-- writes whole.
+create index ix_tw_name_words on tw_name using gin (words_tsv) with (fastupdate = off);
 analyze tw_name;
 analyze tw_name_committee;

@@ -16,7 +16,9 @@ create procedure sp_find_names(
   name_kinds text default null,
   row_limit integer default null,
   inout tw_result refcursor default null)
-language plpgsql as $$
+-- The planner cannot tell how few names a prefix finds and would read the
+-- name table whole; the search is planned with the indexes alone.
+language plpgsql set enable_seqscan = off as $$
 #variable_conflict use_column
 declare
   v_words text[] := string_to_array(nullif(tw_name_words(sp_find_names.find_text, 1), ''), ' ');
