@@ -114,15 +114,23 @@ void CommitteeDocuments(const Session& s, std::int32_t id) {
   Print(latest, Format::Table);
 }
 
-// Step 4: the committee search form by candidate name, and a few codes of the report.
+// Step 4: the committee search form by candidate name, the name search as a
+// reader types it, and a few codes of the report.
 void CommitteesAndCodes(const Session& s, std::int32_t id) {
-  Step(4, "Committees whose candidate's last name contains \"bab\" (the committee search form), and codes");
+  Step(4, "Committees whose candidate's last name contains \"bab\" (the committee search form), anyone found "
+          "by \"s babcock\" (the name search), and codes");
   clsOrg committees;
   s.Open(committees);
   const std::string filter = committees.SetupFilter("", "", "", "3", "bab", "", "", "", "");
   if (committees.GetDataList(filter)) {
     fmt::print("   {} committees:\n", committees.RecordCount());
     Print(Rows(committees, {"OrgID", "OrgName", "CandLastName", "CandFirstName", "StatusDesc"}, 5), Format::Table);
+  }
+  clsNameSearch names;
+  s.Open(names);
+  if (names.Find("s babcock", "any", 5)) {
+    fmt::print("   \"s babcock\" finds:\n");
+    Print(Rows(names, {"Kind", "OrgID", "OrgName", "MatchedName", "StatusCode"}), Format::Table);
   }
   clsDocument report;
   if (!s.Open(report).GetData(id)) return;
