@@ -26,24 +26,6 @@ namespace {
 // server's texts are always UTF-8, but the character itself may be typed.
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // A string literal: quotes doubled (the server reads backslashes as written).
 std::string Literal(const std::string& text) {
   std::string out = "'";
@@ -118,7 +100,7 @@ std::string FoldExpression(const std::vector<runtime::BlankRange>& blanks, bool 
     if (asciiText && fold.letter >= 0x80) continue;
     if (IsBlank(blanks, fold.letter) || IsApostrophe(fold.letter)) continue;  // NameWords looks at those first
     if (std::strlen(fold.ascii) == 1) {
-      AppendUtf8(from, fold.letter);
+      runtime::AppendUtf8(from, fold.letter);
       to += fold.ascii;
     } else {
       longer.emplace_back(fold.letter, fold.ascii);
@@ -130,13 +112,13 @@ std::string FoldExpression(const std::vector<runtime::BlankRange>& blanks, bool 
   const auto apostrophes = runtime::Apostrophes();
   for (std::size_t i = query ? 0 : 1; i < apostrophes.size(); ++i) {
     if (asciiText && apostrophes[i] >= 0x80) continue;
-    AppendUtf8(from, apostrophes[i]);
-    if (!query) AppendUtf8(to, apostrophes.front());
+    runtime::AppendUtf8(from, apostrophes[i]);
+    if (!query) runtime::AppendUtf8(to, apostrophes.front());
   }
   std::string expression = "translate(name_text, " + Literal(from) + ", " + Literal(to) + ")";
   for (const auto& [letter, ascii] : longer) {
     std::string character;
-    AppendUtf8(character, letter);
+    runtime::AppendUtf8(character, letter);
     expression = "replace(" + expression + ", " + Literal(character) + ", " + Literal(ascii) + ")";
   }
   return expression;
@@ -161,7 +143,7 @@ std::string NameWordsFunctionSql() {
            "      else " + folded(false) + " end";
   };
   std::string apostrophe;
-  AppendUtf8(apostrophe, runtime::Apostrophes().front());
+  runtime::AppendUtf8(apostrophe, runtime::Apostrophes().front());
   const std::string joiner = Literal(apostrophe);
   const std::string joinerRun = Literal(RegexCharacter(runtime::Apostrophes().front()) + "+");
 

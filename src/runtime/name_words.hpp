@@ -51,4 +51,8 @@ std::span<const BlankRange> BlankRanges();
 // The apostrophes that join the parts of a word.
 std::span<const char32_t> Apostrophes();
 
+// Appends the UTF-8 bytes of code point cp (at most U+10FFFF) to out: how the
+// server's copy of the rule, and what tries it, write the tables' characters.
+void AppendUtf8(std::string& out, char32_t cp);
+
 }  // namespace tarnwick::runtime
