@@ -106,12 +106,14 @@ const std::string& ServerDatabase() {
 
 // A raw connection to the file with the library's functions.
 struct RawFile {
-  RawFile() {
-    if (sqlite3_open_v2(FileOffice().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+  explicit RawFile(const std::string& path = FileOffice()) {
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
         sqlite::RegisterTsqlFunctions(db) != SQLITE_OK)
       throw std::runtime_error(std::string("raw file: ") + sqlite3_errmsg(db));
   }
   ~RawFile() { sqlite3_close(db); }
+  RawFile(const RawFile&) = delete;
+  RawFile& operator=(const RawFile&) = delete;
   void Exec(const std::string& sql) const {
     char* message = nullptr;
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
@@ -240,17 +242,15 @@ class Writes {
       const int fd = ::open(copy_.c_str(), O_RDONLY);
       if (fd < 0 || ::fsync(fd) != 0) throw std::runtime_error("cannot flush the copy of the office");
       ::close(fd);
-      if (sqlite3_open_v2(copy_.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
-          sqlite::RegisterTsqlFunctions(db_) != SQLITE_OK)
-        throw std::runtime_error("copy of the office: " + std::string(sqlite3_errmsg(db_)));
-      Exec("pragma journal_mode = wal; pragma synchronous = normal; pragma foreign_keys = on");
+      file_ = std::make_unique<RawFile>(copy_);
+      file_->Exec("pragma journal_mode = wal; pragma synchronous = normal; pragma foreign_keys = on");
     } else {
       server_ = std::make_unique<postgres::Connection>(test::ServerConnect(ServerDatabase()));
     }
   }
   ~Writes() {
     for (sqlite3_stmt* s : statements_) sqlite3_finalize(s);
-    if (db_ != nullptr) sqlite3_close(db_);
+    file_.reset();
     if (!copy_.empty()) {
       std::error_code ec;
       for (const char* tail : {"", "-wal", "-shm"}) std::filesystem::remove(copy_ + tail, ec);
@@ -263,15 +263,15 @@ class Writes {
     if (engine_ == Engine::File) {
       sqlite3_stmt*& stmt = prepared_[sql];
       if (stmt == nullptr) {
-        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
-          throw std::runtime_error(sqlite3_errmsg(db_));
+        if (sqlite3_prepare_v2(file_->db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+          throw std::runtime_error(sqlite3_errmsg(file_->db));
         statements_.push_back(stmt);
       }
       for (std::size_t i = 0; i < values.size(); ++i)
         sqlite3_bind_text(stmt, static_cast<int>(i + 1), values[i].c_str(), -1, SQLITE_TRANSIENT);
       const int rc = sqlite3_step(stmt);
       sqlite3_reset(stmt);
-      if (rc != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(db_));
+      if (rc != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(file_->db));
       return;
     }
     std::vector<const char*> params;
@@ -281,27 +281,17 @@ class Writes {
     if (!postgres::Succeeded(r.get())) throw std::runtime_error(PQerrorMessage(server_->get()));
   }
   void Exec(const std::string& sql) {
-    if (engine_ == Engine::Server) return test::ServerExec(server_->get(), sql);
-    char* message = nullptr;
-    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-      const std::string why = message != nullptr ? message : "?";
-      sqlite3_free(message);
-      throw std::runtime_error(why);
-    }
+    if (file_) file_->Exec(sql);
+    else test::ServerExec(server_->get(), sql);
   }
   std::string Text(const std::string& sql) {
-    if (engine_ == Engine::Server) return test::ServerText(server_->get(), sql);
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr);
-    std::string out = sqlite3_step(stmt) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)) : "";
-    sqlite3_finalize(stmt);
-    return out;
+    return file_ ? file_->Text(sql) : test::ServerText(server_->get(), sql);
   }
   void DropIndexTriggers() {
     std::string drops;
     if (engine_ == Engine::File) {
       sqlite3_stmt* stmt = nullptr;
-      sqlite3_prepare_v2(db_, "select name from sqlite_master where type = 'trigger' and name like 'tr_tw_names_%'",
+      sqlite3_prepare_v2(file_->db, "select name from sqlite_master where type = 'trigger' and name like 'tr_tw_names_%'",
                          -1, &stmt, nullptr);
       while (sqlite3_step(stmt) == SQLITE_ROW)
         drops += "drop trigger \"" + std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))) + "\"; ";
@@ -322,7 +312,7 @@ class Writes {
  private:
   Engine engine_;
   std::string copy_;
-  sqlite3* db_ = nullptr;
+  std::unique_ptr<RawFile> file_;
   std::unique_ptr<postgres::Connection> server_;
   std::map<std::string, sqlite3_stmt*> prepared_;
   std::vector<sqlite3_stmt*> statements_;
