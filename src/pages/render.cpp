@@ -83,6 +83,8 @@ class Scaler {
 // A PNG written into memory. Each call into libpng returns false on its
 // error (longjmp lands in the call, which holds nothing with a destructor).
 class PngWriter {
+  static constexpr double kMaxPerMeter = 2147483647.0;  // PNG's largest pixels per metre
+
  public:
   explicit PngWriter(Bytes& out) : out_(out) {
     png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, this, &PngWriter::OnError, &PngWriter::OnWarning);
@@ -99,9 +101,12 @@ class PngWriter {
     png_set_IHDR(png_, info_, width, height, format == RowFormat::Bits ? 1 : 8,
                  format == RowFormat::Rgb ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (xDpi > 0 && yDpi > 0) {
-      png_set_pHYs(png_, info_, static_cast<png_uint_32>(xDpi / 0.0254 + 0.5),
-                   static_cast<png_uint_32>(yDpi / 0.0254 + 0.5), PNG_RESOLUTION_METER);
+    // A resolution PNG cannot hold (a scanner's nonsense, or one scaled past
+    // PNG's 31-bit limit) is left out rather than written wrong.
+    const double xPerMeter = xDpi / 0.0254 + 0.5, yPerMeter = yDpi / 0.0254 + 0.5;
+    if (xDpi > 0 && yDpi > 0 && xPerMeter <= kMaxPerMeter && yPerMeter <= kMaxPerMeter) {
+      png_set_pHYs(png_, info_, static_cast<png_uint_32>(xPerMeter), static_cast<png_uint_32>(yPerMeter),
+                   PNG_RESOLUTION_METER);
     }
     png_write_info(png_, info_);
     return true;

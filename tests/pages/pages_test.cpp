@@ -284,6 +284,16 @@ TEST(Pages, BadImagesAreRefusedNamingTheDocumentAndThePageAndLeaveNoFile) {
     expectRefused([&] { pages::WritePdf(c.image, "document 9", pdf); });
     EXPECT_TRUE(dir.Entries().empty()) << "left behind: " << dir.Entries().front();
   }
+  // A resolution past what PNG can hold is left out of the picture, and the
+  // PDF, whose page size it would set, refuses it.
+  std::vector<ScanPage> absurd{DrawScanPage(64, 40, 1, true, 1)};
+  absurd[0].dpi = 1e9;
+  const Bytes tiny = AsBytes(office::detail::WriteScanTiff(absurd, COMPRESSION_CCITTFAX4));
+  std::uint32_t w = 0, h = 0;
+  Decode(pages::RenderPng(tiny, "document 9", 1), 1, w, h);
+  EXPECT_EQ(std::tuple(w, h), std::tuple(64u, 40u));
+  EXPECT_NE(ExpectRaises(481, [&] { pages::WritePdf(tiny, "document 9", pdf); }).Description().find("outside what a PDF page may be"),
+            std::string::npos);
   // Pages linked in a loop are read once each.
   EXPECT_EQ(pages::ReadPages(WithLastLink(fax, U32(fax, 4)), "document 9").size(), 2u);
   // What the caller asks for that the image does not have.
