@@ -9,7 +9,7 @@
 #include <string_view>
 #include <nlohmann/json.hpp>
 
-#include "json_value.hpp"
+#include "client/json_value.hpp"
 
 namespace tarnwick::cli {
 namespace {
@@ -119,7 +119,7 @@ std::string JsonText(const nlohmann::ordered_json& value) {
 }
 
 nlohmann::ordered_json JsonCell(const Cell& cell) {
-  return cell.value ? JsonValue(*cell.value) : nlohmann::ordered_json(cell.text);
+  return cell.value ? client::JsonValue(*cell.value) : nlohmann::ordered_json(cell.text);
 }
 
 std::string ClerkText(const Variant& value) {

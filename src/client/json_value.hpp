@@ -1,12 +1,12 @@
-// The one JSON form of a value of the office, for the client's --format json
-// and for any other program that hands the office's values to scripts.
+// The one JSON form of a value of the office, for the client's --format json,
+// the service's answers and any other program that hands the office's values on.
 #pragma once
 
 #include <nlohmann/json.hpp>
 
 #include "tarnwick/variant.hpp"
 
-namespace tarnwick::cli {
+namespace tarnwick::client {
 
 // A value in JSON by its kind: Empty and Null (and an object reference to
 // nothing) as null; Booleans as true and false; Integer, Long and Double as
@@ -18,4 +18,4 @@ namespace tarnwick::cli {
 // (std::invalid_argument).
 nlohmann::ordered_json JsonValue(const Variant& value);
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::client

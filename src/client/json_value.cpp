@@ -1,5 +1,5 @@
 // Values of the office in JSON.
-#include "json_value.hpp"
+#include "client/json_value.hpp"
 
 #include <fmt/core.h>
 
@@ -11,7 +11,7 @@
 
 #include "runtime/dates.hpp"
 
-namespace tarnwick::cli {
+namespace tarnwick::client {
 namespace {
 
 std::string MoneyText(Currency money) {
@@ -72,4 +72,4 @@ nlohmann::ordered_json JsonValue(const Variant& value) {
   throw std::invalid_argument("an object reference has no JSON form");
 }
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::client
