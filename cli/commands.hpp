@@ -35,4 +35,7 @@ void AddExportCommand(CLI::App& app);
 // tarnwick settings batch-scan|defaults.
 void AddSettingsCommand(CLI::App& app);
 
+// tarnwick serve [--listen HOST:PORT]: the office on the web.
+void AddServeCommand(CLI::App& app);
+
 }  // namespace tarnwick::cli

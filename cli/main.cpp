@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
   tarnwick::cli::AddDocumentsCommand(app);
   tarnwick::cli::AddCommitteesCommand(app);
   tarnwick::cli::AddFindCommand(app);
+  tarnwick::cli::AddServeCommand(app);
   tarnwick::cli::AddListsCommands(app);
   tarnwick::cli::AddChecksCommand(app);
   tarnwick::cli::AddImagesCommand(app);

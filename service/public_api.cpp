@@ -1,0 +1,315 @@
+// The public disclosure API: the name search, committees, filings, their
+// pages as PNG and PDF, and the year's filed-reports list as CSV. Read-only,
+// no login, and only the columns of public_columns.hpp.
+#include <fmt/core.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <span>
+
+#include "client/columns.hpp"
+#include "client/json_value.hpp"
+#include "http.hpp"
+#include "public_columns.hpp"
+#include "tarnwick/clsDocReportExport.hpp"
+#include "tarnwick/clsDocument.hpp"
+#include "tarnwick/clsDocumentImage.hpp"
+#include "tarnwick/clsNameSearch.hpp"
+#include "tarnwick/clsOrg.hpp"
+#include "tarnwick/pages.hpp"
+
+namespace tarnwick::service {
+namespace {
+
+constexpr std::int64_t kDefaultLimit = 50;
+
+// The current row's columns, each in the kind the office stores it in; a
+// column the query did not select is left out.
+Json RowJson(Object& object, std::span<const std::string_view> columns) {
+  Json row = Json::object();
+  for (const std::string_view name : columns) {
+    if (auto value = client::ReadColumn(object, std::string(name))) {
+      row[std::string(name)] = client::JsonValue(client::StoredValue(name, *value));
+    }
+  }
+  return row;
+}
+
+// A query that came back false: no rows, or the office's refusal.
+void ThrowIfRefused(const DataObject& object) {
+  if (!object.LastErrorText().empty()) throw Problem(422, object.LastErrorText());
+}
+
+// One page of rows ordered by a whole-number key: the rows whose key is above
+// `after`, one per key, at most `limit` of them, and the key to ask for the
+// next page with (null when there are no more). The classes keep the
+// database's order, so the keys are read in a first pass and only the rows of
+// the page are read whole in a second.
+Json KeysetPage(Object& object, std::string_view key, std::span<const std::string_view> columns, std::int64_t after,
+                std::int64_t limit) {
+  std::vector<std::pair<std::int64_t, std::size_t>> keys;
+  if (object.Get("DataReady").CBool()) {
+    for (std::size_t i = 0; !object.Get("EOF").CBool(); ++i, object.Call("MoveNext")) {
+      const Variant k = client::StoredValue(key, object.Get(key));
+      if (k.Type() == VarType::Long && k.CLng() > after) keys.emplace_back(k.CLng(), i);
+    }
+  }
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+             keys.end());
+  const bool more = static_cast<std::int64_t>(keys.size()) > limit;
+  if (more) keys.resize(static_cast<std::size_t>(limit));
+  std::vector<std::pair<std::size_t, std::size_t>> wanted;  // row index, place in the page
+  for (std::size_t place = 0; place < keys.size(); ++place) wanted.emplace_back(keys[place].second, place);
+  std::sort(wanted.begin(), wanted.end());
+  std::vector<Json> items(keys.size());
+  if (!wanted.empty()) {
+    object.Call("MoveFirst");
+    std::size_t row = 0;
+    for (const auto& [index, place] : wanted) {
+      for (; row < index; ++row) object.Call("MoveNext");
+      items[place] = RowJson(object, columns);
+    }
+  }
+  return Json{{"items", items}, {"next", more ? Json(keys.back().first) : Json(nullptr)}};
+}
+
+// GET /health: the service runs and can open the office.
+void Health(Call& c) {
+  clsNameSearch probe;
+  c.office.Connect(probe);
+  c.Reply({{"status", "ok"}});
+}
+
+// GET /api/public/names?q=&kind=&limit=
+void Names(Call& c) {
+  const std::string text = c.Text("q");
+  if (text.empty()) throw Problem(400, "the parameter q (the name to look for) is required");
+  clsNameSearch names;
+  c.office.Connect(names);
+  Json items = Json::array();
+  if (names.Find(text, c.Has("kind") ? c.Text("kind") : "any", static_cast<std::int32_t>(c.Number("limit", 20)))) {
+    for (; !names.EndOfFile(); names.MoveNext()) items.push_back(RowJson(names, kPublicNameColumns));
+  } else {
+    ThrowIfRefused(names);
+  }
+  c.Reply({{"items", items}});
+}
+
+// The current committees chosen by the condition text `filter` writes on the
+// connected object, above `after` in identifier order.
+Json CommitteePage(Call& c, const std::function<std::string(clsOrg&)>& filter, std::int64_t after,
+                   std::int64_t limit) {
+  clsOrg committees;
+  c.office.Connect(committees);
+  if (!committees.GetDataList(filter(committees) + fmt::format("and ro.group_id > {} ", after))) {
+    ThrowIfRefused(committees);
+  }
+  return KeysetPage(committees, "OrgID", kPublicCommitteeColumns, after, limit);
+}
+
+// GET /api/public/committees?name=&type=&status=&after=&limit=
+void Committees(Call& c) {
+  const std::string name = c.Text("name");
+  const auto form = [&](clsOrg& o) {
+    return o.SetupFilter(c.Text("type"), "", c.Text("status"), name.empty() ? "" : "1", name, "", "", "", "O");
+  };
+  c.Reply(CommitteePage(c, form, c.Number("after"), c.Number("limit", kDefaultLimit)));
+}
+
+// GET /api/public/committees/{OrgID}
+void Committee(Call& c) {
+  const std::int64_t id = c.Number("OrgID");
+  Json page = CommitteePage(c, [&](clsOrg&) { return fmt::format("and ro.group_id = {} ", id); }, 0, 1);
+  if (page["items"].empty()) throw Problem(404, fmt::format("there is no committee {}", id));
+  c.Reply(page["items"][0]);
+}
+
+// The live documents chosen by the filings form, from the document search
+// with the service's own conditions added: the committee, and the key.
+Json FilingPage(Call& c, std::int64_t onlyId, std::int64_t after, std::int64_t limit) {
+  clsDocument documents;
+  c.office.Connect(documents);
+  const bool dated = c.Has("received_from") || c.Has("received_to");
+  std::string where = documents.SetupFilter(c.Text("type"), c.Text("sub_type"), c.Text("year"), true, "", "", "", "",
+                                            false, dated ? "RECEIVED DATE" : "", c.ClerkDate("received_from"),
+                                            c.ClerkDate("received_to"), "", "O", false);
+  where += where.empty() ? "where" : " and";
+  where += fmt::format(" RD.delete_date is null and RD.unique_id > {} ", after);
+  if (onlyId > 0) where += fmt::format("and RD.unique_id = {} ", onlyId);
+  if (c.Has("committee")) where += fmt::format("and XCD.org_id = {} ", c.Number("committee"));
+  if (!documents.GetDocumentList(where)) ThrowIfRefused(documents);
+  return KeysetPage(documents, "UniqueID", kPublicFilingColumns, after, limit);
+}
+
+// GET /api/public/filings?committee=&year=&type=&sub_type=&received_from=&received_to=&after=&limit=
+void Filings(Call& c) { c.Reply(FilingPage(c, 0, c.Number("after"), c.Number("limit", kDefaultLimit))); }
+
+// A public filing: its row of the document search; 404 for none or a deleted one.
+Json PublicFiling(Call& c, std::int64_t id) {
+  Json page = FilingPage(c, id, 0, 1);
+  if (page["items"].empty()) throw Problem(404, fmt::format("there is no filing {}", id));
+  return page["items"][0];
+}
+
+// GET /api/public/filings/{UniqueID}: the search's row, with the public
+// columns only the document itself holds (its due date and totals).
+void Filing(Call& c) {
+  const std::int64_t id = c.Number("UniqueID");
+  Json filing = PublicFiling(c, id);
+  clsDocument document;
+  c.office.Connect(document);
+  if (!document.GetData(static_cast<std::int32_t>(id))) {
+    ThrowIfRefused(document);
+    throw Problem(404, fmt::format("there is no filing {}", id));
+  }
+  const Json whole = RowJson(document, kPublicFilingColumns);
+  for (auto column = whole.begin(); column != whole.end(); ++column) {
+    if (!filing.contains(column.key())) filing[column.key()] = column.value();
+  }
+  c.Reply(filing);
+}
+
+// The stored page image of a public filing; 404 when it has none.
+Bytes FilingImage(Call& c, std::int64_t id) {
+  PublicFiling(c, id);
+  clsDocumentImage images;
+  c.office.Connect(images);
+  if (!images.GetData(static_cast<std::int32_t>(id)) || !images.HasImage()) {
+    ThrowIfRefused(images);
+    throw Problem(404, fmt::format("filing {} has no pages", id));
+  }
+  return images.Image();
+}
+
+// GET /api/public/filings/{UniqueID}/pages/{N}.png?width=
+void PagePng(Call& c) {
+  const std::int64_t id = c.Number("UniqueID"), page = c.Number("N");
+  const Bytes image = FilingImage(c, id);
+  const std::string name = fmt::format("filing {}", id);
+  const auto pages = pages::ReadPages(image, name);
+  if (static_cast<std::size_t>(page) > pages.size()) {
+    throw Problem(404, fmt::format("filing {} has {} pages, not {}", id, pages.size(), page));
+  }
+  const Bytes png = pages::RenderPng(image, name, static_cast<std::uint32_t>(page),
+                                     static_cast<std::uint32_t>(c.Number("width", 0)));
+  c.response.set_content(reinterpret_cast<const char*>(png.data()), png.size(), "image/png");
+  c.response.set_header("Cache-Control", "public, max-age=300");
+}
+
+// A folder of the request's own for a file the library writes whole (the
+// PDF, the export), removed with everything in it when the answer is sent.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-serve-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw Problem(500, "no temporary folder can be made for the answer");
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  std::filesystem::path File(const char* name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Sends a file the library wrote, a piece at a time, and removes its folder
+// once sent (or once the reader went away).
+void StreamFile(Call& c, std::shared_ptr<ScratchFolder> folder, const std::filesystem::path& file,
+                const char* mediaType) {
+  std::FILE* in = std::fopen(file.c_str(), "rb");
+  if (in == nullptr) throw Problem(500, "the answer written for this request cannot be read back");
+  std::shared_ptr<std::FILE> stream(in, &std::fclose);
+  const auto size = static_cast<std::size_t>(std::filesystem::file_size(file));
+  c.response.set_content_provider(
+      size, mediaType,
+      [stream](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+        char buffer[64 * 1024];
+        if (std::fseek(stream.get(), static_cast<long>(offset), SEEK_SET) != 0) return false;
+        const std::size_t n = std::fread(buffer, 1, std::min(length, sizeof buffer), stream.get());
+        return n > 0 && sink.write(buffer, n);
+      },
+      [folder, stream](bool) {});
+}
+
+// GET /api/public/filings/{UniqueID}.pdf
+void FilingPdf(Call& c) {
+  const std::int64_t id = c.Number("UniqueID");
+  const Bytes image = FilingImage(c, id);
+  auto folder = std::make_shared<ScratchFolder>();
+  const auto pdf = folder->File("filing.pdf");
+  pages::WritePdf(image, fmt::format("filing {}", id), pdf);
+  c.response.set_header("Content-Disposition", fmt::format("inline; filename=\"filing-{}.pdf\"", id));
+  StreamFile(c, folder, pdf, "application/pdf");
+}
+
+// GET /api/public/exports/filed-reports.csv?year=
+void FiledReportsCsv(Call& c) {
+  if (!c.Has("year")) throw Problem(400, "the parameter year is required");
+  clsDocReportExport exporter;
+  c.office.Connect(exporter);
+  auto folder = std::make_shared<ScratchFolder>();
+  const auto csv = folder->File("filed-reports.csv");
+  if (!exporter.CreateFile("", c.Text("year"), "", "", "", "", "", csv.string(), "")) {
+    throw Problem(422, exporter.LastErrorText().empty() ? "the office could not export the list" : exporter.LastErrorText());
+  }
+  c.response.set_header("Content-Disposition",
+                        fmt::format("attachment; filename=\"filed-reports-{}.csv\"", c.Text("year")));
+  StreamFile(c, folder, csv, "text/csv; charset=utf-8");
+}
+
+const Parameter kAfter{"after", Kind::Integer, "Only rows after this key (from the last page's next)"};
+const Parameter kLimit{"limit", Kind::Limit, "At most this many rows (1 to 500; 50 when not given)"};
+const Parameter kFilingId{"UniqueID", Kind::Integer, "The filing's identifier", true};
+
+}  // namespace
+
+std::vector<Route> PublicRoutes() {
+  return {
+      {"GET", "/health", Access::Public, "The service runs and can open the office", {}, "application/json", Health},
+      {"GET", "/api/public/names", Access::Public,
+       "The forgiving name search: committees by any name a person may type for them",
+       {{"q", Kind::Text, "The name, or the start of its words, in any order"},
+        {"kind", Kind::Text, "committee, candidate, treasurer, or several separated by commas (any when not given)"},
+        {"limit", Kind::Limit, "At most this many committees (20 when not given)"}},
+       "application/json", Names},
+      {"GET", "/api/public/committees", Access::Public, "Current committees, by identifier",
+       {{"name", Kind::Text, "The committee's official name; * and ? are wildcards"},
+        {"type", Kind::Code, "Committee type code"},
+        {"status", Kind::Code, "Status code"},
+        kAfter, kLimit},
+       "application/json", Committees},
+      {"GET", "/api/public/committees/{OrgID}", Access::Public, "One committee with its candidate and treasurer",
+       {{"OrgID", Kind::Integer, "The committee's identifier", true}}, "application/json", Committee},
+      {"GET", "/api/public/filings", Access::Public, "Filed documents, by identifier",
+       {{"committee", Kind::Integer, "Only those the committee filed"},
+        {"year", Kind::Year, "Filing year"},
+        {"type", Kind::Code, "Document type code"},
+        {"sub_type", Kind::Code, "Document sub-type code"},
+        {"received_from", Kind::Date, "Received on or after"},
+        {"received_to", Kind::Date, "Received on or before"},
+        kAfter, kLimit},
+       "application/json", Filings},
+      {"GET", "/api/public/filings/{UniqueID}", Access::Public, "One filing", {kFilingId}, "application/json", Filing},
+      {"GET", "/api/public/filings/{UniqueID}/pages/{N}.png", Access::Public, "One page of a filing as a PNG picture",
+       {kFilingId, {"N", Kind::Integer, "The page, 1 for the first", true},
+        {"width", Kind::Width, "The picture's width in pixels (the page's own when not given)"}},
+       "image/png", PagePng},
+      {"GET", "/api/public/filings/{UniqueID}.pdf", Access::Public, "A filing's pages as one PDF", {kFilingId},
+       "application/pdf", FilingPdf},
+      {"GET", "/api/public/exports/filed-reports.csv", Access::Public, "The year's filed reports as CSV",
+       {{"year", Kind::Year, "The report year"}}, "text/csv", FiledReportsCsv},
+  };
+}
+
+}  // namespace tarnwick::service

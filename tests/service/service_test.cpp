@@ -1,0 +1,274 @@
+// `tarnwick serve`, the real program on a free loopback port, on each
+// engine: the public routes answer with public columns only, page by page in
+// key order; pages and exports come whole; every refusal is a problem body
+// with the right status; the OpenAPI document names exactly the routes; and
+// SIGTERM lets the request in flight finish before the program ends.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <thread>
+
+#include "public_columns.hpp"
+#include "server.hpp"
+#include "support/sample_office.hpp"
+
+namespace tarnwick::test {
+namespace {
+
+using nlohmann::json;
+
+class Service : public SampleOfficeSuite<400> {
+ protected:
+  void SetUp() override {
+    SampleOfficeSuite::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    std::vector<std::string> args{TARNWICK_CLI_PATH};
+    if (engine_ == OfficeEngine::Embedded) {
+      args.insert(args.end(), {"--db", file_});
+    } else {
+      const postgres::ConnectionSettings s = ServerSettings(database_);
+      args.insert(args.end(), {"--db", database_, "--server", s.server, "--user", s.user, "--trusted"});
+    }
+    args.insert(args.end(), {"serve", "--listen", "127.0.0.1:0"});
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      std::freopen("/dev/null", "w", stderr);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    std::string line;
+    char ch;
+    while (read(out[0], &ch, 1) == 1 && ch != '\n') line += ch;
+    close(out[0]);
+    ASSERT_EQ(line.rfind("listening on http://127.0.0.1:", 0), 0u) << line;
+    port_ = std::stoi(line.substr(line.rfind(':') + 1));
+    client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
+    client_->set_read_timeout(60, 0);
+  }
+  void TearDown() override {
+    if (pid_ > 0) {
+      EXPECT_EQ(Stop(), 0) << "the service ends cleanly on SIGTERM";
+    }
+  }
+  // Sends SIGTERM and waits: the program's exit status.
+  int Stop() {
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+  json Get(const std::string& path, int status = 200) {
+    const auto r = client_->Get(path.c_str());
+    if (r == nullptr) {
+      ADD_FAILURE() << "no answer to " << path;
+      return {};
+    }
+    EXPECT_EQ(r->status, status) << path << ": " << r->body;
+    return json::parse(r->body);
+  }
+  // Every page of a list, walked with `after`.
+  std::vector<json> All(const std::string& path, int limit) {
+    std::vector<json> items;
+    std::string after;
+    for (int pages = 0; pages < 1000; ++pages) {
+      const json page = Get(path + "&limit=" + std::to_string(limit) + after);
+      for (const auto& item : page["items"]) items.push_back(item);
+      if (page["next"].is_null()) break;
+      after = "&after=" + page["next"].dump();
+    }
+    return items;
+  }
+
+  pid_t pid_ = -1;
+  int port_ = 0;
+  std::unique_ptr<httplib::Client> client_;
+};
+TW_ON_BOTH_ENGINES(Service);
+
+template <std::size_t N>
+void ExpectOnly(const json& item, const std::array<std::string_view, N>& allowed) {
+  for (const auto& [name, value] : item.items()) {
+    EXPECT_NE(std::find(allowed.begin(), allowed.end(), name), allowed.end()) << name << " is no public column";
+  }
+}
+
+TEST_P(Service, PublicListsComeInKeyOrderWithPublicColumnsOnly) {
+  // Committees: every current one once, in OrgID order, each as its own page shows it.
+  const auto committees = All("/api/public/committees?", 7);
+  EXPECT_EQ(std::to_string(committees.size()),
+            Query("select count(distinct org_group_id) from vw_zub_org_committee_detail where trans_end_date is null "
+                  "and comm_type_code <> 'NRR'"));
+  for (std::size_t i = 0; i < committees.size(); ++i) {
+    ExpectOnly(committees[i], service::kPublicCommitteeColumns);
+    if (i > 0) {
+      EXPECT_LT(committees[i - 1]["OrgID"], committees[i]["OrgID"]);
+    }
+  }
+  const json& some = committees.at(committees.size() / 2);
+  EXPECT_EQ(Get("/api/public/committees/" + some["OrgID"].dump()), some);
+  // The name search finds it by its name's first word.
+  const std::string name = some["OrgName"];
+  const json found = Get("/api/public/names?q=" + httplib::detail::encode_query_param(name.substr(0, name.find(' '))));
+  ExpectOnly(found["items"][0], service::kPublicNameColumns);
+  EXPECT_TRUE(std::any_of(found["items"].begin(), found["items"].end(), [&](const json& n) { return n["OrgID"] == some["OrgID"]; }));
+
+  // Filings: a committee's live filings, each once, each in full on its own page.
+  const std::string org = Query("select org_id from xrf_org_document group by org_id order by count(*) desc, org_id");
+  const auto filings = All("/api/public/filings?committee=" + org, 3);
+  EXPECT_EQ(std::to_string(filings.size()),
+            Query("select count(distinct document_id) from xrf_org_document x join ref_document d on "
+                  "d.unique_id = x.document_id where d.delete_date is null and x.org_id = " + org));
+  for (std::size_t i = 0; i < filings.size(); ++i) {
+    ExpectOnly(filings[i], service::kPublicFilingColumns);
+    if (i > 0) {
+      EXPECT_LT(filings[i - 1]["UniqueID"], filings[i]["UniqueID"]);
+    }
+  }
+  const json one = Get("/api/public/filings/" + filings.front()["UniqueID"].dump());
+  ExpectOnly(one, service::kPublicFilingColumns);
+  for (const auto& [column, value] : filings.front().items()) EXPECT_EQ(one[column], value) << column;
+  EXPECT_TRUE(one.contains("TotalReceipts"));
+  // A year, a type and a received week narrow the list as the search form does.
+  const json year = Get("/api/public/filings?year=2007&type=RPT&received_from=2007-01-01&received_to=2007-12-31&limit=500");
+  for (const auto& f : year["items"]) {
+    EXPECT_EQ(std::tuple(f["DocYear"], f["DocTypeCode"], f["ReceiveSendDate"].get<std::string>().substr(0, 4)),
+              std::tuple(json(2007), json("RPT"), std::string("2007")));
+  }
+  // A deleted document is no filing.
+  const std::string deleted = Query("select min(unique_id) from ref_document where delete_date is not null");
+  if (deleted != "<none>" && !deleted.empty()) Get("/api/public/filings/" + deleted, 404);
+}
+
+TEST_P(Service, PagesAndExportsComeWhole) {
+  const std::string id = Query("select min(document_id) from document_image where doc_image is not null");
+  const auto png = client_->Get(("/api/public/filings/" + id + "/pages/1.png?width=120").c_str());
+  ASSERT_NE(png, nullptr);
+  EXPECT_EQ(std::tuple(png->status, png->get_header_value("Content-Type"), png->body.substr(1, 3)),
+            std::tuple(200, std::string("image/png"), std::string("PNG")));
+  const auto pdf = client_->Get(("/api/public/filings/" + id + ".pdf").c_str());
+  ASSERT_NE(pdf, nullptr);
+  EXPECT_EQ(std::tuple(pdf->status, pdf->body.substr(0, 5)), std::tuple(200, std::string("%PDF-")));
+  EXPECT_EQ(Get("/api/public/filings/" + id + "/pages/999.png", 404)["detail"].get<std::string>().find("not 999") !=
+                std::string::npos,
+            true);
+  const std::string bare = Query("select min(unique_id) from ref_document where unique_id not in "
+                                 "(select document_id from document_image where doc_image is not null) and delete_date is null");
+  Get("/api/public/filings/" + bare + ".pdf", 404);
+
+  // The CSV is the export the library writes for the year, byte for byte.
+  TempDir dir;
+  auto exporter = Connected<clsDocReportExport>();
+  ASSERT_TRUE(exporter->CreateFile("", "2007", "", "", "", "", "", dir.File("year.csv"), ""));
+  const auto csv = client_->Get("/api/public/exports/filed-reports.csv?year=2007");
+  ASSERT_NE(csv, nullptr);
+  EXPECT_EQ(csv->status, 200);
+  EXPECT_EQ(csv->body, ReadFile(dir.File("year.csv")));
+}
+
+TEST_P(Service, EveryRefusalIsAProblemWithItsStatus) {
+  struct Case {
+    std::string method, path;
+    int status;
+    std::string says;
+  };
+  const Case cases[] = {
+      {.method = "GET", .path = "/api/nothing", .status = 404, .says = "nothing at"},
+      {.method = "GET", .path = "/api/public/filings/1%2F2", .status = 404, .says = "nothing at"},
+      {.method = "GET", .path = "/api/public/filings/%2e%2e/1", .status = 404, .says = "nothing at"},
+      {.method = "GET", .path = "/api/public/filings/99999999", .status = 404, .says = "no filing 99999999"},
+      {.method = "GET", .path = "/api/public/committees/0", .status = 400, .says = "OrgID must be"},
+      {.method = "DELETE", .path = "/api/public/filings", .status = 405, .says = "takes GET"},
+      {.method = "GET", .path = "/api/public/filings?color=red", .status = 400, .says = "no parameter \"color\""},
+      {.method = "GET", .path = "/api/public/filings?year=20x7", .status = 400, .says = "year must be"},
+      {.method = "GET", .path = "/api/public/filings?received_from=2024-02-30", .status = 400, .says = "yyyy-mm-dd"},
+      {.method = "GET", .path = "/api/public/filings?type=RPT'--", .status = 400, .says = "type must be"},
+      {.method = "GET", .path = "/api/public/filings?limit=501", .status = 400, .says = "1 to 500"},
+      {.method = "GET", .path = "/api/public/names?q=%C3%28", .status = 400, .says = "UTF-8"},
+      {.method = "GET", .path = "/api/public/names?q=a&q=b", .status = 400, .says = "twice"},
+      {.method = "GET", .path = "/api/public/names", .status = 400, .says = "q (the name"},
+      {.method = "GET", .path = "/api/public/names?q=a&kind=mayor", .status = 400, .says = "clsNameSearch.Find"},
+      {.method = "GET", .path = "/api/public/exports/filed-reports.csv", .status = 400, .says = "year is required"},
+      {.method = "POST", .path = "/api/public/names?q=a", .status = 413, .says = ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.method + " " + c.path);
+    httplib::Request request;
+    request.method = c.method;
+    request.path = c.path;
+    if (c.status == 413) request.body.assign(2u << 20, 'x');
+    const auto r = client_->send(request);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->status, c.status);
+    EXPECT_EQ(r->get_header_value("Content-Type"), "application/problem+json");
+    const json body = json::parse(r->body, nullptr, false);
+    EXPECT_EQ(body["status"], c.status) << r->body;
+    const std::string text = body.value("detail", "") + " " + body.value("source", "");
+    EXPECT_NE(text.find(c.says), std::string::npos) << r->body;
+    if (c.status == 405) {
+      EXPECT_EQ(r->get_header_value("Allow"), "GET");
+    }
+  }
+}
+
+TEST_P(Service, TheOpenApiDocumentNamesEveryRouteAndNoOther) {
+  const json document = Get("/api/openapi.json");
+  EXPECT_EQ(document["openapi"], "3.1.0");
+  std::set<std::string> documented, served;
+  for (const auto& [path, methods] : document["paths"].items()) {
+    for (const auto& [method, operation] : methods.items()) documented.insert(method + " " + path);
+  }
+  for (const auto& route : service::ServiceRoutes({})) {
+    std::string method(route.method);
+    std::transform(method.begin(), method.end(), method.begin(), [](char ch) { return static_cast<char>(ch - 'A' + 'a'); });
+    served.insert(method + " " + std::string(route.path));
+  }
+  EXPECT_EQ(documented, served);
+  EXPECT_EQ(Get("/health")["status"], "ok");
+}
+
+TEST_P(Service, SigtermLetsTheRequestInFlightFinish) {
+  // The whole request is sent on a socket of its own before the signal; the
+  // answer must still come complete, and the program end by itself.
+  const int sock = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port_));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::string request =
+      "GET /api/public/exports/filed-reports.csv?year=2007 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+  ASSERT_EQ(write(sock, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(Stop(), 0);
+  std::string answer;
+  char buffer[4096];
+  for (ssize_t n; (n = read(sock, buffer, sizeof buffer)) > 0;) answer.append(buffer, static_cast<std::size_t>(n));
+  close(sock);
+  const std::size_t body = answer.find("\r\n\r\n");
+  ASSERT_EQ(answer.rfind("HTTP/1.1 200", 0), 0u) << answer.substr(0, 200);
+  const std::size_t length = answer.find("Content-Length: ");
+  ASSERT_NE(length, std::string::npos);
+  EXPECT_EQ(answer.size() - body - 4, std::stoul(answer.substr(length + 16)));
+  EXPECT_EQ(answer.substr(body + 4, 10), "\"comm_id\",");
+}
+
+}  // namespace
+}  // namespace tarnwick::test
