@@ -38,4 +38,7 @@ void AddSettingsCommand(CLI::App& app);
 // tarnwick serve [--listen HOST:PORT]: the office on the web.
 void AddServeCommand(CLI::App& app);
 
+// tarnwick users add|list|remove: who may sign in to the service.
+void AddUsersCommand(CLI::App& app);
+
 }  // namespace tarnwick::cli

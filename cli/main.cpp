@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
   tarnwick::cli::AddCommitteesCommand(app);
   tarnwick::cli::AddFindCommand(app);
   tarnwick::cli::AddServeCommand(app);
+  tarnwick::cli::AddUsersCommand(app);
   tarnwick::cli::AddListsCommands(app);
   tarnwick::cli::AddChecksCommand(app);
   tarnwick::cli::AddImagesCommand(app);

@@ -49,12 +49,15 @@ void Serve(ServeChoices& c) {
 
 void AddServeCommand(CLI::App& app) {
   auto c = std::make_shared<ServeChoices>();
-  auto* serve = app.add_subcommand("serve", "Serve the office on the web: the public disclosure API");
+  auto* serve = app.add_subcommand("serve", "Serve the office on the web: the public disclosure API and the clerks' API");
   serve->add_option("--listen", c->listen, "The address and port to listen on (port 0: any free port)")
       ->capture_default_str();
-  serve->add_flag("--public-only", c->options.publicOnly, "Only the public disclosure API");
+  serve->add_flag("--public-only", c->options.publicOnly, "Only the public disclosure API: no sign-in, nothing changes");
   serve->add_option("--tls-cert", c->options.tlsCert, "HTTPS: the certificate chain (PEM)");
   serve->add_option("--tls-key", c->options.tlsKey, "HTTPS: the private key (PEM)");
+  serve->add_option("--session-seconds", c->options.sessionSeconds, "How long a clerk's session lasts")
+      ->capture_default_str()
+      ->check(CLI::Range(std::int64_t{1}, std::int64_t{30} * 24 * 3600));
   serve->add_option("--threads", c->options.threads, "Requests served at once")
       ->capture_default_str()
       ->check(CLI::Range(1, 256));

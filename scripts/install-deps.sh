@@ -2,13 +2,13 @@
 # Installs the Debian packages the build needs, skipping those already present.
 # The page images need libtiff, libpng and zlib to read and render them and libharu
 # (libhpdf) to write PDF; the tests read the PDFs back with poppler-utils.
-# The service (`tarnwick serve`) is built on cpp-httplib.
+# The service (`tarnwick serve`) is built on cpp-httplib, its logins on libsodium.
 # With --fuzz also clang and its sanitizer and libFuzzer runtime.
 set -euo pipefail
 packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libgtest-dev libgmock-dev
           libbenchmark-dev libfmt-dev libcli11-dev nlohmann-json3-dev
           postgresql libpq-dev libtiff-dev libpng-dev zlib1g-dev libhpdf-dev poppler-utils
-          libcpp-httplib-dev)
+          libcpp-httplib-dev libsodium-dev)
 [ "${1:-}" = "--fuzz" ] && packages+=(clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -113,6 +113,7 @@ std::string_view StatusTitle(int status) {
     case 414: return "URI Too Long";
     case 415: return "Unsupported Media Type";
     case 422: return "Unprocessable Content";
+    case 429: return "Too Many Requests";
     case 431: return "Request Header Fields Too Large";
     case 500: return "Internal Server Error";
     case 503: return "Service Unavailable";
@@ -128,7 +129,7 @@ void SendProblem(httplib::Response& response, const Problem& problem) {
 
 void CheckParameter(const Parameter& p, const std::string& value) {
   auto refuse = [&](std::string_view what) {
-    throw Problem(400, fmt::format("the parameter {} must be {}", p.name, what));
+    throw Problem(400, fmt::format("{} must be {}", p.name, what));
   };
   const auto number = WholeNumber(value);
   switch (p.kind) {
@@ -160,6 +161,9 @@ void CheckParameter(const Parameter& p, const std::string& value) {
     case Kind::Width:
       if (!number || *number < 1 || *number > 20000) refuse("a whole number of pixels from 1 to 20000");
       return;
+    case Kind::Flag:
+      if (value != "true" && value != "false") refuse("true or false");
+      return;
   }
 }
 
@@ -185,8 +189,18 @@ std::string Call::ClerkDate(std::string_view name) const {
   return iso.substr(5, 2) + "/" + iso.substr(8, 2) + "/" + iso.substr(0, 4);
 }
 
-void Call::Reply(const Json& body) const {
-  response.status = 200;
+Json Call::Body() const {
+  const std::string type = request.get_header_value("Content-Type");
+  if (type.rfind("application/json", 0) != 0) {
+    throw Problem(415, "the body must be sent as application/json");
+  }
+  Json body = Json::parse(request.body, nullptr, false);
+  if (body.is_discarded() || !body.is_object()) throw Problem(400, "the body must be one JSON object");
+  return body;
+}
+
+void Call::Reply(const Json& body, int status) const {
+  response.status = status;
   response.set_content(body.dump(-1, ' ', false, Json::error_handler_t::replace), "application/json");
 }
 

@@ -83,6 +83,7 @@ enum class Kind {
   Date,     // ISO 8601, yyyy-mm-dd
   Limit,    // 1..500 rows
   Width,    // 1..20000 pixels
+  Flag,     // true or false
 };
 
 struct Parameter {
@@ -111,8 +112,20 @@ class Call {
   // A Date parameter as the classes take dates (mm/dd/yyyy), or "".
   std::string ClerkDate(std::string_view name) const;
 
-  // Sends a JSON body with status 200.
-  void Reply(const Json& body) const;
+  // A Flag parameter; false when absent.
+  bool Flag(std::string_view name) const { return Text(name) == "true"; }
+
+  // The request body as a JSON object: 415 unless it is sent as
+  // application/json, 400 unless it is one well-formed JSON object.
+  Json Body() const;
+
+  // Sends a JSON body with status 200 (or the given status).
+  void Reply(const Json& body, int status = 200) const;
+
+  // The signed-in clerk on a clerk route: their office user's group id, name and role.
+  std::int32_t userGroupId = 0;
+  std::string userName;
+  std::string role;
 
  private:
   std::vector<std::pair<std::string, std::string>> values_;
@@ -128,10 +141,22 @@ struct Route {
   std::vector<Parameter> parameters;
   std::string_view answers;  // the media type of a successful answer
   Handler handler;
+  std::string_view accepts = {};  // the media type of the body it takes; none when empty
 };
 
 // The routes of the public disclosure API (public_api.cpp).
 std::vector<Route> PublicRoutes();
+
+// Signing in and out (sessions.cpp): sessions last `sessionSeconds`; their
+// cookie is marked Secure when the service speaks HTTPS.
+std::vector<Route> SessionRoutes(std::int64_t sessionSeconds, bool secure);
+// Makes a clerk route's call the signed-in clerk's: 401 without a live
+// session, 403 when a request that changes data lacks the session's
+// X-CSRF-Token.
+void SignIn(Call& call, bool changesData);
+
+// The clerks' routes (clerk_api.cpp).
+std::vector<Route> ClerkRoutes();
 
 // The OpenAPI 3.1 document of the routes (openapi.cpp).
 Json OpenApiDocument(const std::vector<Route>& routes);

@@ -16,6 +16,7 @@ Json Schema(Kind kind) {
     case Kind::Date: return {{"type", "string"}, {"format", "date"}};
     case Kind::Limit: return {{"type", "integer"}, {"minimum", 1}, {"maximum", 500}};
     case Kind::Width: return {{"type", "integer"}, {"minimum", 1}, {"maximum", 20000}};
+    case Kind::Flag: return {{"type", "boolean"}};
   }
   return {};
 }
@@ -46,6 +47,10 @@ Json OpenApiDocument(const std::vector<Route>& routes) {
                     {{"200", {{"description", "OK"}, {"content", {{std::string(route.answers), Json::object()}}}}},
                      {"default", {{"description", "A problem (RFC 9457)"}, {"content", problem}}}}}};
     if (route.access == Access::Clerk) operation["security"] = Json::array({{{"session", Json::array()}}});
+    if (!route.accepts.empty()) {
+      operation["requestBody"] = {{"required", true},
+                                  {"content", {{std::string(route.accepts), {{"schema", {{"type", "object"}}}}}}}};
+    }
     paths[std::string(route.path)][Lower(route.method)] = operation;
   }
   return {{"openapi", "3.1.0"},

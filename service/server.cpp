@@ -59,6 +59,11 @@ bool Matches(std::string_view pattern, std::string_view path, std::vector<std::p
   return true;
 }
 
+// The moment the request being served on this thread arrived, and the clerk
+// it was served for ("" for none), for the access log.
+thread_local std::chrono::steady_clock::time_point requestStart;
+thread_local std::string requestUser;
+
 class Dispatcher {
  public:
   Dispatcher(const Options& options) : options_(options), routes_(ServiceRoutes(options)) {}
@@ -112,6 +117,10 @@ class Dispatcher {
       CheckParameter(p, v->second);
     }
     Call call(request, response, options_.office, std::move(values));
+    if (found->access == Access::Clerk) {
+      SignIn(call, found->method != "GET");
+      requestUser = call.userName;
+    }
     found->handler(call);
   }
 
@@ -119,16 +128,13 @@ class Dispatcher {
   std::vector<Route> routes_;
 };
 
-// The moment the request being served on this thread arrived.
-thread_local std::chrono::steady_clock::time_point requestStart;
-
 void AccessLog(const httplib::Request& request, const httplib::Response& response) {
   const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - requestStart).count();
   const std::time_t now = std::time(nullptr);
   std::tm utc{};
   gmtime_r(&now, &utc);
   std::fputs(fmt::format("{:%Y-%m-%dT%H:%M:%SZ} {} {} {} {:.1f}ms {}\n", utc, request.method, request.path,
-                         response.status, ms, "-")
+                         response.status, ms, requestUser.empty() ? "-" : requestUser)
                  .c_str(),
              stderr);
 }
@@ -151,7 +157,11 @@ std::unique_ptr<httplib::Server> MakeServer(const Options& options, std::string&
 
 std::vector<Route> ServiceRoutes(const Options& options) {
   std::vector<Route> routes = PublicRoutes();
-  (void)options;
+  if (!options.publicOnly) {
+    for (auto more : {SessionRoutes(options.sessionSeconds, !options.tlsCert.empty()), ClerkRoutes()}) {
+      routes.insert(routes.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    }
+  }
   auto document = std::make_shared<Json>();
   routes.insert(routes.begin() + 1, Route{"GET", "/api/openapi.json", Access::Public, "This document", {},
                                           "application/json", [document](Call& c) { c.Reply(*document); }});
@@ -178,6 +188,7 @@ int Serve(const Options& options, std::string& error) {
   }
   server->set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
     requestStart = std::chrono::steady_clock::now();
+    requestUser.clear();
     return httplib::Server::HandlerResponse::Unhandled;
   });
   server->set_error_handler([](const httplib::Request&, httplib::Response& response) {

@@ -3,11 +3,15 @@
 // thread, as the classes require; several services may stand in front of one
 // server database.
 //
+// Without --public-only it also serves the clerks' API behind logins
+// (`tarnwick users add`).
+//
 // Output: one line on stdout once the service listens ("listening on
 // http://HOST:PORT"), then one access-log line per request on stderr (time,
 // method, path, status, milliseconds, user).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "http.hpp"
@@ -21,6 +25,7 @@ struct Options {
   bool publicOnly = false;    // only the public disclosure API
   std::string tlsCert, tlsKey;  // both or neither: HTTPS with this certificate and key
   int threads = 16;           // requests served at once
+  std::int64_t sessionSeconds = 8 * 3600;  // how long a clerk's session lasts
 };
 
 // Serves until SIGTERM or SIGINT, then finishes the requests in flight and

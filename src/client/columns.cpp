@@ -63,6 +63,12 @@ std::vector<std::string> ColumnProperties(const Object& object, const std::vecto
   return names;
 }
 
+std::optional<VarType> StoredKind(std::string_view property) {
+  const auto kind = kStoredKinds.find(property);
+  if (kind == kStoredKinds.end()) return std::nullopt;
+  return kind->second;
+}
+
 Variant StoredValue(std::string_view property, const Variant& value) {
   const auto kind = kStoredKinds.find(property);
   if (kind == kStoredKinds.end() || value.Type() == kind->second || value.IsNull()) return value;

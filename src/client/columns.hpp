@@ -33,6 +33,10 @@ std::vector<std::string> ColumnProperties(const Object& object, const std::vecto
 // stays text rather than being changed. Other properties pass unchanged.
 Variant StoredValue(std::string_view property, const Variant& value);
 
+// The kind the office stores a column property in when the class hands it
+// out as another (text for a date, say); nothing for the others.
+std::optional<VarType> StoredKind(std::string_view property);
+
 // The property of the current row, as the class gives it; nothing when the
 // last query did not select its column (the result set's 3265). Other
 // failures pass unchanged.

@@ -26,23 +26,57 @@ namespace {
 
 using nlohmann::json;
 
+// A `tarnwick serve` of the test's own on the suite's office; SIGTERM on Stop.
+struct Running {
+  pid_t pid = -1;
+  int port = 0;
+  std::unique_ptr<httplib::Client> client;
+
+  // Sends SIGTERM and waits: the program's exit status.
+  int Stop() {
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  ~Running() {
+    if (pid > 0) Stop();
+  }
+};
+
 class Service : public SampleOfficeSuite<400> {
  protected:
   void SetUp() override {
     SampleOfficeSuite::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    std::vector<std::string> args{TARNWICK_CLI_PATH};
-    if (engine_ == OfficeEngine::Embedded) {
-      args.insert(args.end(), {"--db", file_});
-    } else {
-      const postgres::ConnectionSettings s = ServerSettings(database_);
-      args.insert(args.end(), {"--db", database_, "--server", s.server, "--user", s.user, "--trusted"});
+    Start(main_);
+    client_ = main_.client.get();
+    port_ = main_.port;
+  }
+  void TearDown() override {
+    if (main_.pid > 0) {
+      EXPECT_EQ(main_.Stop(), 0) << "the service ends cleanly on SIGTERM";
     }
+  }
+  int Stop() { return main_.Stop(); }
+
+  // The client's options naming the suite's office on the running test's engine.
+  std::vector<std::string> OfficeArguments() const {
+    if (engine_ == OfficeEngine::Embedded) return {"--db", file_};
+    const postgres::ConnectionSettings s = ServerSettings(database_);
+    return {"--db", database_, "--server", s.server, "--user", s.user, "--trusted"};
+  }
+
+  void Start(Running& running, const std::vector<std::string>& options = {}) {
+    std::vector<std::string> args{TARNWICK_CLI_PATH};
+    for (const auto& a : OfficeArguments()) args.push_back(a);
     args.insert(args.end(), {"serve", "--listen", "127.0.0.1:0"});
+    args.insert(args.end(), options.begin(), options.end());
     int out[2];
     ASSERT_EQ(pipe(out), 0);
-    pid_ = fork();
-    if (pid_ == 0) {
+    running.pid = fork();
+    if (running.pid == 0) {
       dup2(out[1], 1);
       std::freopen("/dev/null", "w", stderr);
       std::vector<char*> argv;
@@ -57,22 +91,16 @@ class Service : public SampleOfficeSuite<400> {
     while (read(out[0], &ch, 1) == 1 && ch != '\n') line += ch;
     close(out[0]);
     ASSERT_EQ(line.rfind("listening on http://127.0.0.1:", 0), 0u) << line;
-    port_ = std::stoi(line.substr(line.rfind(':') + 1));
-    client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
-    client_->set_read_timeout(60, 0);
+    running.port = std::stoi(line.substr(line.rfind(':') + 1));
+    running.client = std::make_unique<httplib::Client>("127.0.0.1", running.port);
+    running.client->set_read_timeout(60, 0);
   }
-  void TearDown() override {
-    if (pid_ > 0) {
-      EXPECT_EQ(Stop(), 0) << "the service ends cleanly on SIGTERM";
-    }
-  }
-  // Sends SIGTERM and waits: the program's exit status.
-  int Stop() {
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+
+  // `tarnwick users ...` on the suite's office, the password on its input: the exit status.
+  int Users(const std::string& arguments, const std::string& password = "") {
+    std::string command = "printf '%s\\n' '" + password + "' | " + TARNWICK_CLI_PATH;
+    for (const auto& a : OfficeArguments()) command += " '" + a + "'";
+    return WEXITSTATUS(std::system((command + " users " + arguments + " >/dev/null 2>&1").c_str()));
   }
 
   json Get(const std::string& path, int status = 200) {
@@ -97,9 +125,9 @@ class Service : public SampleOfficeSuite<400> {
     return items;
   }
 
-  pid_t pid_ = -1;
+  Running main_;
   int port_ = 0;
-  std::unique_ptr<httplib::Client> client_;
+  httplib::Client* client_ = nullptr;
 };
 TW_ON_BOTH_ENGINES(Service);
 
@@ -268,6 +296,140 @@ TEST_P(Service, SigtermLetsTheRequestInFlightFinish) {
   ASSERT_NE(length, std::string::npos);
   EXPECT_EQ(answer.size() - body - 4, std::stoul(answer.substr(length + 16)));
   EXPECT_EQ(answer.substr(body + 4, 10), "\"comm_id\",");
+}
+
+// Signs `user` in on a service: the cookie and CSRF headers a browser would send.
+httplib::Headers SignIn(httplib::Client& client, const std::string& user, const std::string& password) {
+  const auto r = client.Post("/api/login", json{{"user", user}, {"password", password}}.dump(), "application/json");
+  if (r == nullptr || r->status != 200) {
+    ADD_FAILURE() << "cannot sign in as " << user << ": " << (r ? r->body : "no answer");
+    return {};
+  }
+  const std::string cookie = r->get_header_value("Set-Cookie");
+  return {{"Cookie", cookie.substr(0, cookie.find(';'))}, {"X-CSRF-Token", json::parse(r->body)["csrf_token"]}};
+}
+
+int Status(const httplib::Result& r) { return r == nullptr ? 0 : r->status; }
+
+TEST_P(Service, ClerksSignInAndOutAndEveryServiceOverTheOfficeKnowsTheirSession) {
+  const std::string user = std::string("clerk_") + (engine_ == OfficeEngine::Embedded ? "file" : "server");
+  EXPECT_EQ(Users("add " + user + " --password-stdin", "short"), 2) << "a short password is refused";
+  ASSERT_EQ(Users("add " + user + " --role clerk --password-stdin", "a long password"), 0);
+  const auto attempt = [&](httplib::Client& c, const std::string& name, const std::string& password) {
+    return c.Post("/api/login", json{{"user", name}, {"password", password}}.dump(), "application/json");
+  };
+  EXPECT_EQ(Status(client_->Get("/api/documents/1")), 401);
+  EXPECT_EQ(Status(attempt(*client_, user, "not the password")), 401);
+  EXPECT_EQ(Status(attempt(*client_, "nobody", "a long password")), 401);
+  const auto login = attempt(*client_, user, "a long password");
+  ASSERT_EQ(Status(login), 200);
+  const std::string cookie = login->get_header_value("Set-Cookie");
+  EXPECT_NE(cookie.find("; HttpOnly; SameSite=Strict"), std::string::npos) << cookie;
+  const httplib::Headers session{{"Cookie", cookie.substr(0, cookie.find(';'))}};
+  httplib::Headers withCsrf = session;
+  withCsrf.emplace("X-CSRF-Token", json::parse(login->body)["csrf_token"]);
+
+  // Another service over the same office knows the session; a change needs the CSRF token.
+  Running other;
+  Start(other);
+  EXPECT_EQ(Status(other.client->Get("/api/documents/1", session)), 200);
+  EXPECT_EQ(Status(other.client->Post("/api/logout", session, "", "application/json")), 403);
+  EXPECT_EQ(Status(other.client->Post("/api/logout", withCsrf, "", "application/json")), 204);
+  EXPECT_EQ(Status(client_->Get("/api/documents/1", session)), 401) << "signed out on one service, out on all";
+
+  // A public-only service has no clerks' side at all.
+  Running reading;
+  Start(reading, {"--public-only"});
+  EXPECT_EQ(Status(attempt(*reading.client, user, "a long password")), 404);
+  EXPECT_EQ(Status(reading.client->Get("/api/documents/1", withCsrf)), 404);
+
+  // Failures past the fifth lock the login for a while.
+  for (int i = 0; i < 6; ++i) attempt(*client_, user, "guessing");
+  const auto locked = attempt(*client_, user, "a long password");
+  EXPECT_EQ(Status(locked), 429);
+  EXPECT_FALSE(locked->get_header_value("Retry-After").empty());
+
+  // A session ends at its time, and every session of a login with the login.
+  const std::string admin = user + "_admin";
+  ASSERT_EQ(Users("add " + admin + " --role admin --password-stdin", "another long one"), 0);
+  Running brief;
+  Start(brief, {"--session-seconds", "1"});
+  const httplib::Headers shortLived = SignIn(*brief.client, admin, "another long one");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  EXPECT_EQ(Status(brief.client->Get("/api/documents/1", shortLived)), 401);
+  const httplib::Headers longLived = SignIn(*client_, admin, "another long one");
+  EXPECT_EQ(Status(client_->Get("/api/documents/1", longLived)), 200);
+  EXPECT_EQ(Users("remove " + admin), 0);
+  EXPECT_EQ(Status(client_->Get("/api/documents/1", longLived)), 401);
+  EXPECT_EQ(Users("remove " + admin), 3);
+}
+
+TEST_P(Service, ClerksEditDocumentsAndTheSecondOfTwoEditsIsRefused) {
+  const std::string user = std::string("editor_") + (engine_ == OfficeEngine::Embedded ? "file" : "server");
+  ASSERT_EQ(Users("add " + user + " --password-stdin", "a long password"), 0);
+  const httplib::Headers clerk = SignIn(*client_, user, "a long password");
+  const std::string id = Query("select min(unique_id) from ref_document where delete_date is null");
+  const std::string path = "/api/documents/" + id;
+  const auto read = client_->Get(path.c_str(), clerk);
+  ASSERT_EQ(Status(read), 200);
+  const std::string tag = read->get_header_value("ETag");
+  auto patch = [&](const std::string& body, const std::string& ifMatch, const char* type = "application/json") {
+    httplib::Headers h = clerk;
+    if (!ifMatch.empty()) h.emplace("If-Match", ifMatch);
+    return client_->Patch(path.c_str(), h, body, type);
+  };
+  const auto first = patch(R"({"Title": "Amended title", "DueDate": "2004-12-31", "AmountDue": "25", "IsAmendment": true})", tag);
+  ASSERT_EQ(Status(first), 200) << first->body;
+  const json saved = json::parse(first->body);
+  EXPECT_EQ(std::tuple(saved["Title"], saved["DueDate"], saved["AmountDue"], saved["IsAmendment"]),
+            std::tuple(json("Amended title"), json("2004-12-31"), json("25.0000"), json(true)));
+  EXPECT_NE(first->get_header_value("ETag"), tag);
+  // The second clerk still holds the row as it was: refused, nothing mixed in.
+  EXPECT_EQ(Status(patch(R"({"Title": "Lost edit"})", tag)), 412);
+  EXPECT_EQ(Get(path + "?", 401)["status"], 401) << "no session, no document";
+  EXPECT_EQ(json::parse(client_->Get(path.c_str(), clerk)->body)["Title"], "Amended title");
+
+  struct Case {
+    std::string body, type = "application/json";
+    int status;
+    std::string says;
+  };
+  const Case bad[] = {
+      {.body = "{\"Title\": ", .status = 400, .says = "one JSON object"},
+      {.body = "[1, 2]", .status = 400, .says = "one JSON object"},
+      {.body = R"({"Title": "x"})", .type = "text/plain", .status = 415, .says = "application/json"},
+      {.body = R"({"UniqueID": 5})", .status = 400, .says = "no column a clerk may set"},
+      {.body = R"({"DueDate": "12/31/2004"})", .status = 400, .says = "yyyy-mm-dd"},
+      {.body = R"({"AmountDue": "lots"})", .status = 400, .says = "not a number"},
+      {.body = R"({"Title": [1]})", .status = 400, .says = "takes a text"},
+      {.body = "{}", .status = 400, .says = "at least one column"},
+  };
+  for (const Case& c : bad) {
+    SCOPED_TRACE(c.body);
+    const auto r = patch(c.body, "", c.type.c_str());
+    EXPECT_EQ(Status(r), c.status);
+    EXPECT_NE(json::parse(r->body).value("detail", "").find(c.says), std::string::npos) << r->body;
+  }
+
+  // A new document, found by the search form, linked and unlinked, deleted.
+  const auto made = client_->Post("/api/documents", clerk,
+                                  R"({"DocTypeCode": "COR", "DocYear": 2031, "Title": "A letter", "ReceiveSendDate": "2031-03-01"})",
+                                  "application/json");
+  ASSERT_EQ(Status(made), 201) << made->body;
+  const std::string location = made->get_header_value("Location");
+  const std::string made_id = json::parse(made->body)["UniqueID"].dump();
+  EXPECT_EQ(location, "/api/documents/" + made_id);
+  const json found = json::parse(client_->Get("/api/documents?year=2031&type=COR", clerk)->body);
+  ASSERT_EQ(found["items"].size(), 1u);
+  EXPECT_EQ(found["items"][0]["Title"], "A letter");
+  const std::string org = Query("select min(org_group_id) from vw_zub_org_committee_detail");
+  const std::string link = location + "/committees/" + org;
+  EXPECT_EQ(Status(client_->Put(link.c_str(), clerk, "", "application/json")), 204);
+  EXPECT_EQ(Get("/api/public/filings?committee=" + org + "&year=2031")["items"].size(), 1u);
+  EXPECT_EQ(Status(client_->Delete(link.c_str(), clerk)), 204);
+  EXPECT_EQ(Get("/api/public/filings?committee=" + org + "&year=2031")["items"].size(), 0u);
+  EXPECT_EQ(Status(client_->Delete(location.c_str(), clerk)), 204);
+  EXPECT_EQ(Status(client_->Get(location.c_str(), clerk)), 404);
 }
 
 }  // namespace
