@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "client/kinds.hpp"
 #include "commands.hpp"
 #include "record.hpp"
 #include "session.hpp"
@@ -16,12 +17,6 @@
 
 namespace tarnwick::cli {
 namespace {
-
-const std::map<std::string, MEFRunType> kRunTypes{{"48h-list", FortyEightHourList},
-                                                  {"mef-check", CheckMEF},
-                                                  {"mef-return", ReturnMEF},
-                                                  {"existing-report", ExistingReport},
-                                                  {"48h-list-amend", FortyEightHourListAmend}};
 
 struct CheckArguments {
   MEFRunType type = FortyEightHourList;
@@ -79,7 +74,7 @@ void AddChecksCommand(CLI::App& app) {
                   "48h-list, 48h-list-amend (list the 48-hour notices of the period), mef-check, mef-return or "
                   "existing-report")
       ->required()
-      ->transform(CLI::CheckedTransformer(kRunTypes));
+      ->transform(CLI::CheckedTransformer(client::CheckKinds()));
   run->add_option("--committee", a->committee, "Committee group identifier")->required();
   run->add_option("--document", a->document, "The report being checked (left out of the comparisons)");
   run->add_option("--year", a->year, "Report year (the whole year when no period is given)");

@@ -3,11 +3,11 @@
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "client/kinds.hpp"
 #include "commands.hpp"
 #include "record.hpp"
 #include "session.hpp"
@@ -17,9 +17,6 @@ namespace tarnwick::cli {
 namespace {
 
 // The name search kinds of the committee search form.
-const std::map<std::string, std::string> kNameKinds{
-    {"committee", "1"}, {"id", "2"}, {"previous-id", "7"}, {"candidate", "3"}, {"treasurer", "4"}};
-
 const std::vector<std::string> kListColumns{"OrgID",       "OrgName",       "InhouseName",    "CommTypeCode",
                                             "StatusDesc",  "CandLastName",  "CandFirstName",  "TreasLastName",
                                             "TreasFirstName"};
@@ -37,7 +34,7 @@ void Search(const CommitteeChoices& c) {
   }
   clsOrg committees;
   s.Open(committees);
-  const std::string filter = committees.SetupFilter(c.type, c.level, c.status, kNameKinds.at(c.nameKind), c.name,
+  const std::string filter = committees.SetupFilter(c.type, c.level, c.status, client::CommitteeNameKinds().at(c.nameKind), c.name,
                                                     c.first, c.office, c.party, c.nameIn);
   const bool found = c.withNrr ? committees.GetAffectedDataList(filter) : committees.GetDataList(filter);
   const Table table = found ? Rows(committees, kListColumns, c.limit) : Table{kListColumns, {}};

@@ -3,10 +3,10 @@
 #include <fmt/core.h>
 
 #include <CLI/CLI.hpp>
-#include <map>
 #include <memory>
 #include <string>
 
+#include "client/kinds.hpp"
 #include "commands.hpp"
 #include "record.hpp"
 #include "session.hpp"
@@ -17,31 +17,15 @@
 namespace tarnwick::cli {
 namespace {
 
-// The lists by the names a clerk uses for them.
-const std::map<std::string, zubList> kKinds{
-    {"delivery-method", zubL_DeliveryMethod},   {"document-type", zubL_DocumentType},
-    {"document-reason", zubL_DocumentReason},   {"report-version", zubL_ReportVersion},
-    {"committee-type", zubL_CommitteeType},     {"name-type", zubL_NameType},
-    {"committee-level", zubL_CommitteeLevel},   {"status", zubL_OrgStatus},
-    {"office", zubL_Office},                    {"party", zubL_Party},
-    {"document-sub-type", zubL_DocumentSubType}, {"users", zubL_Users},
-    {"officer-type", zubL_OfficerType},         {"officer-name", zubL_OfficerName},
-    {"report-sub-type", zubL_ReportSubType},    {"affected-committee-type", zubL_AffCommitteeType},
-    {"penalty-appeal-decision", zubL_Penalty_Appeal_Decision}, {"county", zubL_County}};
-
-std::string KindNames() {
-  std::string names;
-  for (const auto& [name, kind] : kKinds) names += (names.empty() ? "" : ", ") + name;
-  return names;
-}
+std::string KindNames() { return client::Names(client::ListKinds()); }
 
 struct ListChoices {
   std::string kind, date, filter, of, role, code;
 };
 
 zubList Kind(const std::string& name) {
-  const auto found = kKinds.find(name);
-  if (found == kKinds.end()) throw Failure(kExitUsage, fmt::format("unknown list \"{}\"; the lists are: {}", name, KindNames()));
+  const auto found = client::ListKinds().find(name);
+  if (found == client::ListKinds().end()) throw Failure(kExitUsage, fmt::format("unknown list \"{}\"; the lists are: {}", name, KindNames()));
   return found->second;
 }
 

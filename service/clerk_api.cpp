@@ -11,8 +11,8 @@
 #include <algorithm>
 
 #include "client/columns.hpp"
-#include "client/json_value.hpp"
 #include "http.hpp"
+#include "rows.hpp"
 #include "tarnwick/clsDocument.hpp"
 #include "tarnwick/clsXrf_Aff_Org_Document.hpp"
 #include "tarnwick/clsXrf_Org_Document.hpp"
@@ -29,18 +29,6 @@ const std::vector<std::string>& DocumentColumns() {
     return client::ColumnProperties(document, {"HasAltered", "ImagePath"});
   }();
   return columns;
-}
-
-Json RowJson(Object& object, const std::vector<std::string>& columns) {
-  Json row = Json::object();
-  for (const std::string& name : columns) {
-    if (auto value = client::ReadColumn(object, name)) row[name] = client::JsonValue(client::StoredValue(name, *value));
-  }
-  return row;
-}
-
-void ThrowIfRefused(const DataObject& object, const std::string& what) {
-  if (!object.LastErrorText().empty()) throw Problem(422, what + ": " + object.LastErrorText());
 }
 
 // The row's entity tag: a hash of the row as JSON.
@@ -79,26 +67,7 @@ void Search(Call& c) {
   const std::int64_t after = c.Number("after"), limit = c.Number("limit", kDefaultLimit);
   where += fmt::format("{} RD.unique_id > {} ", where.empty() ? "where" : " and", after);
   if (!documents.GetDocumentList(where)) ThrowIfRefused(documents, "the office refused the search");
-  // Keys first, then the rows of the page, as the public lists do.
-  std::vector<std::pair<std::int64_t, std::size_t>> keys;
-  if (documents.DataReady()) {
-    for (std::size_t i = 0; !documents.EndOfFile(); ++i, documents.MoveNext()) keys.emplace_back(documents.UniqueID(), i);
-  }
-  std::sort(keys.begin(), keys.end());
-  keys.erase(std::unique(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first == b.first; }), keys.end());
-  const bool more = static_cast<std::int64_t>(keys.size()) > limit;
-  if (more) keys.resize(static_cast<std::size_t>(limit));
-  std::vector<std::pair<std::size_t, std::size_t>> wanted;
-  for (std::size_t place = 0; place < keys.size(); ++place) wanted.emplace_back(keys[place].second, place);
-  std::sort(wanted.begin(), wanted.end());
-  std::vector<Json> items(keys.size());
-  std::size_t row = 0;
-  if (!wanted.empty()) documents.MoveFirst();
-  for (const auto& [index, place] : wanted) {
-    for (; row < index; ++row) documents.MoveNext();
-    items[place] = RowJson(documents, DocumentColumns());
-  }
-  c.Reply({{"items", items}, {"next", more ? Json(keys.back().first) : Json(nullptr)}});
+  c.Reply(KeysetPage(documents, "UniqueID", DocumentColumns(), after, limit));
 }
 
 void Load(Call& c, clsDocument& document, std::int64_t id) {

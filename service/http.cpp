@@ -194,6 +194,7 @@ Json Call::Body() const {
   if (type.rfind("application/json", 0) != 0) {
     throw Problem(415, "the body must be sent as application/json");
   }
+  if (request.body.size() > kMaxBody) throw Problem(413, fmt::format("a body may have at most {} bytes", kMaxBody));
   Json body = Json::parse(request.body, nullptr, false);
   if (body.is_discarded() || !body.is_object()) throw Problem(400, "the body must be one JSON object");
   return body;

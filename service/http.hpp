@@ -155,8 +155,14 @@ std::vector<Route> SessionRoutes(std::int64_t sessionSeconds, bool secure);
 // X-CSRF-Token.
 void SignIn(Call& call, bool changesData);
 
-// The clerks' routes (clerk_api.cpp).
+// The clerks' routes: documents and their links (clerk_api.cpp), and the
+// committees, code lists, checks, images and exports (clerk_office.cpp).
 std::vector<Route> ClerkRoutes();
+std::vector<Route> ClerkOfficeRoutes();
+
+// The largest body a request may send: a stored image, and anything else.
+inline constexpr std::size_t kMaxImageBody = 64u << 20;
+inline constexpr std::size_t kMaxBody = 1u << 20;
 
 // The OpenAPI 3.1 document of the routes (openapi.cpp).
 Json OpenApiDocument(const std::vector<Route>& routes);

@@ -2,20 +2,16 @@
 // pages as PNG and PDF, and the year's filed-reports list as CSV. Read-only,
 // no login, and only the columns of public_columns.hpp.
 #include <fmt/core.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <span>
 
-#include "client/columns.hpp"
-#include "client/json_value.hpp"
 #include "http.hpp"
 #include "public_columns.hpp"
+#include "rows.hpp"
+#include "scratch.hpp"
 #include "tarnwick/clsDocReportExport.hpp"
 #include "tarnwick/clsDocument.hpp"
 #include "tarnwick/clsDocumentImage.hpp"
@@ -27,57 +23,6 @@ namespace tarnwick::service {
 namespace {
 
 constexpr std::int64_t kDefaultLimit = 50;
-
-// The current row's columns, each in the kind the office stores it in; a
-// column the query did not select is left out.
-Json RowJson(Object& object, std::span<const std::string_view> columns) {
-  Json row = Json::object();
-  for (const std::string_view name : columns) {
-    if (auto value = client::ReadColumn(object, std::string(name))) {
-      row[std::string(name)] = client::JsonValue(client::StoredValue(name, *value));
-    }
-  }
-  return row;
-}
-
-// A query that came back false: no rows, or the office's refusal.
-void ThrowIfRefused(const DataObject& object) {
-  if (!object.LastErrorText().empty()) throw Problem(422, object.LastErrorText());
-}
-
-// One page of rows ordered by a whole-number key: the rows whose key is above
-// `after`, one per key, at most `limit` of them, and the key to ask for the
-// next page with (null when there are no more). The classes keep the
-// database's order, so the keys are read in a first pass and only the rows of
-// the page are read whole in a second.
-Json KeysetPage(Object& object, std::string_view key, std::span<const std::string_view> columns, std::int64_t after,
-                std::int64_t limit) {
-  std::vector<std::pair<std::int64_t, std::size_t>> keys;
-  if (object.Get("DataReady").CBool()) {
-    for (std::size_t i = 0; !object.Get("EOF").CBool(); ++i, object.Call("MoveNext")) {
-      const Variant k = client::StoredValue(key, object.Get(key));
-      if (k.Type() == VarType::Long && k.CLng() > after) keys.emplace_back(k.CLng(), i);
-    }
-  }
-  std::sort(keys.begin(), keys.end());
-  keys.erase(std::unique(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
-             keys.end());
-  const bool more = static_cast<std::int64_t>(keys.size()) > limit;
-  if (more) keys.resize(static_cast<std::size_t>(limit));
-  std::vector<std::pair<std::size_t, std::size_t>> wanted;  // row index, place in the page
-  for (std::size_t place = 0; place < keys.size(); ++place) wanted.emplace_back(keys[place].second, place);
-  std::sort(wanted.begin(), wanted.end());
-  std::vector<Json> items(keys.size());
-  if (!wanted.empty()) {
-    object.Call("MoveFirst");
-    std::size_t row = 0;
-    for (const auto& [index, place] : wanted) {
-      for (; row < index; ++row) object.Call("MoveNext");
-      items[place] = RowJson(object, columns);
-    }
-  }
-  return Json{{"items", items}, {"next", more ? Json(keys.back().first) : Json(nullptr)}};
-}
 
 // GET /health: the service runs and can open the office.
 void Health(Call& c) {
@@ -96,7 +41,7 @@ void Names(Call& c) {
   if (names.Find(text, c.Has("kind") ? c.Text("kind") : "any", static_cast<std::int32_t>(c.Number("limit", 20)))) {
     for (; !names.EndOfFile(); names.MoveNext()) items.push_back(RowJson(names, kPublicNameColumns));
   } else {
-    ThrowIfRefused(names);
+    ThrowIfRefused(names, "the office refused the name search");
   }
   c.Reply({{"items", items}});
 }
@@ -108,7 +53,7 @@ Json CommitteePage(Call& c, const std::function<std::string(clsOrg&)>& filter, s
   clsOrg committees;
   c.office.Connect(committees);
   if (!committees.GetDataList(filter(committees) + fmt::format("and ro.group_id > {} ", after))) {
-    ThrowIfRefused(committees);
+    ThrowIfRefused(committees, "the office refused the committee search");
   }
   return KeysetPage(committees, "OrgID", kPublicCommitteeColumns, after, limit);
 }
@@ -143,7 +88,7 @@ Json FilingPage(Call& c, std::int64_t onlyId, std::int64_t after, std::int64_t l
   where += fmt::format(" RD.delete_date is null and RD.unique_id > {} ", after);
   if (onlyId > 0) where += fmt::format("and RD.unique_id = {} ", onlyId);
   if (c.Has("committee")) where += fmt::format("and XCD.org_id = {} ", c.Number("committee"));
-  if (!documents.GetDocumentList(where)) ThrowIfRefused(documents);
+  if (!documents.GetDocumentList(where)) ThrowIfRefused(documents, "the office refused the filings search");
   return KeysetPage(documents, "UniqueID", kPublicFilingColumns, after, limit);
 }
 
@@ -165,7 +110,7 @@ void Filing(Call& c) {
   clsDocument document;
   c.office.Connect(document);
   if (!document.GetData(static_cast<std::int32_t>(id))) {
-    ThrowIfRefused(document);
+    ThrowIfRefused(document, "the office refused to read the filing");
     throw Problem(404, fmt::format("there is no filing {}", id));
   }
   const Json whole = RowJson(document, kPublicFilingColumns);
@@ -181,7 +126,7 @@ Bytes FilingImage(Call& c, std::int64_t id) {
   clsDocumentImage images;
   c.office.Connect(images);
   if (!images.GetData(static_cast<std::int32_t>(id)) || !images.HasImage()) {
-    ThrowIfRefused(images);
+    ThrowIfRefused(images, "the office refused to read the pages");
     throw Problem(404, fmt::format("filing {} has no pages", id));
   }
   return images.Image();
@@ -200,46 +145,6 @@ void PagePng(Call& c) {
                                      static_cast<std::uint32_t>(c.Number("width", 0)));
   c.response.set_content(reinterpret_cast<const char*>(png.data()), png.size(), "image/png");
   c.response.set_header("Cache-Control", "public, max-age=300");
-}
-
-// A folder of the request's own for a file the library writes whole (the
-// PDF, the export), removed with everything in it when the answer is sent.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-serve-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw Problem(500, "no temporary folder can be made for the answer");
-    path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  std::filesystem::path File(const char* name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
-
-// Sends a file the library wrote, a piece at a time, and removes its folder
-// once sent (or once the reader went away).
-void StreamFile(Call& c, std::shared_ptr<ScratchFolder> folder, const std::filesystem::path& file,
-                const char* mediaType) {
-  std::FILE* in = std::fopen(file.c_str(), "rb");
-  if (in == nullptr) throw Problem(500, "the answer written for this request cannot be read back");
-  std::shared_ptr<std::FILE> stream(in, &std::fclose);
-  const auto size = static_cast<std::size_t>(std::filesystem::file_size(file));
-  c.response.set_content_provider(
-      size, mediaType,
-      [stream](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-        char buffer[64 * 1024];
-        if (std::fseek(stream.get(), static_cast<long>(offset), SEEK_SET) != 0) return false;
-        const std::size_t n = std::fread(buffer, 1, std::min(length, sizeof buffer), stream.get());
-        return n > 0 && sink.write(buffer, n);
-      },
-      [folder, stream](bool) {});
 }
 
 // GET /api/public/filings/{UniqueID}.pdf

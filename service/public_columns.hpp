@@ -5,27 +5,27 @@
 // (entered, imported, deleted), penalties and who signed.
 #pragma once
 
-#include <array>
-#include <string_view>
+#include <string>
+#include <vector>
 
 namespace tarnwick::service {
 
 // A committee (clsOrg), with its current candidate and treasurer.
-inline constexpr std::array<std::string_view, 19> kPublicCommitteeColumns{
+inline const std::vector<std::string> kPublicCommitteeColumns{
     "OrgID",         "FullID",        "OrgName",        "InhouseName",   "PreviousID",
     "CommTypeCode",  "CommTypeDesc",  "StatusCode",     "StatusDesc",    "CandFirstName",
     "CandMiddleName", "CandLastName", "CandSuffix",     "CandNickName",  "TreasFirstName",
     "TreasMiddleName", "TreasLastName", "TreasSuffix",  "TreasNickName"};
 
 // A filing (clsDocument): what was filed, for which period, and its totals.
-inline constexpr std::array<std::string_view, 19> kPublicFilingColumns{
+inline const std::vector<std::string> kPublicFilingColumns{
     "UniqueID",     "DocTypeCode",     "DocTypeCodeDesc", "DocSubTypeCode", "DocNameDesc",
     "DocYear",      "IsAmendment",     "ReportVersionCode", "NameListed",   "Title",
     "InhouseName",  "ReceiveSendDate", "DueDate",         "BeginDate",      "EndDate",
     "TotalReceipts", "TotalExpenditures", "NoTotals",     "HasImage"};
 
 // A name found by the name search (clsNameSearch).
-inline constexpr std::array<std::string_view, 6> kPublicNameColumns{"Kind",       "OrgID",      "OrgName",
+inline const std::vector<std::string> kPublicNameColumns{"Kind",       "OrgID",      "OrgName",
                                                                     "MatchedName", "StatusCode", "LastFiledDate"};
 
 }  // namespace tarnwick::service

@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -16,8 +17,6 @@
 
 namespace tarnwick::service {
 namespace {
-
-constexpr std::size_t kMaxBody = 1 << 20;  // bytes of a request body
 
 std::vector<std::string_view> Segments(std::string_view path) {
   std::vector<std::string_view> out;
@@ -158,7 +157,7 @@ std::unique_ptr<httplib::Server> MakeServer(const Options& options, std::string&
 std::vector<Route> ServiceRoutes(const Options& options) {
   std::vector<Route> routes = PublicRoutes();
   if (!options.publicOnly) {
-    for (auto more : {SessionRoutes(options.sessionSeconds, !options.tlsCert.empty()), ClerkRoutes()}) {
+    for (auto more : {SessionRoutes(options.sessionSeconds, !options.tlsCert.empty()), ClerkRoutes(), ClerkOfficeRoutes()}) {
       routes.insert(routes.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
     }
   }
@@ -186,9 +185,25 @@ int Serve(const Options& options, std::string& error) {
                    &httplib::Server::Delete, &httplib::Server::Options}) {
     (server.get()->*add)(".*", handler);
   }
-  server->set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
+  server->set_pre_routing_handler([](const httplib::Request& request, httplib::Response& response) {
     requestStart = std::chrono::steady_clock::now();
     requestUser.clear();
+    // A body over its route's limit is refused before it is read: only a
+    // stored image may be larger than kMaxBody.
+    const bool image = request.method == "PUT" && request.path.size() > 6 &&
+                       request.path.compare(request.path.size() - 6, 6, "/image") == 0;
+    const std::size_t limit = image ? kMaxImageBody : kMaxBody;
+    const std::string length = request.get_header_value("Content-Length");
+    std::uint64_t bytes = 0;
+    const auto [end, ec] = std::from_chars(length.data(), length.data() + length.size(), bytes);
+    if (!length.empty() && (ec != std::errc() || end != length.data() + length.size())) {
+      SendProblem(response, Problem(400, "Content-Length must be a number of bytes"));
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    if (bytes > limit) {
+      SendProblem(response, Problem(413, fmt::format("a body here may have at most {} bytes", limit)));
+      return httplib::Server::HandlerResponse::Handled;
+    }
     return httplib::Server::HandlerResponse::Unhandled;
   });
   server->set_error_handler([](const httplib::Request&, httplib::Response& response) {
@@ -197,7 +212,7 @@ int Serve(const Options& options, std::string& error) {
     if (response.body.empty()) SendProblem(response, Problem(response.status, std::string(StatusTitle(response.status))));
   });
   server->set_logger(AccessLog);
-  server->set_payload_max_length(kMaxBody);
+  server->set_payload_max_length(kMaxImageBody);
   server->set_read_timeout(10, 0);
   server->set_write_timeout(30, 0);
   server->set_keep_alive_timeout(5);
