@@ -6,7 +6,6 @@ namespace tarnwick::test {
 namespace {
 
 struct Images : Scripted { clsDocumentImage image; };
-using Texts = std::vector<std::string>;
 
 TEST_F(Images, GetDataLoadsAnImageRowOrPreparesANewOne) {
   // A new row (no identifier, or one below 1): a blank row is added even with no rows.

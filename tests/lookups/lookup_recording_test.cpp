@@ -15,8 +15,6 @@ const std::string kInForce =
 const std::string kOrder = "order by sequence, description ";
 const Date kMarch5 = dates::FromCivil({2004, 3, 5});
 
-std::string Opened(const std::string& sql) { return "OpenRecordset(" + sql + ", 0, True)"; }
-
 // A code list: codes and descriptions, with a Link column.
 std::shared_ptr<Recordset> Codes(const std::vector<std::pair<Variant, std::string>>& rows) {
   std::vector<std::vector<Variant>> values;

@@ -2,21 +2,16 @@
 // the office server: an existing office kept unless forced, bad targets and
 // sizes, broken sources leaving nothing behind, and what only one of them
 // has (the file's procedure catalog; the server's logins, clients still
-// connected, and a sample office equal to the file's).
-#include <gtest/gtest.h>
+// connected, and a sample office equal to the file's). What each engine's
+// office refuses is in tests/reliability/.
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <optional>
 #include <set>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "gateway/sqlite/catalog.hpp"
 #include "gateway/sqlite/procedure.hpp"
-#include "office/file_office.hpp"
 #include "office/sql_sources.hpp"
 #include "office/upgrade.hpp"
 #include "runtime/text.hpp"
@@ -28,14 +23,7 @@ namespace {
 using office::OfficeOptions;
 using office::CreateServerOffice;
 using office::OfficeStatus;
-
-// Drops a server database on every way out of a test.
-struct Dropped {
-  std::string name;
-  ~Dropped() {
-    if (!name.empty()) DropServerDatabase(name);
-  }
-};
+using sqlite::engine_detail::SqlKind;
 
 // An office built by the running test, as a file or on the server.
 class OfficeCreate : public ::testing::TestWithParam<OfficeEngine> {
@@ -51,11 +39,8 @@ class OfficeCreate : public ::testing::TestWithParam<OfficeEngine> {
 
   office::OfficeResult Create(std::optional<std::int64_t> sample, bool overwrite = false,
                               const std::filesystem::path& sql = {}, office::OfficeProgressCallback progress = {}) {
-    OfficeOptions options;
-    options.sampleDocuments = sample;
-    options.overwrite = overwrite;
-    options.progress = std::move(progress);
-    if (!sql.empty()) options.sqlDirectory = sql;
+    const OfficeOptions options{
+        .overwrite = overwrite, .sampleDocuments = sample, .sqlDirectory = sql, .progress = std::move(progress)};
     return OnServer() ? office::CreateServerOffice(ServerSettings(Name()), options)
                       : office::CreateFileOffice(File(), options);
   }
@@ -86,7 +71,7 @@ class OfficeCreate : public ::testing::TestWithParam<OfficeEngine> {
   }
 
   TempDir dir_;
-  Dropped dropped_;
+  DroppedDatabase dropped_;
 };
 
 TW_ON_BOTH_ENGINES(OfficeCreate);
@@ -102,10 +87,8 @@ TEST_P(OfficeCreate, AnExistingOfficeIsKeptUnlessForcedAndNeverReplacedWhileInUs
   });
   ASSERT_TRUE(made.ok()) << made.message;
   EXPECT_NE(std::find(stages.begin(), stages.end(), "procedures"), stages.end());
-  EXPECT_EQ(made.summary.documents, 0);
-  EXPECT_GT(made.summary.procedures, 10);
-  EXPECT_EQ(Text("select count(*) from lks_document_type"), "5");
-  EXPECT_EQ(Text("select count(*) from ref_document"), "0");
+  EXPECT_TRUE(made.summary.documents == 0 && made.summary.procedures > 10);
+  EXPECT_EQ(Text("select (select count(*) from lks_document_type) || '|' || (select count(*) from ref_document)"), "5|0");
   Exec("update lks_system_info set description = 'kept' where code = 'PATH_TIF'");
 
   const auto again = Create(50);
@@ -163,8 +146,8 @@ TEST_P(OfficeCreate, AnOlderOfficeIsUpgradedInPlace) {
                                   "1 scanned images of no document",
                                   "1 scanned images older than the document that now has their number",
                                   "1 report links of no document"}));
-  EXPECT_EQ(Text("select count(*) from ref_document"), documents);
-  EXPECT_EQ(Text("select count(*) from xrf_report_document"), std::to_string(std::stoi(links) - 1));
+  EXPECT_EQ(Text("select count(*) from ref_document") + "|" + Text("select count(*) from xrf_report_document"),
+            documents + "|" + std::to_string(std::stoi(links) - 1));
   EXPECT_EQ(Text("select count(*) from DOCUMENT_IMAGE where document_id = " + image), "0");
   EXPECT_EQ(Text("select count(*) from tw_name_committee"), Text("select count(distinct org_group_id) from org_committee"))
       << "the name index was built";
@@ -247,24 +230,15 @@ TEST_P(OfficeCreate, RefusesBrokenSourcesAndLeavesNothingBehind) {
     } else {
       std::filesystem::copy(TARNWICK_TEST_DB_SQL_DIR, sql, std::filesystem::copy_options::recursive);
     }
-    if (b.text == "-") {
-      std::filesystem::remove(sql / b.file);
-    } else if (b.text.starts_with("->")) {
-      std::filesystem::rename(sql / b.file, sql / b.text.substr(2));
-    } else if (b.text.starts_with("+")) {
-      std::ofstream(sql / b.file, std::ios::app) << b.text.substr(1);
-    } else {
-      std::ofstream(sql / b.file, std::ios::binary | std::ios::trunc) << b.text;
-    }
+    if (b.text == "-") std::filesystem::remove(sql / b.file);
+    else if (b.text.starts_with("->")) std::filesystem::rename(sql / b.file, sql / b.text.substr(2));
+    else if (b.text.starts_with("+")) std::ofstream(sql / b.file, std::ios::app) << b.text.substr(1);
+    else std::ofstream(sql / b.file, std::ios::binary | std::ios::trunc) << b.text;
     const auto failed = Create(10, false, sql);
     EXPECT_EQ(failed.status, OfficeStatus::InvalidSource) << failed.message;
     for (const std::string& says : b.says) EXPECT_NE(failed.message.find(says), std::string::npos) << failed.message;
     EXPECT_TRUE(Absent());
-    if (OnServer()) {
-      EXPECT_EQ(Leftovers(), "0");
-    } else {
-      EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"sql"});
-    }
+    EXPECT_TRUE(OnServer() ? Leftovers() == "0" : dir_.Entries() == std::vector<std::string>{"sql"}) << Leftovers();
   }
 }
 
@@ -288,12 +262,12 @@ TEST(OfficeFile, EmptyOfficeIsMarkedAndHoldsTheWholeCatalog) {
   std::vector<office::SqlFile> sources;
   ASSERT_EQ(office::ReadSqlFiles(TARNWICK_TEST_DB_SQL_DIR, sources), "");
   // The copy built into the library is the source tree's.
-  const std::vector<office::SqlFile> embedded = office::EmbeddedSqlFiles();
-  ASSERT_EQ(embedded.size(), sources.size());
-  for (std::size_t i = 0; i < sources.size(); ++i) {
-    EXPECT_EQ(embedded[i].path, sources[i].path);
-    EXPECT_EQ(embedded[i].text, sources[i].text) << sources[i].path << " changed since the last build";
-  }
+  const auto texts = [](const std::vector<office::SqlFile>& files) {
+    std::map<std::string, std::string> out;
+    for (const auto& file : files) out[file.path] = file.text;
+    return out;
+  };
+  EXPECT_TRUE(texts(office::EmbeddedSqlFiles()) == texts(sources)) << "db/sqlite changed since the last build";
   std::map<std::string, std::vector<std::string>> catalog;
   for (auto& row : db.Rows(std::string("select name, parameters, body, description from ") + sqlite::kProcedureTable))
     catalog[row[0]] = row;
@@ -315,12 +289,10 @@ TEST(OfficeFile, EmptyOfficeIsMarkedAndHoldsTheWholeCatalog) {
     EXPECT_EQ(sqlite::ParameterListText(again), text);
     std::vector<sqlite::engine_detail::ProcedureParameter> engine;
     ASSERT_EQ(sqlite::engine_detail::ParseParameterList(text, engine), "");
-    ASSERT_EQ(engine.size(), definition.parameters.size());
-    for (std::size_t i = 0; i < engine.size(); ++i) {
-      EXPECT_EQ(engine[i].name, definition.parameters[i].name);
-      EXPECT_EQ(engine[i].output, definition.parameters[i].output);
-      EXPECT_NE(engine[i].kind, sqlite::engine_detail::SqlKind::None) << definition.parameters[i].name;
-    }
+    std::string read, declared;  // every parameter of a kind the engine knows
+    for (const auto& p : engine) read += p.name + (p.output ? " out" : "") + (p.kind == SqlKind::None ? " ?," : ",");
+    for (const auto& p : definition.parameters) declared += p.name + (p.output ? " out," : ",");
+    EXPECT_EQ(read, declared);
   }
   EXPECT_EQ(catalog.size(), files);
   EXPECT_GE(files, 10u);
@@ -353,8 +325,14 @@ TEST(OfficeFile, ProcedureFileFormat) {
        }) {
     EXPECT_NE(office::ParseProcedureFile(broken, p), "") << broken;
   }
+  // The engine reads a list as the builder writes it: types as written, and either word for an output.
+  std::vector<sqlite::engine_detail::ProcedureParameter> read;
+  ASSERT_EQ(sqlite::engine_detail::ParseParameterList("@a decimal(10, 2),\n @b int OUTPUT, @c text out", read), "");
+  EXPECT_EQ(read.at(0).type + "|" + read.at(1).name + "|" + read.at(2).name, "decimal(10, 2)|@b|@c");
+  EXPECT_TRUE(read.at(0).kind == SqlKind::Real && !read.at(0).output && read.at(1).output && read.at(2).output);
   // What the builder refuses in a list the engine refuses too.
-  for (const char* list : {"@a", "@a output", "@a int = 4", "@1a int", "@a int, @A int", "a int", "@a int,"}) {
+  for (const char* list : {"@a", "@a output", "@a int = 4", "@1a int", "@a int, @A int", "a int", "@a int,",
+                           "@a int,, @b int", "@a decimal(10, 2"}) {
     std::vector<sqlite::DeclaredParameter> declared;
     std::vector<sqlite::engine_detail::ProcedureParameter> engine;
     EXPECT_NE(sqlite::ParseDeclaredParameters(list, declared), "") << list;
@@ -365,32 +343,27 @@ TEST(OfficeFile, ProcedureFileFormat) {
 TEST(ServerOffice, BadCredentialsAndAMissingServerAreRefusedWithoutThePassword) {
   TW_REQUIRE_SERVER();
   const std::string name = UniqueDatabaseName("login");
-  const Dropped dropped{name};
+  const DroppedDatabase dropped{name};
   const std::string password = EnvText("TARNWICK_PG_PASSWORD");
   const std::string host = EnvText("TARNWICK_PG_HOST");
   ASSERT_FALSE(password.empty());
 
   postgres::ConnectionSettings user;
-  user.server = host;
   user.database = name;
   user.user = EnvText("TARNWICK_PG_USER");
-  user.password = password + "-wrong";
-  auto wrong = CreateServerOffice(user, {});
-  EXPECT_EQ(wrong.status, OfficeStatus::DatabaseError);
-  EXPECT_NE(wrong.message.find("password"), std::string::npos) << wrong.message;
-  EXPECT_EQ(wrong.message.find(password), std::string::npos) << wrong.message;
-
-  // Nothing listens on port 1.
-  postgres::ConnectionSettings nowhere = user;
-  nowhere.server = "127.0.0.1:1";
-  nowhere.password = password;
-  auto unreachable = CreateServerOffice(nowhere, {});
-  EXPECT_EQ(unreachable.status, OfficeStatus::DatabaseError);
-  EXPECT_NE(unreachable.message.find("127.0.0.1:1"), std::string::npos) << unreachable.message;
-  EXPECT_EQ(unreachable.message.find(password), std::string::npos) << unreachable.message;
-
+  // A wrong password; a server where nothing listens (port 1).
+  for (const auto& [server, pass, says] : {std::tuple{host, password + "-wrong", "password"},
+                                           std::tuple{std::string("127.0.0.1:1"), password, "127.0.0.1:1"}}) {
+    user.server = server;
+    user.password = pass;
+    const auto refused = CreateServerOffice(user, {});
+    EXPECT_EQ(refused.status, OfficeStatus::DatabaseError);
+    EXPECT_NE(refused.message.find(says), std::string::npos) << refused.message;
+    EXPECT_EQ(refused.message.find(password), std::string::npos) << refused.message;
+  }
   // The right password: an ordinary user who may create databases builds an
   // office (citext is a trusted extension) and owns it.
+  user.server = host;
   user.password = password;
   auto made = CreateServerOffice(user, {});
   ASSERT_TRUE(made.ok()) << made.message;
@@ -398,7 +371,6 @@ TEST(ServerOffice, BadCredentialsAndAMissingServerAreRefusedWithoutThePassword) 
   EXPECT_EQ(ServerText(admin.get(), "select pg_get_userbyid(datdba) from pg_database where datname = '" + name + "'"),
             user.user);
 }
-
 
 // The same sample office as a file and on the server.
 class ServerSampleOffice : public SampleOfficeSuite<300, Engines::FileAndServer> {};
@@ -461,32 +433,6 @@ TEST_F(ServerSampleOffice, HoldsTheFilesTablesColumnsAndRows) {
   const std::string next = ServerText(conn.get(), "insert into ref_document (doc_type_code) values ('COR') returning unique_id");
   EXPECT_EQ(std::stoll(next), db.Int("select max(unique_id) from ref_document") + 1);
   ASSERT_EQ(postgres::ExecText(conn.get(), "delete from ref_document where unique_id = " + next), "");
-}
-
-TEST_F(ServerSampleOffice, EnforcesWhatTheFileEnforces) {
-  auto conn = OpenServer();
-  // Too long a text is refused, not cut.
-  EXPECT_NE(postgres::ExecText(conn.get(), "update ref_document set doc_type_code = 'ABCDEFGHIJK' where unique_id = 1"),
-            "");
-  // Texts compare without regard to letter case.
-  EXPECT_EQ(ServerText(conn.get(), "select count(*) from lks_document_type where code = 'rpt' and description like 'campaign%'"),
-            "1");
-  // A link needs a committee and a document that exist, and says which is missing.
-  const std::string noCommittee =
-      postgres::ExecText(conn.get(), "insert into xrf_org_document (org_id, document_id) values (999999, 1)");
-  EXPECT_NE(noCommittee.find("The committee of the link does not exist"), std::string::npos) << noCommittee;
-  const std::string noDocument = postgres::ExecText(
-      conn.get(), "insert into XRF_AFF_ORG_DOCUMENT (org_id, document_id) select min(unique_id), 999999 from ref_org");
-  EXPECT_NE(noDocument.find("The document of the link does not exist"), std::string::npos) << noDocument;
-  const std::string empty =
-      postgres::ExecText(conn.get(), "update xrf_org_document set org_id = null where unique_id = 1");
-  EXPECT_NE(empty.find("the new org_id is empty"), std::string::npos) << empty;
-  // Deleting a document deletes its links.
-  ASSERT_EQ(postgres::ExecText(conn.get(), "begin"), "");
-  const std::string doc = ServerText(conn.get(), "select min(document_id) from xrf_org_document");
-  ASSERT_EQ(postgres::ExecText(conn.get(), "delete from ref_document where unique_id = " + doc), "");
-  EXPECT_EQ(ServerText(conn.get(), "select count(*) from xrf_org_document where document_id = " + doc), "0");
-  ASSERT_EQ(postgres::ExecText(conn.get(), "rollback"), "");
 }
 
 }  // namespace
