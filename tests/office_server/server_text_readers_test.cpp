@@ -1,13 +1,8 @@
 // The server's readers of clerks' date texts, and its fold of names into
 // words, give what the embedded engine's functions give, text for text.
-#include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <random>
-#include <string>
-#include <vector>
 
-#include "gateway/sqlite/functions.hpp"
 #include "runtime/name_words.hpp"
 #include "support/sample_office.hpp"
 
