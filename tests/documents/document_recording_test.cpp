@@ -112,8 +112,7 @@ TEST_F(Document, NewDocumentIsInsertedWithThirtyInputsAndReloaded) {
   expected.insert(expected.end(), {"ExecuteProcedure(0, False, 0)", "GetParameter(@Unique_id)", "FinishProcedure()",
                                    "OpenRecordset(select * from ref_document where unique_id = 501 , 0, True)",
                                    "InTransaction()"});
-  EXPECT_EQ(Calls(), expected);
-  EXPECT_EQ(doc.UniqueID(), 501);
+  EXPECT_EQ((std::tuple{Calls(), doc.UniqueID()}), std::tuple(expected, 501));
 
   // No identifier came back: the open unit of work is abandoned and the error reaches the caller.
   script->Answer("OpenRecordset", {.result = DocumentRows({})});
@@ -170,8 +169,7 @@ TEST_F(Document, DeletesRunOnlyWithACurrentRow) {
   script->Answer("OpenRecordset", {.result = DocumentRows({{{"unique_id", 17}}})});
   ASSERT_TRUE(doc.GetData(17));
   Clear();
-  EXPECT_TRUE(doc.DeleteData(17));
-  EXPECT_TRUE(doc.RemoveReportLink(3, 17));
+  EXPECT_TRUE(doc.DeleteData(17) && doc.RemoveReportLink(3, 17));
   EXPECT_EQ(Calls(), (Texts{"PrepareProcedure(sp_delete_table)", "AddParameter(@table, ref_document)",
                             "AddParameter(@unique_id, 17)", "ExecuteProcedure(0, False, 0)", "InTransaction()",
                             "InTransaction()", "PrepareProcedure(sp_delete_xrf_report_document)",

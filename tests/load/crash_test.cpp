@@ -26,8 +26,7 @@ constexpr int kDocuments = 6;
   clsDocument doc;
   clsXrf_Org_Document link;
   if (!doc.ConnectionVariables(file, "embedded", "", "", false) ||
-      !link.ConnectionVariables(file, "embedded", "", "", false))
-    ::_exit(2);
+      !link.ConnectionVariables(file, "embedded", "", "", false)) ::_exit(2);
   const char byte = 1;
   if (::write(ready, &byte, 1) != 1) ::_exit(2);
   for (std::int64_t n = static_cast<std::int64_t>(seed % 1000000) * 1000;; ++n) {

@@ -139,9 +139,8 @@ TEST_P(NameSearch, EveryCommitteeIsFoundByEachWordOfEachOfItsNamesAndByItsAcrony
     }
   }
   EXPECT_GT(tried, 600u);
-  for (const auto& row : QueryRows("select org_group_id, old_acronym from org_committee where old_acronym <> ''")) {
+  for (const auto& row : QueryRows("select org_group_id, old_acronym from org_committee where old_acronym <> ''"))
     EXPECT_TRUE(Committees(*search, row[1], "committee").count(std::stoi(row[0]))) << row[1];
-  }
 }
 
 TEST_P(NameSearch, RanksWholeWordsOwnNamesActiveCommitteesAndLatestFilingsFirst) {
@@ -243,8 +242,7 @@ class NameIndex : public SampleOfficeSuite<300> {
     Exec("begin; delete from tw_name; delete from tw_name_committee");
     Exec(db_ ? "insert into tw_name_refresh select distinct org_group_id, 1 from org_committee"
              : "select tw_names_refresh(array(select org_group_id from org_committee), true)");
-    EXPECT_EQ(Rows(names), index);
-    EXPECT_EQ(Rows(ranking), committees);
+    EXPECT_EQ((std::tuple{Rows(names), Rows(ranking)}), std::tuple(index, committees));
     Exec("rollback");
   }
   std::unique_ptr<Db> db_;

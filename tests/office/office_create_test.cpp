@@ -106,8 +106,7 @@ TEST_P(OfficeCreate, AnExistingOfficeIsKeptUnlessForcedAndNeverReplacedWhileInUs
   const auto replaced = Create(50, true);
   ASSERT_TRUE(replaced.ok()) << replaced.message;
   EXPECT_NE(Text("select description from lks_system_info where code = 'PATH_TIF'"), "kept");
-  EXPECT_EQ(Text("select count(*) from ref_document"), "50");
-  EXPECT_EQ(Leftovers(), "0");
+  EXPECT_EQ((std::tuple{Text("select count(*) from ref_document"), Leftovers()}), std::tuple("50", "0"));
 }
 
 // What an office server database of version 2 or 3 lacks: the name index.
@@ -185,8 +184,7 @@ TEST_P(OfficeCreate, BadTargetsAndSizesAreRefusedBeforeAnythingIsMade) {
     const auto refused = OnServer() ? office::CreateServerOffice(ServerSettings(bad), {}) : MakeOffice(bad, std::nullopt);
     EXPECT_EQ(refused.status, OfficeStatus::InvalidOptions) << "'" << bad << "': " << refused.message;
   }
-  EXPECT_TRUE(Absent());
-  EXPECT_TRUE(dir_.Entries().empty());
+  EXPECT_TRUE(Absent() && dir_.Entries().empty());
 }
 
 // Each break of a copy of the sources is refused with a message naming where,
@@ -256,8 +254,7 @@ TEST(OfficeFile, EmptyOfficeIsMarkedAndHoldsTheWholeCatalog) {
   // The standard codes the searches rely on are there in an empty office.
   EXPECT_EQ(db.Int("select count(*) from lks_committee_type where Code in ('CNC', 'NRR')"), 2);
   EXPECT_EQ(db.Int("select count(*) from lks_system_info where Code in ('PATH_TIF', 'PATH_TIF_ALT', 'PATH_PDF', "
-                   "'PATH_PDF_ALT', 'PATH_PDF_CREATE', 'PATH_BATCH_SCAN')"),
-            6);
+                   "'PATH_PDF_ALT', 'PATH_PDF_CREATE', 'PATH_BATCH_SCAN')"), 6);
 
   std::vector<office::SqlFile> sources;
   ASSERT_EQ(office::ReadSqlFiles(TARNWICK_TEST_DB_SQL_DIR, sources), "");
@@ -281,8 +278,7 @@ TEST(OfficeFile, EmptyOfficeIsMarkedAndHoldsTheWholeCatalog) {
     const std::string text = definition.ParameterText();
     auto it = catalog.find(definition.name);
     ASSERT_NE(it, catalog.end());
-    EXPECT_EQ(it->second[1], text);
-    EXPECT_EQ(it->second[2], definition.body);
+    EXPECT_EQ((std::tuple{it->second[1], it->second[2]}), std::tuple(text, definition.body));
     EXPECT_NE(it->second[3], "<null>") << "no description";
     std::vector<sqlite::DeclaredParameter> again;
     ASSERT_EQ(sqlite::ParseDeclaredParameters(text, again), "");
@@ -303,8 +299,7 @@ TEST(OfficeFile, ProcedureFileFormat) {
   ASSERT_EQ(office::ParseProcedureFile("-- Finds a thing.\n--\n-- Second paragraph.\n"
                                        "create procedure sp_x @a int, @b VARCHAR (20) , @c money output\n"
                                        "as\nselect @a as \"@c\";\n",
-                                       p),
-            "");
+                                       p), "");
   EXPECT_EQ(p.name, "sp_x");
   EXPECT_EQ(p.description, "Finds a thing.\n\nSecond paragraph.");
   EXPECT_EQ(p.ParameterText(), "@a int, @b varchar(20), @c money output");
@@ -413,9 +408,8 @@ TEST_F(ServerSampleOffice, HoldsTheFilesTablesColumnsAndRows) {
 
   // Every table and view holds as many rows. (The values themselves are
   // compared through the procedures' answers in tests/office_server.)
-  for (const auto& [name, columns] : fileObjects) {
+  for (const auto& [name, columns] : fileObjects)
     EXPECT_EQ(ServerText(conn.get(), "select count(*) from " + name), db.Text("select count(*) from " + name)) << name;
-  }
   // The code tables are the server's own defaults and fixed sample rows: the same codes.
   for (const char* table : {"lks_document_type", "lku_document_sub_type", "lks_county", "lku_report_sub_type",
                             "lks_name_type"}) {
@@ -425,8 +419,7 @@ TEST_F(ServerSampleOffice, HoldsTheFilesTablesColumnsAndRows) {
     EXPECT_EQ(ServerRows(conn.get(), std::string("select code, description, sequence, effective_date, "
                                                  "coalesce(expire_date::text, '<null>') from ") +
                                          table + " order by lower(code::text) collate \"C\", 2"),
-              fileRows)
-        << table;
+              fileRows) << table;
   }
 
   // New rows continue after the copied identifiers.

@@ -142,8 +142,7 @@ TEST_P(OfficeQueries, FilingChecks) {
                     {"@doc_year", Variant(year)}, {"@doc_sub_type_code", Variant(subType)},
                     {"@begin_date", Variant(begin)}, {"@end_date", Variant(end)},
                     {"@total_receipts", Variant(receipts)}, {"@total_expenditures", Variant("")}},
-                   rows),
-              "");
+                   rows), "");
     return Output("@match_found").Text() + "/" + Output("@flag_mef").Text() + "/" + Output("@election_id").Text();
   };
 

@@ -71,8 +71,7 @@ std::string Text(const Variant& v) {
 
 void Read(const std::shared_ptr<Recordset>& rs, std::vector<std::string>* columns, Rows& rows) {
   if (!rs || rs->State() != ObjectState::Open) return;
-  if (columns)
-    for (const auto& c : rs->Columns()) columns->push_back(runtime::ToLower(c.name));
+  if (columns) for (const auto& c : rs->Columns()) columns->push_back(runtime::ToLower(c.name));
   if (rs->BOF() && rs->EndOfFile()) return;
   for (rs->MoveFirst(); !rs->EndOfFile(); rs->MoveNext()) {
     std::vector<std::string> row;
@@ -86,8 +85,7 @@ Outcome RunCall(DataGateway& g, const Call& call) {
   Outcome out;
   g.BeginTransaction();
   std::string error = g.PrepareProcedure(call.procedure);
-  for (const Arg& arg : call.args)
-    if (error.empty()) error = g.AddParameter("@" + arg.name, arg.value);
+  for (const Arg& arg : call.args) if (error.empty()) error = g.AddParameter("@" + arg.name, arg.value);
   std::shared_ptr<Recordset> rs;
   std::int32_t affected = 0;
   if (error.empty()) error = g.ExecuteProcedure(affected, true, rs, 0);
@@ -141,8 +139,7 @@ class ServerProcedures : public SampleOfficeSuite<3000, Engines::FileAndServer> 
       const Outcome server = RunCall(*server_gateway_, call);
       EXPECT_EQ(server.error.empty(), file.error.empty()) << "file: " << file.error << "\nserver: " << server.error;
       if (server.error.empty() != file.error.empty()) continue;
-      EXPECT_EQ(server.columns, file.columns);
-      EXPECT_EQ(server.rows, file.rows);
+      EXPECT_EQ((std::tuple{server.columns, server.rows}), std::tuple(file.columns, file.rows));
       Outcome compared = server;
       if (!call.identity.empty() && file.error.empty()) {
         const std::string key = runtime::ToLower(call.identity);
@@ -155,8 +152,7 @@ class ServerProcedures : public SampleOfficeSuite<3000, Engines::FileAndServer> 
         compared.outputs[key] = file.outputs.at(key);
         compared.checked[0][0] = file.checked[0][0];
       }
-      EXPECT_EQ(compared.outputs, file.outputs);
-      EXPECT_EQ(compared.checked, file.checked);
+      EXPECT_EQ((std::tuple{compared.outputs, compared.checked}), std::tuple(file.outputs, file.checked));
       found[call.procedure] += file.rows.size();
       for (const auto& [name, value] : file.outputs) found[call.procedure] += value == "1" ? 1 : 0;
     }
@@ -340,15 +336,13 @@ TEST_F(ServerProcedures, AFailingStatementUndoesTheWholeCall) {
                                "create function tw_test_refuse() returns trigger language plpgsql as "
                                "$$ begin raise exception 'refused for the test'; end $$;"
                                "create trigger tw_test_refuse before update on ref_document "
-                               "for each row execute function tw_test_refuse()"),
-            "");
+                               "for each row execute function tw_test_refuse()"), "");
   const std::string error = postgres::ExecText(
       server.get(), "call sp_save_DOCUMENT_IMAGE(" + plain + ", 1, null, '\\x4949'::bytea, null)");
   EXPECT_NE(error.find("refused for the test"), std::string::npos) << error;
   EXPECT_EQ(ServerText(server.get(), "select count(*) from document_image where document_id = " + plain), "0");
   ASSERT_EQ(postgres::ExecText(server.get(), "drop trigger tw_test_refuse on ref_document; "
-                                             "drop function tw_test_refuse()"),
-            "");
+                                             "drop function tw_test_refuse()"), "");
 }
 
 }  // namespace

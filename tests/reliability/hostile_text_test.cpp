@@ -107,8 +107,7 @@ TEST_P(StoredHostileText, IsStoredWholeAndSearchedForWithoutChangingTheSearch) {
     }
     // The server keeps UTF-8 only and says so; the file keeps the bytes.
     if (engine_ == OfficeEngine::Server && !nul && !saved &&
-        doc->LastErrorText().find("invalid byte sequence for encoding \"UTF8\"") != std::string::npos)
-      continue;
+        doc->LastErrorText().find("invalid byte sequence for encoding \"UTF8\"") != std::string::npos) continue;
     // No stored text ends early at a NUL: refused on both engines, naming the column.
     EXPECT_EQ(saved, !nul) << doc->LastErrorText();
     if (nul) {
@@ -132,8 +131,7 @@ TEST_P(StoredHostileText, IsStoredWholeAndSearchedForWithoutChangingTheSearch) {
 
 TEST_F(HostileText, NameSearchesIgnoreLetterCaseBeyondAscii) {
   clsDocument doc;
-  ASSERT_TRUE(doc.ConnectionVariables(file_, "", "", "", false));
-  ASSERT_TRUE(doc.GetData());
+  ASSERT_TRUE(doc.ConnectionVariables(file_, "", "", "", false) && doc.GetData());
   doc.NameListed("ÄÖ Ünion für Größe, ŁÓDŹ, ΑΘΗΝΑ, МОСКВА");
   ASSERT_TRUE(doc.SaveData()) << doc.LastErrorText();
   const std::string id = std::to_string(doc.UniqueID());

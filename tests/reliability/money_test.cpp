@@ -19,8 +19,7 @@ TEST(Money, IsStoredExactlyAcrossTheWholeCurrencyRange) {
   constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
 
   clsDocument doc;
-  ASSERT_TRUE(doc.ConnectionVariables(file, "", "", "", false));
-  ASSERT_TRUE(doc.GetData());
+  ASSERT_TRUE(doc.ConnectionVariables(file, "", "", "", false) && doc.GetData());
   doc.Title("Money at the edges");
   doc.TotalReceipts("922337203685477.5807");
   doc.TotalExpenditures("-922337203685477.5808");

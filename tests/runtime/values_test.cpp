@@ -114,8 +114,7 @@ TEST(VariantConvert, WholeNumbers) {
       {"&HFFFF", "-1", "-1"}, {"&H10000", "65536", "#6"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.in.Text());
-    EXPECT_EQ(Converted(c.in, 'L'), c.lng);
-    EXPECT_EQ(Converted(c.in, 'I'), c.integer);
+    EXPECT_EQ((std::tuple{Converted(c.in, 'L'), Converted(c.in, 'I')}), std::tuple(c.lng, c.integer));
   }
 }
 

@@ -18,8 +18,7 @@ create table ref_document (
   unique_id integer primary key, doc_type_code varchar(10) collate nocase, doc_year smallint,
   title varchar(200) collate nocase, is_amendment bit, amount_due money, due_date datetime, page_image image,
   score float, org_id int);
-create view vw_document as
-  select unique_id, title, is_amendment, amount_due, due_date from ref_document;
+create view vw_document as select unique_id, title, is_amendment, amount_due, due_date from ref_document;
 create table tw_procedure (
   name text primary key collate nocase, parameters text not null, body text not null, description text);
 insert into ref_document values
@@ -54,8 +53,7 @@ create table tw_office (version int not null);
 create table ref_document (
   unique_id serial primary key, doc_type_code citext, doc_year smallint, title citext, is_amendment boolean,
   amount_due numeric(19,4), due_date timestamp(0), page_image bytea, score double precision, org_id int);
-create view vw_document as
-  select unique_id, title, is_amendment, amount_due, due_date from ref_document;
+create view vw_document as select unique_id, title, is_amendment, amount_due, due_date from ref_document;
 insert into ref_document (unique_id, doc_type_code, doc_year, title, is_amendment, amount_due, due_date, page_image, score, org_id) values
   (1, 'RPT', 2004, 'First report', true, 1234.5, '2004-03-05 14:30:00', '\x01020304', 0.25, 7),
   (2, 'COR', 2005, 'Letter', false, 0, '2005-01-01 00:00:00', null, null, 8),

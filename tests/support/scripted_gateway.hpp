@@ -70,8 +70,7 @@ inline std::shared_ptr<Recordset> ImageRows(const std::vector<Row>& rows) {
   using enum DataType;
   return Rows({{"document_id", Integer}, {"doc_page_ct", Integer}, {"alt_doc_page_ct", Integer}, {"doc_image", LongVarBinary},
                {"alt_doc_image", LongVarBinary}, {"doc_image_sz", Integer}, {"alt_doc_image_sz", Integer},
-               {"orig_date", DBTimeStamp}, {"update_date", DBTimeStamp}},
-              rows);
+               {"orig_date", DBTimeStamp}, {"update_date", DBTimeStamp}}, rows);
 }
 
 inline std::shared_ptr<Recordset> SettingRows(const std::vector<Row>& rows) {
@@ -81,8 +80,7 @@ inline std::shared_ptr<Recordset> SettingRows(const std::vector<Row>& rows) {
                {"setting_path", VarChar},
                {"setting_key", VarChar},
                {"setting_type", VarChar},
-               {"setting_value", VarChar}},
-              rows);
+               {"setting_value", VarChar}}, rows);
 }
 
 inline std::shared_ptr<Recordset> SystemInfoRows(const std::vector<std::pair<Variant, Variant>>& rows) {

@@ -128,9 +128,8 @@ TEST_P(OfficeEngines, QueriesKeepTheOfficeServersMeaning) {
   };
   for (const auto& [sql, want] : cases) EXPECT_EQ(First(sql), want) << sql;
   // A text made safe for a literal reads back as itself, whatever it holds.
-  for (const std::string text : {"O'Malley's", "x'; delete from ref_document; --", "'"}) {
+  for (const std::string text : {"O'Malley's", "x'; delete from ref_document; --", "'"})
     EXPECT_EQ(First("select '" + gateway_->SqlSafeText(text) + "' + ''"), text);
-  }
 }
 
 // What a query text may reach is the office's own tables and views, read
@@ -223,9 +222,8 @@ TEST_P(OfficeEngines, ProceduresTakeInputsByNameAndGiveOutputsAndRows) {
   EXPECT_EQ(added->Collect("amount_due").Type(), VarType::Currency);
 
   // Rows beside outputs.
-  ASSERT_EQ(g.PrepareProcedure("sp_count_titles"), "");
-  ASSERT_EQ(g.AddParameter("@title", Variant("%REPORT")), "");
-  ASSERT_EQ(g.ExecuteProcedure(rows, true, rs, 0), "");
+  ASSERT_EQ((std::tuple{g.PrepareProcedure("sp_count_titles"), g.AddParameter("@title", Variant("%REPORT")),
+                        g.ExecuteProcedure(rows, true, rs, 0)}), std::tuple("", "", ""));
   Variant count, latest, unused;
   ASSERT_EQ(g.GetParameter("@count", count) + g.GetParameter("@latest", latest) + g.GetParameter("@unused", unused), "");
   EXPECT_EQ(std::tuple(count, latest.CStr(), unused.IsNull(), rs->RecordCount(), rs->Collect("title")),
@@ -280,12 +278,11 @@ TEST_P(OfficeEngines, AFailedCallUndoesOnlyItselfAndUnitsOfWorkCommitOrRollBack)
   EXPECT_EQ(Committed("select count(*) from ref_document where title = 'kept'"), "0");
   g.EndTransaction(true);
   EXPECT_FALSE(g.InTransaction());
-  EXPECT_EQ(Committed("select count(*) from ref_document where title = 'kept'"), "1");
 
   g.BeginTransaction();
   ASSERT_EQ(call("sp_insert_ref_document", "@Title", "dropped"), "");
   g.EndTransaction(false);
-  EXPECT_EQ(Committed("select count(*) from ref_document where title = 'dropped'"), "0");
+  EXPECT_EQ(Committed("select title from ref_document where title in ('kept', 'dropped')"), "kept");
 }
 
 TEST_P(OfficeEngines, ForwardOnlyReadingLeavesTheConnectionReady) {

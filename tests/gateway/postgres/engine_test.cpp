@@ -100,10 +100,9 @@ TEST_F(PostgresEngine, ADroppedConnectionGivesErrorsUntilTheNextConnection) {
 
   // Inside a unit of work the commit reports that the work is gone.
   engine_.BeginTransaction();
-  ASSERT_EQ(engine_.PrepareProcedure("sp_insert_ref_document"), "");
-  ASSERT_EQ(engine_.AddParameter("@Title", Variant("lost")), "");
   std::int32_t n = 0;
-  ASSERT_EQ(engine_.ExecuteProcedure(n, false, rs, 0), "");
+  ASSERT_EQ((std::tuple{engine_.PrepareProcedure("sp_insert_ref_document"), engine_.AddParameter("@Title", Variant("lost")),
+                        engine_.ExecuteProcedure(n, false, rs, 0)}), std::tuple("", "", ""));
   terminate();
   EXPECT_NE(engine_.ExecuteProcedure(n, false, rs, 0), "");
   EXPECT_THROW(engine_.EndTransaction(true), RuntimeError);
@@ -163,9 +162,8 @@ TEST(PostgresRender, DeepAndLongTextsRenderInTimeOrFailCleanly) {
     if (i < 24) numbers = "abs(nullif(" + numbers + ", 0) + 1)";
   }
   for (int i = 0; i < 900; ++i) chain += " + title";
-  for (const std::string& expr : {nested, numbers, cases, chain}) {
+  for (const std::string& expr : {nested, numbers, cases, chain})
     EXPECT_EQ(Rendered("select " + expr + " from ref_document").rfind("SELECT ", 0), 0u) << expr.substr(0, 80);
-  }
   EXPECT_NE(Rendered("select " + std::string(150, '(') + "1" + std::string(150, ')')).find("error"), std::string::npos);
 }
 

@@ -32,8 +32,7 @@ TEST(RecordingGateway, LogsEveryCallAndAnswersFromPerOperationQueuesThenDefaults
                                                            "SqlSafeText(O'Brien's)"}));
   EXPECT_EQ(none, nullptr);  // a procedure that returns no rows hands back nothing
   script->Answer("PrepareProcedure", {.errorText = "first"});
-  EXPECT_EQ(g.PrepareProcedure("a"), "first");
-  EXPECT_EQ(g.PrepareProcedure("b"), "");
+  EXPECT_EQ((std::tuple{g.PrepareProcedure("a"), g.PrepareProcedure("b")}), std::tuple("first", ""));
   EXPECT_THROW(script->Answer("OpenRecordSet", {}), RuntimeError);  // misspelt: would never be answered
 
   // Rows, no rows, an error text (no earlier rows stay current), a raised error (logged, then thrown).
@@ -90,8 +89,8 @@ TEST(RecordingGateway, UnitOfWorkAndFactoryScopesGoThroughTheScript) {
     CreateGateway();
     EXPECT_EQ(outer->created, 1);
   }
-  EXPECT_EQ(dynamic_cast<RecordingGateway*>(CreateGateway().get()), nullptr);
-  EXPECT_EQ(outer->created, 1);
+  EXPECT_EQ((std::tuple{dynamic_cast<RecordingGateway*>(CreateGateway().get()), outer->created}),
+            std::tuple(nullptr, 1));
   EXPECT_THROW(ScopedRecordingFactory(nullptr), RuntimeError);
 }
 

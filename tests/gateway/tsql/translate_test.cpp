@@ -97,10 +97,8 @@ TEST(TsqlTranslate, ExecBecomesProcedureCall) {
     }
     return out;
   };
-  EXPECT_EQ(call("Exec sp_misc_reports_filed_lists -1, 'it''s', ''"),
-            "sp_misc_reports_filed_lists =L-1 ='it's ='");
-  EXPECT_EQ(call("EXECUTE dbo.usp_x @a = 1.5, @b = NULL, @d = 3000000000;"),
-            "usp_x @a=D1.5 @b=Null @d=D3000000000");
+  EXPECT_EQ(call("Exec sp_misc_reports_filed_lists -1, 'it''s', ''"), "sp_misc_reports_filed_lists =L-1 ='it's ='");
+  EXPECT_EQ(call("EXECUTE dbo.usp_x @a = 1.5, @b = NULL, @d = 3000000000;"), "usp_x @a=D1.5 @b=Null @d=D3000000000");
 }
 
 TEST(TsqlTranslate, MalformedTextsGivePositionedErrors) {
@@ -243,9 +241,8 @@ TEST(TsqlDayRange, PicksTheRowsOfTheCastAndUsesTheIndex) {
         std::string plain = cond;
         plain.replace(plain.find("cast("), 5, "cast(isnull(");
         plain.insert(plain.find(" as date)"), ", null)");
-        for (const char* shape : {"%", "not (%)", "id = 0 or %"}) {
+        for (const char* shape : {"%", "not (%)", "id = 0 or %"})
           EXPECT_EQ(ids(shape, cond), ids(shape, plain)) << shape << ": " << cond;
-        }
       }
     }
   }
