@@ -7,7 +7,6 @@ namespace tarnwick::test {
 namespace {
 
 struct Committee : Scripted { clsOrg org; };
-using Texts = std::vector<std::string>;
 
 // The committee list select, joins and current-committee condition, as the
 // office's database expects them.
@@ -32,8 +31,6 @@ const std::string kListText =
 const std::string kCurrent =
     "WHERE fn.trans_end_date is null AND (ro.trans_date = (SELECT max(trans_date) from ref_org where group_id = "
     "ro.group_id) or ro.trans_date is null) ";
-
-std::string Opened(const std::string& sql) { return "OpenRecordset(" + sql + ", 0, True)"; }
 
 TEST_F(Committee, SetupFilterAddsItsClausesInAFixedOrder) {
   struct Case { std::string commType{}, commLevel{}, status{}, infoType{}, name{}, firstName{}, office{}, party{},

@@ -5,7 +5,6 @@
 namespace tarnwick::test {
 namespace {
 
-using Texts = std::vector<std::string>;
 struct Cursor : Scripted { clsXrf_Org_Document link; clsXrf_Aff_Org_Document aff; };
 
 // The cursor's markers: R for DataReady, B for BOF, E for EOF, "-" for each one off.

@@ -2,8 +2,8 @@
 // procedure calls of saving, deleting and the filing checks, and what a
 // gateway error text or a run-time failure does at each step.
 #include <algorithm>
-#include <functional>
 
+#include "support/sample_office.hpp"
 #include "support/scripted_gateway.hpp"
 #include "documents/document_members.hpp"
 
@@ -11,13 +11,7 @@ namespace tarnwick::test {
 namespace {
 
 struct Document : Scripted { clsDocument doc; };
-using Texts = std::vector<std::string>;
 
-// The search form's choices, in SetupFilter's order.
-struct FilterChoice {
-  std::string docType{}, docName{}, year{}; bool useComm = true; std::string commType{}, name{}, first{}, last{};
-  bool useName = false; std::string dateType{}, beginDate{}, endDate{}, user{}, nameType{}; bool notLinked = false;
-};
 
 Texts Tail(Texts calls, std::size_t n) { return {calls.end() - static_cast<std::ptrdiff_t>(std::min(n, calls.size())), calls.end()}; }
 
@@ -27,7 +21,7 @@ TEST_F(Document, EveryMemberIsBound) {
 }
 
 TEST_F(Document, SetupFilterBuildsTheWhereTextSlotBySlot) {
-  struct Case { FilterChoice c; std::string where; };
+  struct Case { DocumentSearch c; std::string where; };
   const Case cases[] = {
       {.c = {.name = "n", .first = "f", .last = "l"}, .where = ""},
       {.c = {.year = "2004", .commType = "No Committee"}, .where = "where RD.Doc_year = 2004 and XCD.org_id is null  "},
@@ -36,23 +30,17 @@ TEST_F(Document, SetupFilterBuildsTheWhereTextSlotBySlot) {
       {.c = {.docType = "RPT", .commType = "PAC", .name = "smi*th", .user = "jdoe", .nameType = "AIO"},
        .where = "where oc.comm_type_code = 'PAC' and OC.org_name like 'smi%th%' and RD.Doc_type_code = 'RPT' and "
                 "RD.user_id = 'jdoe' and OC.inhouse_name like 'smi%th%' and OC.old_acronym like 'smi%th%' "},
-      {.c = {.first = "j?n", .last = "O'Br*", .useName = true, .dateType = "RECEIVED DATE", .endDate = "12/31/2004",
+      {.c = {.first = "j?n", .last = "O'Br*", .useName = true, .dateType = "RECEIVED DATE", .end = "12/31/2004",
              .notLinked = true},
        .where = "where cnd.first_name like 'j_n' and cnd.last_name like 'O''Br%' and "
                 "cast(RD.receive_send_date as date) <= '12/31/2004' and xrd.report_id is null  and "
                 "isnull(RD.has_no_report_data, 0) = 0  "},
-      {.c = {.docName = "Q1", .dateType = "ENTERED DATE", .beginDate = "1/1/2004", .endDate = "2/1/2004"},
+      {.c = {.docName = "Q1", .dateType = "ENTERED DATE", .begin = "1/1/2004", .end = "2/1/2004"},
        .where = "where RD.Doc_sub_type_code = 'Q1' and cast(RD.entry_date as date) >= '1/1/2004' and "
                 "cast(RD.entry_date as date) <= '2/1/2004' "},
-      {.c = {.dateType = "received date", .beginDate = "1/1/2004"}, .where = ""},  // date kinds match exactly
+      {.c = {.dateType = "received date", .begin = "1/1/2004"}, .where = ""},  // date kinds match exactly
   };
-  for (const Case& k : cases) {
-    SCOPED_TRACE(k.where);
-    const FilterChoice& c = k.c;
-    EXPECT_EQ(doc.SetupFilter(c.docType, c.docName, c.year, c.useComm, c.commType, c.name, c.first, c.last,
-                              c.useName, c.dateType, c.beginDate, c.endDate, c.user, c.nameType, c.notLinked),
-              k.where);
-  }
+  for (const Case& k : cases) EXPECT_EQ(k.c.Filter(doc), k.where);
 }
 
 TEST_F(Document, SearchesSendTheirSqlAndKeepTheListCount) {
@@ -124,8 +112,7 @@ TEST_F(Document, NewDocumentIsInsertedWithThirtyInputsAndReloaded) {
   expected.insert(expected.end(), {"ExecuteProcedure(0, False, 0)", "GetParameter(@Unique_id)", "FinishProcedure()",
                                    "OpenRecordset(select * from ref_document where unique_id = 501 , 0, True)",
                                    "InTransaction()"});
-  EXPECT_EQ(Calls(), expected);
-  EXPECT_EQ(doc.UniqueID(), 501);
+  EXPECT_EQ((std::tuple{Calls(), doc.UniqueID()}), std::tuple(expected, 501));
 
   // No identifier came back: the open unit of work is abandoned and the error reaches the caller.
   script->Answer("OpenRecordset", {.result = DocumentRows({})});
@@ -182,8 +169,7 @@ TEST_F(Document, DeletesRunOnlyWithACurrentRow) {
   script->Answer("OpenRecordset", {.result = DocumentRows({{{"unique_id", 17}}})});
   ASSERT_TRUE(doc.GetData(17));
   Clear();
-  EXPECT_TRUE(doc.DeleteData(17));
-  EXPECT_TRUE(doc.RemoveReportLink(3, 17));
+  EXPECT_TRUE(doc.DeleteData(17) && doc.RemoveReportLink(3, 17));
   EXPECT_EQ(Calls(), (Texts{"PrepareProcedure(sp_delete_table)", "AddParameter(@table, ref_document)",
                             "AddParameter(@unique_id, 17)", "ExecuteProcedure(0, False, 0)", "InTransaction()",
                             "InTransaction()", "PrepareProcedure(sp_delete_xrf_report_document)",

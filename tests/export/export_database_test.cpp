@@ -1,8 +1,6 @@
 // The exports on a sample office, on each engine: each list's file holds,
 // byte for byte, the rows its procedure returns as a result set (the file is
 // written from rows read forward only), and paths that cannot be written fail.
-#include <functional>
-#include <memory>
 
 #include "support/office_files.hpp"
 #include "support/sample_office.hpp"

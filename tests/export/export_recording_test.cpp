@@ -2,11 +2,9 @@
 // format, and every way an export can fail without leaving a file behind.
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "export/text_file.hpp"
 #include "runtime/replacing_file.hpp"

@@ -56,9 +56,7 @@ class Input {
 };
 
 struct Scratch {
-  fs::path dir;
-  fs::path pristine;
-  fs::path office;
+  fs::path dir, pristine, office;
 };
 
 const Scratch& Setup() {

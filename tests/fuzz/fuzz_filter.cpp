@@ -12,7 +12,6 @@
 
 namespace {
 
-using tarnwick::Column;
 using tarnwick::Currency;
 using tarnwick::DataType;
 using tarnwick::Date;
@@ -52,8 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       // An empty text removes the filter, which then reads as the Long 0.
       const tarnwick::Variant kept = rs->Filter();
       if (walked != count || count > 4 || kept != (criteria.empty() ? tarnwick::Variant(std::int32_t{0}) : kept) ||
-          (!criteria.empty() && kept.CStr() != criteria))
-        std::abort();
+          (!criteria.empty() && kept.CStr() != criteria)) std::abort();
     } else {
       const auto skip = static_cast<std::int32_t>((mode >> 2) % 5) - 1;
       const auto dir = (mode & 2) ? tarnwick::SearchDirection::Backward : tarnwick::SearchDirection::Forward;

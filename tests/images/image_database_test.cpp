@@ -17,14 +17,11 @@ TEST_P(ImageOffice, ImagesAreStoredReadReplacedAndRemovedAndBadInputLosesNothing
   const std::string key = Query("select min(unique_id) from ref_document where unique_id not in "
                                 "(select document_id from DOCUMENT_IMAGE)");
   const std::int32_t id = std::stoi(key);
-  ASSERT_TRUE(image->GetData(id));
-  EXPECT_FALSE(image->HasImage());
-  ASSERT_TRUE(image->GetData());
+  ASSERT_TRUE(image->GetData(id) && !image->HasImage() && image->GetData());
   image->PageCount("3");
   image->Image(Pattern(300000, 3));
   image->ImageAlt(Pattern(17, 9));
-  ASSERT_TRUE(image->SaveData(key));
-  ASSERT_TRUE(image->GetData(id));
+  ASSERT_TRUE(image->SaveData(key) && image->GetData(id));
   EXPECT_TRUE(image->HasImage() && image->HasAltered());
   EXPECT_TRUE(image->Image() == Pattern(300000, 3) && image->ImageAlt() == Pattern(17, 9)) << "both images, byte for byte";
   EXPECT_EQ(image->PageCount() + "|" + image->PageCountAlt(), "3|");
@@ -34,8 +31,7 @@ TEST_P(ImageOffice, ImagesAreStoredReadReplacedAndRemovedAndBadInputLosesNothing
   // Replaced in whole: the altered image is now empty (0 bytes, not Null), the first date stays.
   image->Image(Pattern(5, 1));
   image->ImageAlt(Bytes{});
-  ASSERT_TRUE(image->SaveData(key));
-  ASSERT_TRUE(image->GetData(id));
+  ASSERT_TRUE(image->SaveData(key) && image->GetData(id));
   EXPECT_TRUE(image->Image() == Pattern(5, 1) && image->ImageAlt().empty());
   EXPECT_FALSE(image->HasAltered()) << "a 0-byte image is no image";
   EXPECT_EQ(image->OrigDate(), stored);
@@ -51,9 +47,7 @@ TEST_P(ImageOffice, ImagesAreStoredReadReplacedAndRemovedAndBadInputLosesNothing
   EXPECT_EQ(image->Image(), Pattern(5, 1));
 
   // Removed: the document is still there with no images.
-  ASSERT_TRUE(image->DeleteData(id));
-  ASSERT_TRUE(image->GetData(id));
-  EXPECT_FALSE(image->HasImage());
+  EXPECT_TRUE(image->DeleteData(id) && image->GetData(id) && !image->HasImage());
   EXPECT_EQ(Query("select count(*) from ref_document where has_image = false and unique_id = " + key), "1");
 }
 

@@ -6,7 +6,6 @@ namespace tarnwick::test {
 namespace {
 
 struct Images : Scripted { clsDocumentImage image; };
-using Texts = std::vector<std::string>;
 
 TEST_F(Images, GetDataLoadsAnImageRowOrPreparesANewOne) {
   // A new row (no identifier, or one below 1): a blank row is added even with no rows.
@@ -16,11 +15,9 @@ TEST_F(Images, GetDataLoadsAnImageRowOrPreparesANewOne) {
   EXPECT_FALSE(image.HasImage());
   // An existing document: the flags follow the sizes; Null and 0 mean no image.
   script->Answer("OpenRecordset", {.result = ImageRows({{{"doc_image_sz", 1200}, {"alt_doc_image_sz", Variant::Null()}}})});
-  EXPECT_TRUE(image.GetData(5));
-  EXPECT_TRUE(image.HasImage() && !image.HasAltered());
+  EXPECT_TRUE(image.GetData(5) && image.HasImage() && !image.HasAltered());
   script->Answer("OpenRecordset", {.result = ImageRows({{{"doc_image_sz", 0}, {"alt_doc_image_sz", 3}}})});
-  EXPECT_TRUE(image.GetData(2147483647));
-  EXPECT_TRUE(!image.HasImage() && image.HasAltered());
+  EXPECT_TRUE(image.GetData(2147483647) && !image.HasImage() && image.HasAltered());
   // A new row afterwards keeps what the last document set.
   script->Answer("OpenRecordset", {.result = ImageRows({})});
   EXPECT_TRUE(image.GetData());

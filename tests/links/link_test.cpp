@@ -6,7 +6,6 @@ namespace tarnwick::test {
 namespace {
 
 struct Links : Scripted { clsXrf_Org_Document link; };
-using Texts = std::vector<std::string>;
 
 TEST_F(Links, MoveAndDeleteSendTheirProceduresWithTheRightNames) {
   script->Answer("OpenRecordset", {.result = LinkRows({{12, 345}, {13, 345}})});

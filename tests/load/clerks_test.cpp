@@ -1,9 +1,6 @@
 // Eight clerk processes on one office file for a few seconds: every write the
 // library acknowledged is in the file exactly once, and every write it could
 // not make was refused with an error text, never a crash.
-#include <gtest/gtest.h>
-
-#include <string>
 
 #include "clerks.hpp"
 #include "support/office_files.hpp"

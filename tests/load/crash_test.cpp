@@ -1,18 +1,12 @@
 // A writing clerk killed with SIGKILL at a random moment, again and again, on
 // one office file: after every kill the file passes SQLite's integrity check
 // and every document shows either the whole of a save or none of it.
-#include <gtest/gtest.h>
 #include <signal.h>
-#include <sqlite3.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdint>
 #include <random>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "support/office_files.hpp"
 #include "tarnwick/tarnwick.hpp"
@@ -32,8 +26,7 @@ constexpr int kDocuments = 6;
   clsDocument doc;
   clsXrf_Org_Document link;
   if (!doc.ConnectionVariables(file, "embedded", "", "", false) ||
-      !link.ConnectionVariables(file, "embedded", "", "", false))
-    ::_exit(2);
+      !link.ConnectionVariables(file, "embedded", "", "", false)) ::_exit(2);
   const char byte = 1;
   if (::write(ready, &byte, 1) != 1) ::_exit(2);
   for (std::int64_t n = static_cast<std::int64_t>(seed % 1000000) * 1000;; ++n) {
@@ -77,8 +70,7 @@ TEST(CrashSafety, KilledWritersNeverLeaveAHalfSaveOrABrokenFile) {
       ids.push_back(doc.UniqueID());
     }
   }
-  const std::int32_t org =
-      std::stoi(Db(file).Text("select min(unique_id) from ref_org where unique_id = group_id"));
+  const std::int32_t org = std::stoi(Db(file).Text("select min(unique_id) from ref_org where unique_id = group_id"));
   std::string idList;
   for (std::int32_t id : ids) idList += (idList.empty() ? "" : ",") + std::to_string(id);
 
@@ -106,29 +98,12 @@ TEST(CrashSafety, KilledWritersNeverLeaveAHalfSaveOrABrokenFile) {
     killedWhileWriting += ready ? 1 : 0;
 
     // Opening the file read-write lets SQLite roll back what the writer left unfinished.
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-    sqlite3_busy_timeout(db, 5000);
-    sqlite3_stmt* st = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "pragma integrity_check", -1, &st, nullptr), SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
-    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok");
-    sqlite3_finalize(st);
-    const std::string sql = "select title, name_listed, cast(amount_due as integer) from ref_document "
-                            "where unique_id in (" + idList + ")";
-    ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK);
-    int rows = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-      ++rows;
-      const std::string title = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-      const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
-      const std::string amount = "crash " + std::to_string(sqlite3_column_int64(st, 2));
-      EXPECT_EQ(title, name) << "a save is half visible";
-      EXPECT_EQ(title, amount) << "a save is half visible";
-    }
-    sqlite3_finalize(st);
-    EXPECT_EQ(rows, kDocuments);
-    sqlite3_close(db);
+    const Db db(file, true);
+    EXPECT_EQ(db.Text("pragma integrity_check"), "ok");
+    const auto rows = db.Rows("select title, name_listed, 'crash ' || cast(amount_due as integer) from ref_document "
+                              "where unique_id in (" + idList + ")");
+    EXPECT_EQ(rows.size(), std::size_t{kDocuments});
+    for (const auto& r : rows) EXPECT_TRUE(r[0] == r[1] && r[1] == r[2]) << "half a save: " << r[0] << "|" << r[1] << "|" << r[2];
     if (::testing::Test::HasFailure()) break;
   }
   EXPECT_EQ(killedWhileWriting, kKills) << "every writer was connected and writing when killed";

@@ -15,8 +15,6 @@ const std::string kInForce =
 const std::string kOrder = "order by sequence, description ";
 const Date kMarch5 = dates::FromCivil({2004, 3, 5});
 
-std::string Opened(const std::string& sql) { return "OpenRecordset(" + sql + ", 0, True)"; }
-
 // A code list: codes and descriptions, with a Link column.
 std::shared_ptr<Recordset> Codes(const std::vector<std::pair<Variant, std::string>>& rows) {
   std::vector<std::vector<Variant>> values;
@@ -95,8 +93,7 @@ TEST_F(Lookup, LookupsRowNumbersAndFiltersMoveTheCursorAsTheyShould) {
   EXPECT_EQ(list.Code(), "A") << "the first row can be chosen too";
   ExpectRaises(err::kBadCriteria, [&] { list.FindIndex("it's"); });
   list.ListFilter("Code > 'A' AND Code < 'D'");
-  EXPECT_EQ(list.RecordCount(), 2);
-  EXPECT_EQ(list.FindIndex("C"), 2);
+  EXPECT_EQ((std::tuple{list.RecordCount(), list.FindIndex("C")}), std::tuple(2, 2));
   EXPECT_EQ(list.GetDescription("D"), "") << "lookups see only the rows let through";
   list.ListFilter("Code = 'Q'");
   EXPECT_EQ(list.ListFilter(), "") << "no row left";

@@ -2,15 +2,14 @@
 // pixel, thumbnails keep the page's shape and tone, the PDF holds every page
 // at the size its resolution gives, and every kind of bad image is refused
 // with an error naming the document and the page, leaving no file behind.
-#include <gtest/gtest.h>
 #include <png.h>
 #include <tiffio.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <array>
 #include <cstdlib>
-#include <functional>
+#include <tuple>
 
 #include "office/internal.hpp"
 #include "support/office_files.hpp"
@@ -34,8 +33,7 @@ std::vector<std::uint8_t> Decode(const Bytes& png, int samples, std::uint32_t& w
   image.format = samples == 3 ? PNG_FORMAT_RGB : PNG_FORMAT_GRAY;
   std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
   EXPECT_NE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr), 0) << image.message;
-  width = image.width;
-  height = image.height;
+  std::tie(width, height) = std::tuple(image.width, image.height);
   return pixels;
 }
 
@@ -43,15 +41,6 @@ double Mean(const std::vector<std::uint8_t>& v) {
   double sum = 0;
   for (auto b : v) sum += b;
   return sum / static_cast<double>(v.size());
-}
-
-std::string Shell(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  char buffer[4096];
-  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  pclose(pipe);
-  return out;
 }
 
 // Little-endian fields of a TIFF (the scanner's TIFFs are little-endian).
@@ -199,30 +188,19 @@ TEST(Pages, ThePdfHoldsEveryPageInOrderAtTheSizeItsResolutionGives) {
   // A bilevel fax page, a grey page and a colour page at their own resolutions.
   std::vector<ScanPage> written{DrawScanPage(300, 200, 1, true, 1), DrawScanPage(170, 220, 1, false, 2),
                                 DrawScanPage(200, 100, 3, false, 3)};
-  written[0].dpi = 100;
-  written[1].dpi = 20;
-  written[2].dpi = 72;
+  for (std::size_t i = 0; i < 3; ++i) written[i].dpi = std::array{100, 20, 72}[i];
   const Bytes image = AsBytes(office::detail::WriteScanTiff(written, COMPRESSION_LZW));
   const std::string pdf = dir.File("filing.pdf");
   pages::WritePdf(image, "document 9", pdf);
-  const std::string info = Shell("pdfinfo -f 1 -l 3 '" + pdf + "'");
-  EXPECT_NE(info.find("Pages:           3"), std::string::npos) << info;
-  EXPECT_NE(info.find("Page    1 size:  216 x 144 pts"), std::string::npos) << info;
-  EXPECT_NE(info.find("Page    2 size:  612 x 792 pts (letter)"), std::string::npos) << info;
-  EXPECT_NE(info.find("Page    3 size:  200 x 100 pts"), std::string::npos) << info;
   // The bilevel page is embedded as fax data, the others as Deflate.
-  const std::string images = Shell("pdfimages -list '" + pdf + "'");
-  EXPECT_NE(images.find("300   200  gray    1   1  ccitt"), std::string::npos) << images;
-  EXPECT_NE(images.find("170   220  gray    1   8  image"), std::string::npos) << images;
-  EXPECT_NE(images.find("200   100  rgb     3   8  image"), std::string::npos) << images;
+  const std::string info = RunCommand("pdfinfo -f 1 -l 3 '" + pdf + "'; pdfimages -list '" + pdf + "'").out;
+  for (const char* says : {"Pages:           3", "Page    1 size:  216 x 144 pts", "Page    2 size:  612 x 792 pts (letter)",
+                           "Page    3 size:  200 x 100 pts", "300   200  gray    1   1  ccitt",
+                           "170   220  gray    1   8  image", "200   100  rgb     3   8  image"})
+    EXPECT_NE(info.find(says), std::string::npos) << says << " not in:\n" << info;
   // The fax page taken out of the PDF again is the page that was written.
-  Shell("pdfimages -f 1 -l 1 '" + pdf + "' '" + dir.File("back") + "'");
-  std::string pbm;
-  if (FILE* f = std::fopen(dir.File("back-000.pbm").c_str(), "rb")) {
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, f)) > 0;) pbm.append(buffer, n);
-    std::fclose(f);
-  }
+  RunCommand("pdfimages -f 1 -l 1 '" + pdf + "' '" + dir.File("back") + "'");
+  const std::string pbm = ReadFile(dir.File("back-000.pbm"));
   ASSERT_EQ(pbm.substr(0, 11), "P4\n300 200\n");
   std::size_t differ = 0;
   for (std::size_t i = 0; i < written[0].pixels.size(); ++i) {
@@ -292,8 +270,8 @@ TEST(Pages, BadImagesAreRefusedNamingTheDocumentAndThePageAndLeaveNoFile) {
   std::uint32_t w = 0, h = 0;
   Decode(pages::RenderPng(tiny, "document 9", 1), 1, w, h);
   EXPECT_EQ(std::tuple(w, h), std::tuple(64u, 40u));
-  EXPECT_NE(ExpectRaises(481, [&] { pages::WritePdf(tiny, "document 9", pdf); }).Description().find("outside what a PDF page may be"),
-            std::string::npos);
+  const std::string why = ExpectRaises(481, [&] { pages::WritePdf(tiny, "document 9", pdf); }).Description();
+  EXPECT_NE(why.find("outside what a PDF page may be"), std::string::npos) << why;
   // Pages linked in a loop are read once each.
   EXPECT_EQ(pages::ReadPages(WithLastLink(fax, U32(fax, 4)), "document 9").size(), 2u);
   // What the caller asks for that the image does not have.

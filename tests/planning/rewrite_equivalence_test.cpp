@@ -5,23 +5,13 @@
 // and committee history. Hand-made texts pin the cases where a rewrite must
 // not apply (a Null-accepting condition, an OR, NOT IN) and those where it
 // must (so that the pass cannot silently do nothing).
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "documents/document_queries.hpp"
 #include "gateway/sqlite/catalog.hpp"
-#include "gateway/sqlite/functions.hpp"
 #include "gateway/sqlite/render.hpp"
 #include "gateway/tsql/translate.hpp"
 #include "support/forwarding_gateway.hpp"
 #include "support/sample_office.hpp"
-#include "tarnwick/clsDocument.hpp"
-#include "tarnwick/clsLookup_List.hpp"
-#include "tarnwick/clsOrg.hpp"
 
 namespace tarnwick::test {
 namespace {
@@ -41,7 +31,7 @@ class CapturingGateway : public ForwardingGateway {
   std::vector<std::string>& texts_;
 };
 
-class RewriteEquivalence : public SampleOfficeSuite<20000> {
+class RewriteEquivalence : public SampleOfficeSuite<20000, Engines::File> {
  protected:
   void SetUp() override {
     previous_ = SetGatewayFactory(
@@ -107,15 +97,7 @@ TEST_F(RewriteEquivalence, EveryLibraryTextGivesTheSameRows) {
   auto document = Connected<clsDocument>();
   auto committees = Connected<clsOrg>();
   // Each choice of the document search form, alone and combined.
-  struct Form {
-    std::string docType{}, docName{}, year{};
-    bool useComm = true;
-    std::string commType{}, name{}, first{}, last{};
-    bool useName = false;
-    std::string dateType{}, begin{}, end{}, user{}, nameType{};
-    bool notLinked = false;
-  };
-  const std::vector<Form> forms = {
+  const std::vector<DocumentSearch> forms = {
       {},
       {.year = "2010"},
       {.docType = "RPT", .docName = "Q1", .year = "2012"},
@@ -139,11 +121,7 @@ TEST_F(RewriteEquivalence, EveryLibraryTextGivesTheSameRows) {
       {.notLinked = true},
       {.year = "2008", .commType = "CNC", .notLinked = true},
   };
-  for (const Form& f : forms) {
-    document->GetDocumentList(document->SetupFilter(f.docType, f.docName, f.year, f.useComm, f.commType, f.name,
-                                                    f.first, f.last, f.useName, f.dateType, f.begin, f.end, f.user,
-                                                    f.nameType, f.notLinked));
-  }
+  for (const DocumentSearch& f : forms) document->GetDocumentList(f.Filter(*document));
   document->GetCommitteeDocumentList(n.group);
   // Each kind of committee search: names, identifier, previous identifier,
   // candidate and treasurer, with the code choices.

@@ -41,12 +41,7 @@ struct FaultPlan {
     failed = op;
     return true;
   }
-  void Arm(std::int64_t k) {
-    armed = true;
-    calls = 0;
-    failAt = k;
-    failed.clear();
-  }
+  void Arm(std::int64_t k) { *this = FaultPlan{true, 0, k, {}}; }
   void Disarm() { armed = false; }
 };
 

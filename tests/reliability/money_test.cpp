@@ -1,9 +1,8 @@
 // Amounts keep every digit across the whole Currency range, through an
 // insert and through a column update, and stay plain numbers to SQL.
-#include <cstdint>
 #include <limits>
-#include <memory>
-#include <string>
+#include <tuple>
+#include <vector>
 
 #include "support/scripted_gateway.hpp"
 #include "gateway/sqlite/engine.hpp"
@@ -20,8 +19,7 @@ TEST(Money, IsStoredExactlyAcrossTheWholeCurrencyRange) {
   constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
 
   clsDocument doc;
-  ASSERT_TRUE(doc.ConnectionVariables(file, "", "", "", false));
-  ASSERT_TRUE(doc.GetData());
+  ASSERT_TRUE(doc.ConnectionVariables(file, "", "", "", false) && doc.GetData());
   doc.Title("Money at the edges");
   doc.TotalReceipts("922337203685477.5807");
   doc.TotalExpenditures("-922337203685477.5808");
@@ -30,10 +28,8 @@ TEST(Money, IsStoredExactlyAcrossTheWholeCurrencyRange) {
   ASSERT_TRUE(doc.SaveData()) << doc.LastErrorText();
   const std::int32_t id = doc.UniqueID();
   ASSERT_TRUE(doc.GetData(id));
-  EXPECT_EQ(doc.TotalReceipts(), "922337203685477.5807");
-  EXPECT_EQ(doc.TotalExpenditures(), "-922337203685477.5808");
-  EXPECT_EQ(doc.AmountDue().scaled, kMax - 1);
-  EXPECT_EQ(doc.AmountPaid().scaled, 1234);
+  EXPECT_EQ(std::tuple(doc.TotalReceipts(), doc.TotalExpenditures(), doc.AmountDue().scaled, doc.AmountPaid().scaled),
+            std::tuple("922337203685477.5807", "-922337203685477.5808", kMax - 1, 1234));
   EXPECT_EQ(doc.mRecSet()->Collect("total_receipts"), Variant(Currency{kMax})) << "read back as Currency";
 
   // An expression over the column loses its declared type, not the amount.
@@ -48,17 +44,13 @@ TEST(Money, IsStoredExactlyAcrossTheWholeCurrencyRange) {
   // Changed column by column, through the text the update sends.
   doc.AmountDue(Currency{kMin + 3});
   doc.TotalReceipts("900000000000.0001");
-  ASSERT_TRUE(doc.SaveData()) << doc.LastErrorText();
-  ASSERT_TRUE(doc.GetData(id));
-  EXPECT_EQ(doc.AmountDue().scaled, kMin + 3);
-  EXPECT_EQ(doc.TotalReceipts(), "900000000000.0001");
+  ASSERT_TRUE(doc.SaveData() && doc.GetData(id)) << doc.LastErrorText();
+  EXPECT_EQ(std::tuple(doc.AmountDue().scaled, doc.TotalReceipts()), std::tuple(kMin + 3, "900000000000.0001"));
 
   // Ordinary amounts stay numbers that SQL adds and compares.
   const std::string row = " from ref_document where unique_id = " + std::to_string(id);
-  Db db(file);
-  EXPECT_EQ(db.Text("select typeof(amount_paid)" + row), "real");
-  EXPECT_EQ(db.Text("select amount_paid * 100" + row), "12.34");
-  EXPECT_EQ(db.Text("select count(*)" + row + " and amount_paid > 0.1 and amount_paid < 0.2"), "1");
+  EXPECT_EQ(Db(file).Rows("select typeof(amount_paid), amount_paid * 100, amount_paid > 0.1 and amount_paid < 0.2" + row),
+            (std::vector<std::vector<std::string>>{{"real", "12.34", "1"}}));
 }
 
 }  // namespace

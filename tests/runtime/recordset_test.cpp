@@ -1,13 +1,10 @@
 // Result sets: moves, positions, edits, column look-up, a closed set, and the
 // criteria of Filter and Find.
-#include <gtest/gtest.h>
 
-#include <functional>
 #include <iterator>
-#include <string>
+#include <tuple>
 #include <vector>
 
-#include "tarnwick/error.hpp"
 #include "tarnwick/recordset.hpp"
 #include "support/raises.hpp"
 
@@ -100,12 +97,10 @@ TEST(RecordsetFields, LookupIsCaseInsensitiveFirstMatchAndStable) {
                                   {"UPDATE_DATE", DataType::VarChar}},
                                  {Variant("first"), Variant(std::int32_t{7}), Variant("second")});
   FieldCollection& fields = rs->Fields();
-  EXPECT_EQ(fields.Item("Update_Date").Value(), Variant("first"));
-  EXPECT_EQ(fields.Item(2).Value(), Variant("second"));
-  EXPECT_EQ(fields.Item("org_id").Name(), "Org_ID");
+  EXPECT_EQ(std::tuple(fields.Item("Update_Date").Value(), fields.Item(2).Value(), fields.Item("org_id").Name()),
+            std::tuple(Variant("first"), Variant("second"), "Org_ID"));
   EXPECT_EQ(ExpectRaises(err::kItemNotFound, [&] { fields.Item("missing"); }).Source(), "ADODB.Fields");
-  EXPECT_EQ(ErrorOf([&] { fields.Item(3); }), err::kItemNotFound);
-  EXPECT_EQ(ErrorOf([&] { fields.Item(-1); }), err::kItemNotFound);
+  for (const std::int32_t i : {3, -1}) EXPECT_EQ(ErrorOf([&] { fields.Item(i); }), err::kItemNotFound) << i;
   // Field objects outlive row appends.
   Field* before = &fields.Item("org_id");
   for (int i = 0; i < 100; ++i) rs->AddNew();
@@ -113,8 +108,7 @@ TEST(RecordsetFields, LookupIsCaseInsensitiveFirstMatchAndStable) {
   EXPECT_TRUE(before->Value().IsNull());
   // Rows of unequal width, or a last row cut short, are refused.
   EXPECT_NE(ErrorOf([] { Recordset::FromRows({{"a", DataType::Integer}}, {{Variant(), Variant()}}); }), 0);
-  EXPECT_NE(ErrorOf([] { Recordset::FromCells({{"a", DataType::Integer}, {"b", DataType::Integer}}, {Variant()}); }),
-            0);
+  EXPECT_NE(ErrorOf([] { Recordset::FromCells({{"a", DataType::Integer}, {"b", DataType::Integer}}, {Variant()}); }), 0);
 }
 
 TEST(RecordsetState, ClosedSetRefusesEverythingButState) {
@@ -134,8 +128,8 @@ TEST(RecordsetState, ClosedSetRefusesEverythingButState) {
     for (std::size_t i = 0; i < std::size(ops); ++i)
       EXPECT_EQ(ExpectRaises(err::kObjectClosed, [&] { ops[i](*set); }).Source(), "ADODB.Recordset") << i;
   // Field objects handed out earlier stay safe to use and report the closed set.
-  EXPECT_EQ(ErrorOf([&] { (void)n.Value(); }), err::kObjectClosed);
-  EXPECT_EQ(ErrorOf([&] { (void)fields.Count(); }), err::kObjectClosed);
+  EXPECT_EQ(std::tuple(ErrorOf([&] { (void)n.Value(); }), ErrorOf([&] { (void)fields.Count(); })),
+            std::tuple(err::kObjectClosed, err::kObjectClosed));
 }
 
 // Five filings: id, committee name, amount, filed date, flag, a column with blanks in its name.
@@ -210,10 +204,9 @@ TEST(RecordsetFilter, MalformedCriteriaFailWithoutChangingTheSet) {
                           "((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((id = 1"}) {
     check(Variant(bad), err::kBadCriteria);
   }
-  check(Variant::Null(), err::kBadCriteria);
-  check(Variant(std::int32_t{7}), err::kBadCriteria);
-  check(Variant("nosuch = 1"), err::kItemNotFound);
-  check(Variant("[home] = 'Kent'"), err::kItemNotFound);
+  for (const auto& [criteria, error] : {std::pair{Variant::Null(), err::kBadCriteria}, {Variant(std::int32_t{7}), err::kBadCriteria},
+                                        {Variant("nosuch = 1"), err::kItemNotFound}, {Variant("[home] = 'Kent'"), err::kItemNotFound}})
+    check(criteria, error);
 }
 
 TEST(RecordsetFilter, AnAddedRowStaysVisibleAndEmptyOrZeroRemovesTheFilter) {
@@ -224,8 +217,7 @@ TEST(RecordsetFilter, AnAddedRowStaysVisibleAndEmptyOrZeroRemovesTheFilter) {
   for (const Variant& none : {Variant(""), Variant(std::int32_t{0})}) {
     rs->Filter(Variant("id = 5"));
     rs->Filter(none);
-    EXPECT_EQ(rs->RecordCount(), 6);
-    EXPECT_EQ(rs->Filter(), Variant(std::int32_t{0}));
+    EXPECT_EQ((std::tuple{rs->RecordCount(), rs->Filter()}), std::tuple(6, Variant(std::int32_t{0})));
   }
 }
 
@@ -245,8 +237,9 @@ TEST(RecordsetFind, SearchesFromTheCurrentRow) {
   rs->Filter(Variant("flag = 1"));  // Find respects the filter
   rs->Find("[home county] = 'essex'");
   EXPECT_EQ(rs->AbsolutePosition(), 3);  // the third flagged filing, id 5
-  EXPECT_EQ(ErrorOf([&] { rs->Find("id = 1 AND flag = 1"); }), err::kBadCriteria);  // one comparison only
-  EXPECT_EQ(ErrorOf([&] { rs->Find("nosuch = 1"); }), err::kItemNotFound);
+  // One comparison only, of a column the set has.
+  EXPECT_EQ((std::tuple{ErrorOf([&] { rs->Find("id = 1 AND flag = 1"); }), ErrorOf([&] { rs->Find("nosuch = 1"); })}),
+            std::tuple(err::kBadCriteria, err::kItemNotFound));
   EXPECT_EQ(rs->Collect("id"), Variant(std::int32_t{5}));
   auto empty = Recordset::FromRows({{"id", DataType::Integer}}, {});
   EXPECT_EQ(ErrorOf([&] { empty->Find("id = 1"); }), err::kNoCurrentRow);

@@ -4,11 +4,7 @@
 // its own file and its own server database, dropped at the end.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <memory>
-#include <stdexcept>
-#include <string>
 
 #include "gateway/postgres/catalog.hpp"
 #include "gateway/sqlite/catalog.hpp"
@@ -19,25 +15,12 @@ namespace tarnwick::test {
 
 inline const char* kOfficeSchema = R"sql(
 create table ref_document (
-  unique_id integer primary key,
-  doc_type_code varchar(10) collate nocase,
-  doc_year smallint,
-  title varchar(200) collate nocase,
-  is_amendment bit,
-  amount_due money,
-  due_date datetime,
-  page_image image,
-  score float,
-  org_id int
-);
-create view vw_document as
-  select unique_id, title, is_amendment, amount_due, due_date from ref_document;
+  unique_id integer primary key, doc_type_code varchar(10) collate nocase, doc_year smallint,
+  title varchar(200) collate nocase, is_amendment bit, amount_due money, due_date datetime, page_image image,
+  score float, org_id int);
+create view vw_document as select unique_id, title, is_amendment, amount_due, due_date from ref_document;
 create table tw_procedure (
-  name text primary key collate nocase,
-  parameters text not null,
-  body text not null,
-  description text
-);
+  name text primary key collate nocase, parameters text not null, body text not null, description text);
 insert into ref_document values
   (1, 'RPT', 2004, 'First report', 1, 1234.5, '2004-03-05 14:30:00', x'01020304', 0.25, 7),
   (2, 'COR', 2005, 'Letter', 0, 0, '2005-01-01 00:00:00', null, null, 8),
@@ -68,19 +51,9 @@ inline const char* kServerSchema = R"sql(
 create extension if not exists citext;
 create table tw_office (version int not null);
 create table ref_document (
-  unique_id serial primary key,
-  doc_type_code citext,
-  doc_year smallint,
-  title citext,
-  is_amendment boolean,
-  amount_due numeric(19,4),
-  due_date timestamp(0),
-  page_image bytea,
-  score double precision,
-  org_id int
-);
-create view vw_document as
-  select unique_id, title, is_amendment, amount_due, due_date from ref_document;
+  unique_id serial primary key, doc_type_code citext, doc_year smallint, title citext, is_amendment boolean,
+  amount_due numeric(19,4), due_date timestamp(0), page_image bytea, score double precision, org_id int);
+create view vw_document as select unique_id, title, is_amendment, amount_due, due_date from ref_document;
 insert into ref_document (unique_id, doc_type_code, doc_year, title, is_amendment, amount_due, due_date, page_image, score, org_id) values
   (1, 'RPT', 2004, 'First report', true, 1234.5, '2004-03-05 14:30:00', '\x01020304', 0.25, 7),
   (2, 'COR', 2005, 'Letter', false, 0, '2005-01-01 00:00:00', null, null, 8),
@@ -89,8 +62,7 @@ select setval('ref_document_unique_id_seq', 3);
 create procedure sp_insert_ref_document(title citext default null, doc_year smallint default null,
     is_amendment boolean default null, amount_due numeric(19,4) default null, due_date timestamp default null,
     page_image bytea default null, inout unique_id int default null)
-language plpgsql as $$
-begin
+language plpgsql as $$ begin
   insert into ref_document (title, doc_year, is_amendment, amount_due, due_date, page_image)
     values (sp_insert_ref_document.title, sp_insert_ref_document.doc_year, sp_insert_ref_document.is_amendment,
             sp_insert_ref_document.amount_due, sp_insert_ref_document.due_date, sp_insert_ref_document.page_image)
@@ -98,24 +70,21 @@ begin
 end $$;
 create procedure sp_get_document(unique_id int default null, doc_type_code citext default null,
     inout tw_result refcursor default null)
-language plpgsql as $$
-begin
+language plpgsql as $$ begin
   open tw_result for select d.unique_id, d.title, d.due_date from ref_document d
     where d.unique_id = sp_get_document.unique_id or d.doc_type_code = sp_get_document.doc_type_code
     order by d.unique_id;
 end $$;
 create procedure sp_count_titles(title citext default null, inout count int default null,
     inout latest timestamp default null, inout unused int default null, inout tw_result refcursor default null)
-language plpgsql as $$
-begin
+language plpgsql as $$ begin
   select count(*), max(d.due_date) into sp_count_titles.count, sp_count_titles.latest
     from ref_document d where d.title like sp_count_titles.title;
   open tw_result for select d.unique_id, d.title from ref_document d
     where d.title like sp_count_titles.title order by d.unique_id;
 end $$;
 create procedure sp_fail_midway(title citext default null)
-language plpgsql as $$
-begin
+language plpgsql as $$ begin
   insert into ref_document (title) values (sp_fail_midway.title);
   insert into ref_document (unique_id, title) values (1, sp_fail_midway.title);
 end $$;

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 
 #include <cstdint>
@@ -12,9 +11,6 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "gateway/sqlite/functions.hpp"
 #include "office/file_office.hpp"
@@ -89,6 +85,23 @@ class Db {
   sqlite3* db_ = nullptr;
 };
 
+// Every row of every table of an office file in row order, each value with
+// its storage class, as SQLite quotes it; the name index's words stand for
+// its word index (tw_name_fts...), which is made from them.
+inline std::string FileContent(const std::string& path) {
+  const Db db(path);
+  std::string all;
+  for (const auto& table : db.Rows("select name from sqlite_master where type = 'table' and "
+                                   "name not like 'tw_name_fts%' order by name")) {
+    std::string values = "''";
+    for (const auto& column : db.Rows("select name from pragma_table_info('" + table[0] + "')"))
+      values += " || typeof(\"" + column[0] + "\") || ' ' || quote(\"" + column[0] + "\") || '|'";
+    all += "#" + table[0] + "\n";
+    for (const auto& row : db.Rows("select " + values + " from \"" + table[0] + "\" order by rowid")) all += row[0] + "\n";
+  }
+  return all;
+}
+
 // The first value of the first row of a query straight on a file.
 inline std::string FileText(const std::string& path, const std::string& sql) { return Db(path).Text(sql); }
 
@@ -108,21 +121,17 @@ inline void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// The client is built for the test programs only (bench/ includes this file too).
-#ifdef TARNWICK_CLI_PATH
-// The result of running the `tarnwick` client.
+// The result of running a command.
 struct CliRun {
   int code;
   std::string out;  // stdout, and stderr unless kept apart
   std::string err;  // stderr when kept apart
 };
 
-// Runs the client with the arguments (a shell's words); stderr goes with
-// stdout, or apart into `err` when errFile names a scratch file for it.
-inline CliRun Tarnwick(const std::string& arguments, const std::string& errFile = "") {
-  const std::string command = std::string(TARNWICK_CLI_PATH) + " " + arguments +
-                              (errFile.empty() ? " 2>&1" : " 2>'" + errFile + "'");
-  FILE* pipe = popen(command.c_str(), "r");
+// Runs a shell command; stderr goes with stdout, or apart into `err` when
+// errFile names a scratch file for it.
+inline CliRun RunCommand(const std::string& command, const std::string& errFile = "") {
+  FILE* pipe = popen((command + (errFile.empty() ? " 2>&1" : " 2>'" + errFile + "'")).c_str(), "r");
   if (pipe == nullptr) return {-1, "", "popen failed"};
   CliRun run{0, "", ""};
   char buffer[4096];
@@ -132,6 +141,13 @@ inline CliRun Tarnwick(const std::string& arguments, const std::string& errFile 
   run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   if (!errFile.empty()) run.err = ReadFile(errFile);
   return run;
+}
+
+// The client is built for the test programs only (bench/ includes this file too).
+#ifdef TARNWICK_CLI_PATH
+// Runs the `tarnwick` client with the arguments (a shell's words).
+inline CliRun Tarnwick(const std::string& arguments, const std::string& errFile = "") {
+  return RunCommand(std::string(TARNWICK_CLI_PATH) + " " + arguments, errFile);
 }
 #endif
 

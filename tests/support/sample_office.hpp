@@ -10,14 +10,8 @@
 // TARNWICK_PG_REQUIRED=1.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
 #include <memory>
-#include <stdexcept>
-#include <string>
 #include <type_traits>
-#include <vector>
 
 #include "support/office_files.hpp"
 #include "support/raises.hpp"
@@ -38,6 +32,17 @@ inline std::string OfficeEngineName(const ::testing::TestParamInfo<OfficeEngine>
                            ::testing::Values(::tarnwick::test::OfficeEngine::Embedded,                    \
                                              ::tarnwick::test::OfficeEngine::Server),                     \
                            ::tarnwick::test::OfficeEngineName)
+
+// The document search form's choices, in SetupFilter's order, and the
+// condition text the document object builds from them.
+struct DocumentSearch {
+  std::string docType{}, docName{}, year{}; bool useComm = true; std::string commType{}, name{}, first{}, last{};
+  bool useName = false; std::string dateType{}, begin{}, end{}, user{}, nameType{}; bool notLinked = false;
+  std::string Filter(clsDocument& d) const {
+    return d.SetupFilter(docType, docName, year, useComm, commType, name, first, last, useName, dateType, begin, end,
+                         user, nameType, notLinked);
+  }
+};
 
 // A gateway connected to an office on one engine: the file, or the database
 // on the test server (superuser, trusted); throws when it cannot connect.

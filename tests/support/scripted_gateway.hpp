@@ -2,12 +2,8 @@
 // rows a script hands back, typed as the office database types them.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
 #include <map>
 #include <memory>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -16,6 +12,11 @@
 #include "tarnwick/testing/recording_gateway.hpp"
 
 namespace tarnwick::test {
+
+using Texts = std::vector<std::string>;
+
+// The call text of a query the object opened.
+inline std::string Opened(const std::string& sql) { return "OpenRecordset(" + sql + ", 0, True)"; }
 
 struct Scripted : ::testing::Test {
   std::shared_ptr<testing::GatewayScript> script = std::make_shared<testing::GatewayScript>();
@@ -65,13 +66,12 @@ inline std::shared_ptr<Recordset> Rows(std::vector<Column> columns, const std::v
 
 inline std::shared_ptr<Recordset> DocumentRows(const std::vector<Row>& rows) { return Rows(DocumentColumns(), rows); }
 
-inline std::vector<Column> ImageColumns() {
+inline std::shared_ptr<Recordset> ImageRows(const std::vector<Row>& rows) {
   using enum DataType;
-  return {{"document_id", Integer},      {"doc_page_ct", Integer},       {"alt_doc_page_ct", Integer},
-          {"doc_image", LongVarBinary},  {"alt_doc_image", LongVarBinary}, {"doc_image_sz", Integer},
-          {"alt_doc_image_sz", Integer}, {"orig_date", DBTimeStamp},     {"update_date", DBTimeStamp}};
+  return Rows({{"document_id", Integer}, {"doc_page_ct", Integer}, {"alt_doc_page_ct", Integer}, {"doc_image", LongVarBinary},
+               {"alt_doc_image", LongVarBinary}, {"doc_image_sz", Integer}, {"alt_doc_image_sz", Integer},
+               {"orig_date", DBTimeStamp}, {"update_date", DBTimeStamp}}, rows);
 }
-inline std::shared_ptr<Recordset> ImageRows(const std::vector<Row>& rows) { return Rows(ImageColumns(), rows); }
 
 inline std::shared_ptr<Recordset> SettingRows(const std::vector<Row>& rows) {
   using enum DataType;
@@ -80,8 +80,7 @@ inline std::shared_ptr<Recordset> SettingRows(const std::vector<Row>& rows) {
                {"setting_path", VarChar},
                {"setting_key", VarChar},
                {"setting_type", VarChar},
-               {"setting_value", VarChar}},
-              rows);
+               {"setting_value", VarChar}}, rows);
 }
 
 inline std::shared_ptr<Recordset> SystemInfoRows(const std::vector<std::pair<Variant, Variant>>& rows) {

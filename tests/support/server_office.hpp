@@ -69,6 +69,14 @@ inline std::string DropServerDatabase(const std::string& database) {
                                             " with (force)");
 }
 
+// Drops a server database (when named) on every way out of a test.
+struct DroppedDatabase {
+  std::string name;
+  ~DroppedDatabase() {
+    if (!name.empty()) DropServerDatabase(name);
+  }
+};
+
 // Rows of a query through libpq, each value as text ("<null>" for Null).
 inline std::vector<std::vector<std::string>> ServerRows(PGconn* conn, const std::string& sql) {
   postgres::Result result(PQexec(conn, sql.c_str()));
@@ -103,15 +111,12 @@ inline std::string ServerText(PGconn* conn, const std::string& sql) {
 }
 
 // Skips the test without a server, or fails it when the server is required.
-#define TW_REQUIRE_SERVER()                                                                       \
-  do {                                                                                            \
-    if (!::tarnwick::test::ServerConfigured()) {                                                  \
-      if (::tarnwick::test::ServerRequired()) {                                                   \
-        FAIL() << "TARNWICK_PG_REQUIRED is 1 but no server is configured (TARNWICK_PG_SOCKET/PORT)"; \
-      } else {                                                                                    \
-        GTEST_SKIP() << "no office server configured (run under scripts/with-postgres.sh)";      \
-      }                                                                                           \
-    }                                                                                             \
+#define TW_REQUIRE_SERVER()                                                                                 \
+  do {                                                                                                      \
+    if (::tarnwick::test::ServerConfigured()) break;                                                        \
+    if (::tarnwick::test::ServerRequired())                                                                 \
+      FAIL() << "TARNWICK_PG_REQUIRED is 1 but no server is configured (TARNWICK_PG_SOCKET/PORT)";          \
+    GTEST_SKIP() << "no office server configured (run under scripts/with-postgres.sh)";                     \
   } while (false)
 
 }  // namespace tarnwick::test

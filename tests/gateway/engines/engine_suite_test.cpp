@@ -3,18 +3,14 @@
 // the same expected rows. Each test runs once per engine; the server's runs
 // are skipped without a configured server (and fail with
 // TARNWICK_PG_REQUIRED=1).
-#include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
+#include <tuple>
 #include <utility>
 
 #include "runtime/dates.hpp"
 #include "runtime/text.hpp"
 #include "support/engine_office.hpp"
 #include "support/sample_office.hpp"
-#include "tarnwick/error.hpp"
-#include "tarnwick/gateway.hpp"
 
 namespace tarnwick::test {
 namespace {
@@ -71,21 +67,18 @@ TEST_P(OfficeEngines, ResultColumnsAreTypedAndNamedAsTheTextWroteThem) {
     EXPECT_EQ(rs->Collect(column), value) << column;
   }
   EXPECT_EQ(rs->Fields().Item("amount_due").Type(), DataType::Currency);
-  auto named = Open("select Title as 'Report Title', DOC_year, rd.Unique_ID from ref_document rd where unique_id = 2");
-  ASSERT_EQ(named->Columns().size(), 3u);
-  EXPECT_EQ(named->Columns()[0].name, "Report Title");
   // A plain column's name may come back in the schema's letter case; the
   // classes read columns case-blind.
-  EXPECT_TRUE(runtime::EqualsNoCase(named->Columns()[1].name, "doc_year")) << named->Columns()[1].name;
-  EXPECT_TRUE(runtime::EqualsNoCase(named->Columns()[2].name, "unique_id")) << named->Columns()[2].name;
+  std::string names;
+  const auto named = Open("select Title as 'Report Title', DOC_year, rd.Unique_ID from ref_document rd");
+  for (const auto& c : named->Columns()) names += runtime::ToLower(c.name) + "|";
+  EXPECT_EQ(names, "report title|doc_year|unique_id|");
   // The ends of the Long range read as Longs, not as Doubles.
   auto edges = Open("select 2147483647 as top_long, -2147483648 as bottom_long from ref_document where unique_id = 1");
-  EXPECT_EQ(edges->Collect("top_long").Type(), VarType::Long);
-  EXPECT_EQ(edges->Collect("top_long"), Variant(std::int32_t{2147483647}));
-  EXPECT_EQ(edges->Collect("bottom_long").Type(), VarType::Long);
+  EXPECT_EQ(std::tuple(edges->Collect("top_long"), edges->Collect("bottom_long").Type()),
+            std::tuple(Variant(std::int32_t{2147483647}), VarType::Long));
   auto none = Open("select unique_id from ref_document where 1 = 0");
-  EXPECT_EQ(none->State(), ObjectState::Open);
-  EXPECT_TRUE(none->EndOfFile() && none->BOF());
+  EXPECT_TRUE(none->State() == ObjectState::Open && none->EndOfFile() && none->BOF());
 }
 
 // One text per rule of the office server's meaning: + joins texts and adds
@@ -135,29 +128,40 @@ TEST_P(OfficeEngines, QueriesKeepTheOfficeServersMeaning) {
   };
   for (const auto& [sql, want] : cases) EXPECT_EQ(First(sql), want) << sql;
   // A text made safe for a literal reads back as itself, whatever it holds.
-  for (const std::string text : {"O'Malley's", "x'; delete from ref_document; --", "'"}) {
+  for (const std::string text : {"O'Malley's", "x'; delete from ref_document; --", "'"})
     EXPECT_EQ(First("select '" + gateway_->SqlSafeText(text) + "' + ''"), text);
-  }
 }
 
+// What a query text may reach is the office's own tables and views, read
+// only; not even a unit of work's end.
 TEST_P(OfficeEngines, ClientTextsMayOnlyRead) {
+  gateway_->BeginTransaction();
   for (const char* sql : {"select * from pg_authid", "select * from sqlite_master", "select * from tw_procedure",
+                          "select * from pg_class", "select * from information_schema.tables",
+                          "select name from sqlite_schema", "select * from temp.sqlite_temp_master",
+                          "select count(*) from ref_document where exists (select 1 from sqlite_master)",
+                          "select * from pragma_table_info('ref_document')", "attach database 'x.db' as x",
                           "select pg_terminate_backend(1)", "select nextval('ref_document_unique_id_seq')",
-                          "delete from ref_document", "update ref_document set title = 'x'",
-                          "select 1; delete from ref_document", "insert into ref_document (title) values ('x')"}) {
+                          "delete from ref_document", "update ref_document set title = 'x'", "commit",
+                          "begin transaction", "select 1; delete from ref_document",
+                          "insert into ref_document (title) values ('x')"}) {
     std::shared_ptr<Recordset> rs;
     EXPECT_NE(gateway_->OpenRecordset(sql, rs, 0, true), "") << sql;
     ASSERT_TRUE(rs);
     EXPECT_EQ(rs->State(), ObjectState::Closed) << sql;
   }
+  EXPECT_TRUE(gateway_->InTransaction());
+  gateway_->EndTransaction(false);
   EXPECT_EQ(Committed("select count(*) from ref_document where title = 'x'"), "0");
   EXPECT_EQ(First("select count(*) from dbo.vw_document"), "3");
   // Only the functions both engines answer alike: none of an engine's own.
   for (const char* sql : {"select randomblob(500000000)", "select pg_sleep(60)", "select sqlite_version()",
-                          "select version()", "select load_extension('x')", "select concat('a', 'b')"}) {
+                          "select version()", "select load_extension('x')", "select concat('a', 'b')",
+                          "select lo_import('/etc/passwd')", "select cast(title as geometry) from ref_document"}) {
     std::shared_ptr<Recordset> rs;
-    EXPECT_NE(gateway_->OpenRecordset(sql, rs, 0, true).find("is not a recognized built-in function name"),
-              std::string::npos) << sql;
+    const std::string error = gateway_->OpenRecordset(sql, rs, 0, true);
+    EXPECT_TRUE(error.find("is not a recognized built-in function name") != std::string::npos ||
+                error.find("is not a defined system type") != std::string::npos) << sql << ": " << error;
   }
 }
 
@@ -218,16 +222,12 @@ TEST_P(OfficeEngines, ProceduresTakeInputsByNameAndGiveOutputsAndRows) {
   EXPECT_EQ(added->Collect("amount_due").Type(), VarType::Currency);
 
   // Rows beside outputs.
-  ASSERT_EQ(g.PrepareProcedure("sp_count_titles"), "");
-  ASSERT_EQ(g.AddParameter("@title", Variant("%REPORT")), "");
-  ASSERT_EQ(g.ExecuteProcedure(rows, true, rs, 0), "");
+  ASSERT_EQ((std::tuple{g.PrepareProcedure("sp_count_titles"), g.AddParameter("@title", Variant("%REPORT")),
+                        g.ExecuteProcedure(rows, true, rs, 0)}), std::tuple("", "", ""));
   Variant count, latest, unused;
   ASSERT_EQ(g.GetParameter("@count", count) + g.GetParameter("@latest", latest) + g.GetParameter("@unused", unused), "");
-  EXPECT_EQ(count, Variant(std::int32_t{2}));
-  EXPECT_EQ(latest.CStr(), "3/5/2004 2:30:00 PM");
-  EXPECT_TRUE(unused.IsNull());
-  ASSERT_EQ(rs->RecordCount(), 2);
-  EXPECT_EQ(rs->Collect("title"), Variant("First report"));
+  EXPECT_EQ(std::tuple(count, latest.CStr(), unused.IsNull(), rs->RecordCount(), rs->Collect("title")),
+            std::tuple(Variant(std::int32_t{2}), "3/5/2004 2:30:00 PM", true, 2, Variant("First report")));
 
   // An exec text: positional arguments in the procedure's order, then by name.
   EXPECT_EQ(First("exec sp_get_document 2"), "2");
@@ -243,8 +243,7 @@ TEST_P(OfficeEngines, ProceduresTakeInputsByNameAndGiveOutputsAndRows) {
   }
   // A procedure asked for no rows still answers with typed, empty columns.
   auto none = Open("exec sp_get_document -1");
-  EXPECT_TRUE(none->BOF() && none->EndOfFile());
-  ASSERT_EQ(none->Columns().size(), 3u);
+  ASSERT_TRUE(none->BOF() && none->EndOfFile() && none->Columns().size() == 3);
   EXPECT_EQ(none->Columns()[2].type, DataType::DBTimeStamp);
   EXPECT_NE(g.PrepareProcedure("sp_nothing"), "");
 }
@@ -275,28 +274,23 @@ TEST_P(OfficeEngines, AFailedCallUndoesOnlyItselfAndUnitsOfWorkCommitOrRollBack)
   EXPECT_NE(call("sp_fail_midway"), "");
   std::shared_ptr<Recordset> rs;
   EXPECT_NE(g.OpenRecordset("select nosuchcolumn from ref_document", rs, 0, true), "");
-  EXPECT_EQ(First("select count(*) from ref_document where title = 'KEPT'"), "1");
-  EXPECT_EQ(First("select count(*) from ref_document where title = 'midway'"), "0");
+  EXPECT_EQ(First("select title from ref_document where title in ('KEPT', 'midway')"), "kept");
   EXPECT_EQ(Committed("select count(*) from ref_document where title = 'kept'"), "0");
   g.EndTransaction(true);
   EXPECT_FALSE(g.InTransaction());
-  EXPECT_EQ(Committed("select count(*) from ref_document where title = 'kept'"), "1");
 
   g.BeginTransaction();
   ASSERT_EQ(call("sp_insert_ref_document", "@Title", "dropped"), "");
   g.EndTransaction(false);
-  EXPECT_EQ(Committed("select count(*) from ref_document where title = 'dropped'"), "0");
+  EXPECT_EQ(Committed("select title from ref_document where title in ('kept', 'dropped')"), "kept");
 }
 
 TEST_P(OfficeEngines, ForwardOnlyReadingLeavesTheConnectionReady) {
   DataGateway& g = *gateway_;
   std::unique_ptr<RowStream> rows;
   ASSERT_EQ(g.OpenForwardOnly("select unique_id, title from ref_document where unique_id <= 3 order by 1", rows), "");
-  ASSERT_TRUE(rows);
-  ASSERT_EQ(rows->Columns().size(), 2u);
-  EXPECT_EQ(rows->Columns()[1].name, "title");
-  ASSERT_TRUE(rows->Next());
-  EXPECT_EQ(rows->Row()[0], Variant(std::int32_t{1}));
+  ASSERT_TRUE(rows && rows->Columns().size() == 2 && rows->Next());
+  EXPECT_EQ(std::tuple(rows->Columns()[1].name, rows->Row()[0]), std::tuple("title", Variant(std::int32_t{1})));
   rows.reset();  // left before the end
   EXPECT_EQ(First("select count(*) from ref_document where unique_id <= 3"), "3");
 

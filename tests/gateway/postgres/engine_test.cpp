@@ -1,14 +1,10 @@
 // The office server engine: what only the server does, on a small office
 // database (refusing connections, failing while streaming, a connection the
-// server drops), and its renderer without a server: what it refuses, and the
+// server drops), and its renderer without a server: the
 // forms the server's planner depends on (the day range on a date column, the
 // output names as written, NULLs first). What both engines do alike is in
 // tests/gateway/engines/.
-#include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <memory>
-#include <string>
 #include <utility>
 
 #include "gateway/postgres/engine.hpp"
@@ -44,14 +40,13 @@ class PostgresEngine : public EngineOfficeSuite {
 };
 
 TEST_F(PostgresEngine, ConnectingRefusesWhatIsNoUsableOfficeAndNeverShowsThePassword) {
-  const char* user = std::getenv("TARNWICK_PG_USER");
-  const char* host = std::getenv("TARNWICK_PG_HOST");
-  const char* password = std::getenv("TARNWICK_PG_PASSWORD");
+  const std::string user = EnvText("TARNWICK_PG_USER"), host = EnvText("TARNWICK_PG_HOST");
+  const std::string password = EnvText("TARNWICK_PG_PASSWORD");
   Engine e;
-  if (user && host && password) {
-    EXPECT_FALSE(e.SetConnection(database_, host, user, std::string(password) + "x", false, 5, "", ""));
-    EXPECT_NE(e.LastErrorText(), "");
-    EXPECT_EQ(e.LastErrorText().find(std::string(password) + "x"), std::string::npos) << e.LastErrorText();
+  if (!user.empty() && !host.empty() && !password.empty()) {
+    EXPECT_FALSE(e.SetConnection(database_, host, user, password + "x", false, 5, "", ""));
+    EXPECT_TRUE(!e.LastErrorText().empty() && e.LastErrorText().find(password + "x") == std::string::npos)
+        << e.LastErrorText();
   }
   const std::string socket = ServerSettings("").server;
   struct Case {
@@ -105,10 +100,9 @@ TEST_F(PostgresEngine, ADroppedConnectionGivesErrorsUntilTheNextConnection) {
 
   // Inside a unit of work the commit reports that the work is gone.
   engine_.BeginTransaction();
-  ASSERT_EQ(engine_.PrepareProcedure("sp_insert_ref_document"), "");
-  ASSERT_EQ(engine_.AddParameter("@Title", Variant("lost")), "");
   std::int32_t n = 0;
-  ASSERT_EQ(engine_.ExecuteProcedure(n, false, rs, 0), "");
+  ASSERT_EQ((std::tuple{engine_.PrepareProcedure("sp_insert_ref_document"), engine_.AddParameter("@Title", Variant("lost")),
+                        engine_.ExecuteProcedure(n, false, rs, 0)}), std::tuple("", "", ""));
   terminate();
   EXPECT_NE(engine_.ExecuteProcedure(n, false, rs, 0), "");
   EXPECT_THROW(engine_.EndTransaction(true), RuntimeError);
@@ -132,19 +126,10 @@ std::string Rendered(const std::string& sql) {
   return error.empty() ? t.sql : "error: " + error;
 }
 
-TEST(PostgresRender, RefusesWhatIsNoOfficeTableOrKnownFunction) {
-  for (const auto& [sql, error] : {std::pair{"select * from pg_class", "Invalid object name 'pg_class'"},
-                                   std::pair{"select * from information_schema.tables", "Invalid object name"},
-                                   std::pair{"select pg_sleep(10)", "not a recognized built-in function"},
-                                   std::pair{"select lo_import('/etc/passwd')", "not a recognized"},
-                                   std::pair{"select cast(title as geometry) from ref_document",
-                                             "not a defined system type"}}) {
-    EXPECT_NE(Rendered(sql).find(error), std::string::npos) << sql;
-  }
-  EXPECT_EQ(Rendered("select title from dbo.REF_DOCUMENT"), "SELECT \"title\" AS \"title\" FROM \"ref_document\"");
-}
-
+// (What it refuses, tables and functions that are not the office's, is run on
+// both engines in tests/gateway/engines/.)
 TEST(PostgresRender, KeepsTheFormsThePlannerAndTheClassesRelyOn) {
+  EXPECT_EQ(Rendered("select title from dbo.REF_DOCUMENT"), "SELECT \"title\" AS \"title\" FROM \"ref_document\"");
   // A day range on the column itself, so that its index serves the search.
   EXPECT_EQ(Rendered("select unique_id from ref_document rd where cast(RD.receive_send_date as date) >= '4/1/2004' "
                      "and cast(rd.receive_send_date as date) <= '4/30/2004'"),
@@ -177,9 +162,8 @@ TEST(PostgresRender, DeepAndLongTextsRenderInTimeOrFailCleanly) {
     if (i < 24) numbers = "abs(nullif(" + numbers + ", 0) + 1)";
   }
   for (int i = 0; i < 900; ++i) chain += " + title";
-  for (const std::string& expr : {nested, numbers, cases, chain}) {
+  for (const std::string& expr : {nested, numbers, cases, chain})
     EXPECT_EQ(Rendered("select " + expr + " from ref_document").rfind("SELECT ", 0), 0u) << expr.substr(0, 80);
-  }
   EXPECT_NE(Rendered("select " + std::string(150, '(') + "1" + std::string(150, ')')).find("error"), std::string::npos);
 }
 

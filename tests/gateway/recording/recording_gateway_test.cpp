@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tarnwick/error.hpp"
@@ -17,27 +18,21 @@ namespace {
 
 using namespace ::tarnwick::testing;
 
-// The class tests compare these call texts everywhere; here the forms of the odd values.
-TEST(RecordingGateway, LogsEveryCallWithItsInputsInOrder) {
+TEST(RecordingGateway, LogsEveryCallAndAnswersFromPerOperationQueuesThenDefaults) {
   auto script = std::make_shared<GatewayScript>();
   RecordingGateway g(script);
+  // The class tests compare the call texts everywhere; here the forms of the odd values.
   for (const Variant& v : {Variant::Null(), Variant(), Variant(Bytes{1, 2, 3})}) g.AddParameter("@p", v);
-  std::int32_t rows = 7;
+  std::int32_t affected = 7;
   std::shared_ptr<Recordset> none;
-  g.ExecuteProcedure(rows, false, none, 0);
+  g.ExecuteProcedure(affected, false, none, 0);
   EXPECT_EQ(g.SqlSafeText("O'Brien's"), "O''Brien''s");
   EXPECT_EQ(script->CallTexts(), (std::vector<std::string>{"AddParameter(@p, Null)", "AddParameter(@p, Empty)",
                                                            "AddParameter(@p, Bytes(3))", "ExecuteProcedure(7, False, 0)",
                                                            "SqlSafeText(O'Brien's)"}));
   EXPECT_EQ(none, nullptr);  // a procedure that returns no rows hands back nothing
-}
-
-TEST(RecordingGateway, AnswersComeFromPerOperationQueuesThenDefaults) {
-  auto script = std::make_shared<GatewayScript>();
-  RecordingGateway g(script);
   script->Answer("PrepareProcedure", {.errorText = "first"});
-  EXPECT_EQ(g.PrepareProcedure("a"), "first");
-  EXPECT_EQ(g.PrepareProcedure("b"), "");
+  EXPECT_EQ((std::tuple{g.PrepareProcedure("a"), g.PrepareProcedure("b")}), std::tuple("first", ""));
   EXPECT_THROW(script->Answer("OpenRecordSet", {}), RuntimeError);  // misspelt: would never be answered
 
   // Rows, no rows, an error text (no earlier rows stay current), a raised error (logged, then thrown).
@@ -47,15 +42,14 @@ TEST(RecordingGateway, AnswersComeFromPerOperationQueuesThenDefaults) {
   script->Answer("OpenRecordset", {.errorText = "Invalid object name"});
   script->Answer("OpenRecordset", {.raise = RuntimeError(3704, "ADODB.Recordset", "closed")});
   std::shared_ptr<Recordset> rs;
-  EXPECT_EQ(g.OpenRecordset("q1", rs, 0, true), "");
-  EXPECT_EQ(rs, rows);
-  EXPECT_EQ(g.OpenRecordset("q2", rs, 0, true), "");
-  EXPECT_EQ(rs, nullptr);
+  // (Braces: each call is made before the values after it are read.)
+  EXPECT_EQ((std::tuple{g.OpenRecordset("q1", rs, 0, true), rs}), std::tuple("", rows));
+  EXPECT_EQ((std::tuple{g.OpenRecordset("q2", rs, 0, true), rs}), std::tuple("", nullptr));
   rs = rows;
-  EXPECT_EQ(g.OpenRecordset("q3", rs, 0, true), "Invalid object name");
+  EXPECT_EQ((std::tuple{g.OpenRecordset("q3", rs, 0, true), g.LastErrorText()}),
+            std::tuple("Invalid object name", "Invalid object name"));
   ASSERT_NE(rs, rows);
   EXPECT_EQ(rs->State(), ObjectState::Closed);
-  EXPECT_EQ(g.LastErrorText(), "Invalid object name");
   const auto kept = rs;
   EXPECT_THROW(g.OpenRecordset("q4", rs, 0, true), RuntimeError);
   EXPECT_EQ(script->Calls().back().ToString(), "OpenRecordset(q4, 0, True)");
@@ -68,12 +62,10 @@ TEST(RecordingGateway, AnswersComeFromPerOperationQueuesThenDefaults) {
   EXPECT_EQ(count, 0);
   script->Answer("ExecuteProcedure", {.result = rows, .outputs = {{"@Unique_id", Variant(std::int32_t{42})}}});
   g.ExecuteProcedure(count, true, rs, 0);
-  EXPECT_EQ(count, 2);
-  Variant v(std::int32_t{1});
-  EXPECT_EQ(g.GetParameter("@UNIQUE_ID", v), "");
-  EXPECT_EQ(v.CLng(), 42);
-  g.GetParameter("@match_found", v);
-  EXPECT_TRUE(v.IsNull());
+  Variant v(std::int32_t{1}), unset(std::int32_t{1});
+  EXPECT_EQ((std::tuple{count, g.GetParameter("@UNIQUE_ID", v), v.CLng()}), std::tuple(2, "", 42));
+  g.GetParameter("@match_found", unset);
+  EXPECT_TRUE(unset.IsNull());
   g.ExecuteProcedure(count, false, rs, 0);
   g.GetParameter("@Unique_id", v);
   EXPECT_TRUE(v.IsNull());
@@ -97,8 +89,8 @@ TEST(RecordingGateway, UnitOfWorkAndFactoryScopesGoThroughTheScript) {
     CreateGateway();
     EXPECT_EQ(outer->created, 1);
   }
-  EXPECT_EQ(dynamic_cast<RecordingGateway*>(CreateGateway().get()), nullptr);
-  EXPECT_EQ(outer->created, 1);
+  EXPECT_EQ((std::tuple{dynamic_cast<RecordingGateway*>(CreateGateway().get()), outer->created}),
+            std::tuple(nullptr, 1));
   EXPECT_THROW(ScopedRecordingFactory(nullptr), RuntimeError);
 }
 
