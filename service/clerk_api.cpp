@@ -20,8 +20,6 @@
 namespace tarnwick::service {
 namespace {
 
-constexpr std::int64_t kDefaultLimit = 50;
-
 // The document's column properties (its image folders and marker are no columns).
 const std::vector<std::string>& DocumentColumns() {
   static const std::vector<std::string> columns = [] {
@@ -109,7 +107,7 @@ void Apply(clsDocument& document, const Json& columns) {
       if (client::StoredKind(*property) == VarType::Date && !text.empty()) {
         Parameter date{*property, Kind::Date, ""};
         CheckParameter(date, text);
-        text = text.substr(5, 2) + "/" + text.substr(8, 2) + "/" + text.substr(0, 4);
+        text = ClerkDateText(text);
       }
     } else {
       throw Problem(400, fmt::format("{} takes a text, a number, true, false or null", *property));
@@ -192,7 +190,6 @@ void Link(Call& c, bool remove) {
   else ChangeLink<clsXrf_Org_Document>(c, remove);
 }
 
-const Parameter kDocumentId{"UniqueID", Kind::Integer, "The document's identifier", true};
 const Parameter kOrgId{"OrgID", Kind::Integer, "The committee's identifier", true};
 const Parameter kAffected{"affected", Kind::Flag, "The committee is one the document affects, not the one that filed it"};
 

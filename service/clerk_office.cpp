@@ -24,8 +24,6 @@
 namespace tarnwick::service {
 namespace {
 
-constexpr std::int64_t kDefaultLimit = 50;
-
 template <class Map>
 auto Named(const Map& kinds, const std::string& name, std::string_view what) {
   const auto found = kinds.find(name);
@@ -107,9 +105,8 @@ std::string Member(const Json& body, const char* name) {
 
 std::string MemberDate(const Json& body, const char* name) {
   const std::string iso = Member(body, name);
-  if (iso.empty()) return "";
-  CheckParameter({name, Kind::Date, ""}, iso);
-  return iso.substr(5, 2) + "/" + iso.substr(8, 2) + "/" + iso.substr(0, 4);
+  if (!iso.empty()) CheckParameter({name, Kind::Date, ""}, iso);
+  return ClerkDateText(iso);
 }
 
 // POST /api/checks/{type}: {"committee", "document", "year", "sub_type", "from", "to", "receipts", "expenditures"}
@@ -211,9 +208,6 @@ void Export(Call& c, bool filedReports) {
   StreamFile(c, folder, csv, "text/csv; charset=utf-8");
 }
 
-const Parameter kDocumentId{"UniqueID", Kind::Integer, "The document's identifier", true};
-const Parameter kAfter{"after", Kind::Integer, "Only rows after this key (from the last page's next)"};
-const Parameter kLimit{"limit", Kind::Limit, "At most this many rows (1 to 500; 50 when not given)"};
 const std::vector<Parameter> kListChoices{
     {"kind", Kind::Code, "The list: delivery-method, document-type, party, office, ...", true},
     {"date", Kind::Date, "The codes in force on this date (today when not given)"},

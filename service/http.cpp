@@ -127,6 +127,16 @@ void SendProblem(httplib::Response& response, const Problem& problem) {
                        "application/problem+json");
 }
 
+std::optional<std::pair<std::int64_t, std::int64_t>> NumberBounds(Kind kind) {
+  switch (kind) {
+    case Kind::Integer: return std::pair<std::int64_t, std::int64_t>{1, 2147483647};
+    case Kind::Year: return std::pair<std::int64_t, std::int64_t>{1900, 2100};
+    case Kind::Limit: return std::pair<std::int64_t, std::int64_t>{1, 500};
+    case Kind::Width: return std::pair<std::int64_t, std::int64_t>{1, 20000};
+    default: return std::nullopt;
+  }
+}
+
 void CheckParameter(const Parameter& p, const std::string& value) {
   auto refuse = [&](std::string_view what) {
     throw Problem(400, fmt::format("{} must be {}", p.name, what));
@@ -147,19 +157,17 @@ void CheckParameter(const Parameter& p, const std::string& value) {
       }
       return;
     case Kind::Integer:
-      if (!number || *number < 1 || *number > 2147483647) refuse("a whole number from 1 to 2147483647");
-      return;
     case Kind::Year:
-      if (!number || *number < 1900 || *number > 2100) refuse("a year from 1900 to 2100");
+    case Kind::Limit:
+    case Kind::Width: {
+      const auto [least, most] = *NumberBounds(p.kind);
+      if (!number || *number < least || *number > most) {
+        refuse(fmt::format("a whole number from {} to {}", least, most));
+      }
       return;
+    }
     case Kind::Date:
       if (!IsIsoDate(value)) refuse("a date written yyyy-mm-dd");
-      return;
-    case Kind::Limit:
-      if (!number || *number < 1 || *number > 500) refuse("a whole number from 1 to 500");
-      return;
-    case Kind::Width:
-      if (!number || *number < 1 || *number > 20000) refuse("a whole number of pixels from 1 to 20000");
       return;
     case Kind::Flag:
       if (value != "true" && value != "false") refuse("true or false");
@@ -183,11 +191,12 @@ std::int64_t Call::Number(std::string_view name, std::int64_t otherwise) const {
   return WholeNumber(Text(name)).value_or(otherwise);
 }
 
-std::string Call::ClerkDate(std::string_view name) const {
-  const std::string iso = Text(name);
+std::string ClerkDateText(const std::string& iso) {
   if (iso.empty()) return {};
   return iso.substr(5, 2) + "/" + iso.substr(8, 2) + "/" + iso.substr(0, 4);
 }
+
+std::string Call::ClerkDate(std::string_view name) const { return ClerkDateText(Text(name)); }
 
 Json Call::Body() const {
   const std::string type = request.get_header_value("Content-Type");

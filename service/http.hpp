@@ -167,6 +167,19 @@ inline constexpr std::size_t kMaxBody = 1u << 20;
 // The OpenAPI 3.1 document of the routes (openapi.cpp).
 Json OpenApiDocument(const std::vector<Route>& routes);
 
+// The parameters every keyset list takes, and the page size when no limit is given.
+inline constexpr std::int64_t kDefaultLimit = 50;
+inline const Parameter kAfter{"after", Kind::Integer, "Only rows after this key (from the last page's next)"};
+inline const Parameter kLimit{"limit", Kind::Limit, "At most this many rows (1 to 500; 50 when not given)"};
+inline const Parameter kDocumentId{"UniqueID", Kind::Integer, "The document's identifier", true};
+
+// An ISO date (yyyy-mm-dd, already checked) as the classes take dates, mm/dd/yyyy; "" stays "".
+std::string ClerkDateText(const std::string& iso);
+
+// The least and the greatest value of a whole-number kind (Integer, Year,
+// Limit, Width); nothing for the others.
+std::optional<std::pair<std::int64_t, std::int64_t>> NumberBounds(Kind kind);
+
 // Checks a parameter's text for its kind; a Problem 400 naming the parameter
 // when it does not hold one.
 void CheckParameter(const Parameter& parameter, const std::string& value);

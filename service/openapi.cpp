@@ -8,17 +8,16 @@ namespace tarnwick::service {
 namespace {
 
 Json Schema(Kind kind) {
+  if (const auto bounds = NumberBounds(kind)) {
+    return {{"type", "integer"}, {"minimum", bounds->first}, {"maximum", bounds->second}};
+  }
   switch (kind) {
     case Kind::Text: return {{"type", "string"}, {"maxLength", 200}};
     case Kind::Code: return {{"type", "string"}, {"pattern", "^[A-Za-z0-9_-]{1,10}$"}};
-    case Kind::Integer: return {{"type", "integer"}, {"minimum", 1}, {"maximum", 2147483647}};
-    case Kind::Year: return {{"type", "integer"}, {"minimum", 1900}, {"maximum", 2100}};
     case Kind::Date: return {{"type", "string"}, {"format", "date"}};
-    case Kind::Limit: return {{"type", "integer"}, {"minimum", 1}, {"maximum", 500}};
-    case Kind::Width: return {{"type", "integer"}, {"minimum", 1}, {"maximum", 20000}};
     case Kind::Flag: return {{"type", "boolean"}};
+    default: return {};
   }
-  return {};
 }
 
 std::string Lower(std::string_view text) {

@@ -22,8 +22,6 @@
 namespace tarnwick::service {
 namespace {
 
-constexpr std::int64_t kDefaultLimit = 50;
-
 // GET /health: the service runs and can open the office.
 void Health(Call& c) {
   clsNameSearch probe;
@@ -173,8 +171,6 @@ void FiledReportsCsv(Call& c) {
   StreamFile(c, folder, csv, "text/csv; charset=utf-8");
 }
 
-const Parameter kAfter{"after", Kind::Integer, "Only rows after this key (from the last page's next)"};
-const Parameter kLimit{"limit", Kind::Limit, "At most this many rows (1 to 500; 50 when not given)"};
 const Parameter kFilingId{"UniqueID", Kind::Integer, "The filing's identifier", true};
 
 }  // namespace
