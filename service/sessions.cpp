@@ -2,7 +2,7 @@
 // 256-bit token in an HttpOnly, SameSite=Strict cookie, and a CSRF token the
 // page sends back in X-CSRF-Token with every request that changes data. Only
 // their hashes are kept, in the office database. Failed sign-ins lock the
-// login for a time that doubles with each failure past the fifth.
+// login, from the fifth in a row, for a time that doubles with each failure.
 #include <fmt/core.h>
 #include <sodium.h>
 
@@ -17,6 +17,7 @@ namespace {
 
 constexpr const char* kCookie = "tarnwick_session";
 constexpr std::int64_t kFreeFailures = 5;
+constexpr std::int64_t kFirstLock = 15;    // seconds, doubled with each later failure
 constexpr std::int64_t kLongestLock = 300;  // seconds
 
 std::int64_t Now() {
@@ -59,7 +60,12 @@ void Login(Call& c, std::int64_t sessionSeconds, bool secure) {
   if (!VerifyPassword(login ? login->passwordHash : decoy, password) || !login) {
     if (login) {
       const std::int64_t failures = login->failedLogins + 1;
-      const std::int64_t lock = failures < kFreeFailures ? 0 : std::min<std::int64_t>(kLongestLock, 1LL << std::min<std::int64_t>(failures - kFreeFailures, 20));
+      // A lock shorter than a few seconds would not slow a guesser, whose
+      // every try already costs a password hash.
+      const std::int64_t lock =
+          failures < kFreeFailures
+              ? 0
+              : std::min<std::int64_t>(kLongestLock, kFirstLock << std::min<std::int64_t>(failures - kFreeFailures, 8));
       store.RecordFailure(login->userGroupId, lock == 0 ? 0 : now + lock);
     }
     throw Problem(401, "the user name or the password is wrong");

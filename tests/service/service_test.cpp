@@ -346,7 +346,7 @@ TEST_P(Service, ClerksSignInAndOutAndEveryServiceOverTheOfficeKnowsTheirSession)
   // Failures past the fifth lock the login for a while.
   for (int i = 0; i < 6; ++i) attempt(*client_, user, "guessing");
   const auto locked = attempt(*client_, user, "a long password");
-  EXPECT_EQ(Status(locked), 429);
+  ASSERT_EQ(Status(locked), 429) << "the right password is refused while the login is locked";
   EXPECT_FALSE(locked->get_header_value("Retry-After").empty());
 
   // A session ends at its time, and every session of a login with the login.
