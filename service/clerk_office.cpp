@@ -209,7 +209,7 @@ void Export(Call& c, bool filedReports) {
 }
 
 const std::vector<Parameter> kListChoices{
-    {"kind", Kind::Code, "The list: delivery-method, document-type, party, office, ...", true},
+    {"kind", Kind::Text, "The list: delivery-method, document-type, party, office, ...", true},
     {"date", Kind::Date, "The codes in force on this date (today when not given)"},
     {"of", Kind::Code, "The list's own choice: the document type, the committee group or the scheduled flag"},
     {"role", Kind::Code, "The officer role of officer-name (cnd, trs, ...)"}};
@@ -228,7 +228,7 @@ std::vector<Route> ClerkOfficeRoutes() {
         {"party", Kind::Code, "Party code"},
         {"name", Kind::Text, "The name to look for; * and ? are wildcards"},
         {"first", Kind::Text, "Candidate or treasurer first name"},
-        {"name_kind", Kind::Code, "What name is: committee, id, previous-id, candidate or treasurer"},
+        {"name_kind", Kind::Text, "What name is: committee, id, previous-id, candidate or treasurer"},
         {"name_in", Kind::Code, "Committee names that must match: O official, I in-house, A acronym"},
         {"with_nrr", Kind::Flag, "Include the non-registered reporting entities"},
         kAfter, kLimit},
@@ -239,7 +239,7 @@ std::vector<Route> ClerkOfficeRoutes() {
       {"GET", "/api/lists/{kind}", Access::Clerk, "A code list in force on a date", kListChoices, "application/json", List},
       {"GET", "/api/codes/{kind}/{code}", Access::Clerk, "A code's description", codeChoices, "application/json", Code},
       {"POST", "/api/checks/{type}", Access::Clerk, "A filing check for a committee and a report",
-       {{"type", Kind::Code, "48h-list, 48h-list-amend, mef-check, mef-return or existing-report", true}},
+       {{"type", Kind::Text, "48h-list, 48h-list-amend, mef-check, mef-return or existing-report", true}},
        "application/json", Check, "application/json"},
       {"GET", "/api/documents/{UniqueID}/image", Access::Clerk, "The document's stored image", {kDocumentId},
        "image/tiff", GetImage},

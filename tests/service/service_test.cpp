@@ -1,8 +1,10 @@
 // `tarnwick serve`, the real program on a free loopback port, on each
 // engine: the public routes answer with public columns only, page by page in
 // key order; pages and exports come whole; every refusal is a problem body
-// with the right status; the OpenAPI document names exactly the routes; and
-// SIGTERM lets the request in flight finish before the program ends.
+// with the right status, and a request over a limit is refused before it is
+// read; the OpenAPI document names exactly the routes; SIGTERM lets the
+// request in flight finish; clerks sign in, edit, and reach the committees,
+// code lists, checks, images and exports as the library gives them.
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <arpa/inet.h>
@@ -430,6 +432,155 @@ TEST_P(Service, ClerksEditDocumentsAndTheSecondOfTwoEditsIsRefused) {
   EXPECT_EQ(Get("/api/public/filings?committee=" + org + "&year=2031")["items"].size(), 0u);
   EXPECT_EQ(Status(client_->Delete(location.c_str(), clerk)), 204);
   EXPECT_EQ(Status(client_->Get(location.c_str(), clerk)), 404);
+}
+
+
+TEST_P(Service, ClerksReachCommitteesCodeListsChecksImagesAndExportsAsTheLibraryGivesThem) {
+  const std::string user = std::string("office_") + (engine_ == OfficeEngine::Embedded ? "file" : "server");
+  ASSERT_EQ(Users("add " + user + " --password-stdin", "a long password"), 0);
+  const httplib::Headers clerk = SignIn(*client_, user, "a long password");
+  const auto get = [&](const std::string& path, int status = 200) {
+    const auto r = client_->Get(path.c_str(), clerk);
+    EXPECT_EQ(Status(r), status) << path << ": " << (r ? r->body : "");
+    return r == nullptr ? json() : json::parse(r->body, nullptr, false);
+  };
+
+  // A committee found by its name, and its documents: the live ones linked to it.
+  const json first = get("/api/committees?limit=1");
+  ASSERT_EQ(first["items"].size(), 1u);
+  const std::string org = first["items"][0]["OrgID"].dump(), name = first["items"][0]["OrgName"];
+  std::set<std::string> ids;
+  const json committees = get("/api/committees?limit=500&name=" + httplib::detail::encode_query_param(name));
+  for (const auto& c : committees["items"]) ids.insert(c["OrgID"].dump());
+  EXPECT_EQ(ids.count(org), 1u) << name;
+  std::set<std::string> documents, linked;
+  const json page = get("/api/committees/" + org + "/documents?limit=500");
+  for (const auto& d : page["items"]) documents.insert(d["UniqueID"].dump());
+  for (const auto& row : QueryRows("select x.document_id from xrf_org_document x join ref_document d on d.unique_id = "
+                                   "x.document_id where x.org_id = " + org + " and d.delete_date is null")) {
+    linked.insert(row[0]);
+  }
+  EXPECT_EQ(documents, linked);
+  EXPECT_NE(get("/api/committees?name_kind=mayor", 400)["detail"].get<std::string>().find("name_kind must be one of"),
+            std::string::npos);
+
+  // A code list in force today, and each code's description as the list has it.
+  const json types = get("/api/lists/document-type");
+  ASSERT_FALSE(types["items"].empty());
+  for (const auto& item : types["items"]) {
+    const std::string code = item["Code"];
+    EXPECT_EQ(get("/api/codes/document-type/" + code)["Description"], item["Description"]) << code;
+  }
+  EXPECT_NE(get("/api/lists/colour", 404)["detail"].get<std::string>().find("document-type"), std::string::npos);
+  get("/api/codes/document-type/NOSUCH", 404);
+  EXPECT_TRUE(get("/api/lists/document-type?date=1800-01-01")["items"].empty()) << "no code was in force then";
+
+  // A filing check answers as the library does for the same committee and year.
+  auto document = Connected<clsDocument>();
+  bool match = false, mef = false;
+  std::int16_t election = 0;
+  ASSERT_TRUE(document->RunMEFChecks(ExistingReport, org, "", "2007", "", "", "", "", "", match, mef, election));
+  const auto check = client_->Post("/api/checks/existing-report", clerk, json{{"committee", org}, {"year", 2007}}.dump(),
+                                   "application/json");
+  ASSERT_EQ(Status(check), 200) << check->body;
+  const json checked = json::parse(check->body);
+  EXPECT_EQ(std::tuple(checked["MatchFound"], checked["MEFFlag"], checked["ElectionID"]),
+            std::tuple(json(match), json(mef), json(election)));
+  EXPECT_EQ(Status(client_->Post("/api/checks/existing-report", clerk, "{}", "application/json")), 400);
+  EXPECT_EQ(Status(client_->Post("/api/checks/guess", clerk, "{}", "application/json")), 404);
+
+  // An image stored on a bare document reads back byte for byte, shows as its
+  // public page, and goes again; what is no image is refused.
+  const std::string scanned = Query("select min(document_id) from document_image where doc_image is not null");
+  const auto stored = client_->Get(("/api/documents/" + scanned + "/image").c_str(), clerk);
+  ASSERT_EQ(Status(stored), 200);
+  const std::string bare = Query("select max(unique_id) from ref_document where delete_date is null and unique_id not in "
+                                 "(select document_id from document_image)");
+  const std::string image = "/api/documents/" + bare + "/image";
+  EXPECT_EQ(Status(client_->Put(image.c_str(), clerk, "not an image", "text/plain")), 415);
+  EXPECT_EQ(Status(client_->Put(image.c_str(), clerk, stored->body, stored->get_header_value("Content-Type"))), 204);
+  const auto back = client_->Get(image.c_str(), clerk);
+  ASSERT_EQ(Status(back), 200);
+  EXPECT_TRUE(back->body == stored->body) << "the image comes back as it was stored";
+  EXPECT_EQ(Status(client_->Get(("/api/public/filings/" + bare + "/pages/1.png").c_str())), 200);
+  EXPECT_EQ(Status(client_->Delete(image.c_str(), clerk)), 204);
+  EXPECT_EQ(Status(client_->Get(image.c_str(), clerk)), 404);
+  EXPECT_EQ(Status(client_->Delete(image.c_str(), clerk)), 404);
+  EXPECT_EQ(Status(client_->Get("/api/documents/99999999/image", clerk)), 404);
+
+  // Both exports are the files the library writes, byte for byte.
+  TempDir dir;
+  auto exporter = Connected<clsDocReportExport>();
+  ASSERT_TRUE(exporter->CreateFile("", "2007", "", "", "", "", "", dir.File("filed.csv"), ""));
+  ASSERT_TRUE(exporter->CreateFileCorrExport("", "COR", "", "", "", dir.File("letters.csv")));
+  const auto filed = client_->Get("/api/exports/filed-reports.csv?year=2007", clerk);
+  const auto letters = client_->Get("/api/exports/correspondence.csv", clerk);
+  ASSERT_EQ(std::tuple(Status(filed), Status(letters)), std::tuple(200, 200));
+  EXPECT_EQ(filed->body, ReadFile(dir.File("filed.csv")));
+  EXPECT_EQ(letters->body, ReadFile(dir.File("letters.csv")));
+  EXPECT_EQ(Status(client_->Get("/api/exports/correspondence.csv")), 401) << "no session, no export";
+}
+
+// What a raw HTTP request gets back: the status line's code and the body.
+std::pair<int, std::string> RawRequest(int port, const std::string& request) {
+  const int sock = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return {0, "no connection"};
+  for (std::size_t sent = 0; sent < request.size();) {
+    const ssize_t n = send(sock, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;  // refused before the rest was read: the answer still counts
+    sent += static_cast<std::size_t>(n);
+  }
+  std::string answer;
+  char buffer[4096];
+  for (ssize_t n; (n = read(sock, buffer, sizeof buffer)) > 0;) answer.append(buffer, static_cast<std::size_t>(n));
+  close(sock);
+  const std::size_t body = answer.find("\r\n\r\n");
+  if (answer.rfind("HTTP/1.1 ", 0) != 0 || body == std::string::npos) return {0, answer};
+  return {std::stoi(answer.substr(9, 3)), answer.substr(body + 4)};
+}
+
+TEST_P(Service, RequestsOverTheLimitsAreRefusedBeforeTheyAreRead) {
+  struct Case {
+    std::string what, request;
+    int status;
+    std::string says;
+  };
+  const std::string big(20000, 'x');
+  const Case cases[] = {
+      {.what = "a body over the limit, refused from its length alone",
+       .request = "POST /api/login HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                  "Content-Length: 2000000\r\nConnection: close\r\n\r\n{",
+       .status = 413,
+       .says = "at most 1048576 bytes"},
+      {.what = "an image may be larger, but not without bound",
+       .request = "PUT /api/documents/1/image HTTP/1.1\r\nHost: x\r\nContent-Type: image/png\r\n"
+                  "Content-Length: 99999999999\r\nConnection: close\r\n\r\n",
+       .status = 413,
+       .says = "at most 67108864 bytes"},
+      {.what = "a length that is no number",
+       .request = "POST /api/login HTTP/1.1\r\nHost: x\r\nContent-Length: 12abc\r\nConnection: close\r\n\r\n",
+       .status = 400,
+       .says = ""},
+      {.what = "a header line larger than the server reads",
+       .request = "GET /health HTTP/1.1\r\nHost: x\r\nX-Big: " + big + "\r\nConnection: close\r\n\r\n",
+       .status = 400,
+       .says = "Bad Request"},
+      {.what = "a path that climbs out",
+       .request = "GET /api/public/../../etc/passwd HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n",
+       .status = 404,
+       .says = "nothing at"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto [status, body] = RawRequest(port_, c.request);
+    EXPECT_EQ(status, c.status) << body;
+    EXPECT_NE(body.find(c.says), std::string::npos) << body;
+  }
+  EXPECT_EQ(Get("/health")["status"], "ok") << "the service still answers";
 }
 
 }  // namespace
