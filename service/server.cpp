@@ -15,6 +15,8 @@
 #include <new>
 #include <thread>
 
+#include "gateway/postgres/pool.hpp"
+
 namespace tarnwick::service {
 namespace {
 
@@ -179,6 +181,10 @@ int Serve(const Options& options, std::string& error) {
 
   std::unique_ptr<httplib::Server> server = MakeServer(options, error);
   if (server == nullptr) return 1;
+  // Each request makes its own objects; on a server office their
+  // connections are kept between requests, one per thread and as many spare,
+  // for a minute of idleness.
+  postgres::EnablePool(static_cast<std::size_t>(std::max(1, options.threads)) * 2, 60);
   auto dispatcher = std::make_shared<Dispatcher>(options);
   const auto handler = [dispatcher](const httplib::Request& q, httplib::Response& r) { (*dispatcher)(q, r); };
   for (auto add : {&httplib::Server::Get, &httplib::Server::Post, &httplib::Server::Put, &httplib::Server::Patch,

@@ -11,6 +11,7 @@
 
 #include "gateway/postgres/catalog.hpp"
 #include "gateway/postgres/create.hpp"
+#include "gateway/postgres/pool.hpp"
 #include "runtime/text.hpp"
 #include "tarnwick/error.hpp"
 
@@ -79,7 +80,8 @@ void Engine::Close() {
   procedures_.clear();
   translations_.clear();
   types_ = TypeMap();
-  conn_.reset();  // closing abandons an open unit of work
+  // Closing abandons an open unit of work: such a connection is never kept.
+  GiveBack(settings_, std::move(conn_));
 }
 
 std::string Engine::Note(std::string error) {
@@ -139,12 +141,13 @@ bool Engine::SetConnection(const std::string& databaseName, const std::string& s
   settings.trusted = trusted;
   settings.timeoutSeconds = timeout;
   std::string error;
-  Connection conn = Connect(settings, error);
+  Connection conn = TakeConnection(settings, error);
   if (!conn) {
     lastError_ = std::move(error);
     return false;
   }
   conn_ = std::move(conn);
+  settings_ = std::move(settings);
   if (auto e = ApplyLimits(); !e.empty()) {
     Close();
     lastError_ = "The database '" + databaseName + "' on the server '" + server + "' takes no time limits: " + e;

@@ -133,6 +133,7 @@ class Engine final : public DataGateway {
   bool Lost() const;
 
   Connection conn_;
+  ConnectionSettings settings_;  // conn_'s, to give it back to the pool with
   TypeMap types_;
   OfficeColumns office_;
   std::unordered_map<std::string, ProcedureInfo> procedures_;  // by lower-case name

@@ -1,13 +1,16 @@
 // The office server engine: what only the server does, on a small office
 // database (refusing connections, failing while streaming, a connection the
-// server drops), and its renderer without a server: the
+// server drops, the pool of idle connections), and its renderer without a server: the
 // forms the server's planner depends on (the day range on a date column, the
 // output names as written, NULLs first). What both engines do alike is in
 // tests/gateway/engines/.
 
+#include <chrono>
+#include <thread>
 #include <utility>
 
 #include "gateway/postgres/engine.hpp"
+#include "gateway/postgres/pool.hpp"
 #include "gateway/postgres/render.hpp"
 #include "gateway/tsql/translate.hpp"
 #include "support/engine_office.hpp"
@@ -108,6 +111,64 @@ TEST_F(PostgresEngine, ADroppedConnectionGivesErrorsUntilTheNextConnection) {
   EXPECT_THROW(engine_.EndTransaction(true), RuntimeError);
   EXPECT_EQ(ServerText(ServerConnect(database_).get(), "select count(*) from ref_document where title = 'lost'"), "0");
   ASSERT_TRUE(Reconnect());
+}
+
+TEST_F(PostgresEngine, APooledConnectionIsKeptOnlyIdleAndResetAndIsReplacedWhenTheServerEndedIt) {
+  struct PoolOff {
+    ~PoolOff() { EnablePool(0, 0); }
+  } off;
+  EnablePool(2, 60);
+  const ConnectionSettings settings = ServerSettings(database_);
+  std::string error;
+  const auto take = [&] {
+    Connection c = TakeConnection(settings, error);
+    EXPECT_NE(c, nullptr) << error;
+    return c;
+  };
+  Connection first = take();
+  const int pid = PQbackendPID(first.get());
+  ASSERT_EQ(ExecText(first.get(), "SET search_path = nowhere; PREPARE kept AS SELECT 1; CREATE TEMP TABLE t (x int)"), "");
+  GiveBack(settings, std::move(first));
+  EXPECT_EQ(PooledConnections(), 1u);
+
+  // The same session comes back, with nothing of what its last user did.
+  Connection again = take();
+  EXPECT_EQ(PQbackendPID(again.get()), pid);
+  EXPECT_EQ(ServerText(again.get(), "SHOW search_path"), "\"$user\", public");
+  EXPECT_NE(ExecText(again.get(), "EXECUTE kept"), "");
+  EXPECT_NE(ExecText(again.get(), "SELECT * FROM t"), "");
+  EXPECT_EQ(PooledConnections(), 0u);
+
+  // One left inside a unit of work is closed, never kept.
+  ASSERT_EQ(ExecText(again.get(), "BEGIN"), "");
+  GiveBack(settings, std::move(again));
+  EXPECT_EQ(PooledConnections(), 0u);
+
+  // One the server ended while it was kept is replaced by a new session.
+  Connection doomed = take();
+  const int doomedPid = PQbackendPID(doomed.get());
+  GiveBack(settings, std::move(doomed));
+  ServerExec(ServerConnect("postgres").get(), "select pg_terminate_backend(" + std::to_string(doomedPid) + ")");
+  for (int i = 0; i < 100 && ServerText(ServerConnect("postgres").get(),
+                                        "select count(*) from pg_stat_activity where pid = " + std::to_string(doomedPid)) != "0";
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  Connection fresh = take();
+  EXPECT_NE(PQbackendPID(fresh.get()), doomedPid);
+  EXPECT_EQ(ServerText(fresh.get(), "select 1"), "1");
+
+  // An engine's connection goes back to the pool when it closes, and the next engine takes it.
+  GiveBack(settings, std::move(fresh));
+  const std::size_t kept = PooledConnections();
+  {
+    Engine e;
+    ASSERT_TRUE(e.SetConnection(database_, settings.server, settings.user, "", true, 5, "", ""));
+    EXPECT_EQ(PooledConnections(), kept - 1);
+  }
+  EXPECT_EQ(PooledConnections(), kept);
+  EnablePool(0, 0);
+  EXPECT_EQ(PooledConnections(), 0u) << "turned off, the pool closes what it kept";
 }
 
 OfficeColumns Office() {
