@@ -4,7 +4,9 @@
 //
 // Two clerks, one document: GET answers with an ETag of the row as read, and
 // a PATCH with If-Match is refused (412) when the row is no longer that row,
-// so that one clerk's edit never silently mixes with another's.
+// so that one clerk's edit never silently mixes with another's. What a clerk
+// saves or deletes records them as the document's last user (and, for one
+// they enter, as the user who entered it).
 #include <fmt/core.h>
 #include <sodium.h>
 
@@ -12,6 +14,7 @@
 
 #include "client/columns.hpp"
 #include "http.hpp"
+#include "logins.hpp"
 #include "rows.hpp"
 #include "tarnwick/clsDocument.hpp"
 #include "tarnwick/clsXrf_Aff_Org_Document.hpp"
@@ -132,6 +135,7 @@ void Create(Call& c) {
     ThrowIfRefused(document, "the office refused the new document");
     throw Problem(422, "the office refused the new document");
   }
+  RecordClerk(c.office, c.userGroupId, document.UniqueID(), true);
   c.response.set_header("Location", fmt::format("/api/documents/{}", document.UniqueID()));
   Answer(c, document, 201);
 }
@@ -147,6 +151,7 @@ void Change(Call& c) {
   }
   Apply(document, columns);
   if (!document.SaveData()) ThrowIfRefused(document, fmt::format("the office refused the change to document {}", id));
+  RecordClerk(c.office, c.userGroupId, id, false);
   clsDocument saved;
   Load(c, saved, id);
   Answer(c, saved, 200);
@@ -159,6 +164,7 @@ void Delete(Call& c) {
   if (!document.DeleteData(static_cast<std::int32_t>(id))) {
     ThrowIfRefused(document, fmt::format("the office refused to delete document {}", id));
   }
+  RecordClerk(c.office, c.userGroupId, id, false);
   c.response.status = 204;
 }
 

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "gateway/postgres/connection.hpp"
+#include "gateway/postgres/pool.hpp"
 
 namespace tarnwick::service {
 namespace {
@@ -50,9 +50,14 @@ class Sql {
       return;
     }
     std::string error;
-    server_ = postgres::Connect({office.server, office.db, office.user, office.password, office.trusted, 10}, error);
+    settings_ = {office.server, office.db, office.user, office.password, office.trusted, 10};
+    server_ = postgres::TakeConnection(settings_, error);
     if (!server_) throw Problem(503, error);
   }
+  Sql(const Sql&) = delete;
+  Sql& operator=(const Sql&) = delete;
+  // A connection left inside a unit of work (a step failed) is closed, never kept.
+  ~Sql() { postgres::GiveBack(settings_, std::move(server_)); }
 
   Rows Query(const char* sql, const std::vector<std::string>& params = {}) {
     Rows rows;
@@ -93,6 +98,7 @@ class Sql {
   }
 
   std::unique_ptr<sqlite3, int (*)(sqlite3*)> file_{nullptr, &sqlite3_close};
+  postgres::ConnectionSettings settings_;
   postgres::Connection server_;
 };
 
@@ -152,6 +158,16 @@ std::string TokenHash(const std::string& token) {
   unsigned char hash[crypto_generichash_BYTES];
   crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char*>(token.data()), token.size(), nullptr, 0);
   return Hex(hash, sizeof hash);
+}
+
+void RecordClerk(const Office& office, std::int32_t userGroupId, std::int64_t documentId, bool entered) {
+  // The user's open row: what the office's users list names them by.
+  Sql(office).Query(entered ? "update ref_document set user_id = (select max(unique_id) from ref_user where group_id = $1 "
+                              "and end_date is null), orig_user_id = (select max(unique_id) from ref_user where "
+                              "group_id = $1 and end_date is null) where unique_id = $2"
+                            : "update ref_document set user_id = (select max(unique_id) from ref_user where group_id = $1 "
+                              "and end_date is null) where unique_id = $2",
+                    {std::to_string(userGroupId), std::to_string(documentId)});
 }
 
 void LoginStore::Save(const std::string& userName, const std::string& role, const std::string& passwordHash) {

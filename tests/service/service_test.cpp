@@ -386,6 +386,8 @@ TEST_P(Service, ClerksEditDocumentsAndTheSecondOfTwoEditsIsRefused) {
   EXPECT_EQ(std::tuple(saved["Title"], saved["DueDate"], saved["AmountDue"], saved["IsAmendment"]),
             std::tuple(json("Amended title"), json("2004-12-31"), json("25.0000"), json(true)));
   EXPECT_NE(first->get_header_value("ETag"), tag);
+  const std::string clerkUser = Query("select max(unique_id) from ref_user where user_name = '" + user + "' and end_date is null");
+  EXPECT_EQ(Query("select user_id from ref_document where unique_id = " + id), clerkUser) << "the save records its clerk";
   // The second clerk still holds the row as it was: refused, nothing mixed in.
   EXPECT_EQ(Status(patch(R"({"Title": "Lost edit"})", tag)), 412);
   EXPECT_EQ(Get(path + "?", 401)["status"], 401) << "no session, no document";
@@ -421,6 +423,8 @@ TEST_P(Service, ClerksEditDocumentsAndTheSecondOfTwoEditsIsRefused) {
   const std::string location = made->get_header_value("Location");
   const std::string made_id = json::parse(made->body)["UniqueID"].dump();
   EXPECT_EQ(location, "/api/documents/" + made_id);
+  EXPECT_EQ(QueryRows("select orig_user_id, user_id from ref_document where unique_id = " + made_id),
+            (std::vector<std::vector<std::string>>{{clerkUser, clerkUser}}));
   const json found = json::parse(client_->Get("/api/documents?year=2031&type=COR", clerk)->body);
   ASSERT_EQ(found["items"].size(), 1u);
   EXPECT_EQ(found["items"][0]["Title"], "A letter");
