@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${BUILD_DIR:-build-fuzz}"
 seconds="${FUZZ_SECONDS:-60}"
-targets=(${FUZZ_TARGETS:-fuzz_tsql fuzz_filter fuzz_text fuzz_binding fuzz_pages})
+targets=(${FUZZ_TARGETS:-fuzz_tsql fuzz_filter fuzz_text fuzz_binding fuzz_pages fuzz_request})
 scripts/install-deps.sh --fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DTARNWICK_BUILD_FUZZ=ON -DTARNWICK_BUILD_TESTS=ON -DTARNWICK_BUILD_BENCH=OFF -DTARNWICK_WERROR=ON

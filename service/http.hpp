@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
@@ -143,6 +144,23 @@ struct Route {
   Handler handler;
   std::string_view accepts = {};  // the media type of the body it takes; none when empty
 };
+
+// The route a request names, and its parameters (path, then query) as sent.
+struct Routed {
+  const Route* route = nullptr;
+  std::vector<std::pair<std::string, std::string>> values;
+};
+
+// Finds the route for a request's method and path among routes (the first
+// that matches) and checks its query parameters (routing.cpp). A path
+// parameter's value is letters, digits, '_' and '-' only, so no encoded
+// slash or "..": such a path names no route.
+// Throws Problem: 404 when no route has the path; 405 when routes have it
+// for other methods only (`allowed` then lists them, for the Allow header);
+// 400 for a parameter the route does not declare, one given twice, or one
+// that does not hold its kind. An empty query parameter counts as absent.
+Routed FindRoute(const std::vector<Route>& routes, std::string_view method, std::string_view path,
+                 const std::multimap<std::string, std::string>& params, std::string& allowed);
 
 // The routes of the public disclosure API (public_api.cpp).
 std::vector<Route> PublicRoutes();

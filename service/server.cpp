@@ -20,46 +20,6 @@
 namespace tarnwick::service {
 namespace {
 
-std::vector<std::string_view> Segments(std::string_view path) {
-  std::vector<std::string_view> out;
-  while (!path.empty()) {
-    if (path.front() != '/') return {};  // a path that does not start with '/' matches nothing
-    path.remove_prefix(1);
-    const std::size_t end = path.find('/');
-    out.push_back(path.substr(0, end));
-    path = end == std::string_view::npos ? std::string_view() : path.substr(end);
-  }
-  return out;
-}
-
-// A path parameter is a whole number or a code: letters, digits, '_' and '-'.
-bool IsParameterValue(std::string_view v) {
-  return !v.empty() && v.size() <= 64 && std::all_of(v.begin(), v.end(), [](char ch) {
-    return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '_' || ch == '-';
-  });
-}
-
-// Matches a request path to a route's path; the path parameters' values in order.
-bool Matches(std::string_view pattern, std::string_view path, std::vector<std::pair<std::string, std::string>>& values) {
-  const auto want = Segments(pattern), have = Segments(path);
-  if (want.size() != have.size() || (have.empty() && path != "/")) return false;
-  values.clear();
-  for (std::size_t i = 0; i < want.size(); ++i) {
-    const std::string_view w = want[i], h = have[i];
-    if (w.empty() || w.front() != '{') {
-      if (w != h) return false;
-      continue;
-    }
-    const std::size_t close = w.find('}');
-    const std::string_view suffix = w.substr(close + 1);
-    if (h.size() <= suffix.size() || h.substr(h.size() - suffix.size()) != suffix) return false;
-    const std::string_view value = h.substr(0, h.size() - suffix.size());
-    if (!IsParameterValue(value)) return false;
-    values.emplace_back(std::string(w.substr(1, close - 1)), std::string(value));
-  }
-  return true;
-}
-
 // The moment the request being served on this thread arrived, and the clerk
 // it was served for ("" for none), for the access log.
 thread_local std::chrono::steady_clock::time_point requestStart;
@@ -85,39 +45,16 @@ class Dispatcher {
 
  private:
   void Answer(const httplib::Request& request, httplib::Response& response) const {
-    std::vector<std::pair<std::string, std::string>> values;
     std::string allowed;
-    const Route* found = nullptr;
-    for (const Route& route : routes_) {
-      if (!Matches(route.path, request.path, values)) continue;
-      if (route.method == request.method) {
-        found = &route;
-        break;
-      }
-      if (allowed.find(route.method) == std::string::npos) allowed += (allowed.empty() ? "" : ", ") + std::string(route.method);
+    Routed routed;
+    try {
+      routed = FindRoute(routes_, request.method, request.path, request.params, allowed);
+    } catch (const Problem&) {
+      if (!allowed.empty()) response.set_header("Allow", allowed);
+      throw;
     }
-    if (found == nullptr) {
-      if (allowed.empty()) throw Problem(404, fmt::format("there is nothing at {}", request.path));
-      response.set_header("Allow", allowed);
-      throw Problem(405, fmt::format("{} takes {}, not {}", request.path, allowed, request.method));
-    }
-    for (const auto& [name, value] : request.params) {
-      const auto declared = std::find_if(found->parameters.begin(), found->parameters.end(),
-                                         [&](const Parameter& p) { return !p.inPath && p.name == name; });
-      if (declared == found->parameters.end()) {
-        throw Problem(400, fmt::format("{} takes no parameter \"{}\"", found->path, name));
-      }
-      if (request.params.count(name) > 1) throw Problem(400, fmt::format("the parameter {} is given twice", name));
-      if (value.empty()) continue;  // an empty choice is no choice, as on the search forms
-      CheckParameter(*declared, value);
-      values.emplace_back(name, value);
-    }
-    for (const Parameter& p : found->parameters) {
-      if (!p.inPath) continue;
-      const auto v = std::find_if(values.begin(), values.end(), [&](const auto& kv) { return kv.first == p.name; });
-      CheckParameter(p, v->second);
-    }
-    Call call(request, response, options_.office, std::move(values));
+    const Route* found = routed.route;
+    Call call(request, response, options_.office, std::move(routed.values));
     if (found->access == Access::Clerk) {
       SignIn(call, found->method != "GET");
       requestUser = call.userName;
