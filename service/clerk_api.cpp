@@ -14,7 +14,7 @@
 
 #include "client/columns.hpp"
 #include "http.hpp"
-#include "logins.hpp"
+#include "edits.hpp"
 #include "rows.hpp"
 #include "tarnwick/clsDocument.hpp"
 #include "tarnwick/clsXrf_Aff_Org_Document.hpp"
@@ -143,6 +143,7 @@ void Create(Call& c) {
 void Change(Call& c) {
   const Json columns = c.Body();
   const std::int64_t id = c.Number("UniqueID");
+  const DocumentEditLock lock(c.office, id);  // from the check to the save, no other change comes between
   clsDocument document;
   Load(c, document, id);
   const std::string expected = c.request.get_header_value("If-Match");

@@ -1,20 +1,17 @@
-// The login and session tables, on the file through SQLite and on the server
-// through libpq, with one SQL text per step that both engines read alike
-// (parameters written $1, $2, ...; times as whole seconds).
+// The login and session tables, through the service's own connection to the
+// office, with one SQL text per step that both engines read alike (times as
+// whole seconds).
 #include "logins.hpp"
 
 #include <fmt/core.h>
 #include <sodium.h>
-#include <sqlite3.h>
 
 #include <memory>
 
-#include "gateway/postgres/pool.hpp"
+#include "office_sql.hpp"
 
 namespace tarnwick::service {
 namespace {
-
-using Rows = std::vector<std::vector<std::string>>;
 
 constexpr const char* kCreateTables[] = {
     "create table if not exists tw_login ("
@@ -37,71 +34,6 @@ constexpr const char* kLoginColumns =
     "select l.user_group_id, u.user_name, l.role, l.password_hash, l.failed_logins, l.locked_until "
     "from tw_login l join ref_user u on u.group_id = l.user_group_id and u.end_date is null ";
 
-// One connection to the office, on whichever engine holds it.
-class Sql {
- public:
-  explicit Sql(const Office& office) {
-    if (office.server.empty() || office.server == "embedded") {
-      sqlite3* db = nullptr;
-      const int rc = sqlite3_open_v2(office.db.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
-      file_.reset(db);
-      if (rc != SQLITE_OK) throw Problem(503, fmt::format("the office database {} cannot be opened: {}", office.db, sqlite3_errstr(rc)));
-      sqlite3_busy_timeout(db, 10000);
-      return;
-    }
-    std::string error;
-    settings_ = {office.server, office.db, office.user, office.password, office.trusted, 10};
-    server_ = postgres::TakeConnection(settings_, error);
-    if (!server_) throw Problem(503, error);
-  }
-  Sql(const Sql&) = delete;
-  Sql& operator=(const Sql&) = delete;
-  // A connection left inside a unit of work (a step failed) is closed, never kept.
-  ~Sql() { postgres::GiveBack(settings_, std::move(server_)); }
-
-  Rows Query(const char* sql, const std::vector<std::string>& params = {}) {
-    Rows rows;
-    if (file_) {
-      sqlite3_stmt* raw = nullptr;
-      if (sqlite3_prepare_v2(file_.get(), sql, -1, &raw, nullptr) != SQLITE_OK) Fail(sqlite3_errmsg(file_.get()));
-      std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, &sqlite3_finalize);
-      for (std::size_t i = 0; i < params.size(); ++i) {
-        const int at = sqlite3_bind_parameter_index(raw, fmt::format("${}", i + 1).c_str());
-        if (at > 0) sqlite3_bind_text(raw, at, params[i].c_str(), static_cast<int>(params[i].size()), SQLITE_TRANSIENT);
-      }
-      int rc;
-      while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-        auto& row = rows.emplace_back();
-        for (int c = 0; c < sqlite3_column_count(raw); ++c) {
-          const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, c));
-          row.emplace_back(text != nullptr ? text : "");
-        }
-      }
-      if (rc != SQLITE_DONE) Fail(sqlite3_errmsg(file_.get()));
-      return rows;
-    }
-    std::vector<const char*> values;
-    for (const auto& p : params) values.push_back(p.c_str());
-    postgres::Result result(PQexecParams(server_.get(), sql, static_cast<int>(values.size()), nullptr, values.data(),
-                                         nullptr, nullptr, 0));
-    if (!postgres::Succeeded(result.get())) Fail(postgres::ErrorText(server_.get(), result.get()));
-    for (int r = 0; r < PQntuples(result.get()); ++r) {
-      auto& row = rows.emplace_back();
-      for (int c = 0; c < PQnfields(result.get()); ++c) row.emplace_back(PQgetvalue(result.get(), r, c));
-    }
-    return rows;
-  }
-
- private:
-  [[noreturn]] static void Fail(const std::string& why) {
-    throw Problem(500, "the office database refused the logins' work: " + why);
-  }
-
-  std::unique_ptr<sqlite3, int (*)(sqlite3*)> file_{nullptr, &sqlite3_close};
-  postgres::ConnectionSettings settings_;
-  postgres::Connection server_;
-};
-
 LoginRow ToLogin(const std::vector<std::string>& r) {
   return {std::stoi(r[0]), r[1], r[2], r[3], std::stoll(r[4]), std::stoll(r[5])};
 }
@@ -109,7 +41,7 @@ LoginRow ToLogin(const std::vector<std::string>& r) {
 // True when the office has the login tables (an office no one added a login
 // to has none). Asked outside any unit of work: on the server a failed
 // statement would end one.
-bool HasLogins(Sql& sql) {
+bool HasLogins(OfficeSql& sql) {
   try {
     sql.Query("select 1 from tw_login where 1 = 0");
     return true;
@@ -160,21 +92,11 @@ std::string TokenHash(const std::string& token) {
   return Hex(hash, sizeof hash);
 }
 
-void RecordClerk(const Office& office, std::int32_t userGroupId, std::int64_t documentId, bool entered) {
-  // The user's open row: what the office's users list names them by.
-  Sql(office).Query(entered ? "update ref_document set user_id = (select max(unique_id) from ref_user where group_id = $1 "
-                              "and end_date is null), orig_user_id = (select max(unique_id) from ref_user where "
-                              "group_id = $1 and end_date is null) where unique_id = $2"
-                            : "update ref_document set user_id = (select max(unique_id) from ref_user where group_id = $1 "
-                              "and end_date is null) where unique_id = $2",
-                    {std::to_string(userGroupId), std::to_string(documentId)});
-}
-
 void LoginStore::Save(const std::string& userName, const std::string& role, const std::string& passwordHash) {
-  Sql sql(office_);
+  OfficeSql sql(office_);
   sql.Query("begin");
   for (const char* create : kCreateTables) sql.Query(create);
-  Rows group = sql.Query(kUserGroup, {userName});
+  OfficeSql::Rows group = sql.Query(kUserGroup, {userName});
   if (group.empty()) {
     sql.Query("insert into ref_user (group_id, user_name, begin_date, orig_date) "
               "select coalesce(max(group_id), 0) + 1, $1, current_timestamp, current_timestamp from ref_user",
@@ -188,9 +110,9 @@ void LoginStore::Save(const std::string& userName, const std::string& role, cons
 }
 
 bool LoginStore::Remove(const std::string& userName) {
-  Sql sql(office_);
+  OfficeSql sql(office_);
   if (!HasLogins(sql)) return false;
-  const Rows group = sql.Query(kUserGroup, {userName});
+  const OfficeSql::Rows group = sql.Query(kUserGroup, {userName});
   if (group.empty()) return false;
   sql.Query("begin");
   sql.Query("delete from tw_session where user_group_id = $1", {group[0][0]});
@@ -200,7 +122,7 @@ bool LoginStore::Remove(const std::string& userName) {
 }
 
 std::vector<LoginRow> LoginStore::List() {
-  Sql sql(office_);
+  OfficeSql sql(office_);
   std::vector<LoginRow> out;
   if (!HasLogins(sql)) return out;
   for (const auto& r : sql.Query((std::string(kLoginColumns) + "order by u.user_name").c_str())) out.push_back(ToLogin(r));
@@ -208,21 +130,21 @@ std::vector<LoginRow> LoginStore::List() {
 }
 
 std::optional<LoginRow> LoginStore::Find(const std::string& userName) {
-  Sql sql(office_);
+  OfficeSql sql(office_);
   if (!HasLogins(sql)) return std::nullopt;
-  const Rows rows = sql.Query((std::string(kLoginColumns) + "where u.user_name = $1").c_str(), {userName});
+  const OfficeSql::Rows rows = sql.Query((std::string(kLoginColumns) + "where u.user_name = $1").c_str(), {userName});
   if (rows.empty()) return std::nullopt;
   return ToLogin(rows[0]);
 }
 
 void LoginStore::RecordFailure(std::int32_t userGroupId, std::int64_t lockedUntil) {
-  Sql(office_).Query("update tw_login set failed_logins = failed_logins + 1, locked_until = $2 where user_group_id = $1",
+  OfficeSql(office_).Query("update tw_login set failed_logins = failed_logins + 1, locked_until = $2 where user_group_id = $1",
                      {std::to_string(userGroupId), std::to_string(lockedUntil)});
 }
 
 void LoginStore::BeginSession(const std::string& tokenHash, const std::string& csrfHash, std::int32_t userGroupId,
                               std::int64_t expires) {
-  Sql sql(office_);
+  OfficeSql sql(office_);
   sql.Query("begin");
   sql.Query("update tw_login set failed_logins = 0, locked_until = 0 where user_group_id = $1",
             {std::to_string(userGroupId)});
@@ -232,9 +154,9 @@ void LoginStore::BeginSession(const std::string& tokenHash, const std::string& c
 }
 
 std::optional<SessionRow> LoginStore::FindSession(const std::string& tokenHash, std::int64_t now) {
-  Sql sql(office_);
+  OfficeSql sql(office_);
   if (!HasLogins(sql)) return std::nullopt;
-  const Rows rows = sql.Query(
+  const OfficeSql::Rows rows = sql.Query(
       "select s.user_group_id, u.user_name, l.role, s.csrf_hash, s.expires from tw_session s "
       "join tw_login l on l.user_group_id = s.user_group_id "
       "join ref_user u on u.group_id = s.user_group_id and u.end_date is null where s.token_hash = $1",
@@ -247,7 +169,7 @@ std::optional<SessionRow> LoginStore::FindSession(const std::string& tokenHash, 
 }
 
 void LoginStore::EndSession(const std::string& tokenHash) {
-  Sql sql(office_);
+  OfficeSql sql(office_);
   if (HasLogins(sql)) sql.Query("delete from tw_session where token_hash = $1", {tokenHash});
 }
 

@@ -51,11 +51,6 @@ std::string NewToken();
 // A token's BLAKE2b-256 hash in hexadecimal, as the tables keep it.
 std::string TokenHash(const std::string& token);
 
-// Records the signed-in clerk (their office user's group) on a document they
-// saved: as the user who last changed it and, when they entered it, as the
-// one who entered it. Runs after the save, as its own step.
-void RecordClerk(const Office& office, std::int32_t userGroupId, std::int64_t documentId, bool entered);
-
 class LoginStore {
  public:
   explicit LoginStore(const Office& office) : office_(office) {}

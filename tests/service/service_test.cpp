@@ -390,6 +390,28 @@ TEST_P(Service, ClerksEditDocumentsAndTheSecondOfTwoEditsIsRefused) {
   EXPECT_EQ(Query("select user_id from ref_document where unique_id = " + id), clerkUser) << "the save records its clerk";
   // The second clerk still holds the row as it was: refused, nothing mixed in.
   EXPECT_EQ(Status(patch(R"({"Title": "Lost edit"})", tag)), 412);
+  // Of many clerks sending their change to the same row at once, through
+  // two services, one wins.
+  Running other;
+  Start(other);
+  const std::string current = first->get_header_value("ETag");
+  std::vector<int> answers(8);
+  std::vector<std::thread> clerks;
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    clerks.emplace_back([&, i] {
+      httplib::Client own("127.0.0.1", i % 2 == 0 ? port_ : other.port);
+      httplib::Headers h = clerk;
+      h.emplace("If-Match", current);
+      answers[i] = Status(own.Patch(path.c_str(), h, json{{"Title", "Race " + std::to_string(i)}}.dump(), "application/json"));
+    });
+  }
+  for (auto& t : clerks) t.join();
+  EXPECT_EQ(std::count(answers.begin(), answers.end(), 200), 1);
+  EXPECT_EQ(std::count(answers.begin(), answers.end(), 412), 7);
+  const auto afterRace = client_->Get(path.c_str(), clerk);
+  ASSERT_EQ(Status(afterRace), 200);
+  const std::string winner = json::parse(afterRace->body)["Title"];
+  ASSERT_EQ(Status(patch(R"({"Title": "Amended title"})", afterRace->get_header_value("ETag"))), 200) << winner;
   EXPECT_EQ(Get(path + "?", 401)["status"], 401) << "no session, no document";
   EXPECT_EQ(json::parse(client_->Get(path.c_str(), clerk)->body)["Title"], "Amended title");
 
