@@ -2,6 +2,7 @@
 #include "office_sql.hpp"
 
 #include <fmt/core.h>
+#include <sys/stat.h>
 
 #include "gateway/postgres/pool.hpp"
 
@@ -16,13 +17,25 @@ namespace {
 
 OfficeSql::OfficeSql(const Office& office) {
   if (office.server.empty() || office.server == "embedded") {
+    path_ = office.db;
+    struct stat info {};
+    const bool there = ::stat(office.db.c_str(), &info) == 0;
+    const auto same = [&](const std::unique_ptr<sqlite::KeptOffice>& kept) {
+      return there && kept->device == info.st_dev && kept->inode == info.st_ino;
+    };
+    if (auto kept = sqlite::OfficePool().Take(path_, same)) {
+      borrowed_ = std::move(*kept);
+      file_ = borrowed_->db;
+      return;
+    }
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(office.db.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr);
-    file_.reset(db);
+    opened_.reset(db);
     if (rc != SQLITE_OK) {
       throw Problem(503, fmt::format("the office database {} cannot be opened: {}", office.db, sqlite3_errstr(rc)));
     }
     sqlite3_busy_timeout(db, 10000);
+    file_ = db;
     return;
   }
   std::string error;
@@ -31,13 +44,17 @@ OfficeSql::OfficeSql(const Office& office) {
   if (!server_) throw Problem(503, error);
 }
 
-OfficeSql::~OfficeSql() { postgres::GiveBack(settings_, std::move(server_)); }
+OfficeSql::~OfficeSql() {
+  postgres::GiveBack(settings_, std::move(server_));
+  // A borrowed file connection goes back unless a step left a unit of work open.
+  if (borrowed_ && sqlite3_get_autocommit(file_)) sqlite::OfficePool().Give(path_, std::move(borrowed_));
+}
 
 OfficeSql::Rows OfficeSql::Query(const char* sql, const std::vector<std::string>& params) {
   Rows rows;
   if (file_) {
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(file_.get(), sql, -1, &raw, nullptr) != SQLITE_OK) Fail(sqlite3_errmsg(file_.get()));
+    if (sqlite3_prepare_v2(file_, sql, -1, &raw, nullptr) != SQLITE_OK) Fail(sqlite3_errmsg(file_));
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, &sqlite3_finalize);
     for (std::size_t i = 0; i < params.size(); ++i) {
       const int at = sqlite3_bind_parameter_index(raw, fmt::format("${}", i + 1).c_str());
@@ -51,7 +68,7 @@ OfficeSql::Rows OfficeSql::Query(const char* sql, const std::vector<std::string>
         row.emplace_back(text != nullptr ? text : "");
       }
     }
-    if (rc != SQLITE_DONE) Fail(sqlite3_errmsg(file_.get()));
+    if (rc != SQLITE_DONE) Fail(sqlite3_errmsg(file_));
     return rows;
   }
   std::vector<const char*> values;

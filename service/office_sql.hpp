@@ -1,7 +1,8 @@
 // A connection to the office database beside the classes' own, for what the
 // service keeps and records itself (logins, sessions, the clerk of a save,
 // the lock on a document being changed): on the file through SQLite, on the
-// server through libpq (from the pool of idle connections). One SQL text
+// server through libpq; both borrowed from the engines' pools of idle
+// connections when the service keeps them. One SQL text
 // serves both engines: parameters are written $1, $2, ... and bound as text.
 //
 // Failures: an office that cannot be opened throws Problem 503, a statement
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "gateway/postgres/connection.hpp"
+#include "gateway/sqlite/pool.hpp"
 #include "http.hpp"
 
 namespace tarnwick::service {
@@ -38,7 +40,10 @@ class OfficeSql {
   bool OnServer() const { return server_ != nullptr; }
 
  private:
-  std::unique_ptr<sqlite3, int (*)(sqlite3*)> file_{nullptr, &sqlite3_close};
+  sqlite3* file_ = nullptr;  // the file's connection, owned or borrowed
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> opened_{nullptr, &sqlite3_close};
+  std::unique_ptr<sqlite::KeptOffice> borrowed_;
+  std::string path_;
   postgres::ConnectionSettings settings_;
   postgres::Connection server_;
 };

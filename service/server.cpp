@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "gateway/postgres/pool.hpp"
+#include "gateway/sqlite/pool.hpp"
 
 namespace tarnwick::service {
 namespace {
@@ -118,10 +119,12 @@ int Serve(const Options& options, std::string& error) {
 
   std::unique_ptr<httplib::Server> server = MakeServer(options, error);
   if (server == nullptr) return 1;
-  // Each request makes its own objects; on a server office their
-  // connections are kept between requests, one per thread and as many spare,
-  // for a minute of idleness.
-  postgres::EnablePool(static_cast<std::size_t>(std::max(1, options.threads)) * 2, 60);
+  // Each request makes its own objects; their connections (to the file, or
+  // to the server) are kept between requests, one per thread and as many
+  // spare, for a minute of idleness.
+  const std::size_t kept = static_cast<std::size_t>(std::max(1, options.threads)) * 2;
+  postgres::EnablePool(kept, 60);
+  sqlite::EnablePool(kept, 60);
   auto dispatcher = std::make_shared<Dispatcher>(options);
   const auto handler = [dispatcher](const httplib::Request& q, httplib::Response& r) { (*dispatcher)(q, r); };
   for (auto add : {&httplib::Server::Get, &httplib::Server::Post, &httplib::Server::Put, &httplib::Server::Patch,

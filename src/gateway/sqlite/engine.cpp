@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -15,6 +16,7 @@
 
 #include "gateway/sqlite/catalog.hpp"
 #include "gateway/sqlite/functions.hpp"
+#include "gateway/sqlite/pool.hpp"
 #include "gateway/sqlite/render.hpp"
 #include "gateway/tsql/translate.hpp"
 #include "runtime/text.hpp"
@@ -119,9 +121,36 @@ Engine::Engine() = default;
 
 Engine::~Engine() { Close(); }
 
+namespace {
+
+// True while a statement of the connection is part way through its rows.
+bool AnyStatementRunning(sqlite3* db) {
+  for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s != nullptr; s = sqlite3_next_stmt(db, s)) {
+    if (sqlite3_stmt_busy(s)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void Engine::Close() {
   call_.reset();
   executed_ = false;
+  // Outside a unit of work and with nothing running, the connection and what
+  // was compiled on it go to the pool (which closes them when it is off).
+  if (db_ && OfficePool().Enabled() && sqlite3_get_autocommit(db_) && !AnyStatementRunning(db_)) {
+    auto kept = std::make_unique<KeptOffice>();
+    kept->db = std::exchange(db_, nullptr);
+    kept->session = std::move(session_);
+    kept->translations = std::move(translations_);
+    kept->columns = std::move(columns_);
+    kept->device = device_;
+    kept->inode = inode_;
+    translations_.Clear([](tsql::Translation&) {});
+    columns_ = nullptr;
+    OfficePool().Give(path_, std::move(kept));
+    return;
+  }
   translations_.Clear([](tsql::Translation&) {});
   columns_ = nullptr;
   if (db_) sqlite3_set_authorizer(db_, nullptr, nullptr);
@@ -172,6 +201,27 @@ bool Engine::Open(const std::string& path) {
   // administrator whom the system would let write it anyway.
   if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
     return fail("The database file '" + path + "' is read-only; a filing office must be writable", nullptr);
+  path_ = path;
+  device_ = info.st_dev;
+  inode_ = info.st_ino;
+  const auto usable = [&](const std::unique_ptr<KeptOffice>& kept) {
+    std::int64_t version = 0;
+    return kept->device == info.st_dev && kept->inode == info.st_ino &&
+           PragmaInt(kept->db, "PRAGMA user_version", version) && version == kSchemaVersion;
+  };
+  if (std::optional<std::unique_ptr<KeptOffice>> kept = OfficePool().Take(path, usable)) {
+    KeptOffice& k = **kept;
+    db_ = std::exchange(k.db, nullptr);
+    session_ = std::move(k.session);
+    translations_ = std::move(k.translations);
+    columns_ = std::move(k.columns);
+    session_->limitSeconds = limitSeconds_;
+    session_->clientText = false;
+    session_->stopped = false;
+    session_->deadline = std::chrono::steady_clock::time_point::max();
+    lastError_.clear();
+    return true;
+  }
   sqlite3* db = nullptr;
   // Never SQLITE_OPEN_CREATE: a database comes only from `tarnwick init`.
   const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <sqlite3.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <memory>
@@ -100,6 +101,10 @@ class Engine final : public DataGateway {
 
   sqlite3* db_ = nullptr;
   std::unique_ptr<engine_detail::Session> session_;  // while connected
+  // The file as opened: the path named, and the device and inode it was then.
+  std::string path_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
   engine_detail::LruMap<tsql::Translation> translations_{kTranslationsKept};
   // The columns of the office's tables, as the translations' rewrites ask for them.
   tsql::ColumnLookup columns_;
