@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# `tarnwick serve` under load on loopback, against the same library calls
+# made in-process (service_inprocess), and its streamed export against
+# `tarnwick export` of the same list.
+#
+#   bench/service_bench.sh [BUILD_DIR]        (default: build)
+#
+# Needs wrk (scripts/install-deps.sh --bench), curl and sqlite3, and the
+# targets tarnwick-cli and service_inprocess built in BUILD_DIR.
+#
+# The office has TW_SERVICE_DOCUMENTS documents (default 1,000,000), built
+# once into BUILD_DIR/bench/service-office-<n>.tarnwick and reused. Each case
+# runs wrk for TW_SERVICE_SECONDS (10) with 32 connections on 2 threads; the
+# service runs with --threads TW_SERVICE_THREADS (its own default when unset).
+#
+# Cases and what each prints (requests/s, p50, p99, failed answers):
+#   filing        GET /api/public/filings/{UniqueID}, live ids picked at random
+#   document      GET /api/documents/{UniqueID} as a signed-in clerk
+#   search        GET /api/documents?... one committee's documents of one year
+#   names         GET /api/public/names?q=... the start of a committee's name
+#   Goal: p99 <= 50 ms for search and names; for filing and document, the
+#   requests/s over the in-process calls/s (objects kept per thread) >= 0.5.
+#   export        the clerks' filed-reports CSV over every row, once: bytes/s
+#                 over `tarnwick export filed-reports` of the same list (goal
+#                 >= 0.8), and the service's peak resident size (VmHWM) before
+#                 and after.
+set -euo pipefail
+
+build="$(cd "${1:-build}" && pwd)"
+cli="$build/cli/tarnwick"
+inprocess="$build/bench/service_inprocess"
+documents="${TW_SERVICE_DOCUMENTS:-1000000}"
+seconds="${TW_SERVICE_SECONDS:-10}"
+for tool in wrk curl sqlite3 "$cli" "$inprocess"; do
+  command -v "$tool" >/dev/null || { echo "service_bench: $tool is missing" >&2; exit 2; }
+done
+
+work="$(mktemp -d /tmp/tarnwick-service-bench.XXXXXX)"
+server=""
+finish() {
+  if [ -n "$server" ]; then kill -TERM "$server" 2>/dev/null && wait "$server" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap finish EXIT
+
+# The office, built once (under a temporary name, so that a build cut short
+# is never taken for a finished one).
+office="$build/bench/service-office-$documents.tarnwick"
+if [ ! -f "$office" ]; then
+  start=$(date +%s.%N)
+  "$cli" init "$office.part" --sample "$documents" >&2
+  mv "$office.part" "$office"
+  echo "office of $documents documents built in $(echo "$(date +%s.%N) - $start" | bc) s" >&2
+fi
+tw() { "$cli" --db "$office" "$@"; }
+
+clerk=benchclerk
+password="bench clerk password"
+if ! tw users list | grep -qw "$clerk"; then
+  echo "$password" | tw users add "$clerk" --role clerk --password-stdin >/dev/null
+fi
+
+# What the cases ask for, read from the office: live documents at random,
+# one committee's documents of one year, the first word of a committee's name.
+sqlite3 "$office" "select unique_id from ref_document where delete_date is null order by random() limit 20000" \
+  >"$work/ids.txt"
+IFS='|' read -r committee year < <(sqlite3 "$office" \
+  "select c.org_name, d.doc_year from org_committee c join ref_org o on o.group_id = c.org_group_id
+     join xrf_org_document x on x.org_id = o.unique_id join ref_document d on d.unique_id = x.document_id
+   where c.trans_end_date is null and d.delete_date is null and d.doc_year is not null
+   order by o.group_id desc limit 1")
+name_word="$(echo "$committee" | awk '{print tolower($1)}')"
+
+# The service, on a free port of loopback.
+threads=()
+[ -n "${TW_SERVICE_THREADS:-}" ] && threads=(--threads "$TW_SERVICE_THREADS")
+"$cli" --db "$office" serve --listen 127.0.0.1:0 "${threads[@]}" >"$work/serve.out" 2>"$work/access.log" &
+server=$!
+for _ in $(seq 100); do
+  grep -q "listening on" "$work/serve.out" 2>/dev/null && break
+  sleep 0.1
+done
+base="$(sed -n 's/^listening on //p' "$work/serve.out")"
+[ -n "$base" ] || { echo "service_bench: the service did not start" >&2; exit 1; }
+
+curl -sf -c "$work/jar" -H 'Content-Type: application/json' \
+  -d "{\"user\":\"$clerk\",\"password\":\"$password\"}" "$base/api/login" >/dev/null
+cookie="$(awk '!/^#/ || /^#HttpOnly_/ { if (NF >= 7) print $6 "=" $7 }' "$work/jar" | head -n 1)"
+
+# A request for a random live document under PREFIX, for each of wrk's threads.
+cat >"$work/ids.lua" <<'EOF'
+local ids, prefix, next = {}, os.getenv("TW_PREFIX"), 0
+for line in io.lines(os.getenv("TW_IDS")) do ids[#ids + 1] = line end
+local started = 0
+function setup(thread) started = started + 1; thread:set("next", started * 7919) end
+function request()
+  next = next + 1
+  return wrk.format("GET", prefix .. ids[next % #ids + 1])
+end
+EOF
+
+# A query value with every byte but letters and digits %-encoded.
+uri() {
+  local text="$1" out="" c i
+  for ((i = 0; i < ${#text}; i++)); do
+    c="${text:i:1}"
+    case "$c" in [a-zA-Z0-9]) out+="$c" ;; *) out+="$(printf '%%%02X' "'$c")" ;; esac
+  done
+  printf %s "$out"
+}
+
+# wrk's figures as "rps p50_ms p99_ms failed".
+figures() {
+  awk '
+    function ms(t) { if (t ~ /us$/) return t / 1000; if (t ~ /ms$/) return t + 0; if (t ~ /s$/) return t * 1000; return t }
+    $1 == "50%" { p50 = ms($2) } $1 == "99%" { p99 = ms($2) }
+    /^Requests\/sec:/ { rps = $2 } /Non-2xx/ { failed += $NF }
+    /Socket errors/ { gsub(",", ""); failed += $4 + $6 + $8 + $10 }
+    END { printf "%.0f %.2f %.2f %d\n", rps, p50, p99, failed }' "$1"
+}
+
+declare -A rps
+load() {  # load CASE PATH [wrk options...]
+  local case="$1" path="$2"
+  shift 2
+  wrk -t2 -c32 -d"${seconds}s" --latency "$@" "$base$path" >"$work/$case.wrk"
+  read -r rps["$case"] p50 p99 failed < <(figures "$work/$case.wrk")
+  printf '%-9s %9s req/s  p50 %8s ms  p99 %8s ms  failed %s\n' "$case" "${rps[$case]}" "$p50" "$p99" "$failed"
+}
+
+echo "office: $office ($documents documents); service $base; wrk 32 connections, 2 threads, ${seconds} s"
+TW_IDS="$work/ids.txt" TW_PREFIX="/api/public/filings/" load filing / -s "$work/ids.lua"
+TW_IDS="$work/ids.txt" TW_PREFIX="/api/documents/" load document / -s "$work/ids.lua" -H "Cookie: $cookie"
+search="/api/documents?committee=$(uri "$committee")&year=$year"
+echo "search: $search ($(curl -sf -b "$work/jar" "$base$search" | grep -o '"UniqueID"' | wc -l) documents)"
+load search "$search" -H "Cookie: $cookie"
+echo "names: /api/public/names?q=$name_word ($(curl -sf "$base/api/public/names?q=$name_word" | grep -o '"OrgID"' | wc -l) committees)"
+load names "/api/public/names?q=$name_word"
+
+# The export: the service's answer timed by curl, the command timed alone.
+hwm() { awk '$1 == "VmHWM:" { print $2 / 1024 }' "/proc/$server/status"; }
+rss_before="$(hwm)"
+read -r service_bytes service_s < <(curl -sf -b "$work/jar" -o "$work/service.csv" -w '%{size_download} %{time_total}\n' \
+  "$base/api/exports/filed-reports.csv")
+rss_after="$(hwm)"
+start=$(date +%s.%N)
+tw export filed-reports -o "$work/cli.csv" >/dev/null
+cli_s="$(echo "$(date +%s.%N) - $start" | bc)"
+cli_bytes="$(stat -c %s "$work/cli.csv")"
+cmp -s "$work/service.csv" "$work/cli.csv" && same=same || same=DIFFERENT
+awk -v sb="$service_bytes" -v ss="$service_s" -v cb="$cli_bytes" -v cs="$cli_s" -v same="$same" \
+    -v before="$rss_before" -v after="$rss_after" 'BEGIN {
+  printf "export    service %.1f MB in %.2f s (%.1f MB/s), command %.1f MB in %.2f s (%.1f MB/s), ratio %.2f, files %s\n",
+         sb / 1048576, ss, sb / 1048576 / ss, cb / 1048576, cs, cb / 1048576 / cs, (sb / ss) / (cb / cs), same
+  printf "service peak RSS (VmHWM) %.1f MB before the export, %.1f MB after\n", before, after }'
+
+# The same reads in-process: 32 threads, objects of their own.
+echo "in-process (service_inprocess, 32 threads):"
+TW_SERVICE_DB="$office" TW_SERVICE_IDS="$work/ids.txt" "$inprocess" --benchmark_format=csv 2>/dev/null \
+  >"$work/inprocess.csv"
+inprocess_rate() {  # the calls_per_s of a benchmark's row
+  awk -F, -v name="$1" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == "\"calls_per_s\"" || $i == "calls_per_s") c = i }
+                        index($1, name) { print $c }' "$work/inprocess.csv"
+}
+for pair in filing:BM_PublicFiling document:BM_ClerkDocument; do
+  case="${pair%%:*}" bench="${pair#*:}"
+  kept="$(inprocess_rate "$bench/fresh:0/")" fresh="$(inprocess_rate "$bench/fresh:1/")"
+  awk -v c="$case" -v s="${rps[$case]}" -v k="$kept" -v f="$fresh" 'BEGIN {
+    printf "%-9s in-process %.0f calls/s (objects kept), %.0f (new objects per call); service/in-process %.2f and %.2f\n",
+           c, k, f, s / k, s / f }'
+done
