@@ -22,7 +22,8 @@
 #   Goal: p99 <= 50 ms for the searches and names; for filing and document,
 #   requests/s over the in-process calls/s >= 0.5 (printed against objects
 #   kept per thread, and against new objects per call as each request makes).
-#   export        the clerks' filed-reports CSV over every row, once: bytes/s
+#   export        the clerks' filed-reports CSV over every row (or those of the
+#                 committee type TW_SERVICE_EXPORT_TYPE, e.g. CNC), once: bytes/s
 #                 over `tarnwick export filed-reports` of the same list (goal
 #                 >= 0.8); the service's peak resident size (VmHWM) over the
 #                 loads, and its resident size and peak around the export.
@@ -123,6 +124,19 @@ figures() {
     END { printf "%.0f %.2f %.2f %d\n", rps, p50, p99, failed }' "$1"
 }
 
+# Waits (up to a minute) until the service uses no processor time: when wrk
+# stops, the requests it had sent are still being answered, and would be
+# counted against the next case.
+settle() {
+  local before after
+  for _ in $(seq 120); do
+    before="$(awk '{ print $14 + $15 }' "/proc/$server/stat")"
+    sleep 0.5
+    after="$(awk '{ print $14 + $15 }' "/proc/$server/stat")"
+    [ $((after - before)) -le 2 ] && return
+  done
+}
+
 declare -A rps
 load() {  # load CASE PATH [wrk options...]
   local case="$1" path="$2"
@@ -130,6 +144,7 @@ load() {  # load CASE PATH [wrk options...]
   # A slow answer is waited for (not counted a timeout after wrk's 2 s), so that p99 is its time.
   wrk -t2 -c32 -d"${seconds}s" --timeout 30s --latency "$@" "$base$path" >"$work/$case.wrk"
   read -r rps["$case"] p50 p99 failed < <(figures "$work/$case.wrk")
+  settle
   printf '%-16s %9s req/s  p50 %8s ms  p99 %8s ms  failed %s\n' "$case" "${rps[$case]}" "$p50" "$p99" "$failed"
 }
 
@@ -153,18 +168,22 @@ load names "$names"
 status() { awk -v key="$1:" '$1 == key { print $2 / 1024 }' "/proc/$server/status"; }
 hwm_loads="$(status VmHWM)" rss_before="$(status VmRSS)"
 echo 5 >"/proc/$server/clear_refs"
-read -r service_bytes service_s < <(curl -sf -b "$work/jar" -o "$work/service.csv" -w '%{size_download} %{time_total}\n' \
-  "$base/api/exports/filed-reports.csv")
+type="${TW_SERVICE_EXPORT_TYPE:-}"
+read -r code service_bytes service_s < <(curl -s -b "$work/jar" -o "$work/service.csv" \
+  -w '%{http_code} %{size_download} %{time_total}\n' "$base/api/exports/filed-reports.csv${type:+?committee_type=$type}")
 hwm_export="$(status VmHWM)" rss_after="$(status VmRSS)"
+# A refused export is said, with the office's reason, and timed all the same.
+[ "$code" = 200 ] || echo "export    the service answered $code after $service_s s: $(cat "$work/service.csv")"
 start=$(date +%s.%N)
-tw export filed-reports -o "$work/cli.csv" >/dev/null
+tw export filed-reports ${type:+--committee-type "$type"} -o "$work/cli.csv" >/dev/null || true
 cli_s="$(echo "$(date +%s.%N) - $start" | bc)"
-cli_bytes="$(stat -c %s "$work/cli.csv")"
+cli_bytes="$(stat -c %s "$work/cli.csv" 2>/dev/null || echo 0)"
 cmp -s "$work/service.csv" "$work/cli.csv" && same=same || same=DIFFERENT
 awk -v sb="$service_bytes" -v ss="$service_s" -v cb="$cli_bytes" -v cs="$cli_s" -v same="$same" \
-    -v loads="$hwm_loads" -v before="$rss_before" -v peak="$hwm_export" -v after="$rss_after" 'BEGIN {
-  printf "export    service %.1f MB in %.2f s (%.1f MB/s), command %.1f MB in %.2f s (%.1f MB/s), ratio %.2f, files %s\n",
-         sb / 1048576, ss, sb / 1048576 / ss, cb / 1048576, cs, cb / 1048576 / cs, (sb / ss) / (cb / cs), same
+    -v type="$type" -v loads="$hwm_loads" -v before="$rss_before" -v peak="$hwm_export" -v after="$rss_after" 'BEGIN {
+  printf "export%s service %.1f MB in %.2f s (%.1f MB/s), command %.1f MB in %.2f s (%.1f MB/s), ratio %.2f, files %s\n",
+         (type == "" ? "" : " " type), sb / 1048576, ss, sb / 1048576 / ss, cb / 1048576, cs, cb / 1048576 / cs,
+         (cb > 0 ? (sb / ss) / (cb / cs) : 0), same
   printf "service memory: peak (VmHWM) %.1f MB over the loads; resident %.1f MB before the export, " \
          "peak %.1f MB during it (%.1f MB above), resident %.1f MB after\n", loads, before, peak, peak - before, after }'
 
