@@ -145,7 +145,11 @@ load() {  # load CASE PATH [wrk options...]
   wrk -t2 -c32 -d"${seconds}s" --timeout 30s --latency "$@" "$base$path" >"$work/$case.wrk"
   read -r rps["$case"] p50 p99 failed < <(figures "$work/$case.wrk")
   settle
-  printf '%-16s %9s req/s  p50 %8s ms  p99 %8s ms  failed %s\n' "$case" "${rps[$case]}" "$p50" "$p99" "$failed"
+  if [ "${rps[$case]}" = 0 ]; then
+    echo "$case: no answer within the ${seconds} s"
+  else
+    printf '%-16s %9s req/s  p50 %8s ms  p99 %8s ms  failed %s\n' "$case" "${rps[$case]}" "$p50" "$p99" "$failed"
+  fi
 }
 
 echo "office: $office ($documents documents); service $base; wrk 32 connections, 2 threads, ${seconds} s"
