@@ -5,11 +5,13 @@
 #
 #   bench/service_bench.sh [BUILD_DIR]        (default: build)
 #
-# Needs wrk (scripts/install-deps.sh --bench), curl and sqlite3, and the
+# Needs wrk (scripts/install-deps.sh --bench), curl, sqlite3 (psql for a server), and the
 # targets tarnwick-cli and service_inprocess built in BUILD_DIR.
 #
 # The office has TW_SERVICE_DOCUMENTS documents (default 1,000,000), built
-# once into BUILD_DIR/bench/service-office-<n>.tarnwick and reused. Each case
+# once into BUILD_DIR/bench/service-office-<n>.tarnwick and reused; with
+# TW_SERVICE_ENGINE=server, under scripts/with-postgres.sh, it is built on
+# that private server for the run instead. Each case
 # runs wrk for TW_SERVICE_SECONDS (10) with 32 connections on 2 threads; the
 # service runs with --threads TW_SERVICE_THREADS (its own default when unset).
 #
@@ -34,7 +36,10 @@ cli="$build/cli/tarnwick"
 inprocess="$build/bench/service_inprocess"
 documents="${TW_SERVICE_DOCUMENTS:-1000000}"
 seconds="${TW_SERVICE_SECONDS:-10}"
-for tool in wrk curl sqlite3 "$cli" "$inprocess"; do
+engine="${TW_SERVICE_ENGINE:-file}"
+sql_tool=sqlite3
+[ "$engine" = server ] && sql_tool=psql
+for tool in wrk curl "$sql_tool" "$cli" "$inprocess"; do
   command -v "$tool" >/dev/null || { echo "service_bench: $tool is missing" >&2; exit 2; }
 done
 
@@ -46,16 +51,30 @@ finish() {
 }
 trap finish EXIT
 
-# The office, built once (under a temporary name, so that a build cut short
-# is never taken for a finished one).
-office="$build/bench/service-office-$documents.tarnwick"
-if [ ! -f "$office" ]; then
-  start=$(date +%s.%N)
-  "$cli" init "$office.part" --sample "$documents" >&2
-  mv "$office.part" "$office"
-  echo "office of $documents documents built in $(echo "$(date +%s.%N) - $start" | bc) s" >&2
+# The office: on the file, built once (under a temporary name, so that a
+# build cut short is never taken for a finished one); on the server, for
+# this run. office_args name it as the client's global options do.
+start=$(date +%s.%N)
+if [ "$engine" = server ]; then
+  [ -n "${TARNWICK_PG_SOCKET:-}" ] || { echo "service_bench: run under scripts/with-postgres.sh" >&2; exit 2; }
+  office=tw_service_bench
+  pg="$TARNWICK_PG_SOCKET:$TARNWICK_PG_PORT"
+  office_args=(--db "$office" --server "$pg" --user postgres --trusted)
+  "$cli" init --server "$pg" --database "$office" --user postgres --trusted --sample "$documents" >&2
+  query() { psql -h "$TARNWICK_PG_SOCKET" -p "$TARNWICK_PG_PORT" -U postgres -d "$office" -At -F '|' -c "$1"; }
+  inprocess_office=(TW_SERVICE_DB="$office" TW_SERVICE_SERVER="$pg" TW_SERVICE_USER=postgres TW_SERVICE_TRUSTED=1)
+else
+  office="$build/bench/service-office-$documents.tarnwick"
+  office_args=(--db "$office")
+  if [ ! -f "$office" ]; then
+    "$cli" init "$office.part" --sample "$documents" >&2
+    mv "$office.part" "$office"
+  fi
+  query() { sqlite3 "$office" "$1"; }
+  inprocess_office=(TW_SERVICE_DB="$office")
 fi
-tw() { "$cli" --db "$office" "$@"; }
+echo "office of $documents documents ready in $(echo "$(date +%s.%N) - $start" | bc) s" >&2
+tw() { "$cli" "${office_args[@]}" "$@"; }
 
 clerk=benchclerk
 password="bench clerk password"
@@ -65,9 +84,8 @@ fi
 
 # What the cases ask for, read from the office: live documents at random;
 # a committee with a current candidate, its official name and a year it filed in.
-sqlite3 "$office" "select unique_id from ref_document where delete_date is null order by random() limit 20000" \
-  >"$work/ids.txt"
-IFS='|' read -r committee first last year < <(sqlite3 "$office" \
+query "select unique_id from ref_document where delete_date is null order by random() limit 20000" >"$work/ids.txt"
+IFS='|' read -r committee first last year < <(query \
   "select c.org_name, na.first_name, na.last_name, d.doc_year from org_committee c
      join ref_org o on o.group_id = c.org_group_id
      join org_officers f on f.org_group_id = c.org_group_id and f.name_type_code = 'CND' and f.trans_end_date is null
@@ -79,7 +97,7 @@ IFS='|' read -r committee first last year < <(sqlite3 "$office" \
 # The service, on a free port of loopback.
 threads=()
 [ -n "${TW_SERVICE_THREADS:-}" ] && threads=(--threads "$TW_SERVICE_THREADS")
-"$cli" --db "$office" serve --listen 127.0.0.1:0 "${threads[@]}" >"$work/serve.out" 2>"$work/access.log" &
+"$cli" "${office_args[@]}" serve --listen 127.0.0.1:0 "${threads[@]}" >"$work/serve.out" 2>"$work/access.log" &
 server=$!
 for _ in $(seq 100); do
   grep -q "listening on" "$work/serve.out" 2>/dev/null && break
@@ -152,7 +170,7 @@ load() {  # load CASE PATH [wrk options...]
   fi
 }
 
-echo "office: $office ($documents documents); service $base; wrk 32 connections, 2 threads, ${seconds} s"
+echo "office: $office ($engine, $documents documents); service $base; wrk 32 connections, 2 threads, ${seconds} s"
 TW_IDS="$work/ids.txt" TW_PREFIX="/api/public/filings/" load filing / -s "$work/ids.lua"
 TW_IDS="$work/ids.txt" TW_PREFIX="/api/documents/" load document / -s "$work/ids.lua" -H "Cookie: $cookie"
 # The search form with the committee's name alone, and with the year too.
@@ -193,7 +211,7 @@ awk -v sb="$service_bytes" -v ss="$service_s" -v cb="$cli_bytes" -v cs="$cli_s" 
 
 # The same reads in-process: 32 threads, objects of their own.
 echo "in-process (service_inprocess, 32 threads):"
-TW_SERVICE_DB="$office" TW_SERVICE_IDS="$work/ids.txt" "$inprocess" --benchmark_format=csv 2>/dev/null \
+env "${inprocess_office[@]}" TW_SERVICE_IDS="$work/ids.txt" "$inprocess" --benchmark_format=csv 2>/dev/null \
   >"$work/inprocess.csv"
 inprocess_rate() {  # the calls_per_s of a benchmark's row
   awk -F, -v name="$1" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == "\"calls_per_s\"" || $i == "calls_per_s") c = i }
