@@ -73,7 +73,7 @@ else
   query() { sqlite3 "$office" "$1"; }
   inprocess_office=(TW_SERVICE_DB="$office")
 fi
-echo "office of $documents documents ready in $(echo "$(date +%s.%N) - $start" | bc) s" >&2
+printf "office of %s documents ready in %.1f s\n" "$documents" "$(echo "$(date +%s.%N) - $start" | bc)" >&2
 tw() { "$cli" "${office_args[@]}" "$@"; }
 
 clerk=benchclerk
@@ -110,21 +110,23 @@ curl -sf -c "$work/jar" -H 'Content-Type: application/json' \
   -d "{\"user\":\"$clerk\",\"password\":\"$password\"}" "$base/api/login" >/dev/null
 cookie="$(awk '!/^#/ || /^#HttpOnly_/ { if (NF >= 7) print $6 "=" $7 }' "$work/jar" | head -n 1)"
 
-# A request for a random live document under PREFIX, for each of wrk's threads.
+# Requests for the documents of TW_IDS (in random order) under TW_PREFIX;
+# each of wrk's threads starts at its own place in the list.
 cat >"$work/ids.lua" <<'EOF'
-local ids, prefix, next = {}, os.getenv("TW_PREFIX"), 0
+local ids, prefix = {}, os.getenv("TW_PREFIX")
 for line in io.lines(os.getenv("TW_IDS")) do ids[#ids + 1] = line end
-local started = 0
-function setup(thread) started = started + 1; thread:set("next", started * 7919) end
+at = 0
+local threads = 0
+function setup(thread) threads = threads + 1; thread:set("at", threads * 7919) end
 function request()
-  next = next + 1
-  return wrk.format("GET", prefix .. ids[next % #ids + 1])
+  at = at + 1
+  return wrk.format("GET", prefix .. ids[at % #ids + 1])
 end
 EOF
 
 # A query value with every byte but letters and digits %-encoded.
 uri() {
-  local text="$1" out="" c i
+  local LC_ALL=C text="$1" out="" c i
   for ((i = 0; i < ${#text}; i++)); do
     c="${text:i:1}"
     case "$c" in [a-zA-Z0-9]) out+="$c" ;; *) out+="$(printf '%%%02X' "'$c")" ;; esac
