@@ -10,6 +10,7 @@ packages=(build-essential cmake pkg-config libsqlite3-dev sqlite3 libgtest-dev l
           postgresql libpq-dev libtiff-dev libpng-dev zlib1g-dev libhpdf-dev poppler-utils
           libcpp-httplib-dev libsodium-dev)
 [ "${1:-}" = "--fuzz" ] && packages+=(clang libclang-rt-14-dev)
+[ "${1:-}" = "--bench" ] && packages+=(wrk)  # the HTTP load of bench/service_bench.sh
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
