@@ -11,6 +11,7 @@
 #include <sodium.h>
 
 #include <algorithm>
+#include <mutex>
 
 #include "client/columns.hpp"
 #include "http.hpp"
@@ -29,6 +30,21 @@ const std::vector<std::string>& DocumentColumns() {
     clsDocument document;
     return client::ColumnProperties(document, {"HasAltered", "ImagePath"});
   }();
+  return columns;
+}
+
+// The columns a document read by its key carries: the search's own columns
+// (descriptions, committee names) are not among them. Found from the first
+// document read, since every such row has the same columns; asking for an
+// absent one would cost an exception per column and request.
+const std::vector<std::string>& LoadedColumns(Object& loaded) {
+  static std::once_flag once;
+  static std::vector<std::string> columns;
+  std::call_once(once, [&] {
+    for (const std::string& name : DocumentColumns()) {
+      if (client::ReadColumn(loaded, name)) columns.push_back(name);
+    }
+  });
   return columns;
 }
 
@@ -80,7 +96,7 @@ void Load(Call& c, clsDocument& document, std::int64_t id) {
 }
 
 void Answer(Call& c, clsDocument& document, int status) {
-  const Json row = RowJson(document, DocumentColumns());
+  const Json row = RowJson(document, LoadedColumns(document));
   c.response.set_header("ETag", ETag(row));
   c.Reply(row, status);
 }
@@ -147,7 +163,7 @@ void Change(Call& c) {
   clsDocument document;
   Load(c, document, id);
   const std::string expected = c.request.get_header_value("If-Match");
-  if (!expected.empty() && expected != "*" && expected != ETag(RowJson(document, DocumentColumns()))) {
+  if (!expected.empty() && expected != "*" && expected != ETag(RowJson(document, LoadedColumns(document)))) {
     throw Problem(412, fmt::format("document {} was changed since it was read; read it again and redo the change", id));
   }
   Apply(document, columns);
