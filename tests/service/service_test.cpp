@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
@@ -274,30 +275,49 @@ TEST_P(Service, TheOpenApiDocumentNamesEveryRouteAndNoOther) {
   EXPECT_EQ(Get("/health")["status"], "ok");
 }
 
-TEST_P(Service, SigtermLetsTheRequestInFlightFinish) {
-  // The whole request is sent on a socket of its own before the signal; the
-  // answer must still come complete, and the program end by itself.
+// What a raw HTTP request gets back: the status line's code, the head and
+// the body. `meanwhile` runs once the request is sent, before the answer is read.
+struct RawAnswer {
+  int status = 0;
+  std::string head, body;
+};
+RawAnswer RawRequest(int port, const std::string& request, const std::function<void()>& meanwhile = {}) {
   const int sock = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port_));
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  const std::string request =
-      "GET /api/public/exports/filed-reports.csv?year=2007 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
-  ASSERT_EQ(write(sock, request.data(), request.size()), static_cast<ssize_t>(request.size()));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_EQ(Stop(), 0);
+  if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return {0, "no connection", ""};
+  for (std::size_t sent = 0; sent < request.size();) {
+    const ssize_t n = send(sock, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;  // refused before the rest was read: the answer still counts
+    sent += static_cast<std::size_t>(n);
+  }
+  if (meanwhile) meanwhile();
   std::string answer;
   char buffer[4096];
   for (ssize_t n; (n = read(sock, buffer, sizeof buffer)) > 0;) answer.append(buffer, static_cast<std::size_t>(n));
   close(sock);
   const std::size_t body = answer.find("\r\n\r\n");
-  ASSERT_EQ(answer.rfind("HTTP/1.1 200", 0), 0u) << answer.substr(0, 200);
-  const std::size_t length = answer.find("Content-Length: ");
+  if (answer.rfind("HTTP/1.1 ", 0) != 0 || body == std::string::npos) return {0, answer, ""};
+  return {std::stoi(answer.substr(9, 3)), answer.substr(0, body), answer.substr(body + 4)};
+}
+
+TEST_P(Service, SigtermLetsTheRequestInFlightFinish) {
+  // The whole request is sent before the signal; the answer must still come
+  // complete, and the program end by itself.
+  int stopped = -1;
+  const RawAnswer answer = RawRequest(
+      port_, "GET /api/public/exports/filed-reports.csv?year=2007 HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stopped = Stop();
+      });
+  EXPECT_EQ(stopped, 0);
+  ASSERT_EQ(answer.status, 200) << answer.head;
+  const std::size_t length = answer.head.find("Content-Length: ");
   ASSERT_NE(length, std::string::npos);
-  EXPECT_EQ(answer.size() - body - 4, std::stoul(answer.substr(length + 16)));
-  EXPECT_EQ(answer.substr(body + 4, 10), "\"comm_id\",");
+  EXPECT_EQ(answer.body.size(), std::stoul(answer.head.substr(length + 16)));
+  EXPECT_EQ(answer.body.substr(0, 10), "\"comm_id\",");
 }
 
 // Signs `user` in on a service: the cookie and CSRF headers a browser would send.
@@ -547,28 +567,6 @@ TEST_P(Service, ClerksReachCommitteesCodeListsChecksImagesAndExportsAsTheLibrary
   EXPECT_EQ(Status(client_->Get("/api/exports/correspondence.csv")), 401) << "no session, no export";
 }
 
-// What a raw HTTP request gets back: the status line's code and the body.
-std::pair<int, std::string> RawRequest(int port, const std::string& request) {
-  const int sock = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return {0, "no connection"};
-  for (std::size_t sent = 0; sent < request.size();) {
-    const ssize_t n = send(sock, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;  // refused before the rest was read: the answer still counts
-    sent += static_cast<std::size_t>(n);
-  }
-  std::string answer;
-  char buffer[4096];
-  for (ssize_t n; (n = read(sock, buffer, sizeof buffer)) > 0;) answer.append(buffer, static_cast<std::size_t>(n));
-  close(sock);
-  const std::size_t body = answer.find("\r\n\r\n");
-  if (answer.rfind("HTTP/1.1 ", 0) != 0 || body == std::string::npos) return {0, answer};
-  return {std::stoi(answer.substr(9, 3)), answer.substr(body + 4)};
-}
-
 TEST_P(Service, RequestsOverTheLimitsAreRefusedBeforeTheyAreRead) {
   struct Case {
     std::string what, request;
@@ -602,9 +600,9 @@ TEST_P(Service, RequestsOverTheLimitsAreRefusedBeforeTheyAreRead) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const auto [status, body] = RawRequest(port_, c.request);
-    EXPECT_EQ(status, c.status) << body;
-    EXPECT_NE(body.find(c.says), std::string::npos) << body;
+    const RawAnswer answer = RawRequest(port_, c.request);
+    EXPECT_EQ(answer.status, c.status) << answer.body;
+    EXPECT_NE(answer.body.find(c.says), std::string::npos) << answer.body;
   }
   EXPECT_EQ(Get("/health")["status"], "ok") << "the service still answers";
 }
