@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "../service/public_columns.hpp"
+#include "client/columns.hpp"
 #include "gateway/postgres/pool.hpp"
 #include "gateway/sqlite/pool.hpp"
 #include "tarnwick/clsDocument.hpp"
@@ -76,22 +77,11 @@ void Connect(clsDocument& document) {
   }
 }
 
-// The column properties a clerk's read answers with: every property read
-// without arguments whose kind is a column's, but the cursor's own members
-// and the document's image folder and marker.
+// The column properties a clerk's read answers with, as the service chooses them.
 const std::vector<std::string>& DocumentColumns() {
   static const std::vector<std::string> columns = [] {
-    static const std::vector<std::string_view> skip{"Table", "DataReady", "BOF",       "EOF",
-                                                    "RecordCount", "Count", "HasAltered", "ImagePath"};
     clsDocument document;
-    std::vector<std::string> names;
-    for (const MemberInfo& m : document.Class().members) {
-      const bool column = m.result != TypeCode::Void && m.result != TypeCode::Variant && m.result != TypeCode::Bytes &&
-                          m.result != TypeCode::Recordset && m.result != TypeCode::Enum;
-      if (m.kind != InvokeKind::PropertyGet || !m.params.empty() || !column) continue;
-      if (std::find(skip.begin(), skip.end(), m.name) == skip.end()) names.emplace_back(m.name);
-    }
-    return names;
+    return client::ColumnProperties(document, {"HasAltered", "ImagePath"});
   }();
   return columns;
 }
@@ -102,11 +92,7 @@ const std::vector<std::string>& DocumentColumns() {
 std::size_t ReadRow(Object& object, const std::vector<std::string>& columns) {
   std::size_t size = 0;
   for (const std::string& name : columns) {
-    try {
-      size += object.Get(name).Text().size();
-    } catch (const RuntimeError& e) {
-      if (e.Number() != 3265) throw;
-    }
+    if (const auto value = client::ReadColumn(object, name)) size += value->Text().size();
   }
   return size;
 }

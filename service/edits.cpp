@@ -17,13 +17,10 @@ constexpr const char* kLockClass = "29815";
 }  // namespace
 
 void RecordClerk(const Office& office, std::int32_t userGroupId, std::int64_t documentId, bool entered) {
-  OfficeSql(office).Query(
-      entered ? "update ref_document set user_id = (select max(unique_id) from ref_user where group_id = $1 "
-                "and end_date is null), orig_user_id = (select max(unique_id) from ref_user where "
-                "group_id = $1 and end_date is null) where unique_id = $2"
-              : "update ref_document set user_id = (select max(unique_id) from ref_user where group_id = $1 "
-                "and end_date is null) where unique_id = $2",
-      {std::to_string(userGroupId), std::to_string(documentId)});
+  const std::string user = "(select max(unique_id) from ref_user where group_id = $1 and end_date is null)";
+  const std::string sql = "update ref_document set user_id = " + user + (entered ? ", orig_user_id = " + user : "") +
+                          " where unique_id = $2";
+  OfficeSql(office).Query(sql.c_str(), {std::to_string(userGroupId), std::to_string(documentId)});
 }
 
 DocumentEditLock::DocumentEditLock(const Office& office, std::int64_t documentId) : documentId_(documentId) {

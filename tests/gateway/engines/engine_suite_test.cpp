@@ -2,11 +2,14 @@
 // embedded file and on the test server, the same texts and procedure calls,
 // the same expected rows. Each test runs once per engine; the server's runs
 // are skipped without a configured server (and fail with
-// TARNWICK_PG_REQUIRED=1).
+// TARNWICK_PG_REQUIRED=1). With the pools a service turns on, a closed
+// gateway's connection serves the next one.
 
 #include <tuple>
 #include <utility>
 
+#include "gateway/postgres/pool.hpp"
+#include "gateway/sqlite/pool.hpp"
 #include "runtime/dates.hpp"
 #include "runtime/text.hpp"
 #include "support/engine_office.hpp"
@@ -306,6 +309,46 @@ TEST_P(OfficeEngines, ForwardOnlyReadingLeavesTheConnectionReady) {
   int n = 0;
   while (rows->Next()) ++n;
   EXPECT_EQ(n, 2);
+}
+
+// With the pools on (a service), a gateway's connection outlives the
+// gateway: it serves the next gateway of the same office, sees what others
+// wrote meanwhile, and is never kept inside a unit of work.
+TEST_P(OfficeEngines, AKeptConnectionServesTheNextGatewayAndNeverAnOpenUnitOfWork) {
+  struct PoolsOff {
+    ~PoolsOff() {
+      sqlite::EnablePool(0, 0);
+      postgres::EnablePool(0, 0);
+    }
+  } off;
+  sqlite::EnablePool(2, 60);
+  postgres::EnablePool(2, 60);
+  const auto kept = [&] {
+    return GetParam() == OfficeEngine::Embedded ? sqlite::OfficePool().Size() : postgres::PooledConnections();
+  };
+  const auto insert = [](DataGateway& g, const char* title) {
+    std::shared_ptr<Recordset> rs;
+    std::int32_t n = 0;
+    EXPECT_EQ(g.PrepareProcedure("sp_insert_ref_document"), "");
+    EXPECT_EQ(g.AddParameter("@Title", Variant(title)), "");
+    EXPECT_EQ(g.ExecuteProcedure(n, false, rs, 0), "");
+  };
+  const std::string count = "select count(*) from ref_document where title in ('Written meanwhile', 'Abandoned')";
+  EXPECT_EQ(Committed(count), "0");
+  EXPECT_EQ(kept(), 1u) << "a closed gateway's connection is kept";
+  insert(*gateway_, "Written meanwhile");
+  {
+    auto again = Connected();
+    EXPECT_EQ(kept(), 0u) << "and taken by the next";
+    EXPECT_EQ(Values(*again, count), "1");
+    again->BeginTransaction();
+    insert(*again, "Abandoned");
+  }
+  EXPECT_EQ(kept(), 0u) << "one left inside a unit of work is closed";
+  EXPECT_EQ(Committed(count), "1");
+  sqlite::EnablePool(0, 0);
+  postgres::EnablePool(0, 0);
+  EXPECT_EQ(kept(), 0u) << "turned off, the pool closes what it kept";
 }
 
 }  // namespace

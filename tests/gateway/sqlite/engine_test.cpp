@@ -4,8 +4,7 @@
 // readers that never wait for a writer, and two threads writing at once. What
 // it keeps between calls must never outlive what it describes: procedures
 // redefined, tables altered and catalog rows removed, by this connection or
-// another, are seen on the next call; a connection the service's pool keeps
-// serves only the same file and never an open unit of work. (That every procedure of the office's
+// another, are seen on the next call. (That every procedure of the office's
 // catalog is accepted is in tests/office/ and tests/office_server/.) Values
 // between the file and Variants: ISO dates and the forms a value takes in a
 // column of each kind. (Procedure parameter lists are read in tests/office/.) What both engines do alike is in tests/gateway/engines/;
@@ -16,7 +15,6 @@
 
 #include "gateway/sqlite/engine.hpp"
 #include "gateway/sqlite/engine_cache.hpp"
-#include "gateway/sqlite/pool.hpp"
 #include "gateway/sqlite/procedure.hpp"
 #include "gateway/sqlite/values.hpp"
 #include "runtime/dates.hpp"
@@ -184,46 +182,6 @@ TEST_F(EngineTest, TwoGatewaysInTwoThreadsLoseNoRows) {
   EXPECT_EQ(failures.load(), 0);
   EXPECT_EQ(FileText(path_, "select count(distinct title) from ref_document where doc_year in (1, 2)"),
             std::to_string(2 * kRows));
-}
-
-// With the pool on (a service), an engine's connection outlives the engine:
-// it must come back only to an engine of the same file, never carry an open
-// unit of work, and see what others wrote meanwhile.
-TEST_F(EngineTest, AKeptConnectionServesOnlyTheSameFileAndNeverAnOpenUnitOfWork) {
-  struct PoolOff {
-    ~PoolOff() { sqlite::EnablePool(0, 0); }
-  } off;
-  sqlite::EnablePool(2, 60);
-  std::shared_ptr<Recordset> rs;
-  const auto title = [&](sqlite::Engine& e) {
-    EXPECT_EQ(e.OpenRecordset("exec sp_get_document 1", rs, 0, true), "");
-    return rs->Collect("title");
-  };
-  { sqlite::Engine first; ASSERT_TRUE(first.Open(path_)); EXPECT_EQ(title(first), Variant("First report")); }
-  EXPECT_EQ(OfficePool().Size(), 1u);
-  ASSERT_EQ(gateway_->OpenRecordset("exec sp_update_table 'ref_document', 'title', 1, 'Written meanwhile'", rs, 0, true), "");
-  {
-    sqlite::Engine again;
-    ASSERT_TRUE(again.Open(path_));
-    EXPECT_EQ(OfficePool().Size(), 0u) << "the kept connection was taken";
-    EXPECT_EQ(title(again), Variant("Written meanwhile"));
-    // Left inside a unit of work: closed, and the unit abandoned.
-    again.BeginTransaction();
-    ASSERT_EQ(again.OpenRecordset("exec sp_update_table 'ref_document', 'title', 1, 'Abandoned'", rs, 0, true), "");
-  }
-  EXPECT_EQ(OfficePool().Size(), 0u);
-  EXPECT_EQ(FileText(path_, "select title from ref_document where unique_id = 1"), "Written meanwhile");
-
-  // Only an engine of the same file takes it.
-  { sqlite::Engine kept; ASSERT_TRUE(kept.Open(path_)); }
-  const std::string other = dir_.File("other.db");
-  CreateEngineOffice(other);
-  sqlite::Engine elsewhere;
-  ASSERT_TRUE(elsewhere.Open(other));
-  EXPECT_EQ(title(elsewhere), Variant("First report"));
-  EXPECT_EQ(OfficePool().Size(), 1u);
-  sqlite::EnablePool(0, 0);
-  EXPECT_EQ(OfficePool().Size(), 0u) << "turned off, the pool closes what it kept";
 }
 
 // One text a step, after what another workstation changed in the file first.
