@@ -87,6 +87,51 @@ void Search(Call& c) {
   c.Reply(KeysetPage(documents, "UniqueID", DocumentColumns(), after, limit));
 }
 
+// The code list each coded column of a document takes its choices from; a
+// sub-type's list is that of the document's type.
+struct CodedColumn {
+  std::string_view column, list, of;
+};
+constexpr CodedColumn kCodedColumns[] = {
+    {"DocTypeCode", "document-type", ""},
+    {"DocSubTypeCode", "document-sub-type", "DocTypeCode"},
+    {"DeliveryMethodCode", "delivery-method", ""},
+    {"DocReasonCode", "document-reason", ""},
+    {"ReportVersionCode", "report-version", ""},
+    {"ReferredCountyCode", "county", ""},
+    {"PenaltyAppealDecisionCode", "penalty-appeal-decision", ""},
+    {"SignerOfficerType", "officer-type", ""},
+};
+
+// GET /api/document-columns: what a form for a document shows: each column,
+// the kind its value is given in, whether a clerk may set it, and the code
+// list its choices come from.
+void DocumentColumnList(Call& c) {
+  clsDocument document;
+  const auto settable = client::SettableProperties(document);
+  Json items = Json::array();
+  for (const std::string& name : DocumentColumns()) {
+    std::string_view kind = "text";
+    const auto stored = client::StoredKind(name);
+    const auto member = std::find_if(document.Class().members.begin(), document.Class().members.end(),
+                                     [&](const MemberInfo& m) { return m.kind == InvokeKind::PropertyGet && m.name == name; });
+    const bool money = stored == VarType::Currency || (member != document.Class().members.end() && member->result == TypeCode::Currency);
+    if (money) kind = "money";
+    else if (stored == VarType::Date) kind = "date";
+    else if (stored == VarType::Boolean) kind = "flag";
+    else if (stored == VarType::Long) kind = "integer";
+    Json column{{"name", name}, {"kind", kind},
+                {"settable", std::find(settable.begin(), settable.end(), name) != settable.end()}};
+    for (const CodedColumn& coded : kCodedColumns) {
+      if (coded.column != name) continue;
+      column["list"] = coded.list;
+      if (!coded.of.empty()) column["of"] = coded.of;
+    }
+    items.push_back(column);
+  }
+  c.Reply({{"items", items}});
+}
+
 void Load(Call& c, clsDocument& document, std::int64_t id) {
   c.office.Connect(document);
   if (!document.GetData(static_cast<std::int32_t>(id))) {
@@ -208,6 +253,31 @@ void ChangeLink(Call& c, bool remove) {
   c.response.status = 204;
 }
 
+// The committees a document is linked to by one kind of link.
+template <class Link>
+void AddLinks(Call& c, std::int64_t document, bool affected, Json& items) {
+  Link links;
+  c.office.Connect(links);
+  if (!links.GetData(static_cast<std::int32_t>(document))) {
+    ThrowIfRefused(links, "the office refused to read the links");
+    return;
+  }
+  for (; !links.EndOfFile(); links.MoveNext()) {
+    items.push_back({{"OrgID", std::stoll(links.OrgID())}, {"affected", affected}});
+  }
+}
+
+// GET /api/documents/{UniqueID}/committees: the committee that filed it, and those it affects.
+void Links(Call& c) {
+  const std::int64_t id = c.Number("UniqueID");
+  clsDocument document;
+  Load(c, document, id);
+  Json items = Json::array();
+  AddLinks<clsXrf_Org_Document>(c, id, false, items);
+  AddLinks<clsXrf_Aff_Org_Document>(c, id, true, items);
+  c.Reply({{"items", items}});
+}
+
 void Link(Call& c, bool remove) {
   if (c.Flag("affected")) ChangeLink<clsXrf_Aff_Org_Document>(c, remove);
   else ChangeLink<clsXrf_Org_Document>(c, remove);
@@ -238,6 +308,9 @@ std::vector<Route> ClerkRoutes() {
         {"after", Kind::Integer, "Only documents after this UniqueID (from the last page's next)"},
         {"limit", Kind::Limit, "At most this many documents (1 to 500; 50 when not given)"}},
        "application/json", Search},
+      {"GET", "/api/document-columns", Access::Clerk,
+       "A document's columns: the kind each is given in, whether a clerk may set it, its code list", {},
+       "application/json", DocumentColumnList},
       {"POST", "/api/documents", Access::Clerk, "A new document from the columns given", {}, "application/json", Create,
        "application/json"},
       {"GET", "/api/documents/{UniqueID}", Access::Clerk, "Every column of one document, with its ETag", {kDocumentId},
@@ -247,6 +320,9 @@ std::vector<Route> ClerkRoutes() {
        "application/json", Change, "application/json"},
       {"DELETE", "/api/documents/{UniqueID}", Access::Clerk, "Deletes the document with its links", {kDocumentId},
        "application/json", Delete},
+      {"GET", "/api/documents/{UniqueID}/committees", Access::Clerk,
+       "The committees the document is linked to: the one that filed it, and those it affects", {kDocumentId},
+       "application/json", Links},
       {"PUT", "/api/documents/{UniqueID}/committees/{OrgID}", Access::Clerk, "Links the document to a committee",
        {kDocumentId, kOrgId, kAffected}, "application/json", [](Call& c) { Link(c, false); }},
       {"DELETE", "/api/documents/{UniqueID}/committees/{OrgID}", Access::Clerk, "Removes a committee link",

@@ -19,6 +19,7 @@
 #include "tarnwick/clsLookup_List.hpp"
 #include "tarnwick/clsOrg.hpp"
 #include "tarnwick/error.hpp"
+#include "tarnwick/pages.hpp"
 #include "tarnwick/recordset.hpp"
 
 namespace tarnwick::service {
@@ -150,14 +151,38 @@ bool LoadImage(Call& c, clsDocumentImage& images, std::int64_t id) {
   }
 }
 
-// GET /api/documents/{UniqueID}/image: the stored image as it was stored.
-void GetImage(Call& c) {
-  const std::int64_t id = c.Number("UniqueID");
+// The stored image of a document; 404 when it has none.
+Bytes DocumentImage(Call& c, std::int64_t id) {
   clsDocumentImage images;
   if (!LoadImage(c, images, id) || !images.HasImage()) throw Problem(404, fmt::format("document {} has no image", id));
-  const Bytes image = images.Image();
+  return images.Image();
+}
+
+// GET /api/documents/{UniqueID}/image: the stored image as it was stored.
+void GetImage(Call& c) {
+  const Bytes image = DocumentImage(c, c.Number("UniqueID"));
   const bool png = image.size() > 4 && image[1] == 'P' && image[2] == 'N' && image[3] == 'G';
   c.response.set_content(reinterpret_cast<const char*>(image.data()), image.size(), png ? "image/png" : "image/tiff");
+}
+
+// GET /api/documents/{UniqueID}/pages: how many pages the stored image has, and each one's size.
+void Pages(Call& c) {
+  const std::int64_t id = c.Number("UniqueID");
+  Json pages = Json::array();
+  clsDocumentImage images;
+  if (LoadImage(c, images, id) && images.HasImage()) {
+    for (const pages::PageInfo& page : pages::ReadPages(images.Image(), fmt::format("document {}", id))) {
+      pages.push_back({{"width", page.width}, {"height", page.height}});
+    }
+  }
+  c.Reply({{"PageCount", pages.size()}, {"pages", pages}});
+}
+
+// GET /api/documents/{UniqueID}/pages/{N}.png?width=
+void PagePng(Call& c) {
+  const std::int64_t id = c.Number("UniqueID");
+  SendPagePng(c, DocumentImage(c, id), fmt::format("document {}", id), c.Number("N"), c.Number("width", 0));
+  c.response.set_header("Cache-Control", "private, no-cache");
 }
 
 // PUT /api/documents/{UniqueID}/image?pages=: the body (a TIFF or a PNG) becomes the document's image.
@@ -243,6 +268,12 @@ std::vector<Route> ClerkOfficeRoutes() {
        "application/json", Check, "application/json"},
       {"GET", "/api/documents/{UniqueID}/image", Access::Clerk, "The document's stored image", {kDocumentId},
        "image/tiff", GetImage},
+      {"GET", "/api/documents/{UniqueID}/pages", Access::Clerk, "How many pages the document's image has, and their sizes",
+       {kDocumentId}, "application/json", Pages},
+      {"GET", "/api/documents/{UniqueID}/pages/{N}.png", Access::Clerk, "One page of the document's image as a PNG picture",
+       {kDocumentId, {"N", Kind::Integer, "The page, 1 for the first", true},
+        {"width", Kind::Width, "The picture's width in pixels (the page's own when not given)"}},
+       "image/png", PagePng},
       {"PUT", "/api/documents/{UniqueID}/image", Access::Clerk, "Stores a TIFF or PNG as the document's image",
        {kDocumentId, {"pages", Kind::Integer, "Its number of pages"}}, "application/json", PutImage, "image/tiff"},
       {"DELETE", "/api/documents/{UniqueID}/image", Access::Clerk, "Deletes the document's images", {kDocumentId},

@@ -92,6 +92,18 @@ std::string TokenHash(const std::string& token) {
   return Hex(hash, sizeof hash);
 }
 
+std::string CsrfToken(const std::string& sessionToken) {
+  StartSodium();
+  static constexpr char kPurpose[] = "tarnwick csrf";
+  unsigned char key[crypto_generichash_KEYBYTES];
+  crypto_generichash(key, sizeof key, reinterpret_cast<const unsigned char*>(sessionToken.data()), sessionToken.size(),
+                     nullptr, 0);
+  unsigned char token[32];
+  crypto_generichash(token, sizeof token, reinterpret_cast<const unsigned char*>(kPurpose), sizeof kPurpose - 1, key,
+                     sizeof key);
+  return Hex(token, sizeof token);
+}
+
 void LoginStore::Save(const std::string& userName, const std::string& role, const std::string& passwordHash) {
   OfficeSql sql(office_);
   sql.Query("begin");

@@ -50,6 +50,10 @@ bool VerifyPassword(const std::string& hash, const std::string& password);
 std::string NewToken();
 // A token's BLAKE2b-256 hash in hexadecimal, as the tables keep it.
 std::string TokenHash(const std::string& token);
+// The CSRF token of a session: a keyed hash of its session token, so that the
+// desk's pages can ask for it again (GET /api/session) after a reload, and no
+// one without the session cookie can compute it.
+std::string CsrfToken(const std::string& sessionToken);
 
 class LoginStore {
  public:

@@ -73,40 +73,39 @@ void Committee(Call& c) {
   c.Reply(page["items"][0]);
 }
 
+// The filings form's choices: those of the request, or the service's own.
+struct FilingChoices {
+  std::string type{}, subType{}, year{}, receivedFrom{}, receivedTo{};  // as the classes take them; "" for any
+  std::int64_t committee = 0;                                 // 0 for any
+  std::int64_t onlyId = 0;                                    // 0 for any
+};
+
+FilingChoices RequestedFilings(const Call& c) {
+  return {c.Text("type"), c.Text("sub_type"), c.Text("year"), c.ClerkDate("received_from"), c.ClerkDate("received_to"),
+          c.Number("committee")};
+}
+
 // The live documents chosen by the filings form, from the document search
 // with the service's own conditions added: the committee, and the key.
-Json FilingPage(Call& c, std::int64_t onlyId, std::int64_t after, std::int64_t limit) {
+Json FilingPage(Call& c, const FilingChoices& form, std::int64_t after, std::int64_t limit) {
   clsDocument documents;
   c.office.Connect(documents);
-  const bool dated = c.Has("received_from") || c.Has("received_to");
-  std::string where = documents.SetupFilter(c.Text("type"), c.Text("sub_type"), c.Text("year"), true, "", "", "", "",
-                                            false, dated ? "RECEIVED DATE" : "", c.ClerkDate("received_from"),
-                                            c.ClerkDate("received_to"), "", "O", false);
+  const bool dated = !form.receivedFrom.empty() || !form.receivedTo.empty();
+  std::string where = documents.SetupFilter(form.type, form.subType, form.year, true, "", "", "", "", false,
+                                            dated ? "RECEIVED DATE" : "", form.receivedFrom, form.receivedTo, "", "O",
+                                            false);
   where += where.empty() ? "where" : " and";
   where += fmt::format(" RD.delete_date is null and RD.unique_id > {} ", after);
-  if (onlyId > 0) where += fmt::format("and RD.unique_id = {} ", onlyId);
-  if (c.Has("committee")) where += fmt::format("and XCD.org_id = {} ", c.Number("committee"));
+  if (form.onlyId > 0) where += fmt::format("and RD.unique_id = {} ", form.onlyId);
+  if (form.committee > 0) where += fmt::format("and XCD.org_id = {} ", form.committee);
   if (!documents.GetDocumentList(where)) ThrowIfRefused(documents, "the office refused the filings search");
   return KeysetPage(documents, "UniqueID", kPublicFilingColumns, after, limit);
 }
 
-// GET /api/public/filings?committee=&year=&type=&sub_type=&received_from=&received_to=&after=&limit=
-void Filings(Call& c) { c.Reply(FilingPage(c, 0, c.Number("after"), c.Number("limit", kDefaultLimit))); }
-
-// A public filing: its row of the document search; 404 for none or a deleted one.
-Json PublicFiling(Call& c, std::int64_t id) {
-  Json page = FilingPage(c, id, 0, 1);
-  if (page["items"].empty()) throw Problem(404, fmt::format("there is no filing {}", id));
-  return page["items"][0];
-}
-
-// GET /api/public/filings/{UniqueID}: the search's row, with the public
-// columns only the document itself holds (its due date and totals).
-void Filing(Call& c) {
-  const std::int64_t id = c.Number("UniqueID");
-  Json filing = PublicFiling(c, id);
-  clsDocument document;
-  c.office.Connect(document);
+// Adds to a filing found by the search the public columns only the document
+// itself holds: its due date and totals.
+void CompleteFiling(clsDocument& document, Json& filing) {
+  const std::int64_t id = filing["UniqueID"];
   if (!document.GetData(static_cast<std::int32_t>(id))) {
     ThrowIfRefused(document, "the office refused to read the filing");
     throw Problem(404, fmt::format("there is no filing {}", id));
@@ -115,12 +114,34 @@ void Filing(Call& c) {
   for (auto column = whole.begin(); column != whole.end(); ++column) {
     if (!filing.contains(column.key())) filing[column.key()] = column.value();
   }
-  c.Reply(filing);
 }
 
-// The stored page image of a public filing; 404 when it has none.
-Bytes FilingImage(Call& c, std::int64_t id) {
-  PublicFiling(c, id);
+// GET /api/public/filings?committee=&year=&type=&sub_type=&received_from=&received_to=&after=&limit=
+void Filings(Call& c) {
+  c.Reply(FilingPage(c, RequestedFilings(c), c.Number("after"), c.Number("limit", kDefaultLimit)));
+}
+
+// A public filing: its row of the document search; 404 for none or a deleted one.
+Json PublicFiling(Call& c, std::int64_t id) {
+  Json page = FilingPage(c, {.onlyId = id}, 0, 1);
+  if (page["items"].empty()) throw Problem(404, fmt::format("there is no filing {}", id));
+  return page["items"][0];
+}
+
+
+// GET /api/public/committees/{OrgID}/reports: the committee's live reports,
+// each with the totals it declares, by identifier.
+void CommitteeReports(Call& c) {
+  Json page = FilingPage(c, {.type = "RPT", .committee = c.Number("OrgID")}, c.Number("after"),
+                         c.Number("limit", kDefaultLimit));
+  clsDocument document;
+  c.office.Connect(document);
+  for (Json& filing : page["items"]) CompleteFiling(document, filing);
+  c.Reply(page);
+}
+
+// The stored page image of a document; 404 when it has none.
+Bytes StoredImage(Call& c, std::int64_t id) {
   clsDocumentImage images;
   c.office.Connect(images);
   if (!images.GetData(static_cast<std::int32_t>(id)) || !images.HasImage()) {
@@ -130,18 +151,29 @@ Bytes FilingImage(Call& c, std::int64_t id) {
   return images.Image();
 }
 
+// The stored page image of a public filing; 404 when it has none.
+Bytes FilingImage(Call& c, std::int64_t id) {
+  PublicFiling(c, id);
+  return StoredImage(c, id);
+}
+
+// GET /api/public/filings/{UniqueID}: the search's row, with its due date
+// and totals, and how many pages its image has (0 for none).
+void Filing(Call& c) {
+  const std::int64_t id = c.Number("UniqueID");
+  Json filing = PublicFiling(c, id);
+  clsDocument document;
+  c.office.Connect(document);
+  CompleteFiling(document, filing);
+  const bool hasImage = filing.value("HasImage", false);
+  filing["PageCount"] = hasImage ? pages::ReadPages(StoredImage(c, id), fmt::format("filing {}", id)).size() : 0;
+  c.Reply(filing);
+}
+
 // GET /api/public/filings/{UniqueID}/pages/{N}.png?width=
 void PagePng(Call& c) {
-  const std::int64_t id = c.Number("UniqueID"), page = c.Number("N");
-  const Bytes image = FilingImage(c, id);
-  const std::string name = fmt::format("filing {}", id);
-  const auto pages = pages::ReadPages(image, name);
-  if (static_cast<std::size_t>(page) > pages.size()) {
-    throw Problem(404, fmt::format("filing {} has {} pages, not {}", id, pages.size(), page));
-  }
-  const Bytes png = pages::RenderPng(image, name, static_cast<std::uint32_t>(page),
-                                     static_cast<std::uint32_t>(c.Number("width", 0)));
-  c.response.set_content(reinterpret_cast<const char*>(png.data()), png.size(), "image/png");
+  const std::int64_t id = c.Number("UniqueID");
+  SendPagePng(c, FilingImage(c, id), fmt::format("filing {}", id), c.Number("N"), c.Number("width", 0));
   c.response.set_header("Cache-Control", "public, max-age=300");
 }
 
@@ -192,6 +224,10 @@ std::vector<Route> PublicRoutes() {
        "application/json", Committees},
       {"GET", "/api/public/committees/{OrgID}", Access::Public, "One committee with its candidate and treasurer",
        {{"OrgID", Kind::Integer, "The committee's identifier", true}}, "application/json", Committee},
+      {"GET", "/api/public/committees/{OrgID}/reports", Access::Public,
+       "A committee's reports with the totals each declares, by identifier",
+       {{"OrgID", Kind::Integer, "The committee's identifier", true}, kAfter, kLimit}, "application/json",
+       CommitteeReports},
       {"GET", "/api/public/filings", Access::Public, "Filed documents, by identifier",
        {{"committee", Kind::Integer, "Only those the committee filed"},
         {"year", Kind::Year, "Filing year"},

@@ -1,12 +1,24 @@
 // Rows in JSON, and keyset pages over the classes' result sets.
 #include "rows.hpp"
 
+#include <fmt/core.h>
+
 #include <algorithm>
 
 #include "client/columns.hpp"
 #include "client/json_value.hpp"
+#include "tarnwick/pages.hpp"
 
 namespace tarnwick::service {
+
+void SendPagePng(Call& c, const Bytes& image, const std::string& name, std::int64_t page, std::int64_t width) {
+  const auto pages = pages::ReadPages(image, name);
+  if (static_cast<std::size_t>(page) > pages.size()) {
+    throw Problem(404, fmt::format("{} has {} pages, not {}", name, pages.size(), page));
+  }
+  const Bytes png = pages::RenderPng(image, name, static_cast<std::uint32_t>(page), static_cast<std::uint32_t>(width));
+  c.response.set_content(reinterpret_cast<const char*>(png.data()), png.size(), "image/png");
+}
 
 Json RowJson(Object& object, const std::vector<std::string>& columns) {
   Json row = Json::object();

@@ -12,6 +12,7 @@
 
 #include "http.hpp"
 #include "tarnwick/data_object.hpp"
+#include "tarnwick/variant.hpp"
 
 namespace tarnwick::service {
 
@@ -30,5 +31,10 @@ Json KeysetPage(Object& object, std::string_view key, const std::vector<std::str
 // A query that came back false: no rows, or the office's refusal (422, with
 // what was refused and the office's reason).
 void ThrowIfRefused(const DataObject& object, const std::string& what);
+
+// Answers with page `page` (1 for the first) of a stored image as a PNG
+// `width` pixels wide (0: the page's own); 404 when the image has fewer
+// pages. `name` says whose pages they are in refusals ("filing 1050").
+void SendPagePng(Call& c, const Bytes& image, const std::string& name, std::int64_t page, std::int64_t width);
 
 }  // namespace tarnwick::service

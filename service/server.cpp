@@ -105,6 +105,10 @@ std::vector<Route> ServiceRoutes(const Options& options) {
   routes.insert(routes.begin() + 1, Route{"GET", "/api/openapi.json", Access::Public, "This document", {},
                                           "application/json", [document](Call& c) { c.Reply(*document); }});
   *document = OpenApiDocument(routes);
+  for (const Route& page : options.pages) {
+    // Without the clerks' API the desk's pages would only show refusals.
+    if (!options.publicOnly || !page.path.starts_with("/desk")) routes.push_back(page);
+  }
   return routes;
 }
 

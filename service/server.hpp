@@ -26,6 +26,9 @@ struct Options {
   std::string tlsCert, tlsKey;  // both or neither: HTTPS with this certificate and key
   int threads = 16;           // requests served at once
   std::int64_t sessionSeconds = 8 * 3600;  // how long a clerk's session lasts
+  // Routes answered besides the API, after it: the web pages (web/). They
+  // are no part of the API's OpenAPI document.
+  std::vector<Route> pages;
 };
 
 // Serves until SIGTERM or SIGINT, then finishes the requests in flight and

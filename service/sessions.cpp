@@ -70,11 +70,16 @@ void Login(Call& c, std::int64_t sessionSeconds, bool secure) {
     }
     throw Problem(401, "the user name or the password is wrong");
   }
-  const std::string token = NewToken(), csrf = NewToken();
+  const std::string token = NewToken(), csrf = CsrfToken(token);
   store.BeginSession(TokenHash(token), TokenHash(csrf), login->userGroupId, now + sessionSeconds);
   c.response.set_header("Set-Cookie", fmt::format("{}={}; Path=/; Max-Age={}; HttpOnly; SameSite=Strict{}", kCookie,
                                                   token, sessionSeconds, secure ? "; Secure" : ""));
   c.Reply({{"user", login->userName}, {"role", login->role}, {"csrf_token", csrf}, {"expires_in", sessionSeconds}});
+}
+
+// GET /api/session: who is signed in, and the CSRF token of their session.
+void Session(Call& c) {
+  c.Reply({{"user", c.userName}, {"role", c.role}, {"csrf_token", CsrfToken(CookieToken(c.request))}});
 }
 
 void Logout(Call& c, bool secure) {
@@ -103,6 +108,8 @@ std::vector<Route> SessionRoutes(std::int64_t sessionSeconds, bool secure) {
   return {
       {"POST", "/api/login", Access::Public, "Sign in: a session cookie and the CSRF token to send with changes", {},
        "application/json", [=](Call& c) { Login(c, sessionSeconds, secure); }, "application/json"},
+      {"GET", "/api/session", Access::Clerk, "The signed-in clerk and the CSRF token of their session", {},
+       "application/json", Session},
       {"POST", "/api/logout", Access::Clerk, "Sign out: the session ends on every service", {}, "application/json",
        [=](Call& c) { Logout(c, secure); }},
   };

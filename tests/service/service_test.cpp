@@ -176,9 +176,20 @@ TEST_P(Service, PublicListsComeInKeyOrderWithPublicColumnsOnly) {
     }
   }
   const json one = Get("/api/public/filings/" + filings.front()["UniqueID"].dump());
-  ExpectOnly(one, service::kPublicFilingColumns);
+  auto withPageCount = service::kPublicFilingColumns;
+  withPageCount.push_back("PageCount");
+  ExpectOnly(one, withPageCount);
   for (const auto& [column, value] : filings.front().items()) EXPECT_EQ(one[column], value) << column;
   EXPECT_TRUE(one.contains("TotalReceipts"));
+  // The committee's reports, each with the totals its document holds.
+  const auto reports = All("/api/public/committees/" + org + "/reports?", 4);
+  EXPECT_EQ(std::to_string(reports.size()),
+            Query("select count(distinct document_id) from xrf_org_document x join ref_document d on d.unique_id = "
+                  "x.document_id where d.delete_date is null and d.doc_type_code = 'RPT' and x.org_id = " + org));
+  for (const json& report : reports) {
+    ExpectOnly(report, service::kPublicFilingColumns);
+    EXPECT_EQ(report["TotalReceipts"], Get("/api/public/filings/" + report["UniqueID"].dump())["TotalReceipts"]);
+  }
   // A year, a type and a received week narrow the list as the search form does.
   const json year = Get("/api/public/filings?year=2007&type=RPT&received_from=2007-01-01&received_to=2007-12-31&limit=500");
   for (const auto& f : year["items"]) {
@@ -192,6 +203,13 @@ TEST_P(Service, PublicListsComeInKeyOrderWithPublicColumnsOnly) {
 
 TEST_P(Service, PagesAndExportsComeWhole) {
   const std::string id = Query("select min(document_id) from document_image where doc_image is not null");
+  // The filing says how many pages it has: the last one is there, the one after it is not.
+  const std::string count = Get("/api/public/filings/" + id)["PageCount"].dump();
+  EXPECT_NE(count, "0");
+  const auto last = client_->Get(("/api/public/filings/" + id + "/pages/" + count + ".png").c_str());
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(last->status, 200);
+  Get("/api/public/filings/" + id + "/pages/" + std::to_string(std::stoi(count) + 1) + ".png", 404);
   const auto png = client_->Get(("/api/public/filings/" + id + "/pages/1.png?width=120").c_str());
   ASSERT_NE(png, nullptr);
   EXPECT_EQ(std::tuple(png->status, png->get_header_value("Content-Type"), png->body.substr(1, 3)),
@@ -505,8 +523,17 @@ TEST_P(Service, ClerksReachCommitteesCodeListsChecksImagesAndExportsAsTheLibrary
   const auto back = client_->Get(image.c_str(), clerk);
   ASSERT_EQ(Status(back), 200);
   EXPECT_TRUE(back->body == stored->body) << "the image comes back as it was stored";
-  EXPECT_EQ(Status(client_->Get(("/api/public/filings/" + bare + "/pages/1.png").c_str())), 200);
+  const auto shown = client_->Get(("/api/public/filings/" + bare + "/pages/1.png").c_str());
+  ASSERT_EQ(Status(shown), 200);
+  // The clerk sees the same pages as the reader, and how many there are.
+  const auto clerkPage = client_->Get(("/api/documents/" + bare + "/pages/1.png").c_str(), clerk);
+  ASSERT_EQ(Status(clerkPage), 200);
+  EXPECT_TRUE(clerkPage->body == shown->body);
+  const auto counted = client_->Get(("/api/documents/" + bare + "/pages").c_str(), clerk);
+  ASSERT_EQ(Status(counted), 200);
+  EXPECT_EQ(json::parse(counted->body)["PageCount"], Get("/api/public/filings/" + bare)["PageCount"]);
   EXPECT_EQ(Status(client_->Delete(image.c_str(), clerk)), 204);
+  EXPECT_EQ(json::parse(client_->Get(("/api/documents/" + bare + "/pages").c_str(), clerk)->body)["PageCount"], 0);
   EXPECT_EQ(Status(client_->Get(image.c_str(), clerk)), 404);
   EXPECT_EQ(Status(client_->Delete(image.c_str(), clerk)), 404);
   EXPECT_EQ(Status(client_->Get("/api/documents/99999999/image", clerk)), 404);
