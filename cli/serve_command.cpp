@@ -8,6 +8,7 @@
 #include <string>
 
 #include "commands.hpp"
+#include "pages.hpp"
 #include "server.hpp"
 #include "session.hpp"
 
@@ -16,6 +17,7 @@ namespace {
 
 struct ServeChoices {
   std::string listen = "127.0.0.1:8080";
+  std::string webFolder;  // the pages' files from here instead of the built-in copy
   service::Options options;
 };
 
@@ -41,6 +43,7 @@ void Serve(ServeChoices& c) {
   const Connection& connection = CurrentSession().connection;
   c.options.office = {connection.db, connection.server, connection.user, connection.password, connection.trusted};
   ParseListen(c.listen, c.options);
+  c.options.pages = web::PageRoutes(c.webFolder);
   std::string error;
   if (service::Serve(c.options, error) != 0) throw Failure(kExitFailed, error);
 }
@@ -58,6 +61,9 @@ void AddServeCommand(CLI::App& app) {
   serve->add_option("--session-seconds", c->options.sessionSeconds, "How long a clerk's session lasts")
       ->capture_default_str()
       ->check(CLI::Range(std::int64_t{1}, std::int64_t{30} * 24 * 3600));
+  serve->add_option("--web", c->webFolder,
+                    "Serve the web pages' files from this folder (laid out as web/) instead of the built-in copy")
+      ->check(CLI::ExistingDirectory);
   serve->add_option("--threads", c->options.threads, "Requests served at once")
       ->capture_default_str()
       ->check(CLI::Range(1, 256));

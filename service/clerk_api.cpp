@@ -111,15 +111,16 @@ void DocumentColumnList(Call& c) {
   const auto settable = client::SettableProperties(document);
   Json items = Json::array();
   for (const std::string& name : DocumentColumns()) {
-    std::string_view kind = "text";
-    const auto stored = client::StoredKind(name);
+    // The kind the office stores the column in, else the kind the class hands it out in.
     const auto member = std::find_if(document.Class().members.begin(), document.Class().members.end(),
                                      [&](const MemberInfo& m) { return m.kind == InvokeKind::PropertyGet && m.name == name; });
-    const bool money = stored == VarType::Currency || (member != document.Class().members.end() && member->result == TypeCode::Currency);
-    if (money) kind = "money";
-    else if (stored == VarType::Date) kind = "date";
-    else if (stored == VarType::Boolean) kind = "flag";
-    else if (stored == VarType::Long) kind = "integer";
+    const TypeCode given = member == document.Class().members.end() ? TypeCode::String : member->result;
+    const VarType stored = client::StoredKind(name).value_or(VarType::String);
+    std::string_view kind = "text";
+    if (stored == VarType::Currency || given == TypeCode::Currency) kind = "money";
+    else if (stored == VarType::Date || given == TypeCode::Date) kind = "date";
+    else if (stored == VarType::Boolean || given == TypeCode::Boolean) kind = "flag";
+    else if (stored == VarType::Long || given == TypeCode::Long || given == TypeCode::Integer) kind = "integer";
     Json column{{"name", name}, {"kind", kind},
                 {"settable", std::find(settable.begin(), settable.end(), name) != settable.end()}};
     for (const CodedColumn& coded : kCodedColumns) {

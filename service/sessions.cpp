@@ -77,8 +77,17 @@ void Login(Call& c, std::int64_t sessionSeconds, bool secure) {
   c.Reply({{"user", login->userName}, {"role", login->role}, {"csrf_token", csrf}, {"expires_in", sessionSeconds}});
 }
 
-// GET /api/session: who is signed in, and the CSRF token of their session.
+// GET /api/session: who is signed in, and the CSRF token of their session;
+// {"user": null} for no one, which is an answer and not a refusal (a page
+// asks this before it knows whether to show its sign-in form).
 void Session(Call& c) {
+  try {
+    SignIn(c, false);
+  } catch (const Problem& p) {
+    if (p.Status() != 401) throw;
+    c.Reply({{"user", nullptr}});
+    return;
+  }
   c.Reply({{"user", c.userName}, {"role", c.role}, {"csrf_token", CsrfToken(CookieToken(c.request))}});
 }
 
@@ -108,7 +117,7 @@ std::vector<Route> SessionRoutes(std::int64_t sessionSeconds, bool secure) {
   return {
       {"POST", "/api/login", Access::Public, "Sign in: a session cookie and the CSRF token to send with changes", {},
        "application/json", [=](Call& c) { Login(c, sessionSeconds, secure); }, "application/json"},
-      {"GET", "/api/session", Access::Clerk, "The signed-in clerk and the CSRF token of their session", {},
+      {"GET", "/api/session", Access::Public, "The signed-in clerk and the CSRF token of their session (user null for none)", {},
        "application/json", Session},
       {"POST", "/api/logout", Access::Clerk, "Sign out: the session ends on every service", {}, "application/json",
        [=](Call& c) { Logout(c, secure); }},
