@@ -72,7 +72,8 @@ test('a clerk signs in, changes a report, links a committee, stores its pages an
   const other = (await (await fetch(`${office.base}/api/public/names?q=friends&limit=50`)).json()).items
     .find((n) => !linked.includes(n.OrgID));
   await page.getByLabel('Link a committee by name').pressSequentially('friends', { delay: 20 });
-  await page.getByRole('button', { name: `Link ${other.OrgName}` }).first().click();
+  const literal = other.OrgName.replace(/[.*+?^${}()|[\]\\]/g, '\\$&');
+  await page.getByRole('button', { name: new RegExp(`^Link ${literal} \\(.*ID ${other.OrgID}\\)$`) }).click();
   await page.getByText(`Document ${report.UniqueID} is linked to ${other.OrgName}.`).waitFor();
   assert.ok((await clerk.json(`/api/documents/${report.UniqueID}/committees`)).items.some((l) => l.OrgID === other.OrgID && !l.affected));
   await page.getByRole('link', { name: other.OrgName }).waitFor();

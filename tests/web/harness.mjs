@@ -80,7 +80,7 @@ export function launchBrowser() {
 export async function openPage(browser, { width = 1280, height = 900 } = {}) {
   const context = await browser.newContext({ viewport: { width, height }, acceptDownloads: true });
   const page = await context.newPage();
-  page.setDefaultTimeout(10000);
+  page.setDefaultTimeout(20000);  // a sanitizer build answers slowly
   // Every visit weighs the page whole, as a first visit does.
   const devtools = await context.newCDPSession(page);
   await devtools.send('Network.setCacheDisabled', { cacheDisabled: true });

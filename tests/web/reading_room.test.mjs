@@ -62,7 +62,7 @@ test('a reader finds a committee without typing its accent, opens a filing, sees
     assert.equal(await page.locator('.chart svg rect').count(), 2 * reports.length);
   }
   await checkPage(page, 'reading-room-committee');
-  await page.getByRole('link', { name: filing.Title }).first().click();
+  await page.locator(`a[href="/filings/${filing.UniqueID}"]`).click();
   await page.getByRole('heading', { level: 1, name: filing.Title }).waitFor();
   assert.equal(new URL(page.url()).pathname, `/filings/${filing.UniqueID}`);
 
