@@ -316,6 +316,7 @@ TEST_P(Service, ClerksSignInAndOutAndEveryServiceOverTheOfficeKnowsTheirSession)
     return c.Post("/api/login", json{{"user", name}, {"password", password}}.dump(), "application/json");
   };
   EXPECT_EQ(Status(client_->Get("/api/documents/1")), 401);
+  EXPECT_EQ(Get("/api/session")["user"], nullptr) << "no one is signed in, and that is no refusal";
   EXPECT_EQ(Status(attempt(*client_, user, "not the password")), 401);
   EXPECT_EQ(Status(attempt(*client_, "nobody", "a long password")), 401);
   const auto login = attempt(*client_, user, "a long password");
@@ -326,9 +327,14 @@ TEST_P(Service, ClerksSignInAndOutAndEveryServiceOverTheOfficeKnowsTheirSession)
   httplib::Headers withCsrf = session;
   withCsrf.emplace("X-CSRF-Token", json::parse(login->body)["csrf_token"]);
 
-  // Another service over the same office knows the session; a change needs the CSRF token.
+  // Another service over the same office knows the session and gives its
+  // CSRF token again (a page reloaded); a change needs the token.
   Running other;
   Start(other);
+  const auto again = other.client->Get("/api/session", session);
+  ASSERT_EQ(Status(again), 200);
+  EXPECT_EQ(std::tuple(json::parse(again->body)["user"], json::parse(again->body)["csrf_token"]),
+            std::tuple(json(user), json::parse(login->body)["csrf_token"]));
   EXPECT_EQ(Status(other.client->Get("/api/documents/1", session)), 200);
   EXPECT_EQ(Status(other.client->Post("/api/logout", session, "", "application/json")), 403);
   EXPECT_EQ(Status(other.client->Post("/api/logout", withCsrf, "", "application/json")), 204);
@@ -339,6 +345,8 @@ TEST_P(Service, ClerksSignInAndOutAndEveryServiceOverTheOfficeKnowsTheirSession)
   Start(reading, {"--public-only"});
   EXPECT_EQ(Status(attempt(*reading.client, user, "a long password")), 404);
   EXPECT_EQ(Status(reading.client->Get("/api/documents/1", withCsrf)), 404);
+  EXPECT_EQ(std::tuple(Status(reading.client->Get("/")), Status(reading.client->Get("/desk"))), std::tuple(200, 404))
+      << "the reading room without the desk";
 
   // Failures past the fifth lock the login for a while.
   for (int i = 0; i < 6; ++i) attempt(*client_, user, "guessing");
@@ -600,6 +608,32 @@ TEST_P(Service, EveryRefusalIsAProblemWithItsStatus) {
     }
   }
   EXPECT_EQ(Get("/health")["status"], "ok") << "the service still answers";
+}
+
+TEST_P(Service, TheWebPagesComeWithTheirPolicyAndAreAskedForAgainCheaply) {
+  // Each page's path answers with its shell; each shell's files are there.
+  for (const char* path : {"/", "/committees/55", "/filings/1", "/desk", "/desk/documents/1", "/desk/checks"}) {
+    const auto page = client_->Get(path);
+    ASSERT_EQ(Status(page), 200) << path;
+    EXPECT_EQ(page->get_header_value("Content-Type"), "text/html; charset=utf-8");
+    EXPECT_NE(page->get_header_value("Content-Security-Policy").find("script-src 'self'"), std::string::npos);
+    for (std::size_t at = page->body.find("/assets/"); at != std::string::npos; at = page->body.find("/assets/", at + 1)) {
+      const std::string asset = page->body.substr(at, page->body.find('"', at) - at);
+      EXPECT_EQ(Status(client_->Get(asset)), 200) << asset;
+    }
+  }
+  // A browser that has the file asks with its tag and gets no body.
+  const auto script = client_->Get("/assets/common.js");
+  ASSERT_EQ(Status(script), 200);
+  EXPECT_EQ(script->get_header_value("Content-Type"), "text/javascript; charset=utf-8");
+  const auto unchanged = client_->Get("/assets/common.js", {{"If-None-Match", script->get_header_value("ETag")}});
+  ASSERT_EQ(Status(unchanged), 304);
+  EXPECT_TRUE(unchanged->body.empty());
+  // Only the files and paths the pages have; a page takes no query.
+  for (const char* path : {"/assets/nothing.js", "/assets/../CMakeLists.txt", "/desk/documents/x", "/committees"}) {
+    EXPECT_NE(Status(client_->Get(path)), 200) << path;
+  }
+  EXPECT_EQ(Status(client_->Get("/desk?year=2004")), 400);
 }
 
 }  // namespace
