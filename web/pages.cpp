@@ -21,18 +21,33 @@ using service::Call;
 using service::Problem;
 using service::Route;
 
-// The reading room's and the desk's paths; each answers with its shell.
-constexpr std::pair<std::string_view, std::string_view> kPages[] = {
-    {"/", "reading-room.html"},
-    {"/committees/{OrgID}", "reading-room.html"},
-    {"/filings/{UniqueID}", "reading-room.html"},
-    {"/desk", "desk.html"},
-    {"/desk/documents/{UniqueID}", "desk.html"},
-    {"/desk/committees", "desk.html"},
-    {"/desk/committees/{OrgID}", "desk.html"},
-    {"/desk/checks", "desk.html"},
-    {"/desk/exports", "desk.html"},
+// The reading room's and the desk's paths; each answers with the one shell,
+// page.html, naming its room and the module that draws it.
+struct Page {
+  std::string_view path, title, module;
 };
+constexpr std::string_view kReadingRoom = "Public reading room", kDesk = "Clerk's desk";
+constexpr Page kPages[] = {
+    {"/", kReadingRoom, "reading-room.js"},
+    {"/committees/{OrgID}", kReadingRoom, "reading-room.js"},
+    {"/filings/{UniqueID}", kReadingRoom, "reading-room.js"},
+    {"/desk", kDesk, "desk.js"},
+    {"/desk/documents/{UniqueID}", kDesk, "desk.js"},
+    {"/desk/committees", kDesk, "desk.js"},
+    {"/desk/committees/{OrgID}", kDesk, "desk.js"},
+    {"/desk/checks", kDesk, "desk.js"},
+    {"/desk/exports", kDesk, "desk.js"},
+};
+
+// The shell with its {{title}} and {{module}} filled in.
+std::string Shell(std::string text, const Page& page) {
+  for (const auto& [mark, value] : {std::pair{std::string_view("{{title}}"), page.title}, {"{{module}}", page.module}}) {
+    for (std::size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + value.size())) {
+      text.replace(at, mark.size(), value);
+    }
+  }
+  return text;
+}
 
 std::string_view MediaType(std::string_view path) {
   static const std::pair<std::string_view, std::string_view> kTypes[] = {
@@ -74,8 +89,7 @@ class Files {
   std::map<std::string, std::string> files_;
 };
 
-void Send(Call& c, const Files& files, const std::string& path) {
-  const std::string text = files.Text(path);
+void Send(Call& c, const std::string& text, std::string_view mediaType) {
   const std::string tag = Tag(text);
   auto& r = c.response;
   r.set_header("ETag", tag);
@@ -89,7 +103,7 @@ void Send(Call& c, const Files& files, const std::string& path) {
     r.status = 304;
     return;
   }
-  r.set_content(text, std::string(MediaType(path)));
+  r.set_content(text, std::string(mediaType));
 }
 
 }  // namespace
@@ -99,21 +113,24 @@ std::vector<Route> PageRoutes(const std::filesystem::path& folder) {
   auto files = std::make_shared<const Files>(folder);
   // A route's path is a view: the asset paths are kept as long as the routes.
   auto assetPaths = std::make_shared<std::vector<std::string>>();
-  for (const auto& [path, text] : files->BuiltIn()) assetPaths->push_back("/assets/" + path);
+  for (const auto& [path, text] : files->BuiltIn()) {
+    if (!path.ends_with(".html")) assetPaths->push_back("/assets/" + path);  // the shell is no file of its own
+  }
   std::vector<Route> routes;
-  for (const auto& [path, shell] : kPages) {
+  for (const Page& page : kPages) {
     std::vector<service::Parameter> parameters;
-    if (const auto open = path.find('{'); open != std::string_view::npos) {
-      parameters.push_back({path.substr(open + 1, path.size() - open - 2), service::Kind::Integer, "The identifier", true});
+    if (const auto open = page.path.find('{'); open != std::string_view::npos) {
+      parameters.push_back(
+          {page.path.substr(open + 1, page.path.size() - open - 2), service::Kind::Integer, "The identifier", true});
     }
-    const std::string file(shell);
-    routes.push_back({"GET", path, Access::Public, "A web page", parameters, "text/html",
-                      [files, file](Call& c) { Send(c, *files, file); }});
+    routes.push_back({"GET", page.path, Access::Public, "A web page", parameters, "text/html", [files, page](Call& c) {
+                        Send(c, Shell(files->Text("page.html"), page), MediaType("page.html"));
+                      }});
   }
   for (const std::string& asset : *assetPaths) {
     const std::string file = asset.substr(8);
     routes.push_back({"GET", asset, Access::Public, "A file of the web pages", {}, MediaType(file),
-                      [files, file, assetPaths](Call& c) { Send(c, *files, file); }});
+                      [files, file, assetPaths](Call& c) { Send(c, files->Text(file), MediaType(file)); }});
   }
   return routes;
 }
