@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -25,6 +26,17 @@ namespace {
 // it was served for ("" for none), for the access log.
 thread_local std::chrono::steady_clock::time_point requestStart;
 thread_local std::string requestUser;
+
+// The requests between their routing and the last byte of their answer.
+// Stopping the HTTP server cuts a streamed answer (an export, a PDF) short,
+// so on SIGTERM the service first turns new requests away and waits for
+// these. A request is counted on the thread that serves it, from the
+// pre-routing handler to the access log, which runs once the answer is sent.
+struct InFlight {
+  std::atomic<int> requests{0};
+  std::atomic<bool> stopping{false};
+};
+thread_local bool requestCounted = false;
 
 class Dispatcher {
  public:
@@ -67,7 +79,11 @@ class Dispatcher {
   std::vector<Route> routes_;
 };
 
-void AccessLog(const httplib::Request& request, const httplib::Response& response) {
+void AccessLog(const httplib::Request& request, const httplib::Response& response, InFlight& inFlight) {
+  if (requestCounted) {
+    requestCounted = false;
+    --inFlight.requests;
+  }
   const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - requestStart).count();
   const std::time_t now = std::time(nullptr);
   std::tm utc{};
@@ -135,9 +151,17 @@ int Serve(const Options& options, std::string& error) {
                    &httplib::Server::Delete, &httplib::Server::Options}) {
     (server.get()->*add)(".*", handler);
   }
-  server->set_pre_routing_handler([](const httplib::Request& request, httplib::Response& response) {
+  auto inFlight = std::make_shared<InFlight>();
+  server->set_pre_routing_handler([inFlight](const httplib::Request& request, httplib::Response& response) {
     requestStart = std::chrono::steady_clock::now();
     requestUser.clear();
+    requestCounted = true;
+    ++inFlight->requests;
+    if (inFlight->stopping) {
+      response.set_header("Connection", "close");
+      SendProblem(response, Problem(503, "the service is stopping"));
+      return httplib::Server::HandlerResponse::Handled;
+    }
     // A body over its route's limit is refused before it is read: only a
     // stored image may be larger than kMaxBody.
     const bool image = request.method == "PUT" && request.path.size() > 6 &&
@@ -161,7 +185,7 @@ int Serve(const Options& options, std::string& error) {
     // over the limit, a request it cannot parse) gets a problem body too.
     if (response.body.empty()) SendProblem(response, Problem(response.status, std::string(StatusTitle(response.status))));
   });
-  server->set_logger(AccessLog);
+  server->set_logger([inFlight](const httplib::Request& q, const httplib::Response& r) { AccessLog(q, r, *inFlight); });
   server->set_payload_max_length(kMaxImageBody);
   server->set_read_timeout(10, 0);
   server->set_write_timeout(30, 0);
@@ -184,6 +208,13 @@ int Serve(const Options& options, std::string& error) {
   std::thread stopper([&] {
     int signal = 0;
     sigwait(&stopSignals, &signal);
+    // The answers under way are finished first, for at most the time a
+    // client is given to read one.
+    inFlight->stopping = true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (inFlight->requests > 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     server->stop();
   });
   server->listen_after_bind();
