@@ -286,10 +286,12 @@ std::string Engine::Translate(const std::string& sql, tsql::Translation& out) {
   return {};
 }
 
-std::string Engine::Render(const std::string& sql, std::string& out) {
+std::string Engine::Render(const std::string& sql, std::string& out, tsql::Rewrites rewrites) {
   if (!conn_) return kNotConnected;
   tsql::Translation t;
-  if (auto e = Translate(sql, t); !e.empty()) return e;
+  const std::string e = rewrites == tsql::Rewrites::Apply ? Translate(sql, t)
+                                                           : tsql::Translate(sql, Renderer(office_, rewrites), t);
+  if (!e.empty()) return e;
   if (t.kind == tsql::Translation::Kind::Exec) return "An exec text renders as a procedure call, not as a query";
   out = t.sql;
   return {};

@@ -92,8 +92,10 @@ class Engine final : public DataGateway {
   std::string LastErrorText() const override { return lastError_; }
   void SetCommandTimeout(std::int32_t seconds) override;
 
-  // The PostgreSQL text a T-SQL query text becomes on this connection.
-  std::string Render(const std::string& sql, std::string& out);
+  // The PostgreSQL text a T-SQL query text becomes on this connection; with
+  // Rewrites::Skip, without the planning rewrites (for the checks that they
+  // keep the same rows).
+  std::string Render(const std::string& sql, std::string& out, tsql::Rewrites rewrites = tsql::Rewrites::Apply);
 
  private:
   struct Call {

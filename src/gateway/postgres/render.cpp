@@ -522,9 +522,16 @@ std::string LikePatternRegex(std::string_view pattern, char escape) {
   return out + "$";
 }
 
-Renderer::Renderer(const OfficeColumns& office) : office_(office) {}
+Renderer::Renderer(const OfficeColumns& office, tsql::Rewrites rewrites) : office_(office), rewrites_(rewrites) {}
 
 bool Renderer::Render(ast::Query& query, std::string& out, SyntaxError& error) const {
+  if (rewrites_ == tsql::Rewrites::Apply) {
+    const OfficeColumns& office = office_;
+    tsql::RewriteForPlanning(query, [&office](const std::string& table, const std::string& column) {
+      const auto found = office.find(runtime::ToLower(table));
+      return found != office.end() && found->second.count(runtime::ToLower(column)) > 0;
+    });
+  }
   Writer writer(office_, error);
   return writer.Query(query, out, nullptr);
 }

@@ -20,13 +20,16 @@
 
 #include "gateway/postgres/catalog.hpp"
 #include "gateway/tsql/render.hpp"
+#include "gateway/tsql/rewrite.hpp"
 
 namespace tarnwick::postgres {
 
 class Renderer final : public tsql::Renderer {
  public:
-  // `office` must outlive the renderer.
-  explicit Renderer(const OfficeColumns& office);
+  // `office` must outlive the renderer. With Rewrites::Apply a query goes
+  // through the planning rewrites first (the same rows in the same order),
+  // which know the office's columns from `office`.
+  explicit Renderer(const OfficeColumns& office, tsql::Rewrites rewrites = tsql::Rewrites::Apply);
 
   // False with `error` filled for a construct the server cannot take (an
   // unknown table, function or type).
@@ -34,6 +37,7 @@ class Renderer final : public tsql::Renderer {
 
  private:
   const OfficeColumns& office_;
+  tsql::Rewrites rewrites_;
 };
 
 // A T-SQL LIKE pattern with character classes ([a-c], [^x]) as an anchored
