@@ -612,6 +612,7 @@ double Milliseconds(Clock::duration d) { return std::chrono::duration<double, st
 
 struct Prepared {
   std::int64_t rows = 0;
+  std::string error;  // why the library's call failed, when it returned no rows
   double handMs = 0;
   double plainMs = 0;  // the file only
 };
@@ -619,27 +620,41 @@ struct Prepared {
 // The hand-written query's rows, checked against the library's, and its best
 // time of three.
 template <typename RawConnection>
-double TimeHand(RawConnection& raw, const Case& c, const std::string& hand, std::int64_t libraryRows) {
+double TimeHand(RawConnection& raw, const Case& c, const std::string& hand, const Prepared& library) {
   double best = 1e300;
   for (int i = 0; i < 3; ++i) {
     const auto start = Clock::now();
     const std::int64_t rows = raw.Walk(hand);
     best = std::min(best, Milliseconds(Clock::now() - start));
-    if (rows != libraryRows) {
+    if (rows != library.rows) {
       throw std::runtime_error(c.name + ": the hand-written query returns " + std::to_string(rows) +
-                               " rows, the library " + std::to_string(libraryRows));
+                               " rows, the library " + std::to_string(library.rows) +
+                               (library.error.empty() ? "" : " (" + library.error + ")"));
     }
   }
   return best;
 }
 
-// Runs the case once through the library to capture its text, prints the
-// plan, checks the hand-written query against it and times that query.
-Prepared PrepareFile(const Case& c) {
-  Library& library = Objects(Engine::File);
+// The library's call, once: its rows and, when it found none, what its
+// objects say went wrong (a search that ran past the statement time limit
+// answers False).
+Prepared RunOnce(const Case& c, Library& library) {
   Prepared p;
   LastText().clear();
   p.rows = c.run(library);
+  if (p.rows == 0) {
+    for (const std::string& why : {library.document.LastErrorText(), library.committees.LastErrorText(),
+                                   library.lookups.LastErrorText()}) {
+      if (!why.empty()) p.error += (p.error.empty() ? "" : "; ") + why;
+    }
+  }
+  return p;
+}
+
+// Runs the case once through the library to capture its text, prints the
+// plan, checks the hand-written query against it and times that query.
+Prepared PrepareFile(const Case& c) {
+  Prepared p = RunOnce(c, Objects(Engine::File));
   const std::string text = LastText();
   tarnwick::tsql::Translation translation, plain;
   for (auto [out, rewrites] : {std::pair{&translation, tarnwick::tsql::Rewrites::Apply},
@@ -657,17 +672,14 @@ Prepared PrepareFile(const Case& c) {
   const std::string hand = c.hand(Engine::File);
   std::fprintf(stderr, "%s: %lld rows\n  library plan:\n%s  hand-written plan:\n%s\n", c.name.c_str(),
                static_cast<long long>(p.rows), raw.Plan(translation.sql).c_str(), raw.Plan(hand).c_str());
-  p.handMs = TimeHand(raw, c, hand, p.rows);
+  p.handMs = TimeHand(raw, c, hand, p);
   return p;
 }
 
 // The same on the server: the library's text as the server engine renders
 // it, its EXPLAIN (ANALYZE, BUFFERS), and the hand-written PostgreSQL query.
 Prepared PrepareServer(const Case& c) {
-  Library& library = Objects(Engine::Server);
-  Prepared p;
-  LastText().clear();
-  p.rows = c.run(library);
+  Prepared p = RunOnce(c, Objects(Engine::Server));
   const std::string text = LastText();
   const auto settings = tarnwick::test::ServerSettings(ServerDatabase());
   tarnwick::postgres::Engine engine;
@@ -682,7 +694,7 @@ Prepared PrepareServer(const Case& c) {
   const std::string hand = c.hand(Engine::Server);
   std::fprintf(stderr, "Server/%s: %lld rows\n  library text:\n    %s\n  library plan:\n%s\n", c.name.c_str(),
                static_cast<long long>(p.rows), rendered.c_str(), raw.Plan(rendered).c_str());
-  p.handMs = TimeHand(raw, c, hand, p.rows);
+  p.handMs = TimeHand(raw, c, hand, p);
   return p;
 }
 
