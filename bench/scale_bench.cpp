@@ -49,6 +49,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -698,7 +699,8 @@ Prepared PrepareServer(const Case& c) {
   return p;
 }
 
-// The file's time of each case in this run, for the server's case beside it.
+// The file's time of each case in this run, for the server's case beside it
+// (NaN when the file's case failed).
 std::map<std::string, double>& FileTimes() {
   static std::map<std::string, double> times;
   return times;
@@ -729,6 +731,7 @@ void RunCase(benchmark::State& state, const Case& c, Engine engine) {
     p = found->second;
     if (engine == Engine::Server) fileMs = FileTime(c);
   } catch (const std::exception& e) {
+    if (engine == Engine::File) FileTimes()[c.name] = std::numeric_limits<double>::quiet_NaN();
     state.SkipWithError(e.what());
     return;
   }
