@@ -19,9 +19,29 @@
 // return as many rows as its hand-written query, and its query plan printed
 // to stderr.
 //
+// With an office server configured (scripts/with-postgres.sh sets
+// TARNWICK_PG_SOCKET, TARNWICK_PG_PORT, TARNWICK_PG_SUPERUSER) every case also
+// runs as Server/<case> on a server office of the same size, the database
+// tw_scale_<n>: built once by the office builder (minutes at 1,000,000) and
+// reused while it holds that many documents. Keep the cluster between runs:
+//
+//   TARNWICK_PG_KEEP=/some/dir scripts/with-postgres.sh build/bench/scale_bench
+//
+// A server case reports
+//   rows        the rows it returned
+//   server_ms   the library's call on the server (the mean of the iterations)
+//   hand_ms     the hand-written PostgreSQL query through libpq, every value
+//               of every row read (the best of three runs)
+//   ratio       server_ms over hand_ms
+//   file_ms     the same case on the office file in the same run
+// and prints to stderr the server's EXPLAIN (ANALYZE, BUFFERS) of the text
+// the library's call was rendered to, after checking its row count against
+// the hand-written query's.
+//
 // Goal: every case of 1,000 rows or fewer under 50 ms and within 2 x of its
 // hand-written query; the unfiltered and year searches within 1.3 x.
 #include <benchmark/benchmark.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <chrono>
@@ -29,17 +49,22 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "gateway/postgres/connection.hpp"
+#include "gateway/postgres/engine.hpp"
 #include "gateway/sqlite/functions.hpp"
 #include "gateway/sqlite/render.hpp"
 #include "gateway/tsql/translate.hpp"
 #include "office/file_office.hpp"
+#include "office/server_office.hpp"
 #include "support/forwarding_gateway.hpp"
+#include "support/server_office.hpp"
 #include "tarnwick/clsDocument.hpp"
 #include "tarnwick/clsLookup_List.hpp"
 #include "tarnwick/clsOrg.hpp"
@@ -69,6 +94,38 @@ const std::string& Office() {
     return file.string();
   }();
   return path;
+}
+
+// Where a case runs: the office file, or the office server.
+enum class Engine { File, Server };
+
+// The server office of Documents() documents, built when it is missing or
+// holds another number of documents.
+const std::string& ServerDatabase() {
+  static const std::string database = [] {
+    const std::string name = "tw_scale_" + std::to_string(Documents());
+    bool current = false;
+    {
+      auto maintenance = tarnwick::test::ServerConnect("postgres");
+      if (tarnwick::test::ServerText(maintenance.get(), "select count(*) from pg_database where datname = " +
+                                                            tarnwick::postgres::QuoteLiteral(name)) == "1") {
+        auto office = tarnwick::test::ServerConnect(name);
+        current = tarnwick::test::ServerText(office.get(), "select count(*) from ref_document") ==
+                  std::to_string(Documents());
+      }
+    }
+    if (!current) {
+      std::fprintf(stderr, "Building the server office %s ...\n", name.c_str());
+      tarnwick::office::OfficeOptions options;
+      options.sampleDocuments = Documents();
+      options.overwrite = true;
+      const auto made = tarnwick::office::CreateServerOffice(tarnwick::test::ServerSettings(name), options);
+      if (!made.ok()) throw std::runtime_error("server office: " + made.message);
+      std::fprintf(stderr, "Built in %.1f s\n", made.summary.seconds);
+    }
+    return name;
+  }();
+  return database;
 }
 
 // A read-only raw connection to the office with the T-SQL functions.
@@ -138,6 +195,41 @@ class Raw {
     return stmt;
   }
   sqlite3* db_ = nullptr;
+};
+
+// A raw libpq connection to the server office.
+class ServerRaw {
+ public:
+  ServerRaw() : conn_(tarnwick::test::ServerConnect(ServerDatabase())) {}
+
+  // Reads every value of every row; returns the row count.
+  std::int64_t Walk(const std::string& sql) {
+    tarnwick::postgres::Result result(PQexec(conn_.get(), sql.c_str()));
+    if (!tarnwick::postgres::Succeeded(result.get())) {
+      throw std::runtime_error(tarnwick::postgres::ErrorText(conn_.get(), result.get()) + " in: " + sql.substr(0, 300));
+    }
+    const int rows = PQntuples(result.get()), columns = PQnfields(result.get());
+    for (int r = 0; r < rows; ++r) {
+      for (int c = 0; c < columns; ++c) {
+        benchmark::DoNotOptimize(PQgetvalue(result.get(), r, c));
+        benchmark::DoNotOptimize(PQgetlength(result.get(), r, c));
+      }
+    }
+    return rows;
+  }
+
+  // EXPLAIN (ANALYZE, BUFFERS): the query runs, and each step shows its rows,
+  // its time and the pages it read.
+  std::string Plan(const std::string& sql) {
+    std::string text;
+    for (const auto& row : tarnwick::test::ServerRows(conn_.get(), "EXPLAIN (ANALYZE, BUFFERS) " + sql)) {
+      text += "    " + row[0] + "\n";
+    }
+    return text;
+  }
+
+ private:
+  tarnwick::postgres::Connection conn_;
 };
 
 std::string Quoted(const std::string& text) {
@@ -225,26 +317,36 @@ struct Library {
   tarnwick::clsDocument document;
   tarnwick::clsOrg committees;
   tarnwick::clsLookup_List lookups;
-  Library() {
-    if (!document.ConnectionVariables(Office(), "embedded", "", "", false) ||
-        !committees.ConnectionVariables(Office(), "embedded", "", "", false) ||
-        !lookups.ConnectionVariables(Office(), "embedded", "", "", false)) {
-      throw std::runtime_error("cannot open the office");
+  explicit Library(Engine engine) {
+    std::string database = Office(), server = "embedded", user;
+    const bool trusted = engine == Engine::Server;
+    if (trusted) {
+      const auto settings = tarnwick::test::ServerSettings(ServerDatabase());
+      database = settings.database, server = settings.server, user = settings.user;
+    }
+    if (!document.ConnectionVariables(database, server, user, "", trusted) ||
+        !committees.ConnectionVariables(database, server, user, "", trusted) ||
+        !lookups.ConnectionVariables(database, server, user, "", trusted)) {
+      throw std::runtime_error("cannot open the office " + database);
     }
   }
 };
 
-Library& Objects() {
-  static Library library;
-  return library;
+Library& Objects(Engine engine) {
+  if (engine == Engine::Server) {
+    static Library server(Engine::Server);
+    return server;
+  }
+  static Library file(Engine::File);
+  return file;
 }
 
 // One measured case: the library's call (returning its row count) and the
-// hand-written query for the same rows.
+// hand-written query for the same rows, in the engine's own SQL.
 struct Case {
   std::string name;
   std::function<std::int64_t(Library&)> run;
-  std::function<std::string()> hand;
+  std::function<std::string(Engine)> hand;
 };
 
 std::function<std::int64_t(Library&)> DocumentSearch(std::function<DocumentForm()> form) {
@@ -264,11 +366,30 @@ std::function<std::int64_t(Library&)> CommitteeSearch(std::function<std::string(
 }
 
 // ----- the hand-written queries -----
+//
+// One query for both engines, where they differ written in each one's words:
+// the search sorts texts case-blind with Nulls first, which the file says
+// with COLLATE NOCASE and the server (whose texts are citext, case-blind
+// already) with NULLS FIRST, or NULLS LAST when descending.
+
+std::string Ascending(const std::string& column, Engine e) {
+  return column + (e == Engine::File ? " COLLATE NOCASE" : " NULLS FIRST");
+}
+
+std::string Descending(const std::string& column, Engine e) {
+  return column + (e == Engine::File ? " COLLATE NOCASE DESC" : " DESC NULLS LAST");
+}
 
 // The document search's columns, from ref_document rd, the link xcd, the
 // current committee (open detail row oc, latest reference row ro), the
 // candidate's name cna and the report link xrd.
-const char* const kDocumentColumns =
+std::string DocumentColumns(Engine e) {
+  // The report mark: the file compares the id with '' as the search does; on
+  // the server the id is an integer, and only a missing one compares equal.
+  const std::string reportMark = e == Engine::File
+                                     ? "CASE WHEN coalesce(xrd.report_id, '') = '' THEN '' ELSE 'X' END "
+                                     : "CASE WHEN xrd.report_id IS NULL THEN '' ELSE 'X' END ";
+  return
     "SELECT rd.unique_id, rd.doc_type_code, (SELECT Description FROM lks_document_type WHERE Code = rd.doc_type_code), "
     "rd.doc_sub_type_code, (SELECT Description FROM lku_document_sub_type WHERE Code = rd.doc_sub_type_code), "
     "rd.doc_year, rd.name_listed, rd.Title, rd.delivery_method_code, "
@@ -278,11 +399,14 @@ const char* const kDocumentColumns =
     "rd.report_version_code, ro.id_1 || '-' || ro.id_2 || '-' || ro.id_3 || '-' || ro.id_4, ro.group_id, "
     "rd.is_amendment, oc.previous_id, (SELECT Description FROM lks_org_status WHERE Code = ro.current_status_code), "
     "(SELECT Description FROM lks_committee_type WHERE Code = oc.comm_type_code), rd.update_date, rd.begin_date, "
-    "rd.end_date, xrd.report_id, CASE WHEN coalesce(xrd.report_id, '') = '' THEN '' ELSE 'X' END ";
+    "rd.end_date, xrd.report_id, " + reportMark;
+}
 
-const char* const kDocumentOrder =
-    " ORDER BY oc.inhouse_name COLLATE NOCASE, rd.name_listed COLLATE NOCASE, rd.receive_send_date COLLATE NOCASE DESC, "
-    "rd.orig_date COLLATE NOCASE, rd.doc_type_code COLLATE NOCASE, rd.doc_sub_type_code COLLATE NOCASE";
+std::string DocumentOrder(Engine e) {
+  return " ORDER BY " + Ascending("oc.inhouse_name", e) + ", " + Ascending("rd.name_listed", e) + ", " +
+         Descending("rd.receive_send_date", e) + ", " + Ascending("rd.orig_date", e) + ", " +
+         Ascending("rd.doc_type_code", e) + ", " + Ascending("rd.doc_sub_type_code", e);
+}
 
 // The committee part of the joins: `committee` is "LEFT JOIN" or "JOIN".
 std::string CommitteeJoins(const std::string& committee) {
@@ -301,30 +425,32 @@ std::string CandidateJoins(const std::string& candidate) {
 
 // The document search starting from `from` (ref_document rd, or a driving
 // table joined to it), with the joins as asked and a condition.
-std::string HandDocuments(const std::string& from, const std::string& committee, const std::string& candidate,
-                          const std::string& where) {
-  return std::string(kDocumentColumns) + "FROM " + from + " " + CommitteeJoins(committee) + CandidateJoins(candidate) +
+std::string HandDocuments(Engine e, const std::string& from, const std::string& committee,
+                          const std::string& candidate, const std::string& where) {
+  return DocumentColumns(e) + "FROM " + from + " " + CommitteeJoins(committee) + CandidateJoins(candidate) +
          "LEFT JOIN xrf_report_document xrd ON xrd.document_id = rd.unique_id " +
-         (where.empty() ? std::string() : "WHERE " + where) + kDocumentOrder;
+         (where.empty() ? std::string() : "WHERE " + where) + DocumentOrder(e);
 }
 
-std::string HandAll(const std::string& where) { return HandDocuments("ref_document rd", "LEFT JOIN", "LEFT JOIN", where); }
+std::string HandAll(Engine e, const std::string& where) {
+  return HandDocuments(e, "ref_document rd", "LEFT JOIN", "LEFT JOIN", where);
+}
 
 // Documents reached from the committees that match `condition` on oc.
-std::string HandByCommittee(const std::string& condition) {
-  return std::string(kDocumentColumns) +
+std::string HandByCommittee(Engine e, const std::string& condition) {
+  return DocumentColumns(e) +
          "FROM org_committee oc "
          "JOIN ref_org ro ON ro.unique_id = (SELECT r2.unique_id FROM ref_org r2 WHERE r2.group_id = oc.org_group_id "
          "ORDER BY r2.trans_date DESC, r2.unique_id DESC LIMIT 1) "
          "JOIN xrf_org_document xcd ON xcd.org_id = oc.org_group_id "
          "JOIN ref_document rd ON rd.unique_id = xcd.document_id " +
          CandidateJoins("LEFT JOIN") + "LEFT JOIN xrf_report_document xrd ON xrd.document_id = rd.unique_id " +
-         "WHERE oc.trans_end_date IS NULL AND " + condition + kDocumentOrder;
+         "WHERE oc.trans_end_date IS NULL AND " + condition + DocumentOrder(e);
 }
 
 // Documents reached from the open candidate terms whose name matches.
-std::string HandByCandidate(const std::string& condition) {
-  return std::string(kDocumentColumns) +
+std::string HandByCandidate(Engine e, const std::string& condition) {
+  return DocumentColumns(e) +
          "FROM org_name_address cna "
          "JOIN org_officers cnd ON cnd.entity_id = cna.unique_id AND cnd.name_type_code = 'cnd' "
          "AND cnd.trans_end_date IS NULL "
@@ -335,7 +461,7 @@ std::string HandByCandidate(const std::string& condition) {
          "JOIN xrf_org_document xcd ON xcd.org_id = oc.org_group_id "
          "JOIN ref_document rd ON rd.unique_id = xcd.document_id "
          "LEFT JOIN xrf_report_document xrd ON xrd.document_id = rd.unique_id WHERE " +
-         condition + kDocumentOrder;
+         condition + DocumentOrder(e);
 }
 
 std::string Week(const std::string& column) {
@@ -382,97 +508,102 @@ std::vector<Case> Cases() {
   const auto& s = Sample;
   std::vector<Case> cases = {
       // The document search, each choice alone.
-      {"Documents/All", DocumentSearch(form([](F&) {})), [] { return HandAll(""); }},
+      {"Documents/All", DocumentSearch(form([](F&) {})), [](Engine e) { return HandAll(e, ""); }},
       {"Documents/Year", DocumentSearch(form([&](F& f) { f.year = s().year; })),
-       [&] { return HandAll("rd.doc_year = " + s().year); }},
+       [&](Engine e) { return HandAll(e, "rd.doc_year = " + s().year); }},
       {"Documents/CommitteeType", DocumentSearch(form([](F& f) { f.commType = "BQC"; })),
-       [] { return HandByCommittee("oc.comm_type_code = 'BQC'"); }},
+       [](Engine e) { return HandByCommittee(e, "oc.comm_type_code = 'BQC'"); }},
       {"Documents/NoCommittee", DocumentSearch(form([](F& f) { f.commType = "No Committee"; })),
-       [] { return HandAll("xcd.org_id IS NULL"); }},
+       [](Engine e) { return HandAll(e, "xcd.org_id IS NULL"); }},
       {"Documents/NotLinkedToCommittee", DocumentSearch(form([](F& f) { f.useComm = false; })),
-       [] { return HandAll("NOT EXISTS (SELECT 1 FROM xrf_org_document x WHERE x.document_id = rd.unique_id)"); }},
+       [](Engine e) { return HandAll(e, "NOT EXISTS (SELECT 1 FROM xrf_org_document x WHERE x.document_id = rd.unique_id)"); }},
       {"Documents/CommitteeNameExact", DocumentSearch(form([&](F& f) { f.name = s().committeeName, f.nameType = "O"; })),
-       [&] { return HandByCommittee("oc.org_name LIKE " + Quoted(s().committeeName)); }},
+       [&](Engine e) { return HandByCommittee(e, "oc.org_name LIKE " + Quoted(s().committeeName)); }},
       {"Documents/CommitteeNamePrefix",
        DocumentSearch(form([&](F& f) { f.name = s().committeePrefix + "*", f.nameType = "O"; })),
-       [&] { return HandByCommittee("oc.org_name LIKE " + Quoted(s().committeePrefix + "%")); }},
+       [&](Engine e) { return HandByCommittee(e, "oc.org_name LIKE " + Quoted(s().committeePrefix + "%")); }},
       {"Documents/InhouseNameInner",
        DocumentSearch(form([&](F& f) { f.name = "*" + s().inhouseInner + "*", f.nameType = "I"; })),
-       [&] { return HandByCommittee("oc.inhouse_name LIKE " + Contains(s().inhouseInner)); }},
+       [&](Engine e) { return HandByCommittee(e, "oc.inhouse_name LIKE " + Contains(s().inhouseInner)); }},
       {"Documents/Acronym", DocumentSearch(form([&](F& f) { f.name = s().acronym, f.nameType = "A"; })),
-       [&] { return HandByCommittee("oc.old_acronym LIKE " + Quoted(s().acronym)); }},
+       [&](Engine e) { return HandByCommittee(e, "oc.old_acronym LIKE " + Quoted(s().acronym)); }},
       {"Documents/CandidateLast", DocumentSearch(form([&](F& f) { f.useName = true, f.last = s().candidateLast; })),
-       [&] { return HandByCandidate("cna.last_name LIKE " + Quoted(s().candidateLast)); }},
+       [&](Engine e) { return HandByCandidate(e, "cna.last_name LIKE " + Quoted(s().candidateLast)); }},
       {"Documents/CandidateFirst", DocumentSearch(form([&](F& f) { f.useName = true, f.first = s().candidateFirst; })),
-       [&] { return HandByCandidate("cna.first_name LIKE " + Quoted(s().candidateFirst)); }},
+       [&](Engine e) { return HandByCandidate(e, "cna.first_name LIKE " + Quoted(s().candidateFirst)); }},
       {"Documents/ReceivedWeek",
        DocumentSearch(form([](F& f) { f.dateType = "RECEIVED DATE", f.begin = "3/1/2010", f.end = "3/7/2010"; })),
-       [] { return HandAll(Week("receive_send_date")); }},
+       [](Engine e) { return HandAll(e, Week("receive_send_date")); }},
       {"Documents/EnteredWeek",
        DocumentSearch(form([](F& f) { f.dateType = "ENTERED DATE", f.begin = "3/1/2010", f.end = "3/7/2010"; })),
-       [] { return HandAll(Week("entry_date")); }},
+       [](Engine e) { return HandAll(e, Week("entry_date")); }},
       {"Documents/UpdatedWeek",
        DocumentSearch(form([](F& f) { f.dateType = "LAST UPDATE DATE", f.begin = "3/1/2010", f.end = "3/7/2010"; })),
-       [] { return HandAll(Week("update_date")); }},
+       [](Engine e) { return HandAll(e, Week("update_date")); }},
       {"Documents/User", DocumentSearch(form([&](F& f) { f.user = s().user; })),
-       [&] { return HandAll("rd.user_id = " + Quoted(s().user)); }},
+       [&](Engine e) { return HandAll(e, "rd.user_id = " + Quoted(s().user)); }},
       {"Documents/NotLinkedToReport", DocumentSearch(form([](F& f) { f.notLinked = true; })),
-       [] { return HandAll("xrd.report_id IS NULL AND coalesce(rd.has_no_report_data, 0) = 0"); }},
+       [](Engine e) {
+         return HandAll(e, e == Engine::File ? "xrd.report_id IS NULL AND coalesce(rd.has_no_report_data, 0) = 0"
+                                             : "xrd.report_id IS NULL AND NOT coalesce(rd.has_no_report_data, false)");
+       }},
       // Realistic combinations.
       {"Documents/CandidateCommitteeAndLast",
        DocumentSearch(form([&](F& f) { f.commType = "CNC", f.useName = true, f.last = s().candidateLast; })),
-       [&] { return HandByCandidate("cna.last_name LIKE " + Quoted(s().candidateLast)); }},
+       [&](Engine e) { return HandByCandidate(e, "cna.last_name LIKE " + Quoted(s().candidateLast)); }},
       {"Documents/NoCommitteeAndYear", DocumentSearch(form([&](F& f) { f.commType = "No Committee", f.year = s().year; })),
-       [&] { return HandAll("rd.doc_year = " + s().year + " AND xcd.org_id IS NULL"); }},
+       [&](Engine e) { return HandAll(e, "rd.doc_year = " + s().year + " AND xcd.org_id IS NULL"); }},
       {"Documents/UserAndYear", DocumentSearch(form([&](F& f) { f.user = s().user, f.year = s().year; })),
-       [&] { return HandAll("rd.doc_year = " + s().year + " AND rd.user_id = " + Quoted(s().user)); }},
+       [&](Engine e) { return HandAll(e, "rd.doc_year = " + s().year + " AND rd.user_id = " + Quoted(s().user)); }},
       {"Documents/YearTypeSubType",
        DocumentSearch(form([&](F& f) { f.year = s().year, f.docType = "RPT", f.docName = "Q1"; })),
-       [&] { return HandAll("rd.doc_year = " + s().year + " AND rd.doc_type_code = 'RPT' AND rd.doc_sub_type_code = 'Q1'"); }},
+       [&](Engine e) { return HandAll(e, "rd.doc_year = " + s().year + " AND rd.doc_type_code = 'RPT' AND rd.doc_sub_type_code = 'Q1'"); }},
       {"Documents/CommitteeNameAndYear",
        DocumentSearch(form([&](F& f) { f.name = s().committeePrefix + "*", f.nameType = "O", f.year = s().year; })),
-       [&] { return HandByCommittee("oc.org_name LIKE " + Quoted(s().committeePrefix + "%") + " AND rd.doc_year = " + s().year); }},
+       [&](Engine e) { return HandByCommittee(e, "oc.org_name LIKE " + Quoted(s().committeePrefix + "%") + " AND rd.doc_year = " + s().year); }},
       // A committee's documents.
       {"CommitteeDocuments",
        [&](Library& l) -> std::int64_t {
          return l.document.GetCommitteeDocumentList(s().committeeGroup) ? l.document.RecordCount() : 0;
        },
-       [&] {
+       [&](Engine e) {
          return "SELECT (SELECT Description FROM lks_document_type WHERE Code = rd.doc_type_code) AS c1, rd.doc_year, "
                 "(SELECT Description FROM lku_document_sub_type WHERE Code = rd.doc_sub_type_code) AS c3, rd.Title, "
                 "rd.receive_send_date, rd.entry_date, rd.unique_id FROM ref_org ro "
                 "JOIN xrf_org_document xcd ON xcd.org_id = ro.unique_id "
                 "JOIN ref_document rd ON rd.unique_id = xcd.document_id "
                 "WHERE ro.group_id = " + s().committeeGroup + " AND rd.delete_date IS NULL "
-                "ORDER BY 5 COLLATE NOCASE, 1 COLLATE NOCASE, 2 COLLATE NOCASE, 3 COLLATE NOCASE";
+                "ORDER BY " + Ascending("5", e) + ", " + Ascending("1", e) + ", " + Ascending("2", e) + ", " +
+                Ascending("3", e);
        }},
       // The committee searches.
       {"Committees/All", CommitteeSearch([](tarnwick::clsOrg&) { return std::string(); }),
-       [] { return HandCommittees(""); }},
+       [](Engine) { return HandCommittees(""); }},
       {"Committees/Name",
        CommitteeSearch([&](tarnwick::clsOrg& o) { return o.SetupFilter("", "", "", "1", s().committeePrefix, "", "", "", "O"); }),
-       [&] { return HandCommittees("oc.org_name LIKE " + Contains(s().committeePrefix)); }},
+       [&](Engine) { return HandCommittees("oc.org_name LIKE " + Contains(s().committeePrefix)); }},
       {"Committees/InhouseName",
        CommitteeSearch([&](tarnwick::clsOrg& o) { return o.SetupFilter("", "", "", "1", s().inhouseInner, "", "", "", "I"); }),
-       [&] { return HandCommittees("oc.inhouse_name LIKE " + Contains(s().inhouseInner)); }},
+       [&](Engine) { return HandCommittees("oc.inhouse_name LIKE " + Contains(s().inhouseInner)); }},
       {"Committees/Acronym",
        CommitteeSearch([&](tarnwick::clsOrg& o) { return o.SetupFilter("", "", "", "1", s().acronym, "", "", "", "A"); }),
-       [&] { return HandCommittees("oc.old_acronym LIKE " + Contains(s().acronym)); }},
+       [&](Engine) { return HandCommittees("oc.old_acronym LIKE " + Contains(s().acronym)); }},
       {"Committees/CandidateLast",
        CommitteeSearch([&](tarnwick::clsOrg& o) { return o.SetupFilter("", "", "", "3", s().candidateLast, "", "", "", ""); }),
-       [&] { return HandCommittees("cna.last_name LIKE " + Contains(s().candidateLast)); }},
+       [&](Engine) { return HandCommittees("cna.last_name LIKE " + Contains(s().candidateLast)); }},
       {"Committees/TreasurerLast",
        CommitteeSearch([&](tarnwick::clsOrg& o) { return o.SetupFilter("", "", "", "4", s().treasurerLast, "", "", "", ""); }),
-       [&] { return HandCommittees("tna.last_name LIKE " + Contains(s().treasurerLast)); }},
+       [&](Engine) { return HandCommittees("tna.last_name LIKE " + Contains(s().treasurerLast)); }},
       // The users list.
       {"Users",
        [](Library& l) -> std::int64_t {
          return l.lookups.GetData(tarnwick::zubL_Users) ? l.lookups.RecordCount() : 0;
        },
-       [] {
-         return "SELECT u.unique_id, u.user_name FROM ref_user u WHERE u.is_system_user = 0 AND u.end_date IS NULL "
-                "AND NOT EXISTS (SELECT 1 FROM ref_user o WHERE o.group_id = u.group_id AND o.end_date IS NULL "
-                "AND o.unique_id < u.unique_id) ORDER BY u.user_name COLLATE NOCASE";
+       [](Engine e) {
+         return std::string("SELECT u.unique_id, u.user_name FROM ref_user u WHERE ") +
+                (e == Engine::File ? "u.is_system_user = 0" : "NOT u.is_system_user") +
+                " AND u.end_date IS NULL AND NOT EXISTS (SELECT 1 FROM ref_user o WHERE o.group_id = u.group_id "
+                "AND o.end_date IS NULL AND o.unique_id < u.unique_id) ORDER BY " + Ascending("u.user_name", e);
        }},
   };
   return cases;
@@ -482,17 +613,49 @@ double Milliseconds(Clock::duration d) { return std::chrono::duration<double, st
 
 struct Prepared {
   std::int64_t rows = 0;
+  std::string error;  // why the library's call failed, when it returned no rows
   double handMs = 0;
-  double plainMs = 0;
+  double plainMs = 0;  // the file only
 };
 
-// Runs the case once through the library to capture its text, prints the
-// plan, checks the hand-written query against it and times that query.
-Prepared Prepare(const Case& c) {
-  Library& library = Objects();
+// The hand-written query's rows, checked against the library's, and its best
+// time of three.
+template <typename RawConnection>
+double TimeHand(RawConnection& raw, const Case& c, const std::string& hand, const Prepared& library) {
+  double best = 1e300;
+  for (int i = 0; i < 3; ++i) {
+    const auto start = Clock::now();
+    const std::int64_t rows = raw.Walk(hand);
+    best = std::min(best, Milliseconds(Clock::now() - start));
+    if (rows != library.rows) {
+      throw std::runtime_error(c.name + ": the hand-written query returns " + std::to_string(rows) +
+                               " rows, the library " + std::to_string(library.rows) +
+                               (library.error.empty() ? "" : " (" + library.error + ")"));
+    }
+  }
+  return best;
+}
+
+// The library's call, once: its rows and, when it found none, what its
+// objects say went wrong (a search that ran past the statement time limit
+// answers False).
+Prepared RunOnce(const Case& c, Library& library) {
   Prepared p;
   LastText().clear();
   p.rows = c.run(library);
+  if (p.rows == 0) {
+    for (const std::string& why : {library.document.LastErrorText(), library.committees.LastErrorText(),
+                                   library.lookups.LastErrorText()}) {
+      if (!why.empty()) p.error += (p.error.empty() ? "" : "; ") + why;
+    }
+  }
+  return p;
+}
+
+// Runs the case once through the library to capture its text, prints the
+// plan, checks the hand-written query against it and times that query.
+Prepared PrepareFile(const Case& c) {
+  Prepared p = RunOnce(c, Objects(Engine::File));
   const std::string text = LastText();
   tarnwick::tsql::Translation translation, plain;
   for (auto [out, rewrites] : {std::pair{&translation, tarnwick::tsql::Rewrites::Apply},
@@ -507,35 +670,72 @@ Prepared Prepare(const Case& c) {
   const auto start = Clock::now();
   raw.Walk(plain.sql);
   p.plainMs = Milliseconds(Clock::now() - start);
-  const std::string hand = c.hand();
+  const std::string hand = c.hand(Engine::File);
   std::fprintf(stderr, "%s: %lld rows\n  library plan:\n%s  hand-written plan:\n%s\n", c.name.c_str(),
                static_cast<long long>(p.rows), raw.Plan(translation.sql).c_str(), raw.Plan(hand).c_str());
-  p.handMs = 1e300;
-  for (int i = 0; i < 3; ++i) {
-    const auto start = Clock::now();
-    const std::int64_t rows = raw.Walk(hand);
-    p.handMs = std::min(p.handMs, Milliseconds(Clock::now() - start));
-    if (rows != p.rows) {
-      throw std::runtime_error(c.name + ": the hand-written query returns " + std::to_string(rows) +
-                               " rows, the library " + std::to_string(p.rows));
-    }
-  }
+  p.handMs = TimeHand(raw, c, hand, p);
   return p;
 }
 
-void RunCase(benchmark::State& state, const Case& c) {
+// The same on the server: the library's text as the server engine renders
+// it, its EXPLAIN (ANALYZE, BUFFERS), and the hand-written PostgreSQL query.
+Prepared PrepareServer(const Case& c) {
+  Prepared p = RunOnce(c, Objects(Engine::Server));
+  const std::string text = LastText();
+  const auto settings = tarnwick::test::ServerSettings(ServerDatabase());
+  tarnwick::postgres::Engine engine;
+  if (!engine.SetConnection(settings.database, settings.server, settings.user, "", true, 0, "", "")) {
+    throw std::runtime_error(c.name + ": " + engine.LastErrorText());
+  }
+  std::string rendered;
+  if (const std::string error = engine.Render(text, rendered); !error.empty()) {
+    throw std::runtime_error(c.name + ": " + error);
+  }
+  ServerRaw raw;
+  const std::string hand = c.hand(Engine::Server);
+  std::fprintf(stderr, "Server/%s: %lld rows\n  library text:\n    %s\n  library plan:\n%s\n", c.name.c_str(),
+               static_cast<long long>(p.rows), rendered.c_str(), raw.Plan(rendered).c_str());
+  p.handMs = TimeHand(raw, c, hand, p);
+  return p;
+}
+
+// The file's time of each case in this run, for the server's case beside it
+// (NaN when the file's case failed).
+std::map<std::string, double>& FileTimes() {
+  static std::map<std::string, double> times;
+  return times;
+}
+
+// The file's time of a case whose file benchmark did not run (filtered
+// out): the mean of three calls.
+double FileTime(const Case& c) {
+  if (const auto found = FileTimes().find(c.name); found != FileTimes().end()) return found->second;
+  Library& library = Objects(Engine::File);
+  c.run(library);
+  const auto start = Clock::now();
+  for (int i = 0; i < 3; ++i) benchmark::DoNotOptimize(c.run(library));
+  return FileTimes()[c.name] = Milliseconds(Clock::now() - start) / 3;
+}
+
+void RunCase(benchmark::State& state, const Case& c, Engine engine) {
   // The library calls this more than once per case; the preparation runs once.
-  static std::map<std::string, Prepared> prepared;
+  static std::map<std::pair<Engine, std::string>, Prepared> prepared;
   Prepared p;
+  double fileMs = 0;
   try {
-    auto found = prepared.find(c.name);
-    if (found == prepared.end()) found = prepared.emplace(c.name, Prepare(c)).first;
+    auto found = prepared.find({engine, c.name});
+    if (found == prepared.end()) {
+      found = prepared.emplace(std::pair{engine, c.name}, engine == Engine::File ? PrepareFile(c) : PrepareServer(c))
+                  .first;
+    }
     p = found->second;
+    if (engine == Engine::Server) fileMs = FileTime(c);
   } catch (const std::exception& e) {
+    if (engine == Engine::File) FileTimes()[c.name] = std::numeric_limits<double>::quiet_NaN();
     state.SkipWithError(e.what());
     return;
   }
-  Library& library = Objects();
+  Library& library = Objects(engine);
   double total = 0;
   for (auto _ : state) {
     const auto start = Clock::now();
@@ -546,7 +746,13 @@ void RunCase(benchmark::State& state, const Case& c) {
   state.counters["rows"] = static_cast<double>(p.rows);
   state.counters["hand_ms"] = p.handMs;
   state.counters["ratio"] = ms / p.handMs;
-  state.counters["plain_ms"] = p.plainMs;
+  if (engine == Engine::File) {
+    state.counters["plain_ms"] = p.plainMs;
+    FileTimes()[c.name] = ms;
+  } else {
+    state.counters["server_ms"] = ms;
+    state.counters["file_ms"] = fileMs;
+  }
 }
 
 }  // namespace
@@ -555,17 +761,28 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   static std::vector<Case> cases;
+  const bool server = tarnwick::test::ServerConfigured();
   try {
     Office();
+    if (server) ServerDatabase();
     cases = Cases();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "cannot build the office: %s\n", e.what());
     return 1;
   }
+  // The file's cases first: each server case reports the file's time beside it.
   for (const Case& c : cases) {
-    benchmark::RegisterBenchmark(c.name.c_str(), [&c](benchmark::State& state) { RunCase(state, c); })
+    benchmark::RegisterBenchmark(c.name.c_str(), [&c](benchmark::State& state) { RunCase(state, c, Engine::File); })
         ->Unit(benchmark::kMillisecond)
         ->MinTime(0.5);
+  }
+  if (server) {
+    for (const Case& c : cases) {
+      benchmark::RegisterBenchmark(("Server/" + c.name).c_str(),
+                                   [&c](benchmark::State& state) { RunCase(state, c, Engine::Server); })
+          ->Unit(benchmark::kMillisecond)
+          ->MinTime(0.5);
+    }
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
