@@ -1,7 +1,7 @@
 // The desk's documents: the document search form with every choice it has,
 // and one document's page: its columns edited in place, its committee
 // links, and its pages.
-import { api, h, fill, titled, alertBox, refusalText, debounce, Refusal } from './common.js';
+import { api, h, fill, titled, alertBox, refusalText, debounce, go, Refusal } from './common.js';
 import { field, checkbox, codeSelect, fillCodes, formChoices, setChoices, hashChoices, cellText, pagedTable } from './desk-forms.js';
 
 // What a column is called on the desk; others are spelled out from their names.
@@ -116,13 +116,13 @@ export async function searchView(main, desk) {
   }
 }
 
-// The value a column's control starts with, and the JSON a changed control sends.
-function controlFor(column, value, choices) {
+// The control of a column that takes no code, showing `value`; read-only
+// when a clerk may not set the column.
+function controlFor(column, value) {
   const id = `column-${column.name}`;
   if (column.kind === 'flag') {
     return h('input', { id, type: 'checkbox', name: column.name, checked: Boolean(value), disabled: !column.settable });
   }
-  if (choices) return choices;
   const attributes = { id, name: column.name, value: value ?? '', readonly: !column.settable };
   if (column.kind === 'date') return h('input', { ...attributes, type: 'date' });
   if (column.kind === 'integer') return h('input', { ...attributes, type: 'number', inputmode: 'numeric' });
@@ -130,6 +130,7 @@ function controlFor(column, value, choices) {
   return h('input', { ...attributes, type: 'text' });
 }
 
+// The JSON a changed control sends.
 function sentValue(column, control) {
   if (column.kind === 'flag') return control.checked;
   const text = control.value.trim();
@@ -230,8 +231,7 @@ export async function documentView(main, desk, id) {
     try {
       await desk.send(`/api/documents/${id}`, { method: 'DELETE' });
       desk.notice = `Document ${id} was deleted.`;
-      history.pushState(null, '', '/desk');
-      window.dispatchEvent(new PopStateEvent('popstate'));
+      go('/desk');
     } catch (error) {
       fill(message, alertBox(error));
     }
