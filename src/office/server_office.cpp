@@ -119,14 +119,14 @@ ServerSources ReadSources(const OfficeOptions& options) {
     sources.byPath[file.path] = &file;
     if (file.path.rfind("procedures/", 0) == 0) {
       sources.procedures.push_back(&file);
-    } else if (file.path != "schema.sql" && file.path != "functions.sql" && file.path != "stamps.sql" &&
-               file.path != "indexes.sql" && file.path != "names.sql") {
+    } else if (file.path != "schema.sql" && file.path != "views.sql" && file.path != "functions.sql" &&
+               file.path != "stamps.sql" && file.path != "indexes.sql" && file.path != "names.sql") {
       throw Failure{OfficeStatus::InvalidSource,
-                    file.path + " is not part of the office server database (expected schema.sql, functions.sql, "
-                                "stamps.sql, indexes.sql, names.sql and procedures/*.sql)"};
+                    file.path + " is not part of the office server database (expected schema.sql, views.sql, "
+                                "functions.sql, stamps.sql, indexes.sql, names.sql and procedures/*.sql)"};
     }
   }
-  for (const char* path : {"schema.sql", "functions.sql", "stamps.sql", "indexes.sql", "names.sql"})
+  for (const char* path : {"schema.sql", "views.sql", "functions.sql", "stamps.sql", "indexes.sql", "names.sql"})
     sources.Require(path);
   if (sources.procedures.empty()) throw Failure{OfficeStatus::InvalidSource, "the SQL sources have no procedures"};
   return sources;
@@ -560,6 +560,7 @@ OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const OfficeOptio
                                                    "; this library builds version " +
                                                    std::to_string(postgres::kServerSchemaVersion)};
   }
+  RunScript(conn, sources.Require("views.sql"));
   RunScript(conn, sources.Require("functions.sql"));
   RunScript(conn, sources.Require("stamps.sql"));
   // The standard codes and settings, and the sample office when one was

@@ -1,4 +1,4 @@
-// The upgrade of an office from schema version 2 or 3 (see upgrade.hpp): the
+// The upgrade of an office from an older schema version (see upgrade.hpp): the
 // clean-up both engines run alike, the file's reload and the server's change
 // in place.
 #include "office/upgrade.hpp"
@@ -19,6 +19,8 @@ using detail::Failure;
 
 // The version before foreign keys and update stamps.
 constexpr std::int32_t kUnlinkedVersion = 2;
+// The first server version with the name index.
+constexpr std::int32_t kNameIndexVersion = 4;
 
 // What a deleted document may have left behind, and how each is found: the
 // same text on both engines (dates compare as ISO text on the file).
@@ -127,16 +129,26 @@ UpgradeResult UpgradeServerOffice(const postgres::ConnectionSettings& office) {
         if (file.path == "functions.sql" || file.path == "stamps.sql") Must(c, "cannot run " + file.path, file.text);
       }
     }
-    // The name index, built from the office's committees and officers; the
-    // search that reads it comes with the new procedures.
-    Must(c, "cannot write the name fold", NameWordsFunctionSql());
+    if (result.from < kNameIndexVersion) {
+      // The name index, built from the office's committees and officers; the
+      // search that reads it comes with the new procedures.
+      Must(c, "cannot write the name fold", NameWordsFunctionSql());
+      for (const SqlFile& file : EmbeddedServerSqlFiles()) {
+        if (file.path == "names.sql" || file.path == "procedures/sp_find_names.sql")
+          Must(c, "cannot build the name index from " + file.path, file.text);
+      }
+    }
+    // The views as the planner counts them now, and the indexes the office
+    // lacks (the trigram indexes of the name searches): both files may be
+    // run again. Fresh statistics, so that the next search is planned on
+    // the office's rows.
     for (const SqlFile& file : EmbeddedServerSqlFiles()) {
-      if (file.path == "names.sql" || file.path == "procedures/sp_find_names.sql")
-        Must(c, "cannot build the name index from " + file.path, file.text);
+      if (file.path == "views.sql" || file.path == "indexes.sql") Must(c, "cannot run " + file.path, file.text);
     }
     Must(c, "cannot mark the office's version",
          "update tw_office set version = " + std::to_string(postgres::kServerSchemaVersion));
     Must(c, "cannot finish the upgrade", "commit");
+    Must(c, "cannot gather statistics", "analyze");
   } catch (const Failure& failure) {
     result.status = failure.status;
     result.message = failure.message;

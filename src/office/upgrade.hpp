@@ -1,8 +1,11 @@
-// Bringing an office of an older schema version (2 or 3) up to the current
-// one (4), in place, on either engine. What changed in 3: identifiers are
-// never used twice, a document's scans and report links go with it when it
-// is deleted (foreign keys), and update_date is stamped on every change. In
-// 4: the name index, built from the office's committees and officers.
+// Bringing an office of an older schema version up to the current one, in
+// place, on either engine (the file's current version is 4, the server's 5).
+// What changed in 3: identifiers are never used twice, a document's scans
+// and report links go with it when it is deleted (foreign keys), and
+// update_date is stamped on every change. In 4: the name index, built from
+// the office's committees and officers. In 5, on the server only: the
+// current-committee view as the planner can count it, and trigram indexes
+// for the name searches.
 //
 // An office of version 2 may hold scans and report links its deleted
 // documents left behind: of no document at all, or, on the file, where the

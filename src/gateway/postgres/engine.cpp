@@ -110,9 +110,10 @@ std::string Engine::Failure(const PGresult* result) {
 
 // The limits every office connection works under: one statement, a wait for
 // a lock, a unit of work left idle, and a client gone while its statement ran
-// (the server looks every few seconds and stops working for it).
+// (the server looks every few seconds and stops working for it); and how its
+// statements are planned.
 std::string Engine::ApplyLimits() {
-  const std::string sql = "SET statement_timeout = " + std::to_string(std::max(limitSeconds_, 0) * 1000) +
+  const std::string sql = std::string(kOfficeSessionSettings) + "; SET statement_timeout = " + std::to_string(std::max(limitSeconds_, 0) * 1000) +
                           "; SET lock_timeout = " + std::to_string(tsql::kLockWaitSeconds * 1000) +
                           "; SET idle_in_transaction_session_timeout = " + std::to_string(kIdleUnitSeconds * 1000) +
                           "; SET client_connection_check_interval = 5000";

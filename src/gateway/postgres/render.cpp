@@ -413,9 +413,11 @@ class Writer final : public FunctionWriter {
     const Expr& pattern = *e.args[1];
     Piece x;
     if (!Render(*e.args[0], x)) return false;
+    // A case-blind column is matched as text with ILIKE: the same function
+    // citext's own LIKE calls, which a trigram index on the column's text
+    // can serve, where citext's LIKE reads every row.
     std::string subject = Wrap(x, kLike + 1);
-    if (x.kind != ValueKind::Text && !x.literal) subject = Atom(x) + "::text";
-    const bool citext = x.kind == ValueKind::Text && x.citext;
+    if ((x.kind != ValueKind::Text || x.citext) && !x.literal) subject = Atom(x) + "::text";
     char escape = 0;
     bool literalEscape = e.args.size() <= 2;
     if (e.args.size() > 2 && e.args[2]->kind == ExprKind::Text && e.args[2]->text.size() == 1) {
@@ -431,7 +433,7 @@ class Writer final : public FunctionWriter {
     }
     Piece p;
     if (!Render(pattern, p)) return false;
-    std::string text = subject + (e.negated ? " NOT " : " ") + (citext ? "LIKE " : "ILIKE ") + Wrap(p, kLike + 1);
+    std::string text = subject + (e.negated ? " NOT ILIKE " : " ILIKE ") + Wrap(p, kLike + 1);
     if (e.args.size() > 2) {
       Piece esc;
       if (!Render(*e.args[2], esc)) return false;
