@@ -43,6 +43,7 @@ struct Figures {
   std::int64_t busy = 0;          // of those, refused because the file was busy
   std::int64_t raised = 0;        // of those, refused by a RuntimeError rather than False
   std::vector<std::string> refusals;  // what each refused write said, and after how long
+  std::vector<double> saveMs;         // how long each acknowledged SaveData of a document took
   double seconds = 0;
   std::vector<std::string> problems;  // empty when the file and the journals agree
 };
@@ -132,6 +133,14 @@ inline void RunClerk(const Office& office, int clerk, const std::vector<std::int
     journal.Line("R " + what + " after " + std::to_string(waited.count()) + " ms: " +
                  (text.empty() ? "<no error text>" : text));
   };
+  // A document's SaveData; an acknowledged one journals its time first ("T ms").
+  const auto timedSave = [&] {
+    const auto start = std::chrono::steady_clock::now();
+    if (!doc.SaveData()) return false;
+    journal.Line("T " + std::to_string(std::chrono::duration<double, std::milli>(
+                                           std::chrono::steady_clock::now() - start).count()));
+    return true;
+  };
   const auto stop = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   for (std::int64_t n = 1; std::chrono::steady_clock::now() < stop; ++n) {
     const std::string mark = "load c" + std::to_string(clerk) + " w" + std::to_string(n);
@@ -143,7 +152,7 @@ inline void RunClerk(const Office& office, int clerk, const std::vector<std::int
         if (!doc.GetData()) { refused("new", doc.LastErrorText()); continue; }
         doc.Title(mark);
         doc.AmountDue(Currency{n * 10000});
-        if (!doc.SaveData()) { refused("new", doc.LastErrorText()); continue; }
+        if (!timedSave()) { refused("new", doc.LastErrorText()); continue; }
         const std::int32_t id = doc.UniqueID();
         journal.Line("N " + std::to_string(id) + " " + mark);
         mine.push_back(id);
@@ -163,7 +172,7 @@ inline void RunClerk(const Office& office, int clerk, const std::vector<std::int
         if (!doc.GetData(id)) { refused("edit", doc.LastErrorText()); continue; }
         doc.Title(mark);
         doc.AmountDue(Currency{n * 10000});
-        if (doc.SaveData()) journal.Line("E " + std::to_string(id) + " " + mark);
+        if (timedSave()) journal.Line("E " + std::to_string(id) + " " + mark);
         else refused("edit", doc.LastErrorText());
       } else if (pick < 88) {
         // Move the document's link to another committee.
@@ -222,6 +231,12 @@ inline void Verify(const Office& office, const std::vector<std::string>& journal
         out.refusals.push_back(line.substr(2));
         if (detail::IsBusyText(line)) ++out.busy;
         if (line.find("<no error text>") != std::string::npos) out.problems.push_back("refused without a text: " + line);
+        continue;
+      }
+      if (kind == "T") {
+        double ms = 0;
+        words >> ms;
+        out.saveMs.push_back(ms);
         continue;
       }
       if (kind == "F") {

@@ -103,7 +103,8 @@ if [ ! -f "$data/PG_VERSION" ]; then
 listen_addresses = '127.0.0.1'
 port = $port
 unix_socket_directories = '$dir'
-max_connections = 100
+# bench/office_load's 64 clerk processes hold two connections each.
+max_connections = 200
 fsync = off
 synchronous_commit = off
 full_page_writes = off

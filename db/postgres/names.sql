@@ -9,7 +9,8 @@
 -- takes its changes to the index with it.
 --
 -- Built after the tables are filled and indexed; the last statement indexes
--- every committee.
+-- every committee. It may be run again: the upgrade of an older office runs
+-- it to put the current upkeep in place and index every committee anew.
 
 -- One row per name of a committee; kind is 'committee', 'candidate' or
 -- 'treasurer', source 'O' official, 'I' in-house, 'A' acronym, 'C' candidate,
@@ -19,7 +20,7 @@
 --
 -- words_tsv holds the words as lexemes exactly as written (no parser, no
 -- dictionary: they are already the folded words), for the word index.
-create table tw_name (
+create table if not exists tw_name (
   unique_id   integer generated always as identity primary key,
   org_id      integer not null,
   kind        varchar(10) not null,
@@ -30,13 +31,13 @@ create table tw_name (
   name_rank   integer not null,
   words_tsv   tsvector not null generated always as (array_to_tsvector(string_to_array(words, ' '))) stored
 );
-create index ix_tw_name_org on tw_name (org_id);
-create index ix_tw_name_acronym on tw_name (acronym_key) where acronym_key is not null;
+create index if not exists ix_tw_name_org on tw_name (org_id);
+create index if not exists ix_tw_name_acronym on tw_name (acronym_key) where acronym_key is not null;
 
 -- One row per committee in the index: its current official name, the status
 -- of its latest reference row, and the latest date a document it filed was
 -- received.
-create table tw_name_committee (
+create table if not exists tw_name_committee (
   org_id      integer primary key,
   org_name    citext not null,
   status_code citext,
@@ -46,9 +47,23 @@ create table tw_name_committee (
 -- Rebuilds what the index shows of the given committees: their names (when
 -- names is true) and their ranking. A committee with no row in org_committee
 -- leaves the index.
-create function tw_names_refresh(committees integer[], names boolean) returns void
+create or replace function tw_names_refresh(committees integer[], names boolean) returns void
 language plpgsql as $$
+declare
+  committee integer;
 begin
+  -- Two clerks' writes that touch one committee rebuild its rows one after
+  -- the other: the second waits until the first's unit of work ends, and
+  -- its statements below then see what the first wrote. (Without the wait
+  -- both would delete the old rows and insert new ones: the second's insert
+  -- would collide with the first's, or double its names.) Committees are
+  -- locked in order, so that two refreshes never each hold a committee the
+  -- other waits for. The first key (29806, "tn") keeps these locks apart
+  -- from the service's ("tw").
+  for committee in select distinct u.org_id from unnest(committees) u (org_id) where u.org_id is not null order by 1
+  loop
+    perform pg_advisory_xact_lock(29806, committee);
+  end loop;
   if names then
     delete from tw_name where org_id = any (committees);
     -- Texts compare as written (::text): the names are citext.
@@ -107,7 +122,7 @@ $$;
 
 -- For a table whose rows name their committee: tg_argv[0] is that column,
 -- tg_argv[1] 'names' when the committee's names come from the table.
-create function tw_names_rows_changed() returns trigger language plpgsql as $$
+create or replace function tw_names_rows_changed() returns trigger language plpgsql as $$
 declare
   committees integer[];
 begin
@@ -134,14 +149,14 @@ begin
                                  ('ref_org', 'group_id', 'ranking'), ('xrf_org_document', 'org_id', 'ranking'))
                          v (rel, col, feeds) loop
     if t.rel <> 'xrf_org_document' then
-      execute format('create trigger %I after insert on %I referencing new table as new_rows '
+      execute format('create or replace trigger %I after insert on %I referencing new table as new_rows '
                      'for each statement execute function tw_names_rows_changed(%L, %L)',
                      'tr_tw_names_' || t.rel || '_insert', t.rel, t.col, t.feeds);
     end if;
-    execute format('create trigger %I after update on %I referencing old table as old_rows new table as new_rows '
+    execute format('create or replace trigger %I after update on %I referencing old table as old_rows new table as new_rows '
                    'for each statement execute function tw_names_rows_changed(%L, %L)',
                    'tr_tw_names_' || t.rel || '_update', t.rel, t.col, t.feeds);
-    execute format('create trigger %I after delete on %I referencing old table as old_rows '
+    execute format('create or replace trigger %I after delete on %I referencing old table as old_rows '
                    'for each statement execute function tw_names_rows_changed(%L, %L)',
                    'tr_tw_names_' || t.rel || '_delete', t.rel, t.col, t.feeds);
   end loop;
@@ -150,7 +165,7 @@ $$;
 
 -- A new filing can only make its committee's latest filing later: the one
 -- write a clerk makes most often changes one value in place.
-create function tw_names_filed() returns trigger language plpgsql as $$
+create or replace function tw_names_filed() returns trigger language plpgsql as $$
 begin
   update tw_name_committee c set last_filed = f.received
   from (select x.org_id, max(d.receive_send_date) as received
@@ -159,12 +174,12 @@ begin
   return null;
 end
 $$;
-create trigger tr_tw_names_xrf_org_document_insert after insert on xrf_org_document
+create or replace trigger tr_tw_names_xrf_org_document_insert after insert on xrf_org_document
   referencing new table as new_rows for each statement execute function tw_names_filed();
 
 -- A person's name changed, or the person is gone: the committees they
 -- served.
-create function tw_names_person_changed() returns trigger language plpgsql as $$
+create or replace function tw_names_person_changed() returns trigger language plpgsql as $$
 begin
   if tg_op = 'UPDATE' then
     perform tw_names_refresh(array(
@@ -181,13 +196,13 @@ begin
   return null;
 end
 $$;
-create trigger tr_tw_names_org_name_address_update after update on org_name_address
+create or replace trigger tr_tw_names_org_name_address_update after update on org_name_address
   referencing old table as old_rows new table as new_rows for each statement execute function tw_names_person_changed();
-create trigger tr_tw_names_org_name_address_delete after delete on org_name_address
+create or replace trigger tr_tw_names_org_name_address_delete after delete on org_name_address
   referencing old table as old_rows for each statement execute function tw_names_person_changed();
 
 -- A document's date of receipt changed: the committees that filed it.
-create function tw_names_received_changed() returns trigger language plpgsql as $$
+create or replace function tw_names_received_changed() returns trigger language plpgsql as $$
 begin
   perform tw_names_refresh(array(
     select distinct x.org_id
@@ -197,13 +212,13 @@ begin
   return null;
 end
 $$;
-create trigger tr_tw_names_ref_document_received after update on ref_document
+create or replace trigger tr_tw_names_ref_document_received after update on ref_document
   referencing old table as old_rows new table as new_rows for each statement execute function tw_names_received_changed();
 
 select tw_names_refresh(array(select distinct org_group_id from org_committee), true);
 -- The word index, built once the names are in. Each write goes straight into
 -- it (no pending list), so that no search has to read a list of recent
 -- writes whole.
-create index ix_tw_name_words on tw_name using gin (words_tsv) with (fastupdate = off);
+create index if not exists ix_tw_name_words on tw_name using gin (words_tsv) with (fastupdate = off);
 analyze tw_name;
 analyze tw_name_committee;

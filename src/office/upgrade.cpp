@@ -129,14 +129,14 @@ UpgradeResult UpgradeServerOffice(const postgres::ConnectionSettings& office) {
         if (file.path == "functions.sql" || file.path == "stamps.sql") Must(c, "cannot run " + file.path, file.text);
       }
     }
-    if (result.from < kNameIndexVersion) {
-      // The name index, built from the office's committees and officers; the
-      // search that reads it comes with the new procedures.
-      Must(c, "cannot write the name fold", NameWordsFunctionSql());
-      for (const SqlFile& file : EmbeddedServerSqlFiles()) {
-        if (file.path == "names.sql" || file.path == "procedures/sp_find_names.sql")
-          Must(c, "cannot build the name index from " + file.path, file.text);
-      }
+    // The name index with its current upkeep, built anew from the office's
+    // committees and officers; an office older than the index also gets the
+    // search that reads it.
+    Must(c, "cannot write the name fold", NameWordsFunctionSql());
+    for (const SqlFile& file : EmbeddedServerSqlFiles()) {
+      if (file.path == "names.sql" ||
+          (file.path == "procedures/sp_find_names.sql" && result.from < kNameIndexVersion))
+        Must(c, "cannot build the name index from " + file.path, file.text);
     }
     // The views as the planner counts them now, and the indexes the office
     // lacks (the trigram indexes of the name searches): both files may be
