@@ -20,6 +20,7 @@
 
 #include "commands.hpp"
 #include "progress.hpp"
+#include "gateway/postgres/catalog.hpp"
 #include "gateway/sqlite/catalog.hpp"
 #include "office/file_office.hpp"
 #include "office/server_office.hpp"
@@ -105,14 +106,15 @@ int RunInit(const InitArguments& args) {
   }
 
   const office::OfficeSummary& s = result.summary;
+  const int version = onServer ? postgres::kServerSchemaVersion : sqlite::kSchemaVersion;
   if (options.sampleDocuments) {
     fmt::print("Created {} (schema version {}): sample office with {} documents, {} committees, {} officer terms, "
                "{} staff rows, {} scanned documents and {} procedures in {:.1f} s\n",
-               target, sqlite::kSchemaVersion, s.documents, s.committees, s.officers, s.users, s.images,
+               target, version, s.documents, s.committees, s.officers, s.users, s.images,
                s.procedures, s.seconds);
   } else {
-    fmt::print("Created {} (schema version {}): empty office with {} procedures in {:.1f} s\n", target,
-               sqlite::kSchemaVersion, s.procedures, s.seconds);
+    fmt::print("Created {} (schema version {}): empty office with {} procedures in {:.1f} s\n", target, version,
+               s.procedures, s.seconds);
   }
   return 0;
 }

@@ -50,19 +50,23 @@ create table if not exists tw_name_committee (
 create or replace function tw_names_refresh(committees integer[], names boolean) returns void
 language plpgsql as $$
 declare
-  committee integer;
+  share integer;
 begin
   -- Two clerks' writes that touch one committee rebuild its rows one after
   -- the other: the second waits until the first's unit of work ends, and
   -- its statements below then see what the first wrote. (Without the wait
   -- both would delete the old rows and insert new ones: the second's insert
-  -- would collide with the first's, or double its names.) Committees are
-  -- locked in order, so that two refreshes never each hold a committee the
-  -- other waits for. The first key (29806, "tn") keeps these locks apart
-  -- from the service's ("tw").
-  for committee in select distinct u.org_id from unnest(committees) u (org_id) where u.org_id is not null order by 1
+  -- would collide with the first's, or double its names.) A lock stands for
+  -- the committees of one of 64 shares (the committee's number modulo 64),
+  -- so that rebuilding every committee takes 64 locks, not one per
+  -- committee, which would overflow the server's lock table. One refresh
+  -- locks its shares in order, so two refreshes alone cannot deadlock (two
+  -- units of work of several statements still may; the server then refuses
+  -- one, as for any deadlock). The first key (29806, "tn") keeps these locks
+  -- apart from the service's ("tw").
+  for share in select distinct u.org_id % 64 from unnest(committees) u (org_id) where u.org_id is not null order by 1
   loop
-    perform pg_advisory_xact_lock(29806, committee);
+    perform pg_advisory_xact_lock(29806, share);
   end loop;
   if names then
     delete from tw_name where org_id = any (committees);
