@@ -18,6 +18,7 @@
 #include "office/internal.hpp"
 #include "office/name_words_sql.hpp"
 #include "office/sql_sources.hpp"
+#include "office/update_table_sql.hpp"
 #include "runtime/text.hpp"
 
 namespace tarnwick::office {
@@ -581,6 +582,9 @@ OfficeSummary Fill(PGconn* conn, const ServerSources& sources, const OfficeOptio
     RunScript(conn, *file);
     Report(progress, "procedures", ++loaded, static_cast<std::int64_t>(sources.procedures.size()));
   }
+  // Last, once every source has made its tables: sp_update_table's lookup
+  // and write know the office's tables as they stand now.
+  WriteUpdateTableFunctions(conn);
   Must(conn, "cannot finish the build", "commit");
   // Statistics for every table, the name index's among them: without them
   // the planner reads a large table whole where an index would serve.

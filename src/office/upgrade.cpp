@@ -11,6 +11,7 @@
 #include "office/internal.hpp"
 #include "office/name_words_sql.hpp"
 #include "office/sql_sources.hpp"
+#include "office/update_table_sql.hpp"
 
 namespace tarnwick::office {
 namespace {
@@ -144,6 +145,15 @@ UpgradeResult UpgradeServerOffice(const postgres::ConnectionSettings& office) {
     // the office's rows.
     for (const SqlFile& file : EmbeddedServerSqlFiles()) {
       if (file.path == "views.sql" || file.path == "indexes.sql") Must(c, "cannot run " + file.path, file.text);
+    }
+    // Last, once the office's tables are as this version has them: the
+    // one-column save's lookup and write, written from them, and the
+    // sp_update_table that uses them (an office of an older library has one
+    // that looks its names up in the catalog on every call). A later change
+    // to the tables goes above this step, so that they are written again.
+    WriteUpdateTableFunctions(c);
+    for (const SqlFile& file : EmbeddedServerSqlFiles()) {
+      if (file.path == "procedures/sp_update_table.sql") Must(c, "cannot replace sp_update_table", file.text);
     }
     Must(c, "cannot mark the office's version",
          "update tw_office set version = " + std::to_string(postgres::kServerSchemaVersion));

@@ -122,12 +122,16 @@ TEST_P(OfficeCreate, AnOlderOfficeIsUpgradedInPlace) {
   ASSERT_TRUE(Create(40).ok());
   const std::string image = Text("select min(document_id) from DOCUMENT_IMAGE");
   const std::string link = Text("select min(document_id) from xrf_report_document");
-  // Back to the previous version: no foreign keys, a scan and a report link
-  // of a deleted document, and a scan older than the document holding it.
+  // Back to the previous version: no foreign keys, (on the server) a
+  // one-column save that is not this library's, a scan and a report link of
+  // a deleted document, and a scan older than the document holding it.
   if (OnServer()) {
     Exec("alter table DOCUMENT_IMAGE drop constraint document_image_document_id_fkey; "
          "alter table xrf_report_document drop constraint xrf_report_document_document_id_fkey; " +
-         kDropServerNameIndex + "update tw_office set version = 2");
+         kDropServerNameIndex + "update tw_office set version = 2; drop function tw_office_column, tw_set_column; "
+         "create or replace procedure sp_update_table(\"table\" text default null, \"column\" text default null, "
+         "unique_id integer default null, value text default null) language plpgsql as $$ begin "
+         "raise exception 'the older office''s save'; end $$");
   } else {
     Db(File(), true).Exec("pragma user_version = 2");
   }
@@ -154,6 +158,10 @@ TEST_P(OfficeCreate, AnOlderOfficeIsUpgradedInPlace) {
   // The office opens, and a deleted document now takes its report link with it.
   auto gateway = ConnectedGateway(GetParam(), File(), Name());
   std::shared_ptr<Recordset> rs;
+  // The one-column save is the new office's (on the server: written from the upgraded office's tables).
+  EXPECT_EQ(gateway->OpenRecordset("exec sp_update_table 'ref_document', 'title', " + link + ", 'Upgraded'", rs, 0,
+                                   true), "");
+  EXPECT_EQ(Text("select title from ref_document where unique_id = " + link), "Upgraded");
   EXPECT_EQ(gateway->OpenRecordset("exec sp_delete_table 'ref_document', " + link, rs, 0, true), "");
   EXPECT_EQ(Text("select count(*) from xrf_report_document where document_id = " + link), "0");
   if (OnServer()) {

@@ -4,10 +4,16 @@
 -- ISO, yes/no as 1, -1, True, 0 or False, whole numbers rounded to even,
 -- amounts with "$" and "," allowed, images as '\x' and hex figures. An empty
 -- text is Null except in a text column. The table and the column must be the
--- office's own (letter case ignored); their names are quoted, never run. A
+-- office's own (letter case ignored); their names are looked up, never run. A
 -- record that is not there is an error: the library would otherwise count an
 -- edit as saved that was not.
-create procedure sp_update_table(
+--
+-- The office's tables and columns, with their types, are known to
+-- tw_office_column, and tw_set_column writes them: both are written from the
+-- office's catalog when the office is built or upgraded (see
+-- src/office/update_table_sql.hpp). A call reads no catalog, and each
+-- column's UPDATE is a fixed statement whose plan the session keeps.
+create or replace procedure sp_update_table(
   "table" text default null,
   "column" text default null,
   unique_id integer default null,
@@ -18,38 +24,34 @@ declare
   wanted_column text := btrim(sp_update_table."column");
   id integer := sp_update_table.unique_id;
   given text := sp_update_table.value;
-  table_oid oid;
+  target record;
   table_name text;
   column_name text;
   column_type text;
   type_name text;
   stored text;
   number numeric;
-  changed bigint;
 begin
-  table_oid := tw_office_table('sp_update_table', wanted_table);
-  table_name := (select c.relname from pg_class c where c.oid = table_oid);
+  if wanted_table is null or wanted_table = '' then
+    raise exception using errcode = '22023', message = 'sp_update_table: @table must name a table';
+  end if;
+  target := tw_office_column(wanted_table, wanted_column);
+  table_name := target.table_name;
+  column_name := target.column_name;
+  column_type := target.column_type;
+  type_name := target.type_name;
+  if table_name is null then
+    raise exception using errcode = '42P01',
+      message = 'sp_update_table: the database has no table named ''' || wanted_table || '''';
+  end if;
   if wanted_column is null or wanted_column = '' then
     raise exception using errcode = '22023', message = 'sp_update_table: @column must name a column';
-  end if;
-  -- Columns are named in lower case: the catalog's index finds them at once,
-  -- and only a column named in other letters needs the table's columns read.
-  select a.attname, format_type(a.atttypid, a.atttypmod), t.typname
-  into column_name, column_type, type_name
-  from pg_attribute a join pg_type t on t.oid = a.atttypid
-  where a.attrelid = table_oid and a.attname = lower(wanted_column) and a.attnum > 0 and not a.attisdropped;
-  if column_name is null then
-    select a.attname, format_type(a.atttypid, a.atttypmod), t.typname
-    into column_name, column_type, type_name
-    from pg_attribute a join pg_type t on t.oid = a.atttypid
-    where a.attrelid = table_oid and a.attnum > 0 and not a.attisdropped and lower(a.attname) = lower(wanted_column);
   end if;
   if column_name is null then
     raise exception using errcode = '42703',
       message = 'sp_update_table: table ''' || table_name || ''' has no column ''' || sp_update_table."column" || '''';
   end if;
-  if not exists (select 1 from pg_attribute a where a.attrelid = table_oid and a.attname = 'unique_id'
-                 and not a.attisdropped) then
+  if not target.keyed then
     raise exception using errcode = '42703',
       message = 'sp_update_table: table ''' || table_name || ''' has no unique_id column';
   end if;
@@ -104,10 +106,7 @@ begin
     stored := given;
   end if;
 
-  execute format('update %I set %I = $1::%s where unique_id = $2', table_name, column_name, column_type)
-  using stored, id;
-  get diagnostics changed = row_count;
-  if changed = 0 then
+  if tw_set_column(table_name, column_name, id, stored) = 0 then
     raise exception using errcode = 'P0002',
       message = 'sp_update_table: table ''' || table_name || ''' has no row with unique_id ' || id;
   end if;
