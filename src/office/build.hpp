@@ -39,6 +39,10 @@ struct OfficeOptions {
   std::filesystem::path sqlDirectory;
   // Called as the work advances, on the calling thread.
   OfficeProgressCallback progress;
+  // The file only: its rows and no more (no indexes, name index, procedures
+  // or statistics). The server builder copies the rows of such a file and
+  // throws it away; a client cannot use it.
+  bool rowsOnly = false;
 };
 
 enum class OfficeStatus {

@@ -444,6 +444,10 @@ OfficeSummary Fill(sqlite3* db, const FileSources& sources, const OfficeOptions&
     RunScript(db, sources.Require("sample.sql"), {}, "sample");
     summary = detail::FillSampleOffice(db, *options.sampleDocuments, options.sampleSeed, progress);
   }
+  if (options.rowsOnly) {
+    Exec(db, "commit");
+    return summary;
+  }
   AddStampTriggers(db);
 
   RunScript(db, sources.Require("indexes.sql"), progress, "indexes");
