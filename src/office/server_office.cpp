@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <string>
 #include <system_error>
@@ -88,6 +89,10 @@ void RunScript(PGconn* conn, const SqlFile& file) {
   throw Failure{OfficeStatus::InvalidSource, where + ": " + ErrorText(conn, result.get())};
 }
 
+// The files of the server's sources besides its procedures, every one needed.
+constexpr const char* kServerFiles[] = {"schema.sql", "views.sql",   "functions.sql",
+                                        "stamps.sql", "indexes.sql", "names.sql"};
+
 // The server's sources, checked for the files every office needs.
 struct ServerSources {
   std::vector<SqlFile> files;
@@ -120,15 +125,14 @@ ServerSources ReadSources(const OfficeOptions& options) {
     sources.byPath[file.path] = &file;
     if (file.path.rfind("procedures/", 0) == 0) {
       sources.procedures.push_back(&file);
-    } else if (file.path != "schema.sql" && file.path != "views.sql" && file.path != "functions.sql" &&
-               file.path != "stamps.sql" && file.path != "indexes.sql" && file.path != "names.sql") {
-      throw Failure{OfficeStatus::InvalidSource,
-                    file.path + " is not part of the office server database (expected schema.sql, views.sql, "
-                                "functions.sql, stamps.sql, indexes.sql, names.sql and procedures/*.sql)"};
+    } else if (std::find(std::begin(kServerFiles), std::end(kServerFiles), file.path) == std::end(kServerFiles)) {
+      std::string expected;
+      for (const char* path : kServerFiles) expected += std::string(path) + ", ";
+      throw Failure{OfficeStatus::InvalidSource, file.path + " is not part of the office server database (expected " +
+                                                     expected + "and procedures/*.sql)"};
     }
   }
-  for (const char* path : {"schema.sql", "views.sql", "functions.sql", "stamps.sql", "indexes.sql", "names.sql"})
-    sources.Require(path);
+  for (const char* path : kServerFiles) sources.Require(path);
   if (sources.procedures.empty()) throw Failure{OfficeStatus::InvalidSource, "the SQL sources have no procedures"};
   return sources;
 }

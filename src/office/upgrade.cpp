@@ -3,7 +3,10 @@
 // in place.
 #include "office/upgrade.hpp"
 
+#include <algorithm>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "gateway/postgres/catalog.hpp"
@@ -59,6 +62,17 @@ postgres::Result Must(PGconn* conn, const std::string& what, const std::string& 
   if (!postgres::Succeeded(result.get()))
     throw Failure{OfficeStatus::DatabaseError, what + ": " + postgres::ErrorText(conn, result.get())};
   return result;
+}
+
+// Runs the library's own server files of these paths, in this order.
+void RunEmbedded(PGconn* conn, const std::string& what, std::initializer_list<std::string_view> paths) {
+  const std::vector<SqlFile> files = EmbeddedServerSqlFiles();
+  for (std::string_view path : paths) {
+    const auto file = std::find_if(files.begin(), files.end(), [&](const SqlFile& f) { return f.path == path; });
+    if (file == files.end())
+      throw Failure{OfficeStatus::InvalidSource, what + ": the library has no " + std::string(path)};
+    Must(conn, what + " (" + file->path + ")", file->text);
+  }
 }
 
 }  // namespace
@@ -126,35 +140,26 @@ UpgradeResult UpgradeServerOffice(const postgres::ConnectionSettings& office) {
       Must(c, "cannot tie report links to their documents",
            "alter table xrf_report_document add foreign key (document_id) references ref_document (unique_id) "
            "on delete cascade");
-      for (const SqlFile& file : EmbeddedServerSqlFiles()) {
-        if (file.path == "functions.sql" || file.path == "stamps.sql") Must(c, "cannot run " + file.path, file.text);
-      }
+      RunEmbedded(c, "cannot add the update stamps", {"functions.sql", "stamps.sql"});
     }
     // The name index with its current upkeep, built anew from the office's
     // committees and officers; an office older than the index also gets the
     // search that reads it.
     Must(c, "cannot write the name fold", NameWordsFunctionSql());
-    for (const SqlFile& file : EmbeddedServerSqlFiles()) {
-      if (file.path == "names.sql" ||
-          (file.path == "procedures/sp_find_names.sql" && result.from < kNameIndexVersion))
-        Must(c, "cannot build the name index from " + file.path, file.text);
-    }
+    RunEmbedded(c, "cannot build the name index", {"names.sql"});
+    if (result.from < kNameIndexVersion) RunEmbedded(c, "cannot add the name search", {"procedures/sp_find_names.sql"});
     // The views as the planner counts them now, and the indexes the office
     // lacks (the trigram indexes of the name searches): both files may be
     // run again. Fresh statistics, so that the next search is planned on
     // the office's rows.
-    for (const SqlFile& file : EmbeddedServerSqlFiles()) {
-      if (file.path == "views.sql" || file.path == "indexes.sql") Must(c, "cannot run " + file.path, file.text);
-    }
+    RunEmbedded(c, "cannot renew the views and indexes", {"indexes.sql", "views.sql"});
     // Last, once the office's tables are as this version has them: the
     // one-column save's lookup and write, written from them, and the
     // sp_update_table that uses them (an office of an older library has one
     // that looks its names up in the catalog on every call). A later change
     // to the tables goes above this step, so that they are written again.
     WriteUpdateTableFunctions(c);
-    for (const SqlFile& file : EmbeddedServerSqlFiles()) {
-      if (file.path == "procedures/sp_update_table.sql") Must(c, "cannot replace sp_update_table", file.text);
-    }
+    RunEmbedded(c, "cannot replace sp_update_table", {"procedures/sp_update_table.sql"});
     Must(c, "cannot mark the office's version",
          "update tw_office set version = " + std::to_string(postgres::kServerSchemaVersion));
     Must(c, "cannot finish the upgrade", "commit");
