@@ -40,7 +40,8 @@ enum class ValueKind { Unknown, Number, Text, Date, Boolean, Binary };
 
 struct ColumnKind {
   ValueKind kind = ValueKind::Unknown;
-  bool citext = false;  // a case-blind text column
+  bool citext = false;   // a case-blind text column
+  bool notNull = false;  // declared NOT NULL (a key column is)
 };
 
 // The office's tables and views: name (lower case) -> column (lower case) -> kind.

@@ -191,14 +191,16 @@ std::string Engine::Load() {
   }
   {
     Result r(PQexec(c,
-                    "SELECT c.relname, a.attname, a.atttypid FROM pg_attribute a "
+                    "SELECT c.relname, a.attname, a.atttypid, a.attnotnull FROM pg_attribute a "
                     "JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace "
                     "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'v', 'm', 'p') "
                     "AND a.attnum > 0 AND NOT a.attisdropped"));
     if (!Succeeded(r.get())) return "cannot be read: " + Failure(r.get());
     for (int i = 0; i < PQntuples(r.get()); ++i) {
       const Oid type = static_cast<Oid>(std::stoul(Value(r.get(), i, 2)));
-      office_[Lower(Value(r.get(), i, 0))][Lower(Value(r.get(), i, 1))] = types_.KindOf(type);
+      ColumnKind& column = office_[Lower(Value(r.get(), i, 0))][Lower(Value(r.get(), i, 1))];
+      column = types_.KindOf(type);
+      column.notNull = Value(r.get(), i, 3) == "t";
     }
   }
   {

@@ -531,7 +531,10 @@ bool Renderer::Render(ast::Query& query, std::string& out, SyntaxError& error) c
     const OfficeColumns& office = office_;
     tsql::RewriteForPlanning(query, [&office](const std::string& table, const std::string& column) {
       const auto found = office.find(runtime::ToLower(table));
-      return found != office.end() && found->second.count(runtime::ToLower(column)) > 0;
+      if (found == office.end()) return tsql::ColumnIs::Absent;
+      const auto is = found->second.find(runtime::ToLower(column));
+      if (is == found->second.end()) return tsql::ColumnIs::Absent;
+      return is->second.notNull ? tsql::ColumnIs::NeverNull : tsql::ColumnIs::Present;
     });
   }
   Writer writer(office_, error);

@@ -34,9 +34,9 @@
 // condition on the committee's name makes the committee join inner, whose ON
 // (the link's committee equals the committee) then makes the link join inner.
 //
-// The pass itself, the left joins made inner and the conditions pushed into
-// a derived table stand here; the optional sub-select read as two joins in
-// rewrite_unnest.cpp.
+// The pass itself, the left joins made inner, the conditions pushed into a
+// derived table and NOT IN asked as NOT EXISTS stand here; the optional
+// sub-select read as two joins in rewrite_unnest.cpp.
 #include "gateway/tsql/rewrite.hpp"
 
 #include <memory>
@@ -354,6 +354,121 @@ void PushIntoDerived(ast::SelectCore& core) {
   }
 }
 
+// ----- NOT IN a column that is never Null, asked as NOT EXISTS -----
+//
+// `x NOT IN (SELECT c FROM T WHERE w)` gives the server's planner a set it
+// cannot count: for the documents linked to no committee it expects half of
+// all documents to stay (a thirtieth do) and builds the current-committee
+// view for each of them. Asked as
+//   NOT EXISTS (SELECT 1 FROM T WHERE w AND x = c)
+//   AND (x IS NOT NULL OR NOT EXISTS (SELECT 1 FROM T WHERE w))
+// the first part is an anti-join whose rows the planner counts from the link
+// table's statistics, reaching T by its index on c; the second is asked once.
+//
+// The rule: when c is never Null, x NOT IN the set is true when the set is
+// empty, or when x is not Null and no row's c equals it; it is Null when x is
+// Null and the set is not empty, and false otherwise. The new condition is
+// true in exactly the same cases (a Null x equals no c, so the first part is
+// true and the second asks for the empty set), and false wherever NOT IN is
+// false or Null. A condition that stands in WHERE, alone or inside ANDs and
+// ORs, keeps a row only when it is true, and an AND or OR is true for the
+// same rows whether a part is Null or false, so the rows kept are the same;
+// under NOT, or anywhere else, Null and false differ and nothing is changed.
+// c is never Null when it is a column of the sub-select's one named table
+// that the database says is never Null. Both engines compare
+// `x IN (SELECT c ...)` by the rules of `x = c` (the same conversions and
+// letter case), and x stays on the left. x must be a column named with its
+// table, a table the sub-select's does not answer to, so that x names the
+// same column inside the sub-select. The sub-select must be one SELECT of the
+// one column c, with no TOP, GROUP BY or HAVING (which decide its rows by the
+// rows they see).
+
+namespace {
+
+bool AnswersTo(const TableRef& t, const std::string& qualifier) {
+  return runtime::EqualsNoCase(t.name.back(), qualifier) ||
+         (!t.alias.empty() && runtime::EqualsNoCase(t.alias, qualifier));
+}
+
+ast::ExprPtr Node(ExprKind kind, std::size_t pos, std::string op = {}) {
+  auto e = std::make_unique<Expr>();
+  e->kind = kind;
+  e->pos = pos;
+  e->op = std::move(op);
+  return e;
+}
+
+ast::ExprPtr Joined(const char* op, ast::ExprPtr a, ast::ExprPtr b) {
+  ast::ExprPtr e = Node(ExprKind::Binary, a->pos, op);
+  e->height = 1 + std::max(a->height, b->height);
+  e->args.push_back(std::move(a));
+  e->args.push_back(std::move(b));
+  return e;
+}
+
+// NOT EXISTS (query).
+ast::ExprPtr NotExists(ast::QueryPtr query, std::size_t pos) {
+  ast::ExprPtr exists = Node(ExprKind::Exists, pos);
+  exists->query = std::move(query);
+  ast::ExprPtr negation = Node(ExprKind::Unary, pos, "NOT");
+  negation->height = 2;
+  negation->args.push_back(std::move(exists));
+  return negation;
+}
+
+// True when the rule applies to `e`, a NOT IN (sub-select).
+bool AntiJoinAllowed(const Expr& e, const ColumnLookup& columns) {
+  const Expr& x = *e.args[0];
+  if (x.kind != ExprKind::Column || x.parts.size() != 2) return false;
+  const ast::Query& q = *e.query;
+  if (q.cores.size() != 1 || !q.orderBy.empty()) return false;
+  const ast::SelectCore& inner = q.cores.front();
+  if (inner.top || !inner.groupBy.empty() || inner.having || inner.items.size() != 1 || inner.from.size() != 1) {
+    return false;
+  }
+  const TableRef& t = *inner.from.front();
+  if (t.isJoin || t.name.empty() || AnswersTo(t, x.parts[0])) return false;
+  const Expr& c = *inner.items.front().expr;
+  if (c.kind != ExprKind::Column || c.parts.empty() || c.parts.size() > 2) return false;
+  if (c.parts.size() == 2 && !AnswersTo(t, c.parts[0])) return false;
+  return columns(t.name.back(), c.parts.back()) == ColumnIs::NeverNull;
+}
+
+// Rewrites the NOT INs the rule allows among `e` and, through AND and OR,
+// its parts.
+void AntiJoinsIn(ast::ExprPtr& e, const ColumnLookup& columns) {
+  if (e->kind == ExprKind::Binary && (e->op == "AND" || e->op == "OR")) {
+    AntiJoinsIn(e->args[0], columns);
+    AntiJoinsIn(e->args[1], columns);
+    e->height = 1 + std::max(e->args[0]->height, e->args[1]->height);
+    return;
+  }
+  if (e->kind != ExprKind::InQuery || !e->negated || !AntiJoinAllowed(*e, columns)) return;
+  const std::size_t pos = e->pos;
+  ast::ExprPtr x = std::move(e->args[0]);
+  ast::QueryPtr set = std::move(e->query);
+  ast::SelectItem& item = set->cores.front().items.front();
+  ast::ExprPtr c = std::move(item.expr);
+  ast::ExprPtr one = Node(ExprKind::Number, c->pos);
+  one->text = "1";
+  item = {std::move(one), ""};
+  ast::QueryPtr matching = CloneQuery(*set);
+  ast::ExprPtr& where = matching->cores.front().where;
+  ast::ExprPtr equal = Joined("=", Clone(*x), std::move(c));
+  where = where ? Both(std::move(where), std::move(equal)) : std::move(equal);
+  ast::ExprPtr known = Node(ExprKind::IsNull, pos);
+  known->negated = true;
+  known->height = 1 + x->height;
+  known->args.push_back(std::move(x));
+  e = Both(NotExists(std::move(matching), pos), Joined("OR", std::move(known), NotExists(std::move(set), pos)));
+}
+
+}  // namespace
+
+void AntiJoins(ast::SelectCore& core, const ColumnLookup& columns) {
+  if (columns && core.where) AntiJoinsIn(core.where, columns);
+}
+
 }  // namespace rewrite_detail
 
 namespace {
@@ -380,6 +495,7 @@ void RewriteQuery(ast::Query& query, const ColumnLookup& columns) {
   for (ast::SelectCore& core : query.cores) {
     InnerJoins(core);
     PushIntoDerived(core);
+    AntiJoins(core, columns);
   }
   // What stays optional after the conditions had their say.
   UnnestOptionalSubSelects(query, columns);

@@ -13,10 +13,13 @@
 
 namespace tarnwick::tsql {
 
-// Whether the database's table or view `table` has a column `column`
-// (letter case ignored). The rewrites use it to tell which tables a bare
-// column name in a sub-select belongs to.
-using ColumnLookup = std::function<bool(const std::string& table, const std::string& column)>;
+// What the database says of column `column` of its table or view `table`
+// (letter case ignored): not there, there, or there and never Null (declared
+// NOT NULL, or the table's integer key). The rewrites use it to tell which
+// tables a bare column name in a sub-select belongs to, and which values
+// cannot be Null.
+enum class ColumnIs { Absent, Present, NeverNull };
+using ColumnLookup = std::function<ColumnIs(const std::string& table, const std::string& column)>;
 
 // Whether a query goes through the planning rewrites before it is rendered.
 // Both give the same rows in the same order; the plain form is kept for the

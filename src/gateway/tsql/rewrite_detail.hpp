@@ -1,7 +1,7 @@
 // What the planning rewrites (rewrite.hpp) share across their files:
-// rewrite.cpp holds the pass, the left joins made inner and the conditions
-// pushed into a derived table; rewrite_unnest.cpp the optional sub-select
-// read as two joins. Each rule's reasoning is written beside it.
+// rewrite.cpp holds the pass, the left joins made inner, the conditions
+// pushed into a derived table and NOT IN asked as NOT EXISTS;
+// rewrite_unnest.cpp the optional sub-select read as two joins. Each rule's reasoning is written beside it.
 #pragma once
 
 #include <string>
@@ -40,6 +40,7 @@ const ast::Expr* SelectedAs(const ast::SelectCore& core, const std::string& name
 // The rules, each applied to one query (not to the queries nested in it).
 void InnerJoins(ast::SelectCore& core);
 void PushIntoDerived(ast::SelectCore& core);
+void AntiJoins(ast::SelectCore& core, const ColumnLookup& columns);
 void UnnestOptionalSubSelects(ast::Query& query, const ColumnLookup& columns);
 
 }  // namespace tarnwick::tsql::rewrite_detail

@@ -151,7 +151,7 @@ bool GivesColumn(const TableRef& t, const std::string& name, const ColumnLookup&
     }
     return false;
   }
-  return columns && !t.name.empty() && columns(t.name.back(), name);
+  return columns && !t.name.empty() && columns(t.name.back(), name) != ColumnIs::Absent;
 }
 
 // The FROM lists a bare name inside a sub-select is looked up in, from the
