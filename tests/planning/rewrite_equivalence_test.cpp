@@ -289,6 +289,23 @@ TEST_P(RewriteEquivalence, NotInIsAskedAsNotExistsOnlyWhereANullChangesNoRow) {
   }
 }
 
+TEST_P(RewriteEquivalence, AMissingRowIsTestedOnTheColumnItsJoinMatches) {
+  // The condition, and the test the rewritten text must make.
+  const std::vector<std::pair<std::string, std::string>> texts = {
+      {"XRD.report_id is null", "document_id IS NULL"},
+      {"XRD.report_id is not null or RD.doc_year = 2004", "document_id IS NOT NULL"},
+      // The link's date may be Null in a link that is there.
+      {"XRD.orig_date is null", "orig_date IS NULL"},
+  };
+  for (const auto& [condition, test] : texts) {
+    const std::string text = "select RD.unique_id, XRD.report_id from ref_document RD left join xrf_report_document XRD "
+                             "on RD.unique_id = XRD.document_id where " + condition + " order by 1, 2";
+    const std::string sql = Translated(text, tsql::Rewrites::Apply);
+    EXPECT_NE(sql.find(test), std::string::npos) << sql;
+    EXPECT_GT(ExpectSameRows(text), 0u) << text;
+  }
+}
+
 TEST_P(RewriteEquivalence, CurrentCommitteeViewIsTheOpenDetailRowWithTheLatestReferenceRow) {
   if (engine_ == OfficeEngine::Server) GTEST_SKIP() << "the server's view is held to the file's by tests/office_server";
   // The view is written for the planner; these are the rows it stands for.

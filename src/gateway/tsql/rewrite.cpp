@@ -35,8 +35,9 @@
 // (the link's committee equals the committee) then makes the link join inner.
 //
 // The pass itself, the left joins made inner, the conditions pushed into a
-// derived table and NOT IN asked as NOT EXISTS stand here; the optional
-// sub-select read as two joins in rewrite_unnest.cpp.
+// derived table, NOT IN asked as NOT EXISTS and the tests for a missing row
+// made on the join's own column stand here; the optional sub-select read as
+// two joins in rewrite_unnest.cpp.
 #include "gateway/tsql/rewrite.hpp"
 
 #include <memory>
@@ -469,6 +470,92 @@ void AntiJoins(ast::SelectCore& core, const ColumnLookup& columns) {
   if (columns && core.where) AntiJoinsIn(core.where, columns);
 }
 
+// ----- a test for a missing row made on the column its join matches -----
+//
+// `L LEFT JOIN R ON R.k = v ... WHERE R.a IS NULL` keeps the L rows that no
+// R row meets, when R.a is never Null in R. The server's planner reads such a
+// test as the anti-join it is only when it names a column of the join's own
+// condition; on R.a it counts the rows by R.a's Nulls (there are none) and
+// expects one document where half a million stay. The test is made on R.k.
+//
+// The rule: a row of the result either carries an R row that met the ON
+// condition, or is padded with Nulls in R's place. In the first case R.a is
+// not Null (the database says it never is) and neither is R.k (R.k = v was
+// true, so it is not Null); in the second both are Null. So R.a IS NULL and
+// R.k IS NULL are true on the same rows, wherever the test stands in WHERE,
+// and likewise IS NOT NULL. R must be a named table that the query names
+// once, k a column of R compared with = to a value that reads no column of R,
+// as a conjunct of the ON condition.
+
+namespace {
+
+bool ReadsTable(const Expr& e, const std::string& qualifier) {
+  if (e.query) return true;  // a sub-select might read it
+  if (e.kind == ExprKind::Column) return e.parts.size() != 2 || runtime::EqualsNoCase(e.parts[0], qualifier);
+  for (const ast::ExprPtr& arg : e.args) {
+    if (ReadsTable(*arg, qualifier)) return true;
+  }
+  return false;
+}
+
+// A left-joined table and the column its ON condition matches by =.
+struct MatchedOn {
+  const TableRef* table;
+  std::string qualifier, key;
+};
+
+void LeftJoinKeys(const TableRef& t, std::vector<MatchedOn>& out) {
+  if (!t.isJoin) return;
+  LeftJoinKeys(*t.left, out);
+  LeftJoinKeys(*t.right, out);
+  const TableRef& r = *t.right;
+  if (t.join != JoinKind::Left || r.isJoin || r.name.empty()) return;
+  const std::string qualifier = r.alias.empty() ? r.name.back() : r.alias;
+  std::vector<const Expr*> conjuncts;
+  Conjuncts(t.on.get(), conjuncts);
+  for (const Expr* c : conjuncts) {
+    if (c->kind != ExprKind::Binary || c->op != "=") continue;
+    for (int side = 0; side < 2; ++side) {
+      const Expr& key = *c->args[side];
+      if (key.kind == ExprKind::Column && key.parts.size() == 2 && runtime::EqualsNoCase(key.parts[0], qualifier) &&
+          !ReadsTable(*c->args[1 - side], qualifier)) {
+        out.push_back({&r, qualifier, key.parts[1]});
+        return;
+      }
+    }
+  }
+}
+
+void NullTestsOnKeys(Expr* e, const std::vector<MatchedOn>& keys, const Names& names, const ColumnLookup& columns) {
+  if (e == nullptr) return;
+  for (ast::ExprPtr& arg : e->args) NullTestsOnKeys(arg.get(), keys, names, columns);
+  if (e->kind != ExprKind::IsNull) return;
+  Expr& tested = *e->args[0];
+  if (tested.kind != ExprKind::Column || tested.parts.size() != 2) return;
+  for (const MatchedOn& m : keys) {
+    if (!runtime::EqualsNoCase(tested.parts[0], m.qualifier) || runtime::EqualsNoCase(tested.parts[1], m.key)) continue;
+    int answering = 0;
+    for (const std::string& n : names) answering += runtime::EqualsNoCase(n, m.qualifier) ? 1 : 0;
+    if (answering == 1 && columns(m.table->name.back(), tested.parts[1]) == ColumnIs::NeverNull) {
+      tested.parts[1] = m.key;
+    }
+    return;
+  }
+}
+
+}  // namespace
+
+void NullTestsOnJoinKeys(ast::SelectCore& core, const ColumnLookup& columns) {
+  if (!columns || !core.where) return;
+  std::vector<MatchedOn> keys;
+  Names names;
+  for (const ast::TableRefPtr& entry : core.from) {
+    LeftJoinKeys(*entry, keys);
+    CollectNames(*entry, names);
+  }
+  if (!keys.empty()) NullTestsOnKeys(core.where.get(), keys, names, columns);
+}
+
 }  // namespace rewrite_detail
 
 namespace {
@@ -496,6 +583,7 @@ void RewriteQuery(ast::Query& query, const ColumnLookup& columns) {
     InnerJoins(core);
     PushIntoDerived(core);
     AntiJoins(core, columns);
+    NullTestsOnJoinKeys(core, columns);
   }
   // What stays optional after the conditions had their say.
   UnnestOptionalSubSelects(query, columns);

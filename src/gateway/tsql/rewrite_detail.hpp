@@ -1,7 +1,8 @@
 // What the planning rewrites (rewrite.hpp) share across their files:
 // rewrite.cpp holds the pass, the left joins made inner, the conditions
-// pushed into a derived table and NOT IN asked as NOT EXISTS;
-// rewrite_unnest.cpp the optional sub-select read as two joins. Each rule's reasoning is written beside it.
+// pushed into a derived table, NOT IN asked as NOT EXISTS and the tests
+// for a missing row made on the join's column; rewrite_unnest.cpp the
+// optional sub-select read as two joins. Each rule's reasoning is written beside it.
 #pragma once
 
 #include <string>
@@ -41,6 +42,7 @@ const ast::Expr* SelectedAs(const ast::SelectCore& core, const std::string& name
 void InnerJoins(ast::SelectCore& core);
 void PushIntoDerived(ast::SelectCore& core);
 void AntiJoins(ast::SelectCore& core, const ColumnLookup& columns);
+void NullTestsOnJoinKeys(ast::SelectCore& core, const ColumnLookup& columns);
 void UnnestOptionalSubSelects(ast::Query& query, const ColumnLookup& columns);
 
 }  // namespace tarnwick::tsql::rewrite_detail
