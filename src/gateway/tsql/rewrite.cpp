@@ -265,16 +265,23 @@ ast::ExprPtr Clone(const Expr& e) {
   return copy;
 }
 
-ast::ExprPtr Both(ast::ExprPtr a, ast::ExprPtr b) {
-  auto both = std::make_unique<Expr>();
-  both->kind = ExprKind::Binary;
-  both->op = "AND";
-  both->pos = a->pos;
-  both->height = 1 + std::max(a->height, b->height);
-  both->args.push_back(std::move(a));
-  both->args.push_back(std::move(b));
-  return both;
+namespace {
+
+// `a op b`, for a binary operator.
+ast::ExprPtr Joined(const char* op, ast::ExprPtr a, ast::ExprPtr b) {
+  auto e = std::make_unique<Expr>();
+  e->kind = ExprKind::Binary;
+  e->op = op;
+  e->pos = a->pos;
+  e->height = 1 + std::max(a->height, b->height);
+  e->args.push_back(std::move(a));
+  e->args.push_back(std::move(b));
+  return e;
 }
+
+}  // namespace
+
+ast::ExprPtr Both(ast::ExprPtr a, ast::ExprPtr b) { return Joined("AND", std::move(a), std::move(b)); }
 
 bool OnlyColumnsOf(const Expr& e, const std::string& alias) {
   if (e.query || e.kind == ExprKind::Now || e.kind == ExprKind::Star || e.kind == ExprKind::Function) return false;
@@ -396,14 +403,6 @@ ast::ExprPtr Node(ExprKind kind, std::size_t pos, std::string op = {}) {
   e->kind = kind;
   e->pos = pos;
   e->op = std::move(op);
-  return e;
-}
-
-ast::ExprPtr Joined(const char* op, ast::ExprPtr a, ast::ExprPtr b) {
-  ast::ExprPtr e = Node(ExprKind::Binary, a->pos, op);
-  e->height = 1 + std::max(a->height, b->height);
-  e->args.push_back(std::move(a));
-  e->args.push_back(std::move(b));
   return e;
 }
 
